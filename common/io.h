@@ -1,0 +1,67 @@
+// Buffered file input and output shared by the tools. Lines are read whole,
+// whatever their length, embedded NUL bytes included; output files report
+// write errors when they are closed.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace somlabel {
+
+// The system's reason for the last failed call, as strerror words it.
+[[nodiscard]] std::string errno_text();
+
+// Reads a FILE* line by line. The stream stays owned by the caller and must
+// outlive the reader.
+class LineReader {
+ public:
+  explicit LineReader(FILE* in) : in_(in) {}
+  ~LineReader();
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // The next line with its newline, if it had one (a last line without one
+  // comes whole). False at the end of the input. The view is valid until the
+  // next call.
+  [[nodiscard]] bool next(std::string_view& line);
+
+ private:
+  FILE* in_;
+  char* buffer_ = nullptr;
+  size_t capacity_ = 0;
+};
+
+// Owns a FILE* opened by name. The destructor closes silently; call close()
+// to learn whether everything reached the file.
+class File {
+ public:
+  File() = default;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  ~File();
+
+  // fopen with `mode`; false (errno set) when the file cannot be opened or
+  // is a directory.
+  [[nodiscard]] bool open(const std::string& name, const char* mode);
+  [[nodiscard]] FILE* get() const { return file_; }
+  [[nodiscard]] bool is_open() const { return file_ != nullptr; }
+  [[nodiscard]] const std::string& name() const { return name_; }
+
+  // Flushes and closes. False when a write failed at any point or the
+  // close itself failed; then `error` holds the system's reason.
+  [[nodiscard]] bool close(std::string& error);
+
+ private:
+  FILE* file_ = nullptr;
+  std::string name_;
+};
+
+// Writes bytes to an output stream; errors are picked up by File::close.
+inline void put(FILE* out, std::string_view text) {
+  fwrite(text.data(), 1, text.size(), out);
+}
+
+}  // namespace somlabel

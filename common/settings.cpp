@@ -1,0 +1,146 @@
+#include "common/settings.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include "common/io.h"
+
+namespace somlabel {
+namespace {
+
+enum class Kind { text, number, mode };
+
+struct OptionKey {
+  std::string_view key;
+  Kind kind;
+  bool labelweb_only;
+  bool labelcalc_only;
+  std::string Settings::*text = nullptr;
+  int Settings::*number = nullptr;
+};
+
+constexpr OptionKey text_key(std::string_view key, std::string Settings::*field,
+                             bool labelweb_only = false, bool labelcalc_only = false) {
+  return {key, Kind::text, labelweb_only, labelcalc_only, field, nullptr};
+}
+constexpr OptionKey number_key(std::string_view key, int Settings::*field,
+                               bool labelweb_only = false) {
+  return {key, Kind::number, labelweb_only, false, nullptr, field};
+}
+
+const OptionKey kOptionKeys[] = {
+    {"MODE", Kind::mode, false, false, nullptr, &Settings::mode},
+    text_key("KEA_MODEL", &Settings::model),
+    number_key("NUMBEROFPHRASES", &Settings::number_of_phrases),
+    text_key("OUTPUTPATH", &Settings::path),
+    text_key("KEYPATH", &Settings::keypath),
+    text_key("KEAFILEEXTENSION", &Settings::keyfileending),
+    text_key("SOURCEPATH", &Settings::sourcepath),
+    text_key("TMPKEAPATH", &Settings::kea_tmp_path),
+    text_key("KEA_PROGRAM", &Settings::kea_program, false, true),
+    text_key("KEYFILESLINKPATH", &Settings::keylinkpath, true),
+    text_key("SOURCEFILESLINKPATH", &Settings::sourcelinkpath, true),
+    number_key("KEYLINKS_OUTPUT", &Settings::keylinks_output, true),
+    number_key("CADRELI_OUTPUT", &Settings::cadrelI_output, true),
+    number_key("FILELINKS_OUTPUT", &Settings::filelinks_output, true),
+};
+
+const OptionKey* find_key(std::string_view key, Program program) {
+  for (const OptionKey& candidate : kOptionKeys) {
+    if (candidate.key != key) continue;
+    if (candidate.labelweb_only && program != Program::labelweb) return nullptr;
+    if (candidate.labelcalc_only && program != Program::labelcalc) return nullptr;
+    return &candidate;
+  }
+  return nullptr;
+}
+
+std::string_view without_line_end(std::string_view token) {
+  if (!token.empty() && token.back() == '\n') token.remove_suffix(1);
+  return token;
+}
+
+// Applies one value; false for a MODE value outside 0..2.
+bool apply(const OptionKey& key, std::string_view value, Settings& settings) {
+  switch (key.kind) {
+    case Kind::text:
+      settings.*key.text = std::string(without_line_end(value));
+      return true;
+    case Kind::number:
+      settings.*key.number = to_int(value);
+      return true;
+    case Kind::mode:
+      settings.mode = to_int(value);
+      return settings.mode >= 0 && settings.mode <= 2;
+  }
+  return true;
+}
+
+}  // namespace
+
+int to_int(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  long long value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
+  }
+  if (negative) value = -value;
+  if (value > INT_MAX) value = INT_MAX;
+  return static_cast<int>(value);
+}
+
+double to_double(std::string_view text) {
+  // strtod needs a terminated string; the numbers we read are short, so copy
+  // at most a bounded prefix (white space, sign, digits, exponent).
+  char buffer[128];
+  size_t n = 0;
+  size_t i = 0;
+  while (i < text.size() && n < sizeof buffer - 1) {
+    const char c = text[i++];
+    if (c == '\0') break;
+    buffer[n++] = c;
+    if (c == '\n') break;
+  }
+  buffer[n] = '\0';
+  if (n == sizeof buffer - 1 && i < text.size()) {
+    // A number longer than the buffer: convert the whole field.
+    const std::string whole(text.substr(0, text.find('\0')));
+    return std::strtod(whole.c_str(), nullptr);
+  }
+  return std::strtod(buffer, nullptr);
+}
+
+OptionResult read_option_file(FILE* in, Program program, Settings& settings) {
+  LineReader reader(in);
+  std::string_view line;
+  while (reader.next(line)) {
+    // Split at spaces only: tabs and the line end belong to the tokens.
+    std::string_view key;
+    const OptionKey* option = nullptr;
+    size_t pos = 0;
+    while (pos < line.size()) {
+      while (pos < line.size() && line[pos] == ' ') ++pos;
+      if (pos == line.size()) break;
+      size_t end = line.find(' ', pos);
+      if (end == std::string_view::npos) end = line.size();
+      const std::string_view token = line.substr(pos, end - pos);
+      pos = end;
+      if (key.empty()) {
+        key = token;
+        option = find_key(key, program);
+        if (option == nullptr) break;
+        continue;
+      }
+      if (!apply(*option, token, settings)) return OptionResult::invalid_mode;
+    }
+  }
+  return OptionResult::ok;
+}
+
+}  // namespace somlabel
