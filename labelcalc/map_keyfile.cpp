@@ -1,0 +1,97 @@
+#include "labelcalc/map_keyfile.h"
+
+#include "common/io.h"
+#include "common/keyfile_line.h"
+#include "common/map_keys.h"
+
+namespace somlabel {
+namespace {
+
+// The first two space-separated tokens of a line (tabs and the line end
+// belong to the tokens).
+void first_two_tokens(std::string_view line, std::string_view& first, std::string_view& second) {
+  first = second = {};
+  std::string_view* slots[] = {&first, &second};
+  size_t pos = 0;
+  for (std::string_view* slot : slots) {
+    while (pos < line.size() && line[pos] == ' ') ++pos;
+    if (pos == line.size()) return;
+    size_t end = line.find(' ', pos);
+    if (end == std::string_view::npos) end = line.size();
+    *slot = line.substr(pos, end - pos);
+    pos = end;
+  }
+}
+
+}  // namespace
+
+std::string_view map_base_name(std::string_view map) {
+  const size_t slash = map.rfind('/');
+  return slash == std::string_view::npos ? map : map.substr(slash + 1);
+}
+
+std::string map_keyfile_name(const std::string& map, const Settings& settings) {
+  std::string name = settings.keypath;
+  name.append(map_base_name(map));
+  name.append(settings.keyfileending);
+  return name;
+}
+
+bool gather_mode1_blocks(FILE* labelunit, std::string_view name, PhraseTable& table) {
+  LineReader reader(labelunit);
+  std::string_view line;
+  KeyLine fields;
+  long phrase_linecount = 0;
+  while (reader.next(line)) {
+    if (phrase_linecount <= 0) {
+      std::string_view key, value;
+      first_two_tokens(line, key, value);
+      if (key == keys::kMode1Phrases) phrase_linecount = to_int(value);
+      continue;
+    }
+    --phrase_linecount;
+    const KeyLineStatus status = split_keyfile_line(line, fields);
+    if (status != KeyLineStatus::ok) {
+      print_keyfile_format_error(status, name);
+      return false;
+    }
+    if (table.add(fields.phrase, fields.stemmed_phrase, fields.score) ==
+        PhraseTable::AddResult::omitted) {
+      std::fputs("phrase ", stdout);
+      put(stdout, fields.phrase);
+      std::printf(" is omitted, maximum phrases per unit (%d) reached!!\n", kMaxPhrases);
+    }
+  }
+  return true;
+}
+
+bool write_map_keyfile(const std::string& map, const Settings& settings) {
+  const std::string unitlabelname = map + std::string(keys::kLabelunitEnding);
+  File labelunit;
+  if (!labelunit.open(unitlabelname, "r")) {
+    std::fprintf(stderr, "Couldn't open labelunit file %s !\n", unitlabelname.c_str());
+    return false;
+  }
+  const std::string keyfilepath = map_keyfile_name(map, settings);
+  File keyfile;
+  if (!keyfile.open(keyfilepath, "w")) {
+    std::fprintf(stderr, "Couldn't write keyfile %s !\n", keyfilepath.c_str());
+    return false;
+  }
+  PhraseTable table;
+  if (!gather_mode1_blocks(labelunit.get(), map_base_name(map), table)) return false;
+  if (std::ferror(labelunit.get()) != 0) {
+    std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", unitlabelname.c_str(),
+                 errno_text().c_str());
+    return false;
+  }
+  table.write_block(keyfile.get(), table.finish(settings.number_of_phrases));
+  std::string error;
+  if (!keyfile.close(error)) {
+    std::fprintf(stderr, "labelcalc: cannot write %s: %s\n", keyfilepath.c_str(), error.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace somlabel

@@ -1,0 +1,30 @@
+// The map key file: the best phrases of a whole map, gathered from the
+// mode-1 blocks of its labelunit file. It has the layout of one mode-1 block,
+// so the map above can copy it in as the labels of the unit the map expands.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "common/settings.h"
+#include "labelcalc/phrase_table.h"
+
+namespace somlabel {
+
+// The part of a map name after its last "/" (the whole name without one).
+[[nodiscard]] std::string_view map_base_name(std::string_view map);
+
+// `keypath` + map base name + `keyfileending`.
+[[nodiscard]] std::string map_keyfile_name(const std::string& map, const Settings& settings);
+
+// Merges the phrase lines of every "$MODE1_PHRASES" block of a labelunit
+// stream into `table`. `name` is used in the format message. False after
+// printing why.
+[[nodiscard]] bool gather_mode1_blocks(FILE* labelunit, std::string_view name, PhraseTable& table);
+
+// Reads the map's labelunit file and writes its map key file. False after
+// printing why.
+[[nodiscard]] bool write_map_keyfile(const std::string& map, const Settings& settings);
+
+}  // namespace somlabel

@@ -1,0 +1,54 @@
+#include "labelcalc/mode1_step.h"
+
+#include <string>
+
+#include "common/io.h"
+#include "common/keyfile_line.h"
+#include "labelcalc/phrase_table.h"
+
+namespace somlabel {
+namespace {
+
+// Merges every line of one document key file; false after printing why.
+bool merge_key_file(FILE* in, const std::string& name, PhraseTable& table) {
+  LineReader reader(in);
+  std::string_view line;
+  KeyLine fields;
+  while (reader.next(line)) {
+    const KeyLineStatus status = split_keyfile_line(line, fields);
+    if (status != KeyLineStatus::ok) {
+      print_keyfile_format_error(status, name);
+      return false;
+    }
+    if (table.add(fields.phrase, fields.stemmed_phrase, fields.score) ==
+        PhraseTable::AddResult::omitted) {
+      put(stdout, fields.phrase);
+      std::printf(" omitted, maximum phrases per unit (%d) reached!!\n", kMaxPhrases);
+    }
+  }
+  if (std::ferror(in) != 0) {
+    std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", name.c_str(), errno_text().c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool do_the_calcman(const unit& curr_unit, FILE* opf, const Settings& settings) {
+  PhraseTable table;
+  const size_t documents = curr_unit.label_document_count();
+  for (size_t i = 0; i < documents; ++i) {
+    const std::string name = settings.keypath + curr_unit.filelist[i] + settings.keyfileending;
+    File key_file;
+    if (!key_file.open(name, "r")) {
+      std::fprintf(stderr, "Couldn't open file %s\n", name.c_str());
+      return false;
+    }
+    if (!merge_key_file(key_file.get(), name, table)) return false;
+  }
+  table.write_block(opf, table.finish(settings.number_of_phrases));
+  return true;
+}
+
+}  // namespace somlabel

@@ -1,0 +1,94 @@
+// The phrase table: keyphrases merged by stemmed form, shorter phrases folded
+// into the longer ones that contain them word for word, ordered by score.
+//
+// A unit's mode-1 list and a map's key file are both built in one table of
+// kMaxPhrases entries. Results are exactly those of plain scans over an array
+// (first match wins, one folding pass in table order, stable exchange sort);
+// indexes only make them fast.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "common/records.h"
+
+namespace somlabel {
+
+// 1 when `short_text` is a whole-word part of `long_text`: its first
+// occurrence in `long_text` starts the text or follows a blank, and ends the
+// text or is followed by a blank. Only the first occurrence counts, so
+// ("xmining mining", "mining") gives 0.
+[[nodiscard]] int compare_phrases(std::string_view long_text, std::string_view short_text);
+
+class PhraseTable {
+ public:
+  explicit PhraseTable(int capacity = kMaxPhrases);
+
+  // Index of the entry with exactly this stemmed phrase, or -1.
+  [[nodiscard]] int phrase_exists(std::string_view stemmed) const;
+
+  enum class AddResult { merged, appended, omitted };
+
+  // Merges one key-file line: a known stemmed phrase gains the score (its
+  // entry keeps the surface form it came with); a new one is appended while
+  // there is room, and when that append fills the table it is folded at once.
+  // `omitted` when the table is still full: the caller reports the phrase.
+  [[nodiscard]] AddResult add(std::string_view phrase, std::string_view stemmed, double score);
+
+  // One folding pass: in table order, every entry that is a whole-word part
+  // of a longer entry adds its score to each such entry and leaves the table.
+  // Returns the new count.
+  int filter_phrases();
+
+  // Stable ascending sort by score.
+  void sort_array();
+
+  // Final fold and sort, then the number of best entries to write: at least
+  // `number_of_phrases` when there are that many, widened by ties with the
+  // last one taken.
+  [[nodiscard]] int finish(int number_of_phrases);
+
+  // Writes "$MODE1_PHRASES k" and the k best lines, best first (call after
+  // finish()).
+  void write_block(FILE* out, int k) const;
+
+  [[nodiscard]] int count() const { return static_cast<int>(order_.size()); }
+  [[nodiscard]] const phrase& entry(int index) const { return slots_[order_[index]].record; }
+
+ private:
+  struct Slot {
+    phrase record;
+    bool alive = false;
+    bool fresh = false;        // appended since the last fold
+    bool long_form = false;    // too many blanks to index its word spans
+  };
+
+  int new_slot(std::string_view phrase, std::string_view stemmed, double score);
+  void index_spans(int slot);
+  void unindex_spans(int slot);
+  // Alive slots whose stemmed phrase contains `text` at word boundaries
+  // somewhere (a superset of the folding targets of `text`).
+  void containing_slots(std::string_view text, std::vector<int>& out) const;
+  void compact();
+
+  int capacity_;
+  std::vector<Slot> slots_;
+  std::vector<int> order_;      // table order: slot numbers of the entries
+  std::vector<int> free_slots_;
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  // Keys of by_stem_ are views into the slots' own strings.
+  std::unordered_map<std::string_view, int> by_stem_;  // stemmed phrase -> slot
+  std::unordered_map<std::string, std::vector<int>, TextHash, std::equal_to<>>
+      by_span_;  // word span -> slots whose stemmed phrase has it
+
+  std::vector<int> long_slots_;
+  std::vector<int> scratch_;
+};
+
+}  // namespace somlabel

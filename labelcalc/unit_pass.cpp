@@ -1,0 +1,239 @@
+#include "labelcalc/unit_pass.h"
+
+#include <vector>
+
+#include "common/io.h"
+#include "common/map_keys.h"
+#include "labelcalc/mode0_step.h"
+#include "labelcalc/mode1_step.h"
+#include "labelcalc/token_reader.h"
+
+namespace somlabel {
+namespace {
+
+// `text` less its last three characters (all of it when shorter).
+std::string_view drop_last_three(std::string_view text) {
+  return text.substr(0, text.size() < 3 ? 0 : text.size() - 3);
+}
+
+std::string_view after_last_slash(std::string_view text) {
+  const size_t slash = text.rfind('/');
+  return slash == std::string_view::npos ? text : text.substr(slash + 1);
+}
+
+// Copies all of `in` to `out`; false on a read error.
+bool copy_stream(FILE* in, FILE* out) {
+  std::vector<char> buffer(1 << 16);
+  size_t n;
+  while ((n = std::fread(buffer.data(), 1, buffer.size(), in)) > 0) {
+    std::fwrite(buffer.data(), 1, n, out);
+  }
+  return std::ferror(in) == 0;
+}
+
+class UnitPass {
+ public:
+  UnitPass(FILE* in, FILE* out, const std::string& map, const Settings& settings,
+           const LabelSteps& steps)
+      : reader_(in), out_(out), map_(map), settings_(settings), steps_(steps) {}
+
+  bool run();
+
+ private:
+  bool read_value();
+  bool mapped_vecs();
+  void warn_about_names(int names_read);
+  bool link_sub_map(const std::string& address);
+
+  TokenReader reader_;
+  FILE* out_;
+  const std::string& map_;
+  const Settings& settings_;
+  const LabelSteps& steps_;
+  unit curr_unit_;
+  std::string token_;
+  std::string value_;
+  bool at_end_ = false;
+};
+
+bool UnitPass::run() {
+  while (!at_end_ && reader_.next_token(token_)) {
+    put(out_, token_);
+    const std::string_view key = token_;
+    if (key == keys::kPosX) {
+      if (read_value()) {
+        curr_unit_.pos_x_str = value_;
+        curr_unit_.pos_x = to_int(value_);
+      }
+    } else if (key == keys::kPosY) {
+      if (read_value()) {
+        curr_unit_.pos_y_str = value_;
+        curr_unit_.pos_y = to_int(value_);
+      }
+    } else if (key == keys::kNodeId) {
+      if (read_value()) curr_unit_.node_id = value_;
+    } else if (key == keys::kQuanterrorNode) {
+      if (read_value()) curr_unit_.quanterror_node = value_;
+    } else if (key == keys::kNrVecMapped) {
+      if (read_value()) curr_unit_.nr_mapped_vecs = to_int(value_);
+    } else if (key == keys::kMappedVecs) {
+      if (!mapped_vecs()) return false;
+    } else if (key == keys::kNrSomsMapped) {
+      if (!read_value()) continue;
+      curr_unit_.nr_soms_mapped = to_int(value_);
+      if (curr_unit_.nr_soms_mapped == 0 && settings_.mode != 0 &&
+          !steps_.calcman(curr_unit_, out_, settings_)) {
+        std::fprintf(stderr, "Error calculating keyphrases for Unit %d %d in map %s\n",
+                     curr_unit_.pos_x, curr_unit_.pos_y, map_.c_str());
+        return false;
+      }
+    } else if (key == keys::kUrlMappedSoms) {
+      if (!read_value()) continue;
+      curr_unit_.url_mapped_soms = value_;
+      if (!link_sub_map(value_)) return false;
+    } else {
+      reader_.copy_rest_of_line(out_);
+    }
+  }
+  if (reader_.failed()) {
+    std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", map_.c_str(), errno_text().c_str());
+    return false;
+  }
+  return true;
+}
+
+// Reads the one value token of a known key and writes " value\n". At the end
+// of the input the line is only closed and the pass ends.
+bool UnitPass::read_value() {
+  if (!reader_.next_token(value_)) {
+    put(out_, "\n");
+    at_end_ = true;
+    return false;
+  }
+  put(out_, " ");
+  put(out_, value_);
+  put(out_, "\n");
+  return true;
+}
+
+bool UnitPass::mapped_vecs() {
+  // Names not read (the file ends inside the list) are neither copied nor
+  // kept: the label steps see only this unit's names.
+  curr_unit_.filelist.clear();
+  int names_read = 0;
+  while (names_read < curr_unit_.nr_mapped_vecs && reader_.next_token(value_)) {
+    put(out_, " ");
+    put(out_, value_);
+    if (names_read < kMaxMappedVecs) curr_unit_.filelist.push_back(value_);
+    ++names_read;
+  }
+  put(out_, "\n");
+  if (names_read > kMaxMappedVecs) {
+    std::fprintf(stderr, "Warning: maximum of mapped vectors (%d) exceeded in unit (%d/%d)\n",
+                 kMaxMappedVecs, curr_unit_.pos_x, curr_unit_.pos_y);
+    std::fprintf(stderr,
+                 "If this unit is a leave only the first %d vectors are taken for label "
+                 "calculation.\n",
+                 kMaxMappedVecs);
+    std::fprintf(stderr, "You find the vectors in the unitfile %s.labelunit!\n", map_.c_str());
+  }
+  for (const std::string& name : curr_unit_.filelist) {
+    put(out_, keys::kVec);
+    put(out_, " ");
+    put(out_, name);
+    put(out_, "\n");
+  }
+  if (names_read != curr_unit_.nr_mapped_vecs) warn_about_names(names_read);
+  if ((settings_.mode == 0 || settings_.mode == 2) &&
+      !steps_.catman(curr_unit_, out_, map_, settings_)) {
+    std::fputs("AN Error occured while catting the files and parsing them\n", stderr);
+    return false;
+  }
+  return true;
+}
+
+void UnitPass::warn_about_names(int names_read) {
+  std::fprintf(stderr, "j= %d , mapped_vecs = %d\n", names_read, curr_unit_.nr_mapped_vecs);
+  std::fprintf(stderr, "Corrupt Unit-Torvelfile %s..., or is there an error in my proggy\n",
+               map_.c_str());
+  std::fputs("...workaround j = mapped vec :-D \n", stderr);
+}
+
+// Copies the sub-map's map key file in as this unit's mode-1 block and tells
+// the sub-map's labelunit file which map lies above it.
+bool UnitPass::link_sub_map(const std::string& address) {
+  std::string keyfile = settings_.keypath;
+  keyfile.append(drop_last_three(after_last_slash(address)));
+  keyfile.append(keys::kSubMapSuffix);
+  keyfile.append(settings_.keyfileending);
+  File sub_keys;
+  if (!sub_keys.open(keyfile, "r")) {
+    std::fprintf(stderr, "Error opening keyfile %s\n", keyfile.c_str());
+    return false;
+  }
+  if (!copy_stream(sub_keys.get(), out_)) {
+    std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", keyfile.c_str(),
+                 errno_text().c_str());
+    return false;
+  }
+
+  std::string sub_labelunit(drop_last_three(address));
+  sub_labelunit.append(keys::kSubMapSuffix);
+  sub_labelunit.append(keys::kLabelunitEnding);
+  File above;
+  if (!above.open(sub_labelunit, "a")) {
+    std::fprintf(stderr, "Error opening mapped label unitfile %s", sub_labelunit.c_str());
+    return false;
+  }
+  put(above.get(), keys::kSomAbove);
+  put(above.get(), " ");
+  put(above.get(), map_);
+  put(above.get(), "\n");
+  std::string error;
+  if (!above.close(error)) {
+    std::fprintf(stderr, "labelcalc: cannot write %s: %s\n", sub_labelunit.c_str(),
+                 error.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+LabelSteps default_label_steps() { return {&do_the_catman, &do_the_calcman}; }
+
+bool pass_unit_file(FILE* in, FILE* out, const std::string& map, const Settings& settings,
+                    const LabelSteps& steps) {
+  UnitPass pass(in, out, map, settings, steps);
+  return pass.run();
+}
+
+bool do_the_parsman(const std::string& map, const Settings& settings) {
+  File unit_file;
+  if (!unit_file.open(map, "r")) {
+    std::fprintf(stderr, "Unitfile %s not found....\n", map.c_str());
+    return false;
+  }
+  const std::string labelunit_name = map + std::string(keys::kLabelunitEnding);
+  std::printf("Processing %s and writing %s ...\n", map.c_str(), labelunit_name.c_str());
+  File labelunit;
+  if (!labelunit.open(labelunit_name, "w")) {
+    const std::string reason = errno_text();
+    std::fputs("Error writing file\n", stderr);
+    std::fprintf(stderr, "labelcalc: cannot create %s: %s\n", labelunit_name.c_str(),
+                 reason.c_str());
+    return false;
+  }
+  if (!pass_unit_file(unit_file.get(), labelunit.get(), map, settings, default_label_steps())) {
+    return false;
+  }
+  std::string error;
+  if (!labelunit.close(error)) {
+    std::fprintf(stderr, "labelcalc: cannot write %s: %s\n", labelunit_name.c_str(),
+                 error.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace somlabel
