@@ -1,10 +1,212 @@
 #include "labelcalc/mode0_step.h"
 
-namespace somlabel {
+#include <fcntl.h>
+#include <unistd.h>
 
-bool do_the_catman(const unit&, FILE*, const std::string&, const Settings&) {
-  std::fputs("labelcalc: mode 0 is not built yet\n", stderr);
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+#include "common/io.h"
+#include "common/map_keys.h"
+#include "labelcalc/extractor_run.h"
+
+namespace somlabel {
+namespace {
+
+// Documents are copied in blocks of this size; most fit in one read.
+constexpr size_t kCopyBlock = size_t{1} << 20;
+
+std::string base_name(const std::string& name) {
+  const size_t slash = name.rfind('/');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+void print_reason(int error) { std::fprintf(stderr, "%s\n", std::strerror(error)); }
+
+// Why a copy stopped early: the errno of the side that failed, 0 for none.
+struct CopyResult {
+  int read_error = 0;
+  int write_error = 0;
+};
+
+int write_all(int to, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(to, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return 0;
+}
+
+// Copies `from` from its current offset to its end onto `to`.
+CopyResult copy_all(int from, int to, char* block) {
+  for (;;) {
+    const ssize_t got = read(from, block, kCopyBlock);
+    if (got == 0) return {};
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return {errno, 0};
+    }
+    if (const int error = write_all(to, block, static_cast<size_t>(got)); error != 0) {
+      return {0, error};
+    }
+  }
+}
+
+void print_write_failure(const std::string& text_name, int error) {
+  std::fprintf(stderr, "Couldn't write to disk %s\n", text_name.c_str());
+  print_reason(error);
+}
+
+// Appends one document to the open unit text file. A document that exists
+// but cannot be read counts as not found; only then is the reason added.
+bool append_document(const std::string& document, int out, const std::string& text_name,
+                     char* block) {
+  const int in = open(document.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) {
+    const int error = errno;
+    std::fprintf(stderr, "File not found %s\n", document.c_str());
+    if (error != ENOENT) print_reason(error);
+    return false;
+  }
+  const CopyResult result = copy_all(in, out, block);
+  close(in);
+  if (result.read_error != 0) {
+    std::fprintf(stderr, "File not found %s\n", document.c_str());
+    print_reason(result.read_error);
+  } else if (result.write_error != 0) {
+    print_write_failure(text_name, result.write_error);
+  }
+  return result.read_error == 0 && result.write_error == 0;
+}
+
+// Writes the unit's documents back to back into a fresh unit text file.
+bool join_documents(const unit& curr_unit, const Settings& settings,
+                    const std::string& text_name) {
+  const int out = open(text_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (out < 0) {
+    std::fprintf(stderr, "Couldn't write to disk %s\n", text_name.c_str());
+    return false;
+  }
+  const auto block = std::make_unique_for_overwrite<char[]>(kCopyBlock);
+  for (size_t i = 0; i < curr_unit.label_document_count(); ++i) {
+    if (!append_document(settings.sourcepath + curr_unit.filelist[i], out, text_name,
+                         block.get())) {
+      close(out);
+      return false;
+    }
+  }
+  if (close(out) != 0) {
+    print_write_failure(text_name, errno);
+    return false;
+  }
+  return true;
+}
+
+// The key file of an earlier run must not pass for this run's result (the
+// Java extractor would even skip the unit because of it).
+bool remove_old_key_file(const std::string& key_name) {
+  if (unlink(key_name.c_str()) == 0 || errno == ENOENT) return true;
+  std::fprintf(stderr, "labelcalc: cannot remove the old key file %s: %s\n", key_name.c_str(),
+               errno_text().c_str());
   return false;
+}
+
+// Copies `from` to `to` (replacing it) and deletes `from`: a rename across
+// file systems. Returns 0 or the errno that stopped it; `to` is then gone.
+int copy_and_delete(const std::string& from, const std::string& to) {
+  const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return errno;
+  if (unlink(to.c_str()) != 0 && errno != ENOENT) {
+    const int error = errno;
+    close(in);
+    return error;
+  }
+  const int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (out < 0) {
+    const int error = errno;
+    close(in);
+    return error;
+  }
+  const auto block = std::make_unique_for_overwrite<char[]>(kCopyBlock);
+  const CopyResult result = copy_all(in, out, block.get());
+  close(in);
+  int error = result.read_error != 0 ? result.read_error : result.write_error;
+  if (close(out) != 0 && error == 0) error = errno;
+  if (error != 0) {
+    unlink(to.c_str());
+    return error;
+  }
+  return unlink(from.c_str()) == 0 ? 0 : errno;
+}
+
+// Moves the unit text file into the key directory, replacing a file of the
+// same name there. A failure is reported and otherwise ignored: the labels do
+// not depend on it.
+void move_into_key_directory(const std::string& text_name, const std::string& keypath) {
+  const std::string target = keypath + base_name(text_name);
+  int error = rename(text_name.c_str(), target.c_str()) == 0 ? 0 : errno;
+  if (error == EXDEV) error = copy_and_delete(text_name, target);
+  if (error != 0) {
+    std::fprintf(stderr, "labelcalc: cannot move %s to %s: %s\n", text_name.c_str(),
+                 target.c_str(), std::strerror(error));
+  }
+}
+
+void print_key_file_missing(const std::string& key_name) {
+  std::fprintf(stderr, "Uiiii, where is it ??  /%s\n", key_name.c_str());
+}
+
+// Writes "$MODE0_PHRASES" and one "$M0_LABEL" line per key-file line. The
+// lines are gathered first, so a read error leaves `opf` untouched.
+bool copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* opf) {
+  File key_file;
+  if (!key_file.open(key_name, "r")) {
+    const int error = errno;
+    print_key_file_missing(key_name);
+    if (error != ENOENT) print_reason(error);
+    return false;
+  }
+  std::string block(keys::kMode0Phrases);
+  block += ' ' + std::to_string(number_of_phrases) + '\n';
+  LineReader reader(key_file.get());
+  std::string_view line;
+  while (reader.next(line)) {
+    block.append(keys::kM0Label).append(1, ' ').append(line);
+    if (line.back() != '\n') block += '\n';  // so the next labelunit line stays its own
+  }
+  if (std::ferror(key_file.get()) != 0) {
+    print_key_file_missing(key_name);
+    print_reason(EIO);
+    return false;
+  }
+  put(opf, block);
+  return true;
+}
+
+}  // namespace
+
+bool do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
+                   const Settings& settings) {
+  const std::string stem = settings.kea_tmp_path + base_name(map) + '.' + curr_unit.pos_x_str +
+                           '_' + curr_unit.pos_y_str;
+  const std::string text_name = stem + ".txt";
+  const std::string key_name = stem + ".key";
+  if (!join_documents(curr_unit, settings, text_name)) return false;
+  if (!remove_old_key_file(key_name)) return false;
+  const ProgramRun run = run_program(extractor_arguments(settings));
+  move_into_key_directory(text_name, settings.keypath);
+  if (!run.started) {
+    print_key_file_missing(key_name);
+    return false;
+  }
+  return copy_key_lines(key_name, settings.number_of_phrases, opf);
 }
 
 }  // namespace somlabel

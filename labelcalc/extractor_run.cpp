@@ -1,0 +1,54 @@
+#include "labelcalc/extractor_run.h"
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+extern char** environ;
+
+namespace somlabel {
+
+std::vector<std::string> extractor_arguments(const Settings& settings) {
+  std::vector<std::string> argv;
+  if (settings.kea_program.empty()) {
+    argv = {"java", "KEAKeyphraseExtractor"};
+  } else {
+    argv = {settings.kea_program};
+  }
+  argv.insert(argv.end(), {"-l", settings.kea_tmp_path, "-m", settings.model, "-n",
+                           std::to_string(settings.number_of_phrases), "-a"});
+  return argv;
+}
+
+ProgramRun run_program(const std::vector<std::string>& argv) {
+  ProgramRun run;
+  if (argv.empty()) return run;
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+  // The labelunit file and the unit file stay ours alone.
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
+  std::fflush(stdout);
+  pid_t child = 0;
+  const int error = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (error != 0) {
+    std::fprintf(stderr, "labelcalc: cannot start the keyphrase extractor %s: %s\n",
+                 argv[0].c_str(), std::strerror(error));
+    return run;
+  }
+  run.started = true;
+  while (waitpid(child, &run.wait_status, 0) < 0 && errno == EINTR) {
+  }
+  return run;
+}
+
+}  // namespace somlabel
