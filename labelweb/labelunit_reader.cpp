@@ -1,0 +1,295 @@
+#include "labelweb/labelunit_reader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "common/io.h"
+#include "common/keyfile_line.h"
+#include "common/map_keys.h"
+#include "labelweb/page_writer.h"
+
+namespace somlabel::labelweb {
+namespace {
+
+enum class Key {
+  none,
+  node_id,
+  somabove,
+  xdim,
+  ydim,
+  pos_x,
+  pos_y,
+  nr_vec_mapped,
+  vec,
+  nr_soms_mapped,
+  url_mapped_soms,
+  mode0_phrases,
+  m0_label,
+  nr_labels,
+  label,
+  mode1_phrases,
+};
+
+struct KeyName {
+  std::string_view text;
+  Key key;
+};
+
+constexpr KeyName kKeyNames[] = {
+    {keys::kNodeId, Key::node_id},
+    {keys::kSomAbove, Key::somabove},
+    {keys::kXdim, Key::xdim},
+    {keys::kYdim, Key::ydim},
+    {keys::kPosX, Key::pos_x},
+    {keys::kPosY, Key::pos_y},
+    {keys::kNrVecMapped, Key::nr_vec_mapped},
+    {keys::kVec, Key::vec},
+    {keys::kNrSomsMapped, Key::nr_soms_mapped},
+    {keys::kUrlMappedSoms, Key::url_mapped_soms},
+    {keys::kMode0Phrases, Key::mode0_phrases},
+    {keys::kM0Label, Key::m0_label},
+    {keys::kNrLabels, Key::nr_labels},
+    {keys::kLabel, Key::label},
+    {keys::kMode1Phrases, Key::mode1_phrases},
+};
+
+Key find_key(std::string_view word) {
+  for (const KeyName& name : kKeyNames) {
+    if (name.text == word) return name.key;
+  }
+  return Key::none;
+}
+
+// The line as the reader sees it: up to its first NUL byte.
+std::string_view up_to_nul(std::string_view line) {
+  const size_t nul = line.find('\0');
+  return nul == std::string_view::npos ? line : line.substr(0, nul);
+}
+
+// The entry `index` of a list that is reused from unit to unit: grows the
+// list only when the index reaches past every earlier unit's entries, so
+// reading allocates only while the lists are still growing.
+template <typename T>
+T& reused_entry(std::vector<T>& list, int index) {
+  const auto i = static_cast<size_t>(index);
+  if (i == list.size()) list.emplace_back();
+  return list[i];
+}
+
+// Splits a phrase line into `entry`; false (entry untouched) for a line with
+// fewer than three tab-separated fields, which is not stored.
+bool split_phrase_line(std::string_view line, phrase& entry) {
+  KeyLine fields;
+  if (split_keyfile_line(line, fields) != KeyLineStatus::ok) return false;
+  entry.phrase.assign(fields.phrase);
+  entry.stemmed_phrase.assign(fields.stemmed_phrase);
+  entry.score = fields.score;
+  return true;
+}
+
+class Reader {
+ public:
+  Reader(FILE* in, map& map, const UnitHandler& on_unit)
+      : in_(in), lines_(in), map_(map), on_unit_(on_unit) {}
+
+  ReadResult run() {
+    std::string_view line;
+    while (lines_.next(line)) handle_line(up_to_nul(line));
+    // The last unit is complete only now: a "$SOMABOVE" line at the very end
+    // of the file still reaches the page end.
+    if (!is_begin_of_file_) complete_unit();
+    if (std::ferror(in_) != 0) result_.read_error = errno != 0 ? errno : EIO;
+    return result_;
+  }
+
+ private:
+  void handle_line(std::string_view line) {
+    size_t pos = line.find_first_not_of(" \n");
+    if (pos == std::string_view::npos) return;
+    const size_t key_end = std::min(line.find_first_of(" \n", pos), line.size());
+    const Key key = find_key(line.substr(pos, key_end - pos));
+    if (key == Key::none || key_end == line.size() || line[key_end] == '\n') return;
+    std::string_view rest = line.substr(key_end + 1);
+    if (key == Key::m0_label) {
+      // The phrase may hold spaces: the whole rest of the line is one label.
+      if (rest.find_first_not_of(' ') != std::string_view::npos) add_m0_label(rest);
+      return;
+    }
+    if (key == Key::mode1_phrases) {
+      // Reading the phrase lines reuses the line buffer: keep the values.
+      values_copy_.assign(rest);
+      rest = values_copy_;
+    }
+    while (true) {
+      const size_t start = rest.find_first_not_of(' ');
+      if (start == std::string_view::npos) return;
+      rest.remove_prefix(start);
+      const size_t end = std::min(rest.find(' '), rest.size());
+      apply(key, rest.substr(0, end));
+      rest.remove_prefix(end);
+    }
+  }
+
+  void apply(Key key, std::string_view value) {
+    switch (key) {
+      case Key::node_id: set_layer(value); break;
+      case Key::somabove: map_.somabove.assign(value); break;
+      case Key::xdim: map_.xdim = to_int(value); break;
+      case Key::ydim: map_.ydim = to_int(value); break;
+      case Key::pos_x:
+        start_unit();
+        unit_.pos_x_str.assign(value);
+        unit_.pos_x = to_int(value);
+        break;
+      case Key::pos_y:
+        unit_.pos_y_str.assign(value);
+        unit_.pos_y = to_int(value);
+        break;
+      case Key::nr_vec_mapped: unit_.nr_mapped_vecs = to_int(value); break;
+      case Key::vec: add_document(value); break;
+      case Key::nr_soms_mapped: unit_.nr_soms_mapped = to_int(value); break;
+      case Key::url_mapped_soms: unit_.url_mapped_soms.assign(value); break;
+      case Key::mode0_phrases: unit_.nr_mode0_labels = to_int(value); break;
+      case Key::nr_labels: unit_.nr_torvel_labels = to_int(value); break;
+      case Key::label: add_unit_file_label(value); break;
+      case Key::mode1_phrases: read_mode1_phrases(to_int(value)); break;
+      case Key::m0_label:
+      case Key::none: break;
+    }
+  }
+
+  // The first "$NODE_ID" with a second "_"-separated field decides the layer.
+  void set_layer(std::string_view value) {
+    if (map_.layer != -1) return;
+    int field = 0;
+    size_t pos = 0;
+    while (pos < value.size()) {
+      if (value[pos] == '_') {
+        ++pos;
+        continue;
+      }
+      const size_t end = std::min(value.find('_', pos), value.size());
+      if (++field == 2) {
+        map_.layer = to_int(value.substr(pos, end - pos));
+        return;
+      }
+      pos = end;
+    }
+  }
+
+  void start_unit() {
+    if (is_begin_of_file_) {
+      is_begin_of_file_ = false;
+    } else {
+      complete_unit();
+    }
+    unit_.nr_mode0_labels = 0;
+    unit_.nr_mode1_labels = 0;
+    unit_.nr_torvel_labels = 0;
+    unit_.vec_counter = 0;
+    unit_.m0_counter = 0;
+    unit_.m1_counter = 0;
+    unit_.torvel_counter = 0;
+  }
+
+  void complete_unit() {
+    // "$MODE0_PHRASES" states the phrases asked for; the lines read are the labels.
+    if (unit_.nr_mode0_labels > unit_.m0_counter) unit_.nr_mode0_labels = unit_.m0_counter;
+    on_unit_(unit_, map_);
+    ++result_.units;
+  }
+
+  void add_document(std::string_view value) {
+    if (unit_.vec_counter >= kMaxDocuments) return;
+    if (!value.empty() && value.back() == '\n') value.remove_suffix(1);
+    reused_entry(unit_.filelist, unit_.vec_counter++).assign(value);
+  }
+
+  void add_unit_file_label(std::string_view value) {
+    if (unit_.torvel_counter >= kMaxLabels) return;
+    reused_entry(unit_.torvel_labels, unit_.torvel_counter++).phrase.assign(value);
+  }
+
+  void add_m0_label(std::string_view fields) {
+    if (unit_.m0_counter >= kMaxLabels) return;
+    phrase& entry = reused_entry(unit_.m0_labels, unit_.m0_counter);
+    if (split_phrase_line(fields, entry)) ++unit_.m0_counter;
+  }
+
+  // Reads the announced phrase lines, at most kMaxLabels; lines beyond them
+  // are read as ordinary lines afterwards. Stops early at the end of the input.
+  void read_mode1_phrases(int count) {
+    unit_.nr_mode1_labels = std::min(count, kMaxLabels);
+    unit_.m1_counter = 0;
+    std::string_view line;
+    for (int i = 0; i < unit_.nr_mode1_labels; ++i) {
+      if (!lines_.next(line)) return;
+      phrase& entry = reused_entry(unit_.m1_labels, unit_.m1_counter);
+      if (split_phrase_line(up_to_nul(line), entry)) ++unit_.m1_counter;
+    }
+  }
+
+  FILE* in_;
+  LineReader lines_;
+  map& map_;
+  const UnitHandler& on_unit_;
+  unit unit_;
+  bool is_begin_of_file_ = true;
+  std::string values_copy_;
+  ReadResult result_;
+};
+
+}  // namespace
+
+ReadResult read_labelunit(FILE* in, map& map, const UnitHandler& on_unit) {
+  return Reader(in, map, on_unit).run();
+}
+
+ReadResult write_page(FILE* in, FILE* page, const Settings& settings) {
+  map map;
+  const ReadResult result = read_labelunit(
+      in, map, [&](const unit& unit, const struct map& current) {
+        write_html(unit, current, page, settings);
+      });
+  if (result.units == 0) {
+    write_page_head(map, page);
+    write_page_end(map, page);
+  }
+  return result;
+}
+
+bool generate_html(std::string& labelfilename, const Settings& settings) {
+  std::printf("Processing %s ....", labelfilename.c_str());
+  File labelfile;
+  if (!labelfile.open(labelfilename, "r")) {
+    std::fprintf(stderr, "Couldn't open labelfile: %s\n", labelfilename.c_str());
+    return false;
+  }
+  labelfilename.append(keys::kPageEnding);
+  std::printf("and writing %s !\n", labelfilename.c_str());
+  File page;
+  if (!page.open(labelfilename, "w")) {
+    std::fprintf(stderr, "Couldn't open htmlfile: %s\n", labelfilename.c_str());
+    return false;
+  }
+  constexpr size_t kBufferSize = 1 << 16;
+  std::setvbuf(labelfile.get(), nullptr, _IOFBF, kBufferSize);
+  std::setvbuf(page.get(), nullptr, _IOFBF, kBufferSize);
+
+  const ReadResult result = write_page(labelfile.get(), page.get(), settings);
+  if (result.read_error != 0) {
+    std::fprintf(stderr, "labelweb: cannot read %s: %s\n", labelfile.name().c_str(),
+                 std::strerror(result.read_error));
+    return false;
+  }
+  std::string reason;
+  if (!page.close(reason)) {
+    std::fprintf(stderr, "labelweb: cannot write %s: %s\n", labelfilename.c_str(),
+                 reason.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace somlabel::labelweb

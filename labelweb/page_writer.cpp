@@ -1,0 +1,228 @@
+#include "labelweb/page_writer.h"
+
+#include <charconv>
+#include <climits>
+#include <cmath>
+
+#include "common/io.h"
+
+namespace somlabel::labelweb {
+namespace {
+
+constexpr char kLowerHex[] = "0123456789abcdef";
+constexpr char kUpperHex[] = "0123456789ABCDEF";
+
+constexpr std::string_view kSubMapPageEnding = "unit.labelunit.html";
+constexpr std::string_view kParentPageEnding = ".labelunit.html";
+
+// The entity for a byte that must be escaped in page text, or empty.
+std::string_view entity_for(char c) {
+  switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '"': return "&quot;";
+    case '\'': return "&#39;";
+    default: return {};
+  }
+}
+
+bool is_link_safe(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+         c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+}
+
+std::string_view after_last_slash(std::string_view text) {
+  const size_t slash = text.rfind('/');
+  return slash == std::string_view::npos ? text : text.substr(slash + 1);
+}
+
+std::string_view without_line_end(std::string_view text) {
+  if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
+  return text;
+}
+
+// "%.4f" of the score, without the locale and the cost of printf.
+void write_score(FILE* page, double score) {
+  char text[400];  // the largest double has 309 digits before the point
+  const auto result = std::to_chars(text, text + sizeof text, score, std::chars_format::fixed, 4);
+  put(page, std::string_view(text, static_cast<size_t>(result.ptr - text)));
+}
+
+// A heading, then "%s<BR>" or a coloured line per shown entry, then "<HR>".
+void write_coloured_section(FILE* page, std::string_view heading, const std::vector<phrase>& list,
+                            int shown) {
+  put(page, heading);
+  const double top = list[0].score;
+  const double bottom = list[static_cast<size_t>(shown) - 1].score;
+  for (int i = 0; i < shown; ++i) {
+    const phrase& label = list[static_cast<size_t>(i)];
+    const std::array<char, 6> color = grey_color_code(calculate_color(top, bottom, label.score));
+    put(page, "<b><font color=#");
+    put(page, std::string_view(color.data(), color.size()));
+    put(page, ">");
+    write_escaped_text(page, label.phrase);
+    put(page, " (");
+    write_score(page, label.score);
+    put(page, ")</font></b><BR>");
+  }
+  put(page, "<HR>");
+}
+
+void write_unit_file_labels(FILE* page, const unit& unit, int shown) {
+  put(page, "LABELs by Cadrel I<BR>");
+  for (int i = 0; i < shown; ++i) {
+    write_escaped_text(page, unit.torvel_labels[static_cast<size_t>(i)].phrase);
+    put(page, "<BR>");
+  }
+  put(page, "<HR>");
+}
+
+void write_document_links(FILE* page, const unit& unit, int shown, const Settings& settings) {
+  if (settings.filelinks_output != 0) {
+    for (int i = 0; i < shown; ++i) {
+      const std::string& name = unit.filelist[static_cast<size_t>(i)];
+      put(page, "<a href=");
+      put(page, settings.sourcelinkpath);
+      write_link_part(page, name);
+      put(page, ">");
+      write_escaped_text(page, name);
+      put(page, "</a><BR>");
+    }
+  }
+  if (settings.keylinks_output != 0) {
+    put(page, "<HR>");
+    for (int i = 0; i < shown; ++i) {
+      const std::string& name = unit.filelist[static_cast<size_t>(i)];
+      put(page, "<a href=");
+      put(page, settings.keylinkpath);
+      write_link_part(page, name);
+      put(page, settings.keyfileending);
+      put(page, ">");
+      write_escaped_text(page, name);
+      write_escaped_text(page, settings.keyfileending);
+      put(page, "</a><BR>");
+    }
+  }
+}
+
+void write_down_link(FILE* page, const unit& unit) {
+  std::string_view stem;
+  if (!sub_map_page_stem(unit.url_mapped_soms, stem)) return;
+  put(page, "<a href=");
+  write_link_part(page, stem);
+  put(page, kSubMapPageEnding);
+  put(page, ">down</a><BR>");
+}
+
+}  // namespace
+
+int calculate_color(double max_value, double min_value, double score) {
+  if (min_value == max_value) return 100;
+  const double grey = (((score - min_value) / (max_value - min_value)) * 180) * -1 + 180;
+  if (std::isnan(grey)) return 100;
+  // Truncating a value beyond the int range is undefined; take the nearest int.
+  if (grey <= static_cast<double>(INT_MIN)) return INT_MIN;
+  if (grey >= static_cast<double>(INT_MAX)) return INT_MAX;
+  return static_cast<int>(grey);
+}
+
+std::array<char, 6> grey_color_code(int grey) {
+  const int clamped = std::clamp(grey, kDarkestGrey, kLightestGrey);
+  const char high = kLowerHex[clamped >> 4];
+  const char low = kLowerHex[clamped & 0xf];
+  return {high, low, high, low, high, low};
+}
+
+void write_escaped_text(FILE* page, std::string_view text) {
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const std::string_view entity = entity_for(text[i]);
+    if (entity.empty()) continue;
+    put(page, text.substr(start, i - start));
+    put(page, entity);
+    start = i + 1;
+  }
+  put(page, text.substr(start));
+}
+
+void write_link_part(FILE* page, std::string_view text) {
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (is_link_safe(c)) continue;
+    put(page, text.substr(start, i - start));
+    const char code[3] = {'%', kUpperHex[c >> 4], kUpperHex[c & 0xf]};
+    put(page, std::string_view(code, 3));
+    start = i + 1;
+  }
+  put(page, text.substr(start));
+}
+
+bool sub_map_page_stem(std::string_view url_mapped_soms, std::string_view& stem) {
+  const std::string_view file_part = without_line_end(after_last_slash(url_mapped_soms));
+  if (file_part.size() < 3) return false;
+  stem = file_part.substr(0, file_part.size() - 3);
+  return true;
+}
+
+std::string_view parent_page_stem(std::string_view somabove) {
+  return without_line_end(after_last_slash(somabove));
+}
+
+void write_page_head(const map& map, FILE* page) {
+  std::fprintf(page, "<HTML><BODY bgcolor=#FFFFFF text=#000000><TITLE>Layer %d Map</TITLE>\n",
+               map.layer);
+  std::fprintf(page, "<H1>Layer %d Map</H1><BR>\n", map.layer);
+  put(page, "<BR><table border=8 cellpadding=4>\n");
+}
+
+void write_page_end(const map& map, FILE* page) {
+  if (!map.somabove.empty()) {
+    const std::string_view parent = parent_page_stem(map.somabove);
+    if (!parent.empty()) {
+      put(page, "<a href=");
+      write_link_part(page, parent);
+      put(page, kParentPageEnding);
+      put(page, ">One Level Up</a><BR><BR>");
+    }
+  }
+  put(page, "</table></BODY></HTML>\n");
+}
+
+void write_html(const unit& unit, const map& map, FILE* page, const Settings& settings) {
+  if (unit.pos_x == 0 && unit.pos_y == 0) write_page_head(map, page);
+  if (unit.pos_x == 0) put(page, "<tr>\n");
+  put(page, "<td align=left>\n");
+
+  const int torvel_shown =
+      shown_count(unit.nr_torvel_labels, unit.torvel_counter, unit.torvel_labels.size());
+  if (torvel_shown != 0 && settings.cadrelI_output != 0) {
+    write_unit_file_labels(page, unit, torvel_shown);
+  }
+  const int m1_shown = shown_count(unit.nr_mode1_labels, unit.m1_counter, unit.m1_labels.size());
+  if (m1_shown != 0) {
+    write_coloured_section(page, "LABELS by Cadrel II<BR>", unit.m1_labels, m1_shown);
+  }
+  const int m0_shown = shown_count(unit.nr_mode0_labels, unit.m0_counter, unit.m0_labels.size());
+  if (m0_shown != 0) write_coloured_section(page, "Mode 0 LABELS<BR>", unit.m0_labels, m0_shown);
+
+  const int documents_shown =
+      shown_count(unit.nr_mapped_vecs, unit.vec_counter, unit.filelist.size());
+  if (unit.nr_soms_mapped != 0) {
+    write_down_link(page, unit);
+  } else if (documents_shown == 0) {
+    put(page, ".");
+  } else {
+    write_document_links(page, unit, documents_shown, settings);
+  }
+  put(page, "</td>\n");
+
+  // Widened: a dimension of INT_MIN must not overflow.
+  if (unit.pos_x == static_cast<long long>(map.xdim) - 1) {
+    put(page, "</tr>\n");
+    if (unit.pos_y == static_cast<long long>(map.ydim) - 1) write_page_end(map, page);
+  }
+}
+
+}  // namespace somlabel::labelweb

@@ -1,0 +1,71 @@
+// The map page: one HTML table with a row per map row and a cell per unit.
+// write_html appends one unit's part of the page; which part (page head, row
+// start and end, page end) follows from the unit's position and the map's
+// size alone, so the units must arrive row by row, column 0 first.
+//
+// Every text taken from the labelunit file is HTML-escaped in the page, and
+// every part of a link taken from it is percent-encoded; the prefixes and
+// endings from the option file are written as configured.
+#pragma once
+
+#include <array>
+#include <cstdio>
+#include <string_view>
+
+#include "common/settings.h"
+#include "labelweb/labelweb_records.h"
+
+namespace somlabel::labelweb {
+
+// Grey values outside this range are clamped when a colour is printed.
+inline constexpr int kDarkestGrey = 0;
+inline constexpr int kLightestGrey = 180;
+
+// The grey value of a label scored `score` on a scale from `max_value`
+// (black, 0) down to `min_value` (light grey, 180): 100 when the two bounds
+// are equal; otherwise 180 - (score - min) / (max - min) * 180, truncated
+// toward zero. Not clamped: a score above `max_value` gives a negative value,
+// one below `min_value` a value above 180. A result that is no number gives
+// 100, and one beyond the int range the nearest int.
+[[nodiscard]] int calculate_color(double max_value, double min_value, double score);
+
+// The colour of a grey value as printed in the page: the value clamped to
+// kDarkestGrey..kLightestGrey, then two lower-case hex digits for each of red,
+// green and blue ("000000", "5a5a5a", "b4b4b4").
+[[nodiscard]] std::array<char, 6> grey_color_code(int grey);
+
+// Writes `text` with & < > " ' replaced by their entities; everything else,
+// newlines included, is written as it is.
+void write_escaped_text(FILE* page, std::string_view text);
+
+// Writes `text` for a link: every byte other than A-Z a-z 0-9 - . _ ~ / as
+// %XX with upper-case hex digits.
+void write_link_part(FILE* page, std::string_view text);
+
+// The stem of a sub-map's page name from the unit's "$URL_MAPPED_SOMS"
+// value: the part after its last "/" (all of it when there is none), without
+// its line end and without the last three characters, which stand for the
+// "unit" at the end of the sub-map's name. False when that part has fewer
+// than three characters: no page name can be formed.
+[[nodiscard]] bool sub_map_page_stem(std::string_view url_mapped_soms, std::string_view& stem);
+
+// The parent map's name for its page name from the "$SOMABOVE" value: the
+// part after its last "/" (all of it when there is none), without its line
+// end. Empty when nothing is left.
+[[nodiscard]] std::string_view parent_page_stem(std::string_view somabove);
+
+// The three lines that open the page, naming the map's layer.
+void write_page_head(const map& map, FILE* page);
+
+// The page end: the link one level up when the map has a parent, then the
+// closing tags.
+void write_page_end(const map& map, FILE* page);
+
+// Appends the part of the page that belongs to `unit`: the page head before
+// the unit at column 0, row 0; the unit's cell; the page end after the unit
+// in the last column of the last row. Lists show at most the entries stored
+// for the unit (shown_count). Write errors are left in the stream's error
+// flag for the caller to find when it closes the page.
+void write_html(const unit& unit, const map& map, FILE* page, const Settings& settings);
+
+}  // namespace somlabel::labelweb
