@@ -33,7 +33,7 @@ struct Token {
   bool phrase_start = false;     // a phrase may not run across into this word from the one
                                  // before: set at every sentence start and after punctuation
                                  // such as , ; : ( ) " or a blank line
-  bool is_number = false;        // only digits and number punctuation ("3", "2.5", "1,000", "4th" is not)
+  bool is_number = false;        // digits only, perhaps joined by . ' - ("3", "2.5"; not "4th")
 };
 
 // Words are maximal runs of Unicode letters, marks and digits; an apostrophe,

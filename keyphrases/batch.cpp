@@ -1,0 +1,86 @@
+#include "batch.h"
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+
+#include "extractor.h"
+#include "io.h"
+#include "parallel.h"
+
+namespace keyphrases {
+namespace {
+
+class Progress {
+ public:
+  Progress(std::size_t total, bool on) : total_(total), on_(on && total > 0) {}
+  ~Progress() {
+    if (on_ && shown_ >= 0) std::fputc('\n', stderr);
+  }
+  void step() {
+    std::size_t done = ++done_;
+    if (!on_) return;
+    int percent = static_cast<int>(100 * done / total_);
+    std::lock_guard lock(mutex_);
+    if (percent == shown_) return;
+    shown_ = percent;
+    int bar = percent / 4;
+    std::fprintf(stderr, "\rkeyphrases: [%-25.*s] %3d%% %zu/%zu", bar, "#########################",
+                 percent, done, total_);
+    std::fflush(stderr);
+  }
+
+ private:
+  std::size_t total_;
+  bool on_;
+  std::atomic<std::size_t> done_{0};
+  std::mutex mutex_;
+  int shown_ = -1;
+};
+
+bool up_to_date(const KeyJob& job) {
+  long long key = modification_time(job.key_file);
+  return key >= 0 && key > modification_time(job.document);
+}
+
+}  // namespace
+
+Status run_batch(const std::vector<KeyJob>& jobs, const Model& model, const BatchOptions& options,
+                 BatchReport* report) {
+  std::vector<std::unique_ptr<Extractor>> extractors;
+  for (unsigned t = 0; t < std::max(1u, options.threads); ++t)
+    extractors.push_back(std::make_unique<Extractor>(model, options.language));
+  std::atomic<bool> failed{false};
+  std::mutex mutex;
+  Status first_failure;
+  std::atomic<std::size_t> written{0}, skipped{0}, bytes{0};
+  Progress progress(jobs.size(), options.progress);
+  auto fail = [&](Status st) {
+    std::lock_guard lock(mutex);
+    if (first_failure.ok()) first_failure = std::move(st);
+    failed = true;
+  };
+  parallel_for(jobs.size(), options.threads, [&](std::size_t i, unsigned w) {
+    if (failed) return;
+    const KeyJob& job = jobs[i];
+    if (options.incremental && up_to_date(job)) {
+      ++skipped;
+      progress.step();
+      return;
+    }
+    std::string text;
+    if (Status st = read_file(job.document, &text); !st.ok()) return fail(std::move(st));
+    bytes += text.size();
+    auto phrases = extractors[w]->extract(text, options.n_phrases);
+    if (Status st = write_file_atomic(job.key_file, format_keyfile(phrases, options.details), "key file");
+        !st.ok())
+      return fail(std::move(st));
+    ++written;
+    progress.step();
+  });
+  if (report != nullptr) *report = {written.load(), skipped.load(), bytes.load()};
+  return first_failure;
+}
+
+}  // namespace keyphrases

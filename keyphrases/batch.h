@@ -1,0 +1,37 @@
+// Writes key files for many documents with one model, in parallel.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "model.h"
+#include "status.h"
+
+namespace keyphrases {
+
+struct KeyJob {
+  std::string document;  // path of the text
+  std::string key_file;  // path to write
+};
+
+struct BatchOptions {
+  std::size_t n_phrases = 10;
+  bool details = true;        // "phrase<TAB>stemmed<TAB>score" lines
+  unsigned threads = 1;
+  bool incremental = false;   // skip jobs whose key file is newer than the document
+  bool progress = false;      // progress bar on standard error
+  Language language = Language::english;
+};
+
+struct BatchReport {
+  std::size_t written = 0;
+  std::size_t skipped = 0;
+  std::size_t bytes_read = 0;
+};
+
+// Output does not depend on the number of threads. Stops at the first failure
+// (unreadable document, write error) and returns its message.
+[[nodiscard]] Status run_batch(const std::vector<KeyJob>& jobs, const Model& model,
+                               const BatchOptions& options, BatchReport* report);
+
+}  // namespace keyphrases

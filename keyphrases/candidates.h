@@ -1,0 +1,66 @@
+// Candidate phrases of one document: word n-grams of one to kMaxPhraseWords
+// words inside phrase boundaries that neither begin nor end with a stopword
+// or a number, grouped by stemmed form.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "text.h"
+
+namespace keyphrases {
+
+inline constexpr int kMaxPhraseWords = 3;
+
+// Lower-cases and stems words with a cache, for one thread.
+// The cache is bounded (kMaxCachedWords) so memory stays flat over many documents.
+class WordNormalizer {
+ public:
+  static constexpr std::size_t kMaxCachedWords = 1 << 18;
+
+  struct Word {
+    std::string stem;
+    bool stopword = false;
+  };
+
+  explicit WordNormalizer(Language lang) : lang_(lang), stemmer_(lang) {}
+
+  // The entry for a token's text. Valid until the next begin_document().
+  [[nodiscard]] const Word& normalize(std::string_view token);
+  // Drops the cache when full; call only between documents.
+  void begin_document();
+  [[nodiscard]] Language language() const { return lang_; }
+
+ private:
+  Language lang_;
+  Stemmer stemmer_;
+  std::unordered_map<std::string, Word> cache_;
+};
+
+struct Candidate {
+  std::uint64_t key = 0;       // phrase_key of `stemmed`
+  std::string stemmed;         // stems joined by single blanks, in text order
+  std::string surface;         // most frequent surface form (ties: first seen)
+  int length = 0;              // words
+  std::uint32_t word_ids[kMaxPhraseWords] = {};  // into DocumentCandidates::word_stems
+  std::uint32_t count = 0;
+  std::uint32_t first = 0;     // token index of the first occurrence
+  std::uint32_t last = 0;      // token index of the last occurrence
+  std::uint32_t in_longer = 0; // occurrences inside a longer candidate occurrence
+};
+
+// Everything the features need from one document. Owns its strings.
+struct DocumentCandidates {
+  std::uint32_t n_tokens = 0;
+  std::uint32_t first_sentence_end = 0;   // token index where the second sentence starts
+  std::vector<Candidate> candidates;      // in order of first occurrence
+  std::vector<std::string> word_stems;    // content word id -> stem
+  std::vector<double> word_rank;          // content word id -> graph centrality, mean 1
+};
+
+[[nodiscard]] DocumentCandidates collect_candidates(std::string_view text, WordNormalizer& words);
+
+}  // namespace keyphrases

@@ -1,0 +1,242 @@
+#include "cli.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch.h"
+#include "io.h"
+#include "model.h"
+#include "parallel.h"
+#include "trainer.h"
+
+namespace keyphrases {
+namespace {
+
+constexpr const char* kExtractUsage =
+    "usage: keyphrases [extract] -l DIR -m MODEL -n N [-a] [--language LANG] [--jobs J]\n";
+constexpr const char* kExtractHelp =
+    "For every X.txt in DIR write X.key beside it: the best N keyphrases, best first,\n"
+    "one a line. With -a each line is phrase<TAB>stemmed phrase<TAB>score (score in\n"
+    "(0, 1], higher is better). Existing key files are overwritten.\n"
+    "  -l DIR           directory of documents X.txt\n"
+    "  -m MODEL         model file made by 'keyphrases train' (required)\n"
+    "  -n N             phrases per document\n"
+    "  -a               write stemmed form and score too\n"
+    "  --language LANG  english (default: the model's), german, french, spanish\n"
+    "  --jobs J         worker threads (default 1)\n";
+constexpr const char* kTrainUsage = "usage: keyphrases train -l DIR -m MODEL [--language LANG] [--jobs J]\n";
+constexpr const char* kTrainHelp =
+    "Build a model from the X.txt files in DIR: document frequencies of candidate\n"
+    "phrases and, where X.key files with gold keyphrases (one a line) stand beside\n"
+    "the texts, a ranker learnt from them. Without gold files the model is\n"
+    "unsupervised.\n"
+    "  -l DIR           training documents\n"
+    "  -m MODEL         model file to write (replaced only when complete)\n"
+    "  --language LANG  english (default), german, french, spanish\n"
+    "  --jobs J         worker threads (default: all cores)\n";
+constexpr const char* kDocsUsage =
+    "usage: keyphrases docs --source DIR --keys DIR -m MODEL -n N [--ending .key] [--jobs J]\n"
+    "                       [--incremental] [--language LANG]\n";
+constexpr const char* kDocsHelp =
+    "For every regular file NAME in the source directory write KEYS/NAME<ending>,\n"
+    "lines phrase<TAB>stemmed phrase<TAB>score, best first.\n"
+    "  --source DIR     documents (any file name)\n"
+    "  --keys DIR       where key files go (created if missing)\n"
+    "  -m MODEL         model file (required)\n"
+    "  -n N             phrases per document\n"
+    "  --ending SUFFIX  key file name ending (default .key)\n"
+    "  --jobs J         worker threads (default: all cores); output does not depend on it\n"
+    "  --incremental    skip documents whose key file is newer than the document\n"
+    "  --language LANG  english (default: the model's), german, french, spanish\n";
+constexpr const char* kMainHelp =
+    "keyphrases: keyphrase extraction for documents of self-organizing maps\n"
+    "  keyphrases [extract] -l DIR -m MODEL -n N [-a]     key files X.key for X.txt in DIR\n"
+    "  keyphrases train -l DIR -m MODEL                   build a model\n"
+    "  keyphrases docs --source DIR --keys DIR -m MODEL -n N   key files for a document folder\n"
+    "Run 'keyphrases SUBCOMMAND --help' for details. Exit status: 0 success, 1 failure,\n"
+    "2 usage error.\n";
+
+// Parsed options: flags map to "" and valued options to their value.
+struct Args {
+  std::map<std::string, std::string> values;
+  bool has(const std::string& k) const { return values.count(k) != 0; }
+  std::string get(const std::string& k, std::string fallback = "") const {
+    auto it = values.find(k);
+    return it == values.end() ? fallback : it->second;
+  }
+};
+
+int usage_error(const char* usage, const std::string& why) {
+  std::fprintf(stderr, "keyphrases: %s\n%s", why.c_str(), usage);
+  return kExitUsage;
+}
+
+// Returns an error text, or nullopt on success.
+std::optional<std::string> parse(int argc, char** argv, int first, const std::vector<std::string>& valued,
+                                 const std::vector<std::string>& flags, Args* out) {
+  auto in = [](const std::vector<std::string>& v, const std::string& s) {
+    return std::find(v.begin(), v.end(), s) != v.end();
+  };
+  for (int i = first; i < argc; ++i) {
+    std::string a = argv[i];
+    if (in(flags, a)) {
+      out->values[a] = "";
+    } else if (in(valued, a)) {
+      if (i + 1 >= argc) return "option " + a + " needs a value";
+      out->values[a] = argv[++i];
+    } else {
+      return "unknown argument '" + a + "'";
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<unsigned long> parse_count(const std::string& s) {
+  unsigned long v = 0;
+  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+  if (ec != std::errc() || p != s.data() + s.size()) return std::nullopt;
+  return v;
+}
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "%s\n", message.c_str());
+  return kExitFailure;
+}
+
+struct Common {
+  Language language = Language::english;
+  bool language_given = false;
+  unsigned threads = 1;
+};
+
+std::optional<std::string> read_common(const Args& args, unsigned default_jobs, Common* c) {
+  if (args.has("--language")) {
+    auto lang = parse_language(args.get("--language"));
+    if (!lang) return "unknown language '" + args.get("--language") + "' (english, german, french, spanish)";
+    c->language = *lang;
+    c->language_given = true;
+  }
+  c->threads = default_jobs;
+  if (args.has("--jobs")) {
+    auto j = parse_count(args.get("--jobs"));
+    if (!j || *j == 0 || *j > 1024) return "--jobs wants a number from 1 to 1024";
+    c->threads = static_cast<unsigned>(*j);
+  }
+  return std::nullopt;
+}
+
+// Loads the model and settles the language; prints its own message on failure.
+std::optional<Model> open_model(const std::string& path, Common* c) {
+  std::string error;
+  auto model = Model::load(path, &error);
+  if (!model) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return std::nullopt;
+  }
+  if (c->language_given && c->language != model->language()) {
+    std::fprintf(stderr, "keyphrases: %s: model was trained for %s, not %s\n", path.c_str(),
+                 std::string(language_name(model->language())).c_str(),
+                 std::string(language_name(c->language)).c_str());
+    return std::nullopt;
+  }
+  c->language = model->language();
+  return model;
+}
+
+int run_extract(int argc, char** argv, int first) {
+  Args args;
+  if (auto err = parse(argc, argv, first, {"-l", "-m", "-n", "--language", "--jobs"}, {"-a", "--help"}, &args))
+    return usage_error(kExtractUsage, *err);
+  if (args.has("--help")) return std::printf("%s%s", kExtractUsage, kExtractHelp), kExitSuccess;
+  if (!args.has("-l") || !args.has("-m") || !args.has("-n")) return usage_error(kExtractUsage, "-l, -m and -n are required");
+  auto n = parse_count(args.get("-n"));
+  if (!n) return usage_error(kExtractUsage, "-n wants a whole number");
+  Common c;
+  if (auto err = read_common(args, 1, &c)) return usage_error(kExtractUsage, *err);
+  std::string dir = args.get("-l");
+  if (!is_directory(dir)) errno = ENOTDIR;
+  std::vector<std::string> names;
+  if (Status st = list_files(dir, ".txt", &names); !st.ok()) return fail(st.message());
+  auto model = open_model(args.get("-m"), &c);
+  if (!model) return kExitFailure;
+  std::vector<KeyJob> jobs;
+  for (const auto& name : names) {
+    std::string base = dir + "/" + name.substr(0, name.size() - 4);
+    jobs.push_back({base + ".txt", base + ".key"});
+  }
+  BatchOptions options{*n, args.has("-a"), c.threads, false, false, c.language};
+  BatchReport report;
+  Status st = run_batch(jobs, *model, options, &report);
+  return st.ok() ? kExitSuccess : fail(st.message());
+}
+
+int run_train(int argc, char** argv, int first) {
+  Args args;
+  if (auto err = parse(argc, argv, first, {"-l", "-m", "--language", "--jobs"}, {"--help"}, &args))
+    return usage_error(kTrainUsage, *err);
+  if (args.has("--help")) return std::printf("%s%s", kTrainUsage, kTrainHelp), kExitSuccess;
+  if (!args.has("-l") || !args.has("-m")) return usage_error(kTrainUsage, "-l and -m are required");
+  Common c;
+  if (auto err = read_common(args, default_threads(), &c)) return usage_error(kTrainUsage, *err);
+  ModelData data;
+  if (Status st = train_model(args.get("-l"), {c.language, c.threads}, &data); !st.ok()) return fail(st.message());
+  Status st = save_model(data, args.get("-m"));
+  return st.ok() ? kExitSuccess : fail(st.message());
+}
+
+Status ensure_directory(const std::string& dir) {
+  if (is_directory(dir)) return {};
+  if (::mkdir(dir.c_str(), 0755) == 0) return {};
+  return Status::failure("keyphrases: cannot create directory " + dir + ": " + std::strerror(errno));
+}
+
+int run_docs(int argc, char** argv, int first) {
+  Args args;
+  if (auto err = parse(argc, argv, first, {"--source", "--keys", "-m", "-n", "--ending", "--jobs", "--language"},
+                       {"--incremental", "--help"}, &args))
+    return usage_error(kDocsUsage, *err);
+  if (args.has("--help")) return std::printf("%s%s", kDocsUsage, kDocsHelp), kExitSuccess;
+  if (!args.has("--source") || !args.has("--keys") || !args.has("-m") || !args.has("-n"))
+    return usage_error(kDocsUsage, "--source, --keys, -m and -n are required");
+  auto n = parse_count(args.get("-n"));
+  if (!n) return usage_error(kDocsUsage, "-n wants a whole number");
+  std::string ending = args.get("--ending", ".key");
+  if (ending.find('/') != std::string::npos) return usage_error(kDocsUsage, "--ending may not hold '/'");
+  Common c;
+  if (auto err = read_common(args, default_threads(), &c)) return usage_error(kDocsUsage, *err);
+  std::string source = args.get("--source"), keys = args.get("--keys");
+  std::vector<std::string> names;
+  if (Status st = list_files(source, "", &names); !st.ok()) return fail(st.message());
+  auto model = open_model(args.get("-m"), &c);
+  if (!model) return kExitFailure;
+  if (Status st = ensure_directory(keys); !st.ok()) return fail(st.message());
+  std::vector<KeyJob> jobs;
+  for (const auto& name : names) jobs.push_back({source + "/" + name, keys + "/" + name + ending});
+  BatchOptions options{*n, true, c.threads, args.has("--incremental"), ::isatty(2) != 0, c.language};
+  BatchReport report;
+  Status st = run_batch(jobs, *model, options, &report);
+  return st.ok() ? kExitSuccess : fail(st.message());
+}
+
+}  // namespace
+
+int run_cli(int argc, char** argv) {
+  if (argc < 2) return usage_error(kExtractUsage, "missing arguments; try --help");
+  std::string sub = argv[1];
+  if (sub == "--help" || sub == "-h" || sub == "help") return std::printf("%s", kMainHelp), kExitSuccess;
+  if (sub == "train") return run_train(argc, argv, 2);
+  if (sub == "docs") return run_docs(argc, argv, 2);
+  if (sub == "extract") return run_extract(argc, argv, 2);
+  return run_extract(argc, argv, 1);
+}
+
+}  // namespace keyphrases

@@ -1,0 +1,50 @@
+#include "extractor.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+
+#include "features.h"
+#include "ranker.h"
+
+namespace keyphrases {
+
+std::vector<Keyphrase> Extractor::extract(std::string_view text, std::size_t n) {
+  DocumentCandidates doc = collect_candidates(text, words_);
+  PhraseTable table{[this](std::uint64_t key) { return model_.lookup(key); }, model_.n_documents()};
+  std::vector<FeatureRow> rows = compute_features(doc, table);
+  std::vector<double> scores(rows.size());
+  for (std::size_t i = 0; i < rows.size(); ++i) scores[i] = score(rows[i], model_.supervised(), model_.weights());
+  // Candidates are in order of first occurrence, so a stable sort breaks ties by position.
+  std::vector<std::size_t> order(rows.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::size_t keep = std::min(n, order.size());
+  std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(keep), order.end(),
+                    [&](std::size_t a, std::size_t b) { return scores[a] > scores[b] || (scores[a] == scores[b] && a < b); });
+  std::vector<Keyphrase> out;
+  out.reserve(keep);
+  for (std::size_t i = 0; i < keep; ++i) {
+    Candidate& c = doc.candidates[order[i]];
+    out.push_back({std::move(c.surface), std::move(c.stemmed), scores[order[i]]});
+  }
+  return out;
+}
+
+std::string format_keyfile(const std::vector<Keyphrase>& phrases, bool details) {
+  std::string out;
+  char number[64];
+  for (const auto& p : phrases) {
+    out += p.surface;
+    if (details) {
+      std::snprintf(number, sizeof number, "%f", p.score);
+      out += '\t';
+      out += p.stemmed;
+      out += '\t';
+      out += number;
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+}  // namespace keyphrases

@@ -1,0 +1,53 @@
+// Features of a candidate phrase within its document, computed from the
+// document alone plus phrase statistics from the model.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "candidates.h"
+#include "model.h"
+
+namespace keyphrases {
+
+enum Feature : int {
+  kLogTf,            // log(1 + occurrences)
+  kIdf,              // log((N + 1) / (df + 1))
+  kLogTfIdf,         // log of log(1 + tf) * idf
+  kFirstPosition,    // token index of first occurrence / tokens, in [0, 1)
+  kLogFirstPosition, // log(1 + 100 * first position)
+  kSpread,           // (last - first occurrence) / tokens
+  kLength,           // words
+  kSingleWord,       // 1 for one-word phrases
+  kLogGraph,         // log of the summed graph centrality of its content words
+  kLogGold,          // log(1 + times it was a gold keyphrase in training)
+  kInFirstSentence,  // first occurrence in the first sentence (often the title)
+  kNested,           // share of occurrences inside a longer candidate
+  kLogDocLength,     // log(1 + tokens in the document)
+  kWordIdf,          // mean idf of its content words
+  kLogHeuristic,     // log of the unsupervised score (ranker.h)
+  kNumFeatures
+};
+
+using FeatureRow = std::array<double, kNumFeatures>;
+
+// Phrase statistics as the features see them.
+struct PhraseTable {
+  std::function<PhraseStats(std::uint64_t key)> lookup;
+  std::uint64_t n_documents = 0;
+};
+
+// While training, the document's own counts are part of the table; pass
+// `self` to take them out so training sees what extraction will see.
+struct SelfCounts {
+  bool in_table = false;
+  std::function<bool(std::uint64_t key)> is_gold;
+};
+
+[[nodiscard]] std::vector<FeatureRow> compute_features(const DocumentCandidates& doc,
+                                                       const PhraseTable& table,
+                                                       const SelfCounts& self = {});
+
+}  // namespace keyphrases

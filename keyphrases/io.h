@@ -1,0 +1,32 @@
+// File helpers. Messages start "keyphrases: ", name the file and give the
+// system's reason.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "status.h"
+
+namespace keyphrases {
+
+[[nodiscard]] Status read_file(const std::string& path, std::string* contents);
+
+// Writes through a temporary file beside `path` and renames it into place, so
+// readers never see half a file. Devices and pipes (e.g. /dev/full) are written
+// directly instead, since a rename would replace them. `what` names the kind of
+// file in messages ("model", "key file").
+[[nodiscard]] Status write_file_atomic(const std::string& path, std::string_view bytes,
+                                       std::string_view what);
+
+// Names of the regular files in `dir` (symbolic links followed) ending in
+// `suffix`, sorted bytewise.
+[[nodiscard]] Status list_files(const std::string& dir, std::string_view suffix,
+                                std::vector<std::string>* names);
+
+[[nodiscard]] bool is_directory(const std::string& path);
+
+// Modification time in nanoseconds, or -1 when the file cannot be stat'ed.
+[[nodiscard]] long long modification_time(const std::string& path);
+
+}  // namespace keyphrases

@@ -1,0 +1,14 @@
+// keyphrases: thin entry point; the work lives in keyphrases_lib (cli.h).
+#include <cstdio>
+#include <exception>
+
+#include "cli.h"
+
+int main(int argc, char** argv) {
+  try {
+    return keyphrases::run_cli(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "keyphrases: %s\n", e.what());
+    return keyphrases::kExitFailure;
+  }
+}

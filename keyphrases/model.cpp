@@ -1,0 +1,155 @@
+#include "model.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cerrno>
+#include <cstring>
+
+#include "io.h"
+#include "model_format.h"
+
+namespace keyphrases {
+namespace {
+
+using model_format::Header;
+using model_format::PhraseEntry;
+
+static_assert(std::endian::native == std::endian::little, "the model file is little-endian");
+
+// Four independent multiply-xor lanes over 8-byte words: fast enough that checking
+// a large model costs a few milliseconds.
+std::uint64_t checksum(const unsigned char* p, std::size_t n) {
+  std::uint64_t lane[4] = {0x9E3779B97F4A7C15ULL, 0xC2B2AE3D27D4EB4FULL, 0x165667B19E3779F9ULL,
+                           0x27D4EB2F165667C5ULL};
+  constexpr std::uint64_t kMul = 0xFF51AFD7ED558CCDULL;
+  std::size_t i = 0;
+  for (; i + 32 <= n; i += 32)
+    for (int k = 0; k < 4; ++k) {
+      std::uint64_t w;
+      std::memcpy(&w, p + i + 8 * k, 8);
+      lane[k] = std::rotl(lane[k] ^ w, 29) * kMul;
+    }
+  std::uint64_t h = lane[0] ^ std::rotl(lane[1], 16) ^ std::rotl(lane[2], 32) ^ std::rotl(lane[3], 48);
+  for (; i < n; ++i) h = (h ^ p[i]) * 0x100000001B3ULL;
+  return (h ^ (h >> 31)) * kMul ^ n;
+}
+
+std::uint64_t slots_for(std::size_t n) {
+  std::uint64_t slots = 16;
+  while (slots < n + n / 2 + 1) slots *= 2;  // load factor at most 2/3
+  return slots;
+}
+
+void put_entry(std::vector<PhraseEntry>& table, std::uint64_t key, PhraseStats stats) {
+  std::uint64_t mask = table.size() - 1;
+  for (std::uint64_t i = key & mask;; i = (i + 1) & mask)
+    if (table[i].key == 0 || table[i].key == key) {
+      table[i] = {key, stats.df, stats.gold};
+      return;
+    }
+}
+
+std::string sys_error(const std::string& what, const std::string& path) {
+  return "keyphrases: " + what + " " + path + ": " + std::strerror(errno);
+}
+
+std::optional<Model> fail(std::string* error, std::string message) {
+  if (error != nullptr) *error = std::move(message);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::string serialize_model(const ModelData& data) {
+  std::vector<PhraseEntry> table(slots_for(data.phrases.size()), PhraseEntry{0, 0, 0});
+  for (const auto& [key, stats] : data.phrases) put_entry(table, key, stats);
+  Header h{};
+  std::memcpy(h.magic, model_format::kMagic, sizeof h.magic);
+  h.version = model_format::kVersion;
+  h.language = static_cast<std::uint32_t>(data.language);
+  h.n_documents = data.n_documents;
+  h.n_weights = static_cast<std::uint32_t>(data.weights.size());
+  h.flags = data.supervised ? model_format::kFlagSupervised : 0;
+  h.table_slots = table.size();
+  h.n_phrases = data.phrases.size();
+  std::string out(sizeof h, '\0');
+  out.append(reinterpret_cast<const char*>(data.weights.data()), data.weights.size() * sizeof(double));
+  out.append(reinterpret_cast<const char*>(table.data()), table.size() * sizeof(PhraseEntry));
+  h.checksum = checksum(reinterpret_cast<const unsigned char*>(out.data()) + sizeof h, out.size() - sizeof h);
+  std::memcpy(out.data(), &h, sizeof h);
+  return out;
+}
+
+Status save_model(const ModelData& data, const std::string& path) {
+  return write_file_atomic(path, serialize_model(data), "model");
+}
+
+PhraseStats Model::lookup(std::uint64_t key) const {
+  std::uint64_t mask = slots_ - 1;
+  for (std::uint64_t i = key & mask;; i = (i + 1) & mask) {
+    PhraseEntry e;
+    std::memcpy(&e, table_ + i * sizeof e, sizeof e);
+    if (e.key == key) return {e.df, e.gold};
+    if (e.key == 0) return {};
+  }
+}
+
+std::optional<Model> Model::from_bytes(std::string_view bytes, std::string_view name, std::string* error) {
+  auto bad = [&](const char* why) {
+    return fail(error, "keyphrases: " + std::string(name) + ": not a usable model file: " + why);
+  };
+  Header h;
+  if (bytes.size() < sizeof h) return bad("too short for the header");
+  std::memcpy(&h, bytes.data(), sizeof h);
+  if (std::memcmp(h.magic, model_format::kMagic, sizeof h.magic) != 0) return bad("wrong magic number");
+  if (h.version != model_format::kVersion)
+    return fail(error, "keyphrases: " + std::string(name) + ": model format version " +
+                           std::to_string(h.version) + ", this program reads version " +
+                           std::to_string(model_format::kVersion) + "; retrain the model");
+  if (h.language > static_cast<std::uint32_t>(Language::spanish)) return bad("unknown language");
+  if (h.table_slots < 1 || (h.table_slots & (h.table_slots - 1)) != 0 || h.table_slots > (1ULL << 40) ||
+      h.n_phrases >= h.table_slots || h.n_weights > 4096)
+    return bad("inconsistent header");
+  std::uint64_t expected = sizeof h + std::uint64_t{h.n_weights} * 8 + h.table_slots * sizeof(PhraseEntry);
+  if (bytes.size() != expected) return bad("wrong size (truncated or damaged)");
+  auto body = reinterpret_cast<const unsigned char*>(bytes.data()) + sizeof h;
+  if (checksum(body, bytes.size() - sizeof h) != h.checksum) return bad("checksum mismatch (damaged)");
+  Model m;
+  m.weights_.resize(h.n_weights);
+  std::memcpy(m.weights_.data(), body, h.n_weights * sizeof(double));
+  m.table_ = body + h.n_weights * sizeof(double);
+  m.slots_ = h.table_slots;
+  m.n_documents_ = h.n_documents;
+  m.language_ = static_cast<Language>(h.language);
+  m.supervised_ = (h.flags & model_format::kFlagSupervised) != 0;
+  return m;
+}
+
+std::optional<Model> Model::load(const std::string& path, std::string* error) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fail(error, sys_error("cannot open model", path));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (!S_ISREG(st.st_mode)) errno = EINVAL;
+    std::string message = sys_error("cannot read model", path);
+    ::close(fd);
+    return fail(error, message);
+  }
+  auto size = static_cast<std::size_t>(st.st_size);
+  void* map = size == 0 ? nullptr : ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  ::close(fd);
+  if (map == MAP_FAILED) return fail(error, sys_error("cannot map model", path));
+  std::string_view bytes(static_cast<const char*>(map), size);
+  auto model = from_bytes(bytes, path, error);
+  if (model && map != nullptr)
+    model->owner_ = std::shared_ptr<const void>(map, [size](const void* p) { ::munmap(const_cast<void*>(p), size); });
+  else if (map != nullptr)
+    ::munmap(map, size);
+  return model;
+}
+
+}  // namespace keyphrases

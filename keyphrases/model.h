@@ -1,0 +1,65 @@
+// The trained model: document frequencies of stemmed candidate phrases,
+// counts of how often each was a gold keyphrase, and the ranker's weights.
+// Format in model_format.h.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "status.h"
+#include "text.h"
+
+namespace keyphrases {
+
+struct PhraseStats {
+  std::uint32_t df = 0;
+  std::uint32_t gold = 0;
+};
+
+// What training produces and save_model() writes.
+struct ModelData {
+  Language language = Language::english;
+  std::uint64_t n_documents = 0;
+  bool supervised = false;
+  std::vector<double> weights;  // ranker parameters; size kNumWeights from ranker.h
+  std::vector<std::pair<std::uint64_t, PhraseStats>> phrases;  // phrase_key -> stats
+};
+
+// Serialises to the file format, checksum included.
+[[nodiscard]] std::string serialize_model(const ModelData& data);
+
+// Writes to a temporary name beside `path`, then renames it, so a failed write
+// never leaves a half-written model under the final name.
+[[nodiscard]] Status save_model(const ModelData& data, const std::string& path);
+
+// Read-only view of a loaded model. Cheap to copy; shares the bytes.
+class Model {
+ public:
+  [[nodiscard]] PhraseStats lookup(std::uint64_t key) const;
+  [[nodiscard]] Language language() const { return language_; }
+  [[nodiscard]] std::uint64_t n_documents() const { return n_documents_; }
+  [[nodiscard]] bool supervised() const { return supervised_; }
+  [[nodiscard]] const std::vector<double>& weights() const { return weights_; }
+
+  // Checks magic, version, sizes and checksum; `name` names the source in messages.
+  // On failure returns nullopt and sets *error. `bytes` must outlive the Model.
+  [[nodiscard]] static std::optional<Model> from_bytes(std::string_view bytes,
+                                                       std::string_view name, std::string* error);
+  // Maps the file and checks it as from_bytes does.
+  [[nodiscard]] static std::optional<Model> load(const std::string& path, std::string* error);
+
+ private:
+  std::shared_ptr<const void> owner_;
+  const unsigned char* table_ = nullptr;
+  std::uint64_t slots_ = 0;
+  std::uint64_t n_documents_ = 0;
+  Language language_ = Language::english;
+  bool supervised_ = false;
+  std::vector<double> weights_;
+};
+
+}  // namespace keyphrases

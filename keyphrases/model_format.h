@@ -1,0 +1,42 @@
+// Layout of the model file. All numbers little-endian; the file is read by
+// mapping it, so every section is 8-byte aligned and needs no parsing.
+//
+//   Header (64 bytes, below)
+//   double weights[n_weights]           ranker parameters (see ranker.h)
+//   PhraseEntry table[table_slots]      open-addressing hash table keyed by
+//                                       phrase_key (phrase_hash.h); key 0 = empty slot,
+//                                       linear probing, table_slots a power of two
+//
+// checksum covers every byte after the header.
+#pragma once
+
+#include <cstdint>
+
+namespace keyphrases::model_format {
+
+inline constexpr char kMagic[8] = {'S', 'O', 'M', 'K', 'P', 'H', 'R', '\n'};
+inline constexpr std::uint32_t kVersion = 1;
+inline constexpr std::uint32_t kFlagSupervised = 1;
+
+struct Header {
+  char magic[8];
+  std::uint32_t version;
+  std::uint32_t language;        // keyphrases::Language
+  std::uint64_t n_documents;     // documents the frequencies were counted on
+  std::uint32_t n_weights;
+  std::uint32_t flags;
+  std::uint64_t table_slots;
+  std::uint64_t n_phrases;
+  std::uint64_t checksum;
+  std::uint64_t reserved;
+};
+static_assert(sizeof(Header) == 64);
+
+struct PhraseEntry {
+  std::uint64_t key;
+  std::uint32_t df;     // documents containing the phrase
+  std::uint32_t gold;   // training documents where it was a gold keyphrase
+};
+static_assert(sizeof(PhraseEntry) == 16);
+
+}  // namespace keyphrases::model_format

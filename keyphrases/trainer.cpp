@@ -1,0 +1,147 @@
+#include "trainer.h"
+
+#include <algorithm>
+#include <mutex>
+#include <numeric>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "candidates.h"
+#include "features.h"
+#include "io.h"
+#include "parallel.h"
+#include "phrase_hash.h"
+#include "ranker.h"
+
+namespace keyphrases {
+namespace {
+
+using Counts = std::unordered_map<std::uint64_t, PhraseStats>;
+
+struct GoldDocument {
+  DocumentCandidates doc;
+  std::unordered_set<std::uint64_t> gold;
+};
+
+struct Worker {
+  explicit Worker(Language lang) : words(lang) {}
+  WordNormalizer words;
+  Counts counts;
+  Status status;
+};
+
+std::vector<std::uint64_t> keys_of_gold(std::string_view text, WordNormalizer& words) {
+  std::vector<std::uint64_t> keys;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = std::min(text.find('\n', start), text.size());
+    std::string stemmed;
+    for (const Token& t : tokenize(text.substr(start, end - start))) {
+      if (!stemmed.empty()) stemmed.push_back(' ');
+      stemmed += words.normalize(t.text).stem;
+    }
+    if (!stemmed.empty()) keys.push_back(phrase_key_of(stemmed));
+    start = end + 1;
+  }
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  return keys;
+}
+
+// Keeps the rows that matter for ranking: all gold ones and the best others.
+std::vector<std::size_t> training_rows(const std::vector<FeatureRow>& rows, const std::vector<char>& labels) {
+  std::vector<std::size_t> order(rows.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return rows[a][kLogHeuristic] > rows[b][kLogHeuristic];
+  });
+  std::vector<std::size_t> keep;
+  for (std::size_t i = 0; i < order.size(); ++i)
+    if (i < kMaxTrainingRowsPerDocument || labels[order[i]]) keep.push_back(order[i]);
+  std::sort(keep.begin(), keep.end());
+  return keep;
+}
+
+void learn_ranker(std::vector<GoldDocument>& golds, const Counts& counts, std::uint64_t n_docs,
+                  ModelData* out) {
+  PhraseTable table{[&](std::uint64_t key) {
+                      auto it = counts.find(key);
+                      return it == counts.end() ? PhraseStats{} : it->second;
+                    },
+                    n_docs};
+  std::vector<FeatureRow> rows;
+  std::vector<char> labels;
+  for (auto& g : golds) {
+    SelfCounts self{true, [&](std::uint64_t key) { return g.gold.count(key) != 0; }};
+    auto doc_rows = compute_features(g.doc, table, self);
+    std::vector<char> doc_labels(doc_rows.size());
+    for (std::size_t i = 0; i < doc_rows.size(); ++i) doc_labels[i] = g.gold.count(g.doc.candidates[i].key) ? 1 : 0;
+    for (std::size_t i : training_rows(doc_rows, doc_labels)) {
+      rows.push_back(doc_rows[i]);
+      labels.push_back(doc_labels[i]);
+    }
+    g.doc = {};  // free as we go
+  }
+  out->weights = train_ranker(rows, labels);
+  out->supervised = std::count(labels.begin(), labels.end(), 1) > 0;
+}
+
+void store_phrases(const Counts& counts, std::uint64_t n_docs, ModelData* out) {
+  std::uint32_t min_df = n_docs >= kPruneFromDocuments ? kMinStoredDf : 1;
+  for (const auto& [key, stats] : counts)
+    if (stats.df >= min_df || stats.gold > 0) out->phrases.emplace_back(key, stats);
+  std::sort(out->phrases.begin(), out->phrases.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+}
+
+}  // namespace
+
+std::vector<std::uint64_t> gold_keys(std::string_view gold_text, Language lang) {
+  WordNormalizer words(lang);
+  return keys_of_gold(gold_text, words);
+}
+
+Status train_model(const std::string& dir, const TrainOptions& options, ModelData* out) {
+  std::vector<std::string> names;
+  if (Status st = list_files(dir, ".txt", &names); !st.ok()) return st;
+  std::vector<Worker> workers;
+  for (unsigned t = 0; t < std::max(1u, options.threads); ++t) workers.emplace_back(options.language);
+  std::vector<GoldDocument> golds(names.size());
+  std::vector<char> has_gold(names.size(), 0);
+  parallel_for(names.size(), options.threads, [&](std::size_t i, unsigned w) {
+    Worker& worker = workers[w];
+    std::string base = dir + "/" + names[i].substr(0, names[i].size() - 4);
+    std::string text, gold_text;
+    if (Status st = read_file(base + ".txt", &text); !st.ok()) {
+      if (worker.status.ok()) worker.status = st;
+      return;
+    }
+    DocumentCandidates doc = collect_candidates(text, worker.words);
+    for (const auto& c : doc.candidates) ++worker.counts[c.key].df;
+    if (!read_file(base + ".key", &gold_text).ok()) return;
+    auto keys = keys_of_gold(gold_text, worker.words);
+    for (auto k : keys) ++worker.counts[k].gold;
+    golds[i] = {std::move(doc), {keys.begin(), keys.end()}};
+    has_gold[i] = 1;
+  });
+  Counts counts;
+  for (auto& w : workers) {
+    if (!w.status.ok()) return w.status;
+    for (const auto& [key, s] : w.counts) {
+      counts[key].df += s.df;
+      counts[key].gold += s.gold;
+    }
+  }
+  std::vector<GoldDocument> with_gold;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (has_gold[i]) with_gold.push_back(std::move(golds[i]));
+  *out = ModelData{};
+  out->language = options.language;
+  out->n_documents = names.size();
+  out->weights.assign(kNumWeights, 0.0);
+  if (!with_gold.empty()) learn_ranker(with_gold, counts, names.size(), out);
+  store_phrases(counts, names.size(), out);
+  return {};
+}
+
+}  // namespace keyphrases

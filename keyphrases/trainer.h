@@ -1,0 +1,32 @@
+// Builds a model from a directory of documents X.txt, with gold keyphrases in
+// X.key (one a line) where available.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model.h"
+#include "text.h"
+
+namespace keyphrases {
+
+// Phrases seen in fewer documents are left out of large models: they would
+// get nearly the idf of an unseen phrase anyway, and they are most of the table.
+inline constexpr std::uint32_t kMinStoredDf = 2;
+inline constexpr std::uint64_t kPruneFromDocuments = 100;
+// Training rows per gold document: the best candidates by the unsupervised
+// score, plus every gold phrase.
+inline constexpr std::size_t kMaxTrainingRowsPerDocument = 2000;
+
+struct TrainOptions {
+  Language language = Language::english;
+  unsigned threads = 1;
+};
+
+// Gold file text -> phrase keys of its lines, stemmed as candidates are.
+[[nodiscard]] std::vector<std::uint64_t> gold_keys(std::string_view gold_text, Language lang);
+
+[[nodiscard]] Status train_model(const std::string& dir, const TrainOptions& options, ModelData* out);
+
+}  // namespace keyphrases
