@@ -103,7 +103,8 @@ void PhraseTable::index_spans(int slot) {
                      [&](std::string_view span) { {
     auto found = by_span_.find(span);
     if (found == by_span_.end()) found = by_span_.emplace(std::string(span), std::vector<int>{}).first;
-    found->second.push_back(slot);
+    // A span can stand twice in one phrase ("ba" in "bx ba ba"); list the slot once.
+    if (found->second.empty() || found->second.back() != slot) found->second.push_back(slot);
   } });
 }
 
