@@ -30,16 +30,9 @@ ProgramRun run_program(const std::vector<std::string>& argv) {
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-  // The labelunit file and the unit file stay ours alone.
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-#endif
   std::fflush(stdout);
   pid_t child = 0;
-  const int error = posix_spawnp(&child, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  const int error = posix_spawnp(&child, args[0], nullptr, nullptr, args.data(), environ);
   if (error != 0) {
     std::fprintf(stderr, "labelcalc: cannot start the keyphrase extractor %s: %s\n",
                  argv[0].c_str(), std::strerror(error));

@@ -21,10 +21,11 @@ struct ProgramRun {
 };
 
 // Starts argv[0] with `argv` as its arguments and waits for it to end. A name
-// without "/" is looked up on PATH. The program inherits standard input,
-// output and error (stdout is flushed first so the lines stay in order) and
-// no other open file. When it cannot be started, prints one line naming it
-// and the system's reason on standard error.
+// without "/" is looked up on PATH. The program inherits the environment and
+// standard input, output and error (stdout is flushed first so the lines stay
+// in order). There is no timeout: a program that hangs holds the caller.
+// When it cannot be started, prints one line naming it and the system's
+// reason on standard error.
 [[nodiscard]] ProgramRun run_program(const std::vector<std::string>& argv);
 
 }  // namespace somlabel

@@ -177,13 +177,15 @@ bool copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* op
   block += ' ' + std::to_string(number_of_phrases) + '\n';
   LineReader reader(key_file.get());
   std::string_view line;
+  errno = 0;
   while (reader.next(line)) {
     block.append(keys::kM0Label).append(1, ' ').append(line);
-    if (line.back() != '\n') block += '\n';  // so the next labelunit line stays its own
+    if (line.empty() || line.back() != '\n') block += '\n';  // the next line stays its own
   }
   if (std::ferror(key_file.get()) != 0) {
+    const int error = errno != 0 ? errno : EIO;
     print_key_file_missing(key_name);
-    print_reason(EIO);
+    print_reason(error);
     return false;
   }
   put(opf, block);

@@ -16,6 +16,13 @@ namespace somlabel {
 // "$M0_LABEL" line per line of the unit key file to `opf`. `opf` is the open
 // labelunit stream, lent by the caller. Returns false after printing why;
 // nothing has then been written to `opf`.
+//
+// Names: the unit text file is kea_tmp_path + map base name + "." +
+// pos_x_str + "_" + pos_y_str + ".txt", used exactly as it stands (no shell
+// ever sees it); the unit key file is the same with ".key". A unit key file
+// of an earlier run is removed before the extractor starts, so only this
+// run's result is read. The extractor (see extractor_run.h) is awaited
+// without a timeout, and its exit status is not examined.
 [[nodiscard]] bool do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
                                  const Settings& settings);
 

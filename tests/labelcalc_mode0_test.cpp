@@ -172,6 +172,16 @@ TEST_F(Mode0Test, KeyFileOfAnEarlierRunIsNeverTakenForTheCurrentOne) {
   }
 }
 
+TEST_F(Mode0Test, OldKeyFileThatCannotBeRemovedFailsTheUnitBeforeTheExtractorRuns) {
+  settings_.kea_program = extractor("record_args.sh");
+  fs::create_directory("output/tmp_kea/m.unit.0_0.key");
+  ASSERT_FALSE(run(make_unit({})));
+  EXPECT_EQ(errors_, "labelcalc: cannot remove the old key file output/tmp_kea/m.unit.0_0.key: "
+                     "Is a directory\n");
+  EXPECT_EQ(labels_, "");
+  EXPECT_FALSE(fs::exists("extractor.args"));
+}
+
 TEST_F(Mode0Test, ExtractorExitStatusIsNotExamined) {
   settings_.kea_program = extractor("fail_after_writing.sh");
   ASSERT_TRUE(run(make_unit({}))) << errors_;
@@ -254,6 +264,14 @@ TEST_F(Mode0Test, UnitTextFileReplacesAnEarlierOneInTheKeyDirectory) {
   write_file("output/key/m.unit.0_0.txt", "older and longer");
   ASSERT_TRUE(run(make_unit({"a"}))) << errors_;
   EXPECT_EQ(read_file("output/key/m.unit.0_0.txt"), "new");
+}
+
+TEST_F(Mode0Test, FailedMoveIsReportedAndTheLabelsStillCount) {
+  settings_.keypath = "output/no-such-dir/";
+  ASSERT_TRUE(run(make_unit({}))) << errors_;
+  EXPECT_EQ(errors_, "labelcalc: cannot move output/tmp_kea/m.unit.0_0.txt to "
+                     "output/no-such-dir/m.unit.0_0.txt: No such file or directory\n");
+  EXPECT_EQ(labels_, labels_for_size(0));
 }
 
 TEST_F(Mode0Test, UnitTextFileMovesAcrossFileSystems) {
