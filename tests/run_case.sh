@@ -10,8 +10,8 @@
 #   stdout, stderr   expected streams, the two time lines removed (optional; absent = not checked)
 #   status    expected exit status of cmd (default 0)
 set -u
-case_dir=$1
-build_dir=$2
+case_dir=$(cd "$1" && pwd)
+build_dir=$(cd "$2" && pwd)
 tests_dir=$(cd "$(dirname "$0")" && pwd)
 
 work=$(mktemp -d)
