@@ -119,7 +119,8 @@ bool remove_old_key_file(const std::string& key_name) {
 }
 
 // Copies `from` to `to` (replacing it) and deletes `from`: a rename across
-// file systems. Returns 0 or the errno that stopped it; `to` is then gone.
+// file systems. Returns 0 or the errno that stopped it; a partial copy is
+// removed again.
 int copy_and_delete(const std::string& from, const std::string& to) {
   const int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return errno;
