@@ -9,8 +9,8 @@
 
 namespace somlabel {
 
-// The extractor's argument vector, one word per element:
-// `java KEAKeyphraseExtractor -l DIR -m MODEL -n N -a`, or, when
+// The extractor's argument vector, one word per element: "java", the Java
+// extractor's class name, then `-l DIR -m MODEL -n N -a`; or, when
 // `kea_program` is set, that program followed by the same options.
 // Directory, model and count are passed exactly as configured.
 [[nodiscard]] std::vector<std::string> extractor_arguments(const Settings& settings);
