@@ -69,7 +69,7 @@ std::string repeat_lines(int count, const std::string& prefix, const std::string
 
 constexpr const char* kHeader = "$XDIM 2\n$YDIM 1\n";
 
-TEST(LabelunitReader, EachPosXCompletesTheUnitBeforeIt) {
+TEST(LabelwebLabelunitReader, EachPosXCompletesTheUnitBeforeIt) {
   const Read read = read_units(std::string(kHeader) +
                                "$POS_X 0\n$POS_Y 0\n$NR_VEC_MAPPED 0\n$NR_SOMS_MAPPED 0\n"
                                "$POS_X 1\n$POS_Y 0\n$NR_VEC_MAPPED 0\n$NR_SOMS_MAPPED 0\n");
@@ -82,12 +82,12 @@ TEST(LabelunitReader, EachPosXCompletesTheUnitBeforeIt) {
   EXPECT_EQ(read.units[0].map.ydim, 1);
 }
 
-TEST(LabelunitReader, FileWithoutPosXCompletesNoUnit) {
+TEST(LabelwebLabelunitReader, FileWithoutPosXCompletesNoUnit) {
   EXPECT_TRUE(read_units("$XDIM 1\n$YDIM 1\n$NODE_ID n_3\n").units.empty());
   EXPECT_TRUE(read_units("").units.empty());
 }
 
-TEST(LabelunitReader, KeysAreComparedWhole) {
+TEST(LabelwebLabelunitReader, KeysAreComparedWhole) {
   const Read read = read_units(
       "$XDIM 2\n$YDIM 1\n$POS_X 0\n$POS_Y 0\n$VEC d1\n"
       "$VECTOR d2\n$VE d3\n$vec d4\n$VEC\td5\n"  // none of these is "$VEC"
@@ -97,7 +97,7 @@ TEST(LabelunitReader, KeysAreComparedWhole) {
   EXPECT_EQ(read.units[0].unit.filelist[0], "d1");
 }
 
-TEST(LabelunitReader, LeadingSpacesAndRunsOfSpacesAreSkipped) {
+TEST(LabelwebLabelunitReader, LeadingSpacesAndRunsOfSpacesAreSkipped) {
   const Read read = read_units("  $XDIM   4\n$YDIM 1\n$POS_X 0\n$VEC   a    b\n");
   ASSERT_EQ(read.units.size(), 1u);
   EXPECT_EQ(read.map.xdim, 4);
@@ -105,7 +105,7 @@ TEST(LabelunitReader, LeadingSpacesAndRunsOfSpacesAreSkipped) {
   EXPECT_EQ(read.units[0].unit.filelist[1], "b");
 }
 
-TEST(LabelunitReader, EveryValueOfALineIsOneEntryAndTheLastKeepsTheNewline) {
+TEST(LabelwebLabelunitReader, EveryValueOfALineIsOneEntryAndTheLastKeepsTheNewline) {
   const Read read = read_units(std::string(kHeader) +
                                "$POS_X 0\n$VEC d1 d2\n$NR_LABELS 3\n$LABEL one two\n"
                                "$LABEL three \n"  // a space before the line end: one more value
@@ -123,7 +123,7 @@ TEST(LabelunitReader, EveryValueOfALineIsOneEntryAndTheLastKeepsTheNewline) {
   EXPECT_EQ(u.url_mapped_soms, "output/sub.abc\n");
 }
 
-TEST(LabelunitReader, LayerComesFromTheFirstNodeId) {
+TEST(LabelwebLabelunitReader, LayerComesFromTheFirstNodeId) {
   Read read = read_units("$XDIM 1\n$YDIM 1\n$POS_X 0\n$NODE_ID n_2_0_0\n$POS_X 0\n$NODE_ID n_5_1_0\n");
   EXPECT_EQ(read.map.layer, 2);
   EXPECT_EQ(read.units[1].map.layer, 2);
@@ -133,13 +133,13 @@ TEST(LabelunitReader, LayerComesFromTheFirstNodeId) {
   EXPECT_EQ(read_units("$NODE_ID node\n$NODE_ID n_4\n").map.layer, 4);
 }
 
-TEST(LabelunitReader, SomaboveKeepsItsNewlineAndMayStandAtTheEnd) {
+TEST(LabelwebLabelunitReader, SomaboveKeepsItsNewlineAndMayStandAtTheEnd) {
   const Read read = read_units("$XDIM 1\n$YDIM 1\n$POS_X 0\n$POS_Y 0\n$SOMABOVE output/top.unit\n");
   ASSERT_EQ(read.units.size(), 1u);
   EXPECT_EQ(read.units[0].map.somabove, "output/top.unit\n");
 }
 
-TEST(LabelunitReader, Mode0CountIsLoweredToTheLinesRead) {
+TEST(LabelwebLabelunitReader, Mode0CountIsLoweredToTheLinesRead) {
   std::string text = std::string(kHeader) + "$POS_X 0\n$MODE0_PHRASES 15\n" +
                      repeat_lines(9, "$M0_LABEL p", "\ts\t0.5\n");
   text += "$POS_X 1\n$MODE0_PHRASES 15\n" + repeat_lines(9, "$M0_LABEL q", "\ts\t0.5\n");
@@ -150,7 +150,7 @@ TEST(LabelunitReader, Mode0CountIsLoweredToTheLinesRead) {
   EXPECT_EQ(read.units[1].unit.m0_labels[8].phrase, "q8");
 }
 
-TEST(LabelunitReader, Mode0LabelsStopAtTwoHundredAndTheCountIsOnlyLowered) {
+TEST(LabelwebLabelunitReader, Mode0LabelsStopAtTwoHundredAndTheCountIsOnlyLowered) {
   const Read many = read_units(std::string(kHeader) + "$POS_X 0\n$MODE0_PHRASES 250\n" +
                                repeat_lines(250, "$M0_LABEL p", "\ts\t0.5\n"));
   EXPECT_EQ(many.units[0].unit.m0_counter, 200);
@@ -161,7 +161,7 @@ TEST(LabelunitReader, Mode0LabelsStopAtTwoHundredAndTheCountIsOnlyLowered) {
   EXPECT_EQ(fewer.units[0].unit.nr_mode0_labels, 15);
 }
 
-TEST(LabelunitReader, Mode0LineIsSplitAtTabsAfterTheKey) {
+TEST(LabelwebLabelunitReader, Mode0LineIsSplitAtTabsAfterTheKey) {
   const Read read = read_units(std::string(kHeader) +
                                "$POS_X 0\n$MODE0_PHRASES 3\n"
                                "$M0_LABEL self organizing map\tself organ map\t0.8125\n"
@@ -177,7 +177,7 @@ TEST(LabelunitReader, Mode0LineIsSplitAtTabsAfterTheKey) {
   EXPECT_DOUBLE_EQ(u.m0_labels[1].score, 0.25);
 }
 
-TEST(LabelunitReader, Mode1BlockIsReadByCountAndItsLinesAreNoKeys) {
+TEST(LabelwebLabelunitReader, Mode1BlockIsReadByCountAndItsLinesAreNoKeys) {
   const Read read = read_units(std::string(kHeader) +
                                "$POS_X 0\n$MODE1_PHRASES 2\n"
                                "$POS_X\t$POS_X\t0.750000\n"  // a phrase, not a unit start
@@ -192,7 +192,7 @@ TEST(LabelunitReader, Mode1BlockIsReadByCountAndItsLinesAreNoKeys) {
   EXPECT_DOUBLE_EQ(u.m1_labels[1].score, 0.5);
 }
 
-TEST(LabelunitReader, Mode1BlockKeepsTwoHundredAndSkipsTheRest) {
+TEST(LabelwebLabelunitReader, Mode1BlockKeepsTwoHundredAndSkipsTheRest) {
   const Read read = read_units(std::string(kHeader) + "$POS_X 0\n$MODE1_PHRASES 230\n" +
                                repeat_lines(230, "p", "\ts\t0.5\n") + "$POS_X 1\n$VEC d\n");
   ASSERT_EQ(read.units.size(), 2u);
@@ -202,14 +202,14 @@ TEST(LabelunitReader, Mode1BlockKeepsTwoHundredAndSkipsTheRest) {
   EXPECT_EQ(read.units[1].unit.filelist[0], "d");
 }
 
-TEST(LabelunitReader, Mode1BlockCutShortByTheEndOfTheFile) {
+TEST(LabelwebLabelunitReader, Mode1BlockCutShortByTheEndOfTheFile) {
   const Read read = read_units(std::string(kHeader) +
                                "$POS_X 0\n$MODE1_PHRASES 5\na\ta\t0.9\nb\tb\t0.8\n");
   ASSERT_EQ(read.units.size(), 1u);
   EXPECT_EQ(read.units[0].unit.m1_counter, 2);
 }
 
-TEST(LabelunitReader, OnlyTheLabelCountsAndStoredEntriesAreResetBetweenUnits) {
+TEST(LabelwebLabelunitReader, OnlyTheLabelCountsAndStoredEntriesAreResetBetweenUnits) {
   const Read read = read_units(std::string(kHeader) +
                                "$POS_X 0\n$POS_Y 0\n$NR_VEC_MAPPED 1\n$VEC d1\n$NR_SOMS_MAPPED 1\n"
                                "$URL_MAPPED_SOMS s.abc\n$NR_LABELS 1\n$LABEL l\n"
@@ -230,7 +230,7 @@ TEST(LabelunitReader, OnlyTheLabelCountsAndStoredEntriesAreResetBetweenUnits) {
   EXPECT_EQ(second.m1_counter, 0);
 }
 
-TEST(LabelunitReader, UnitFileLabelsAndDocumentsStopAtTheirCapacity) {
+TEST(LabelwebLabelunitReader, UnitFileLabelsAndDocumentsStopAtTheirCapacity) {
   std::string text = std::string(kHeader) + "$POS_X 0\n$NR_LABELS 300\n$LABEL";
   for (int i = 0; i < 300; ++i) text += " l" + std::to_string(i);
   text += "\n" + repeat_lines(kMaxDocuments + 5, "$VEC d", "\n");
@@ -242,7 +242,7 @@ TEST(LabelunitReader, UnitFileLabelsAndDocumentsStopAtTheirCapacity) {
   EXPECT_EQ(u.filelist[kMaxDocuments - 1], "d9999");
 }
 
-TEST(LabelunitReader, LongLinesAreReadWholeAndALineEndsAtANulByte) {
+TEST(LabelwebLabelunitReader, LongLinesAreReadWholeAndALineEndsAtANulByte) {
   const std::string long_name(5000, 'n');
   std::string text = std::string(kHeader) + "$POS_X 0\n$VEC " + long_name + "\n";
   text += std::string("$VEC ab\0cd\n", 11);
@@ -257,7 +257,7 @@ TEST(LabelunitReader, LongLinesAreReadWholeAndALineEndsAtANulByte) {
 
 // Pages of whole files: where the reader's rules show on the page.
 
-TEST(LabelunitPage, FileWithoutUnitsGivesHeadAndEndOnly) {
+TEST(LabelwebLabelunitPage, FileWithoutUnitsGivesHeadAndEndOnly) {
   EXPECT_EQ(page_for("$XDIM 3\n$YDIM 3\n$NODE_ID n_1\n$SOMABOVE output/top.unit\n"),
             "<HTML><BODY bgcolor=#FFFFFF text=#000000><TITLE>Layer 1 Map</TITLE>\n"
             "<H1>Layer 1 Map</H1><BR>\n"
@@ -266,7 +266,7 @@ TEST(LabelunitPage, FileWithoutUnitsGivesHeadAndEndOnly) {
             "</table></BODY></HTML>\n");
 }
 
-TEST(LabelunitPage, SomaboveAfterTheLastUnitStillLinksUp) {
+TEST(LabelwebLabelunitPage, SomaboveAfterTheLastUnitStillLinksUp) {
   const std::string page = page_for(
       "$XDIM 1\n$YDIM 1\n$POS_X 0\n$POS_Y 0\n$NODE_ID 0_2_0_0\n$NR_VEC_MAPPED 0\n"
       "$MAPPED_VECS\n$NR_SOMS_MAPPED 0\n$SOMABOVE output/top.unit\n");
@@ -279,12 +279,12 @@ TEST(LabelunitPage, SomaboveAfterTheLastUnitStillLinksUp) {
             "</table></BODY></HTML>\n");
 }
 
-TEST(LabelunitPage, SomaboveWithoutSlashIsTheWholeName) {
+TEST(LabelwebLabelunitPage, SomaboveWithoutSlashIsTheWholeName) {
   const std::string page = page_for("$XDIM 1\n$YDIM 1\n$POS_X 0\n$POS_Y 0\n$SOMABOVE top.unit\n");
   EXPECT_NE(page.find("<a href=top.unit.labelunit.html>One Level Up</a>"), std::string::npos);
 }
 
-TEST(LabelunitPage, LastLabelValueKeepsItsNewlineOnThePage) {
+TEST(LabelwebLabelunitPage, LastLabelValueKeepsItsNewlineOnThePage) {
   const std::string page = page_for(
       "$XDIM 1\n$YDIM 1\n$POS_X 0\n$POS_Y 0\n$NR_VEC_MAPPED 0\n$NR_SOMS_MAPPED 0\n"
       "$NR_LABELS 2\n$LABEL first last\n");
@@ -292,7 +292,7 @@ TEST(LabelunitPage, LastLabelValueKeepsItsNewlineOnThePage) {
             std::string::npos);
 }
 
-TEST(LabelunitPage, CountsAboveTheEntriesStoredShowOnlyTheEntries) {
+TEST(LabelwebLabelunitPage, CountsAboveTheEntriesStoredShowOnlyTheEntries) {
   // The first unit leaves two labels and two documents behind; the second
   // announces more than it gives and must not show the first unit's.
   const std::string page = page_for(
@@ -310,14 +310,14 @@ TEST(LabelunitPage, CountsAboveTheEntriesStoredShowOnlyTheEntries) {
   EXPECT_EQ(page.find("old", second_cell), std::string::npos);
 }
 
-TEST(LabelunitPage, NegativeCountsShowNothing) {
+TEST(LabelwebLabelunitPage, NegativeCountsShowNothing) {
   const std::string page = page_for(
       "$XDIM 1\n$YDIM 1\n$POS_X 0\n$POS_Y 0\n$NR_VEC_MAPPED -2\n$VEC d\n$NR_SOMS_MAPPED 0\n"
       "$NR_LABELS -1\n$LABEL x\n$MODE1_PHRASES -3\n$MODE0_PHRASES -1\n$M0_LABEL a\ta\t1\n");
   EXPECT_NE(page.find("<tr>\n<td align=left>\n.</td>\n</tr>\n"), std::string::npos) << page;
 }
 
-TEST(LabelunitPage, SubMapAddressWithoutSlashIsTheWholeFilePart) {
+TEST(LabelwebLabelunitPage, SubMapAddressWithoutSlashIsTheWholeFilePart) {
   const std::string page = page_for(
       "$XDIM 1\n$YDIM 1\n$POS_X 0\n$POS_Y 0\n$NR_SOMS_MAPPED 1\n$URL_MAPPED_SOMS child.xyz\n");
   EXPECT_NE(page.find("<td align=left>\n<a href=child.unit.labelunit.html>down</a><BR></td>\n"),

@@ -88,26 +88,26 @@ constexpr const char* kHead =
     "<H1>Layer 0 Map</H1><BR>\n"
     "<BR><table border=8 cellpadding=4>\n";
 
-TEST(CalculateColor, SpreadsAListFromBlackToLightGrey) {
+TEST(LabelwebCalculateColor, SpreadsAListFromBlackToLightGrey) {
   EXPECT_EQ(calculate_color(0.75, 0.25, 0.75), 0);
   EXPECT_EQ(calculate_color(0.75, 0.25, 0.5), 90);
   EXPECT_EQ(calculate_color(0.75, 0.25, 0.25), 180);
 }
 
-TEST(CalculateColor, EqualBoundsGiveOneHundred) {
+TEST(LabelwebCalculateColor, EqualBoundsGiveOneHundred) {
   EXPECT_EQ(calculate_color(0.5, 0.5, 0.5), 100);
   EXPECT_EQ(calculate_color(0.5, 0.5, 7.0), 100);
   EXPECT_EQ(calculate_color(0.0, 0.0, 0.0), 100);
 }
 
-TEST(CalculateColor, IsNotClampedOutsideTheBounds) {
+TEST(LabelwebCalculateColor, IsNotClampedOutsideTheBounds) {
   // (0.75 - 0.25) / 0.25 * 180 = 360; -360 + 180 = -180.
   EXPECT_EQ(calculate_color(0.5, 0.25, 0.75), -180);
   // (0 - 0.25) / 0.5 * 180 = -90; 90 + 180 = 270.
   EXPECT_EQ(calculate_color(0.75, 0.25, 0.0), 270);
 }
 
-TEST(CalculateColor, TruncatesTowardZero) {
+TEST(LabelwebCalculateColor, TruncatesTowardZero) {
   // 180 - 0.999 * 180 = 0.18 and 180 - 1.001 * 180 = -0.18 both give 0.
   EXPECT_EQ(calculate_color(1.0, 0.0, 0.999), 0);
   EXPECT_EQ(calculate_color(1.0, 0.0, 1.001), 0);
@@ -115,7 +115,7 @@ TEST(CalculateColor, TruncatesTowardZero) {
   EXPECT_EQ(calculate_color(1.0, 0.0, 0.5005), 89);
 }
 
-TEST(CalculateColor, ResultsOutsideTheIntRangeOrNoNumberStayDefined) {
+TEST(LabelwebCalculateColor, ResultsOutsideTheIntRangeOrNoNumberStayDefined) {
   EXPECT_EQ(calculate_color(1.0, 0.0, 1e300), INT_MIN);
   EXPECT_EQ(calculate_color(1.0, 0.0, -1e300), INT_MAX);
   const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -126,7 +126,7 @@ TEST(CalculateColor, ResultsOutsideTheIntRangeOrNoNumberStayDefined) {
   EXPECT_EQ(calculate_color(DBL_MAX, -DBL_MAX, 0.0), 180);  // the span overflows to inf
 }
 
-TEST(GreyColorCode, PrintsTwoHexDigitsPerChannel) {
+TEST(LabelwebGreyColorCode, PrintsTwoHexDigitsPerChannel) {
   EXPECT_EQ(color_code(0), "000000");
   EXPECT_EQ(color_code(90), "5a5a5a");
   EXPECT_EQ(color_code(100), "646464");
@@ -135,7 +135,7 @@ TEST(GreyColorCode, PrintsTwoHexDigitsPerChannel) {
   EXPECT_EQ(color_code(9), "090909");
 }
 
-TEST(GreyColorCode, ClampsToTheScale) {
+TEST(LabelwebGreyColorCode, ClampsToTheScale) {
   EXPECT_EQ(color_code(-1), "000000");  // not ffffffff three times
   EXPECT_EQ(color_code(-180), "000000");
   EXPECT_EQ(color_code(INT_MIN), "000000");
@@ -144,25 +144,25 @@ TEST(GreyColorCode, ClampsToTheScale) {
   EXPECT_EQ(color_code(INT_MAX), "b4b4b4");
 }
 
-TEST(EscapedText, ReplacesTheFiveMarkupCharacters) {
+TEST(LabelwebEscapedText, ReplacesTheFiveMarkupCharacters) {
   PageBuffer page;
   write_escaped_text(page.get(), "<script>alert('x&y')</script>\"");
   EXPECT_EQ(page.text(), "&lt;script&gt;alert(&#39;x&amp;y&#39;)&lt;/script&gt;&quot;");
 }
 
-TEST(EscapedText, LeavesEverythingElseAndTheNewline) {
+TEST(LabelwebEscapedText, LeavesEverythingElseAndTheNewline) {
   PageBuffer page;
   write_escaped_text(page.get(), "neural net\xc3\xa9 %20 #1\n");
   EXPECT_EQ(page.text(), "neural net\xc3\xa9 %20 #1\n");
 }
 
-TEST(LinkPart, PercentEncodesAllButTheUnreservedBytesAndSlash) {
+TEST(LabelwebLinkPart, PercentEncodesAllButTheUnreservedBytesAndSlash) {
   PageBuffer page;
   write_link_part(page.get(), "dir/A-z_0.9~ b%?#&<>\"'=\xc3\xa9\t");
   EXPECT_EQ(page.text(), "dir/A-z_0.9~%20b%25%3F%23%26%3C%3E%22%27%3D%C3%A9%09");
 }
 
-TEST(SubMapPageStem, DropsTheDirectoryLineEndAndThreeCharacters) {
+TEST(LabelwebSubMapPageStem, DropsTheDirectoryLineEndAndThreeCharacters) {
   std::string_view stem;
   ASSERT_TRUE(sub_map_page_stem("output/sub.abc\n", stem));
   EXPECT_EQ(stem, "sub.");
@@ -174,7 +174,7 @@ TEST(SubMapPageStem, DropsTheDirectoryLineEndAndThreeCharacters) {
   EXPECT_EQ(stem, "");
 }
 
-TEST(SubMapPageStem, RefusesPartsTooShortToNameAPage) {
+TEST(LabelwebSubMapPageStem, RefusesPartsTooShortToNameAPage) {
   std::string_view stem;
   EXPECT_FALSE(sub_map_page_stem("output/ab\n", stem));
   EXPECT_FALSE(sub_map_page_stem("output/\n", stem));
@@ -182,21 +182,21 @@ TEST(SubMapPageStem, RefusesPartsTooShortToNameAPage) {
   EXPECT_FALSE(sub_map_page_stem("\n", stem));
 }
 
-TEST(ParentPageStem, TakesTheNameAfterTheLastSlash) {
+TEST(LabelwebParentPageStem, TakesTheNameAfterTheLastSlash) {
   EXPECT_EQ(parent_page_stem("output/top.unit\n"), "top.unit");
   EXPECT_EQ(parent_page_stem("top.unit\n"), "top.unit");
   EXPECT_EQ(parent_page_stem("a/top.unit"), "top.unit");
   EXPECT_EQ(parent_page_stem("a/\n"), "");
 }
 
-TEST(WriteHtml, OneByOneMapIsAWholePage) {
+TEST(LabelwebWriteHtml, OneByOneMapIsAWholePage) {
   PageBuffer page;
   write_html(empty_unit(0, 0), one_by_one(), page.get(), Settings());
   EXPECT_EQ(page.text(), std::string(kHead) +
                              "<tr>\n<td align=left>\n.</td>\n</tr>\n</table></BODY></HTML>\n");
 }
 
-TEST(WriteHtml, PageHeadNamesTheLayerAndPageEndLinksUp) {
+TEST(LabelwebWriteHtml, PageHeadNamesTheLayerAndPageEndLinksUp) {
   map m = one_by_one();
   m.layer = -1;
   m.somabove = "output/top.unit\n";
@@ -211,7 +211,7 @@ TEST(WriteHtml, PageHeadNamesTheLayerAndPageEndLinksUp) {
             "</table></BODY></HTML>\n");
 }
 
-TEST(WriteHtml, RowsOpenAtColumnZeroAndCloseAtTheLastColumn) {
+TEST(LabelwebWriteHtml, RowsOpenAtColumnZeroAndCloseAtTheLastColumn) {
   map m;
   m.xdim = 2;
   m.ydim = 2;
@@ -229,7 +229,7 @@ TEST(WriteHtml, RowsOpenAtColumnZeroAndCloseAtTheLastColumn) {
                              "</table></BODY></HTML>\n");
 }
 
-TEST(WriteHtml, ColouredSectionsShadeFromTheFirstToTheLastScore) {
+TEST(LabelwebWriteHtml, ColouredSectionsShadeFromTheFirstToTheLastScore) {
   unit u;
   u.m1_labels = {label("alpha", 0.75), label("beta", 0.5), label("gamma", 0.25)};
   u.m1_counter = 3;
@@ -248,7 +248,7 @@ TEST(WriteHtml, ColouredSectionsShadeFromTheFirstToTheLastScore) {
             ".</td>\n");
 }
 
-TEST(WriteHtml, ScoresOutsideTheFirstAndLastAreClampedInTheColour) {
+TEST(LabelwebWriteHtml, ScoresOutsideTheFirstAndLastAreClampedInTheColour) {
   unit u;
   // Entry 0 is the top of the scale and entry n-1 its bottom, whatever the
   // scores: 0.9 lies above the scale (grey -144), -0.5 below it (grey 360).
@@ -266,7 +266,7 @@ TEST(WriteHtml, ScoresOutsideTheFirstAndLastAreClampedInTheColour) {
             ".</td>\n");
 }
 
-TEST(WriteHtml, ScoresPrintLikePercentPointFourF) {
+TEST(LabelwebWriteHtml, ScoresPrintLikePercentPointFourF) {
   const double scores[] = {0.0,      -0.0,     1.0,      0.123449, 0.12345,  0.99995,
                            -2.5e-5,  5e-5,     15e-5,    123456.78905, 1e20,   -1e-300,
                            DBL_MAX,  -DBL_MAX, DBL_MIN,  0.1 + 0.2,    2.00005, 1.00015,
@@ -282,7 +282,7 @@ TEST(WriteHtml, ScoresPrintLikePercentPointFourF) {
   }
 }
 
-TEST(WriteHtml, UnitFileLabelsFollowTheirSwitch) {
+TEST(LabelwebWriteHtml, UnitFileLabelsFollowTheirSwitch) {
   unit u;
   u.torvel_labels = {label("first", 0), label("second\n", 0)};
   u.torvel_counter = 2;
@@ -293,7 +293,7 @@ TEST(WriteHtml, UnitFileLabelsFollowTheirSwitch) {
   EXPECT_EQ(cell_of(u, off), "<td align=left>\n.</td>\n");
 }
 
-TEST(WriteHtml, DocumentAndKeyFileLinksFollowTheirSwitches) {
+TEST(LabelwebWriteHtml, DocumentAndKeyFileLinksFollowTheirSwitches) {
   unit u;
   add_documents(u, {"d1", "d2"});
   Settings both;
@@ -317,7 +317,7 @@ TEST(WriteHtml, DocumentAndKeyFileLinksFollowTheirSwitches) {
   EXPECT_EQ(cell_of(u, neither), "<td align=left>\n</td>\n");  // no "." either
 }
 
-TEST(WriteHtml, LinkPrefixesAndEndingAreWrittenAsConfigured) {
+TEST(LabelwebWriteHtml, LinkPrefixesAndEndingAreWrittenAsConfigured) {
   unit u;
   add_documents(u, {"a b&c.txt"});
   Settings settings;
@@ -330,7 +330,7 @@ TEST(WriteHtml, LinkPrefixesAndEndingAreWrittenAsConfigured) {
             "<HR><a href=../k?e=y/a%20b%26c.txt.kea>a b&amp;c.txt.kea</a><BR></td>\n");
 }
 
-TEST(WriteHtml, LabelsFromTheFileAreEscaped) {
+TEST(LabelwebWriteHtml, LabelsFromTheFileAreEscaped) {
   unit u;
   u.torvel_labels = {label("<b>bold</b>", 0)};
   u.torvel_counter = 1;
@@ -346,7 +346,7 @@ TEST(WriteHtml, LabelsFromTheFileAreEscaped) {
             ".</td>\n");
 }
 
-TEST(WriteHtml, SubMapUnitLinksDownInsteadOfItsDocuments) {
+TEST(LabelwebWriteHtml, SubMapUnitLinksDownInsteadOfItsDocuments) {
   unit u;
   add_documents(u, {"d1"});
   u.nr_soms_mapped = 1;
@@ -359,7 +359,7 @@ TEST(WriteHtml, SubMapUnitLinksDownInsteadOfItsDocuments) {
   EXPECT_EQ(cell_of(u), "<td align=left>\n</td>\n");
 }
 
-TEST(WriteHtml, ShowsNoMoreThanTheEntriesStored) {
+TEST(LabelwebWriteHtml, ShowsNoMoreThanTheEntriesStored) {
   unit u;
   add_documents(u, {"d1"});
   u.nr_mapped_vecs = 4;
@@ -372,7 +372,7 @@ TEST(WriteHtml, ShowsNoMoreThanTheEntriesStored) {
             "<td align=left>\nLABELs by Cadrel I<BR>kept<BR><HR><a href=files/d1>d1</a><BR></td>\n");
 }
 
-TEST(WriteHtml, NegativeCountsShowNothing) {
+TEST(LabelwebWriteHtml, NegativeCountsShowNothing) {
   unit u;
   add_documents(u, {"d1"});
   u.nr_mapped_vecs = -1;
