@@ -23,7 +23,10 @@ std::string base_name(const std::string& name) {
   return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
-void print_reason(int error) { std::fprintf(stderr, "%s\n", std::strerror(error)); }
+// The line that follows a message of the original format with the reason.
+void print_reason(const std::string& name, int error) {
+  std::fprintf(stderr, "labelcalc: %s: %s\n", name.c_str(), std::strerror(error));
+}
 
 // Why a copy stopped early: the errno of the side that failed, 0 for none.
 struct CopyResult {
@@ -61,7 +64,7 @@ CopyResult copy_all(int from, int to, char* block) {
 
 void print_write_failure(const std::string& text_name, int error) {
   std::fprintf(stderr, "Couldn't write to disk %s\n", text_name.c_str());
-  print_reason(error);
+  print_reason(text_name, error);
 }
 
 // Appends one document to the open unit text file. A document that exists
@@ -72,14 +75,14 @@ bool append_document(const std::string& document, int out, const std::string& te
   if (in < 0) {
     const int error = errno;
     std::fprintf(stderr, "File not found %s\n", document.c_str());
-    if (error != ENOENT) print_reason(error);
+    if (error != ENOENT) print_reason(document, error);
     return false;
   }
   const CopyResult result = copy_all(in, out, block);
   close(in);
   if (result.read_error != 0) {
     std::fprintf(stderr, "File not found %s\n", document.c_str());
-    print_reason(result.read_error);
+    print_reason(document, result.read_error);
   } else if (result.write_error != 0) {
     print_write_failure(text_name, result.write_error);
   }
@@ -91,7 +94,7 @@ bool join_documents(const unit& curr_unit, const Settings& settings,
                     const std::string& text_name) {
   const int out = open(text_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (out < 0) {
-    std::fprintf(stderr, "Couldn't write to disk %s\n", text_name.c_str());
+    print_write_failure(text_name, errno);
     return false;
   }
   const auto block = std::make_unique_for_overwrite<char[]>(kCopyBlock);
@@ -171,7 +174,7 @@ bool copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* op
   if (!key_file.open(key_name, "r")) {
     const int error = errno;
     print_key_file_missing(key_name);
-    if (error != ENOENT) print_reason(error);
+    if (error != ENOENT) print_reason(key_name, error);
     return false;
   }
   std::string block(keys::kMode0Phrases);
@@ -186,7 +189,7 @@ bool copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* op
   if (std::ferror(key_file.get()) != 0) {
     const int error = errno != 0 ? errno : EIO;
     print_key_file_missing(key_name);
-    print_reason(error);
+    print_reason(key_name, error);
     return false;
   }
   put(opf, block);

@@ -134,7 +134,8 @@ TEST_F(Mode0Test, DocumentThatCannotBeReadFailsTheUnitBeforeTheExtractorRuns) {
   EXPECT_FALSE(fs::exists("extractor.args"));
 
   ASSERT_FALSE(run(make_unit({"folder"})));
-  EXPECT_EQ(errors_, "File not found output/files/folder\nIs a directory\n");
+  EXPECT_EQ(errors_, "File not found output/files/folder\n"
+                     "labelcalc: output/files/folder: Is a directory\n");
   EXPECT_EQ(labels_, "");
   EXPECT_FALSE(fs::exists("extractor.args"));
 }
@@ -143,7 +144,8 @@ TEST_F(Mode0Test, UnitTextFileThatCannotBeWrittenFailsTheUnit) {
   write_file("output/files/a", "alpha");
   settings_.kea_tmp_path = "output/missing/";
   ASSERT_FALSE(run(make_unit({"a"})));
-  EXPECT_EQ(errors_, "Couldn't write to disk output/missing/m.unit.0_0.txt\n");
+  EXPECT_EQ(errors_, "Couldn't write to disk output/missing/m.unit.0_0.txt\n"
+                     "labelcalc: output/missing/m.unit.0_0.txt: No such file or directory\n");
   EXPECT_EQ(labels_, "");
 
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
@@ -151,7 +153,7 @@ TEST_F(Mode0Test, UnitTextFileThatCannotBeWrittenFailsTheUnit) {
   fs::create_symlink("/dev/full", "output/tmp_kea/m.unit.0_0.txt");
   ASSERT_FALSE(run(make_unit({"a"})));
   EXPECT_EQ(errors_, "Couldn't write to disk output/tmp_kea/m.unit.0_0.txt\n"
-                     "No space left on device\n");
+                     "labelcalc: output/tmp_kea/m.unit.0_0.txt: No space left on device\n");
   EXPECT_EQ(labels_, "");
 }
 
