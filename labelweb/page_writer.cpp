@@ -42,77 +42,168 @@ std::string_view without_line_end(std::string_view text) {
   return text;
 }
 
-// "%.4f" of the score, without the locale and the cost of printf.
-void write_score(FILE* page, double score) {
-  char text[400];  // the largest double has 309 digits before the point
-  const auto result = std::to_chars(text, text + sizeof text, score, std::chars_format::fixed, 4);
-  put(page, std::string_view(text, static_cast<size_t>(result.ptr - text)));
+void append_escaped_text(std::string& out, std::string_view text) {
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const std::string_view entity = entity_for(text[i]);
+    if (entity.empty()) continue;
+    out.append(text.substr(start, i - start));
+    out.append(entity);
+    start = i + 1;
+  }
+  out.append(text.substr(start));
 }
 
-// A heading, then "%s<BR>" or a coloured line per shown entry, then "<HR>".
-void write_coloured_section(FILE* page, std::string_view heading, const std::vector<phrase>& list,
-                            int shown) {
-  put(page, heading);
+void append_link_part(std::string& out, std::string_view text) {
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (is_link_safe(c)) continue;
+    out.append(text.substr(start, i - start));
+    const char code[3] = {'%', kUpperHex[c >> 4], kUpperHex[c & 0xf]};
+    out.append(code, 3);
+    start = i + 1;
+  }
+  out.append(text.substr(start));
+}
+
+// "%.4f" of the score, without the locale and the cost of printf.
+void append_score(std::string& out, double score) {
+  char text[400];  // the largest double has 309 digits before the point
+  const auto result = std::to_chars(text, text + sizeof text, score, std::chars_format::fixed, 4);
+  out.append(text, static_cast<size_t>(result.ptr - text));
+}
+
+// A heading, then a coloured line per shown entry, then "<HR>".
+void append_coloured_section(std::string& out, std::string_view heading,
+                             const std::vector<phrase>& list, int shown) {
+  out.append(heading);
   const double top = list[0].score;
   const double bottom = list[static_cast<size_t>(shown) - 1].score;
   for (int i = 0; i < shown; ++i) {
     const phrase& label = list[static_cast<size_t>(i)];
     const std::array<char, 6> color = grey_color_code(calculate_color(top, bottom, label.score));
-    put(page, "<b><font color=#");
-    put(page, std::string_view(color.data(), color.size()));
-    put(page, ">");
-    write_escaped_text(page, label.phrase);
-    put(page, " (");
-    write_score(page, label.score);
-    put(page, ")</font></b><BR>");
+    out.append("<b><font color=#");
+    out.append(color.data(), color.size());
+    out.append(">");
+    append_escaped_text(out, label.phrase);
+    out.append(" (");
+    append_score(out, label.score);
+    out.append(")</font></b><BR>");
   }
-  put(page, "<HR>");
+  out.append("<HR>");
 }
 
-void write_unit_file_labels(FILE* page, const unit& unit, int shown) {
-  put(page, "LABELs by Cadrel I<BR>");
+void append_unit_file_labels(std::string& out, const unit& unit, int shown) {
+  out.append("LABELs by Cadrel I<BR>");
   for (int i = 0; i < shown; ++i) {
-    write_escaped_text(page, unit.torvel_labels[static_cast<size_t>(i)].phrase);
-    put(page, "<BR>");
+    append_escaped_text(out, unit.torvel_labels[static_cast<size_t>(i)].phrase);
+    out.append("<BR>");
   }
-  put(page, "<HR>");
+  out.append("<HR>");
 }
 
-void write_document_links(FILE* page, const unit& unit, int shown, const Settings& settings) {
+void append_document_links(std::string& out, const unit& unit, int shown,
+                           const Settings& settings) {
   if (settings.filelinks_output != 0) {
     for (int i = 0; i < shown; ++i) {
       const std::string& name = unit.filelist[static_cast<size_t>(i)];
-      put(page, "<a href=");
-      put(page, settings.sourcelinkpath);
-      write_link_part(page, name);
-      put(page, ">");
-      write_escaped_text(page, name);
-      put(page, "</a><BR>");
+      out.append("<a href=");
+      out.append(settings.sourcelinkpath);
+      append_link_part(out, name);
+      out.append(">");
+      append_escaped_text(out, name);
+      out.append("</a><BR>");
     }
   }
   if (settings.keylinks_output != 0) {
-    put(page, "<HR>");
+    out.append("<HR>");
     for (int i = 0; i < shown; ++i) {
       const std::string& name = unit.filelist[static_cast<size_t>(i)];
-      put(page, "<a href=");
-      put(page, settings.keylinkpath);
-      write_link_part(page, name);
-      put(page, settings.keyfileending);
-      put(page, ">");
-      write_escaped_text(page, name);
-      write_escaped_text(page, settings.keyfileending);
-      put(page, "</a><BR>");
+      out.append("<a href=");
+      out.append(settings.keylinkpath);
+      append_link_part(out, name);
+      out.append(settings.keyfileending);
+      out.append(">");
+      append_escaped_text(out, name);
+      append_escaped_text(out, settings.keyfileending);
+      out.append("</a><BR>");
     }
   }
 }
 
-void write_down_link(FILE* page, const unit& unit) {
+void append_down_link(std::string& out, const unit& unit) {
   std::string_view stem;
   if (!sub_map_page_stem(unit.url_mapped_soms, stem)) return;
-  put(page, "<a href=");
-  write_link_part(page, stem);
-  put(page, kSubMapPageEnding);
-  put(page, ">down</a><BR>");
+  out.append("<a href=");
+  append_link_part(out, stem);
+  out.append(kSubMapPageEnding);
+  out.append(">down</a><BR>");
+}
+
+void append_page_head(std::string& out, const map& map) {
+  const std::string layer = std::to_string(map.layer);
+  out.append("<HTML><BODY bgcolor=#FFFFFF text=#000000><TITLE>Layer ");
+  out.append(layer);
+  out.append(" Map</TITLE>\n<H1>Layer ");
+  out.append(layer);
+  out.append(" Map</H1><BR>\n<BR><table border=8 cellpadding=4>\n");
+}
+
+void append_page_end(std::string& out, const map& map) {
+  if (!map.somabove.empty()) {
+    const std::string_view parent = parent_page_stem(map.somabove);
+    if (!parent.empty()) {
+      out.append("<a href=");
+      append_link_part(out, parent);
+      out.append(kParentPageEnding);
+      out.append(">One Level Up</a><BR><BR>");
+    }
+  }
+  out.append("</table></BODY></HTML>\n");
+}
+
+void append_unit(std::string& out, const unit& unit, const map& map, const Settings& settings) {
+  if (unit.pos_x == 0 && unit.pos_y == 0) append_page_head(out, map);
+  if (unit.pos_x == 0) out.append("<tr>\n");
+  out.append("<td align=left>\n");
+
+  const int torvel_shown =
+      shown_count(unit.nr_torvel_labels, unit.torvel_counter, unit.torvel_labels.size());
+  if (torvel_shown != 0 && settings.cadrelI_output != 0) {
+    append_unit_file_labels(out, unit, torvel_shown);
+  }
+  const int m1_shown = shown_count(unit.nr_mode1_labels, unit.m1_counter, unit.m1_labels.size());
+  if (m1_shown != 0) {
+    append_coloured_section(out, "LABELS by Cadrel II<BR>", unit.m1_labels, m1_shown);
+  }
+  const int m0_shown = shown_count(unit.nr_mode0_labels, unit.m0_counter, unit.m0_labels.size());
+  if (m0_shown != 0) append_coloured_section(out, "Mode 0 LABELS<BR>", unit.m0_labels, m0_shown);
+
+  const int documents_shown =
+      shown_count(unit.nr_mapped_vecs, unit.vec_counter, unit.filelist.size());
+  if (unit.nr_soms_mapped != 0) {
+    append_down_link(out, unit);
+  } else if (documents_shown == 0) {
+    out.append(".");
+  } else {
+    append_document_links(out, unit, documents_shown, settings);
+  }
+  out.append("</td>\n");
+
+  // Widened: a dimension of INT_MIN must not overflow.
+  if (unit.pos_x == static_cast<long long>(map.xdim) - 1) {
+    out.append("</tr>\n");
+    if (unit.pos_y == static_cast<long long>(map.ydim) - 1) append_page_end(out, map);
+  }
+}
+
+// The page text of one call, handed to the stream in one write. Reused from
+// call to call so that writing a cell allocates only while cells still grow.
+std::string& page_text() {
+  thread_local std::string text;
+  text.clear();
+  return text;
 }
 
 }  // namespace
@@ -135,28 +226,15 @@ std::array<char, 6> grey_color_code(int grey) {
 }
 
 void write_escaped_text(FILE* page, std::string_view text) {
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const std::string_view entity = entity_for(text[i]);
-    if (entity.empty()) continue;
-    put(page, text.substr(start, i - start));
-    put(page, entity);
-    start = i + 1;
-  }
-  put(page, text.substr(start));
+  std::string& out = page_text();
+  append_escaped_text(out, text);
+  put(page, out);
 }
 
 void write_link_part(FILE* page, std::string_view text) {
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (is_link_safe(c)) continue;
-    put(page, text.substr(start, i - start));
-    const char code[3] = {'%', kUpperHex[c >> 4], kUpperHex[c & 0xf]};
-    put(page, std::string_view(code, 3));
-    start = i + 1;
-  }
-  put(page, text.substr(start));
+  std::string& out = page_text();
+  append_link_part(out, text);
+  put(page, out);
 }
 
 bool sub_map_page_stem(std::string_view url_mapped_soms, std::string_view& stem) {
@@ -171,58 +249,21 @@ std::string_view parent_page_stem(std::string_view somabove) {
 }
 
 void write_page_head(const map& map, FILE* page) {
-  std::fprintf(page, "<HTML><BODY bgcolor=#FFFFFF text=#000000><TITLE>Layer %d Map</TITLE>\n",
-               map.layer);
-  std::fprintf(page, "<H1>Layer %d Map</H1><BR>\n", map.layer);
-  put(page, "<BR><table border=8 cellpadding=4>\n");
+  std::string& out = page_text();
+  append_page_head(out, map);
+  put(page, out);
 }
 
 void write_page_end(const map& map, FILE* page) {
-  if (!map.somabove.empty()) {
-    const std::string_view parent = parent_page_stem(map.somabove);
-    if (!parent.empty()) {
-      put(page, "<a href=");
-      write_link_part(page, parent);
-      put(page, kParentPageEnding);
-      put(page, ">One Level Up</a><BR><BR>");
-    }
-  }
-  put(page, "</table></BODY></HTML>\n");
+  std::string& out = page_text();
+  append_page_end(out, map);
+  put(page, out);
 }
 
 void write_html(const unit& unit, const map& map, FILE* page, const Settings& settings) {
-  if (unit.pos_x == 0 && unit.pos_y == 0) write_page_head(map, page);
-  if (unit.pos_x == 0) put(page, "<tr>\n");
-  put(page, "<td align=left>\n");
-
-  const int torvel_shown =
-      shown_count(unit.nr_torvel_labels, unit.torvel_counter, unit.torvel_labels.size());
-  if (torvel_shown != 0 && settings.cadrelI_output != 0) {
-    write_unit_file_labels(page, unit, torvel_shown);
-  }
-  const int m1_shown = shown_count(unit.nr_mode1_labels, unit.m1_counter, unit.m1_labels.size());
-  if (m1_shown != 0) {
-    write_coloured_section(page, "LABELS by Cadrel II<BR>", unit.m1_labels, m1_shown);
-  }
-  const int m0_shown = shown_count(unit.nr_mode0_labels, unit.m0_counter, unit.m0_labels.size());
-  if (m0_shown != 0) write_coloured_section(page, "Mode 0 LABELS<BR>", unit.m0_labels, m0_shown);
-
-  const int documents_shown =
-      shown_count(unit.nr_mapped_vecs, unit.vec_counter, unit.filelist.size());
-  if (unit.nr_soms_mapped != 0) {
-    write_down_link(page, unit);
-  } else if (documents_shown == 0) {
-    put(page, ".");
-  } else {
-    write_document_links(page, unit, documents_shown, settings);
-  }
-  put(page, "</td>\n");
-
-  // Widened: a dimension of INT_MIN must not overflow.
-  if (unit.pos_x == static_cast<long long>(map.xdim) - 1) {
-    put(page, "</tr>\n");
-    if (unit.pos_y == static_cast<long long>(map.ydim) - 1) write_page_end(map, page);
-  }
+  std::string& out = page_text();
+  append_unit(out, unit, map, settings);
+  put(page, out);
 }
 
 }  // namespace somlabel::labelweb
