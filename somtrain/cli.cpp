@@ -1,0 +1,308 @@
+#include "somtrain/cli.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+#include "common/exit_codes.h"
+#include "common/io.h"
+
+namespace somtrain {
+namespace {
+
+constexpr int kMaxSide = 100;  // a map side; 100 x 100 units at most
+
+constexpr const char* kUsage =
+    "usage: somtrain [OPTIONS] DOCUMENTS WORKDIR\n";
+
+constexpr const char* kHelp =
+    "Trains a hierarchy of self-organizing maps on the plain-text files in\n"
+    "DOCUMENTS and writes, under WORKDIR, what labelcalc and labelweb read:\n"
+    "  WORKDIR/options                   option file (OUTPUTPATH, KEYPATH, SOURCEPATH, ...)\n"
+    "  WORKDIR/process, process.web      the maps, sub-maps before the maps above them\n"
+    "  WORKDIR/OUTPUTPATH/NAME*.unit     one unit file per map\n"
+    "  WORKDIR/OUTPUTPATH/key/, tmp_kea/ (created empty) for key files and the extractor\n"
+    "Then: cd WORKDIR && labelcalc process options && labelweb process.web options\n"
+    "\n"
+    "Options (defaults in brackets):\n"
+    "  --xdim N, --ydim N          size of the top map [6 x 4]\n"
+    "  --sub-xdim N, --sub-ydim N  size of every sub-map [3 x 3]\n"
+    "  --expand N                  a unit with more than N documents gets a sub-map [40]\n"
+    "  --depth D                   layers at most, the top map being layer 1 [2]\n"
+    "  --epochs N                  batch training epochs per map [30]\n"
+    "  --sigma-start R, --sigma-end R  neighbourhood radius in the first and last\n"
+    "                              epoch [half the longer side; 0.5]\n"
+    "  --seed S                    random seed; the same seed gives the same files [1]\n"
+    "  --labels N                  \"$LABEL\" terms per unit [5]\n"
+    "  --name NAME                 map names NAME.unit, NAME_X_Y.unit, ... [map]\n"
+    "                              (letters, digits and '-')\n"
+    "  --output-path DIR/          OUTPUTPATH, relative to WORKDIR [output/]\n"
+    "  --min-df N                  a term must occur in N documents at least [2]\n"
+    "  --max-df F                  ... and in no more than this share of them [0.5]\n"
+    "  --max-terms N               vocabulary size at most [5000]\n"
+    "  --language LANG             english, german, french, spanish [english]\n"
+    "  --jobs J                    threads; the output does not depend on it [all cores]\n"
+    "  --help                      this text\n"
+    "Documents are the regular files in DOCUMENTS whose names hold no blank and do\n"
+    "not start with '.'. Exit status: 0 success, 1 failure, 2 usage error.\n";
+
+int usage_error(const std::string& message) {
+  std::fprintf(stderr, "somtrain: %s\n%s", message.c_str(), kUsage);
+  return somlabel::kExitUsage;
+}
+
+bool parse_int(std::string_view text, long min, long max, long& value) {
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end && value >= min && value <= max;
+}
+
+bool parse_double(const std::string& text, double& value) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  value = std::strtod(text.c_str(), &end);
+  return *end == '\0' && value >= 0.0 && value < 1e6;
+}
+
+bool valid_name(std::string_view name) {
+  if (name.empty()) return false;
+  for (char c : name) {
+    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+    if (!ok) return false;
+  }
+  return true;
+}
+
+bool has_blank(std::string_view text) { return text.find_first_of(" \t\n\r\v\f") != std::string_view::npos; }
+
+// One "--key value" option. Returns an empty string when it was applied,
+// otherwise the reason it was refused.
+std::string apply_option(const std::string& key, const std::string& value, Options& o) {
+  long n = 0;
+  auto side = [&](int& target) {
+    if (!parse_int(value, 1, kMaxSide, n)) return key + " wants a whole number from 1 to " + std::to_string(kMaxSide);
+    target = static_cast<int>(n);
+    return std::string();
+  };
+  auto count = [&](int& target, long min, long max) {
+    if (!parse_int(value, min, max, n)) {
+      return key + " wants a whole number from " + std::to_string(min) + " to " + std::to_string(max);
+    }
+    target = static_cast<int>(n);
+    return std::string();
+  };
+  HierarchySettings& h = o.hierarchy;
+  if (key == "--xdim") return side(h.top.xdim);
+  if (key == "--ydim") return side(h.top.ydim);
+  if (key == "--sub-xdim") return side(h.sub.xdim);
+  if (key == "--sub-ydim") return side(h.sub.ydim);
+  if (key == "--expand") return count(h.expand, 0, 1000000000);
+  if (key == "--depth") return count(h.depth, 1, 10);
+  if (key == "--epochs") return count(h.schedule.epochs, 1, 10000);
+  if (key == "--labels") return count(h.labels, 0, 200);
+  if (key == "--min-df") return count(o.vocabulary.min_df, 1, 1000000000);
+  if (key == "--max-terms") return count(o.vocabulary.max_terms, 1, 10000000);
+  if (key == "--jobs") return count(h.jobs, 1, 1024);
+  if (key == "--seed") {
+    unsigned long long seed = 0;
+    auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), seed);
+    if (ec != std::errc() || ptr != value.data() + value.size()) return key + " wants a whole number";
+    h.seed = seed;
+    return {};
+  }
+  if (key == "--sigma-start" || key == "--sigma-end") {
+    double r = 0.0;
+    if (!parse_double(value, r) || (key == "--sigma-end" && r <= 0.0)) return key + " wants a positive number";
+    (key == "--sigma-start" ? h.schedule.sigma_start : h.schedule.sigma_end) = r;
+    return {};
+  }
+  if (key == "--max-df") {
+    double share = 0.0;
+    if (!parse_double(value, share) || share <= 0.0 || share > 1.0) return key + " wants a number above 0, at most 1";
+    o.vocabulary.max_df_share = share;
+    return {};
+  }
+  if (key == "--name") {
+    if (!valid_name(value)) return key + " wants letters, digits and '-' only";
+    h.name = value;
+    return {};
+  }
+  if (key == "--output-path") {
+    if (value.empty() || value.back() != '/' || has_blank(value) || value.front() == '/') {
+      return key + " wants a relative directory ending in '/', without blanks";
+    }
+    o.output_path = value;
+    return {};
+  }
+  if (key == "--language") {
+    auto language = keyphrases::parse_language(value);
+    if (!language) return key + ": unknown language '" + value + "'";
+    o.language = *language;
+    return {};
+  }
+  return "unknown option " + key;
+}
+
+bool read_text(const std::string& name, std::string& text) {
+  somlabel::File file;
+  if (!file.open(name, "rb")) {
+    std::fprintf(stderr, "somtrain: cannot read %s: %s\n", name.c_str(), somlabel::errno_text().c_str());
+    return false;
+  }
+  char buffer[65536];
+  size_t got = 0;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, got);
+  if (std::ferror(file.get())) {
+    std::fprintf(stderr, "somtrain: cannot read %s: %s\n", name.c_str(), somlabel::errno_text().c_str());
+    return false;
+  }
+  return true;
+}
+
+// Paths as the option file states them: relative to `from`, ending in "/".
+bool relative_directory(const std::string& dir, const std::string& from, std::string& result) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path target = fs::weakly_canonical(fs::absolute(dir, ec), ec);
+  const fs::path base = fs::weakly_canonical(fs::absolute(from, ec), ec);
+  if (ec) return false;
+  result = target.lexically_relative(base).generic_string();
+  if (result.empty()) result = ".";
+  result += '/';
+  return true;
+}
+
+bool is_terminal() { return isatty(STDERR_FILENO) == 1; }
+
+bool read_documents(const Options& o, std::vector<DocumentText>& texts) {
+  std::vector<std::string> names, skipped;
+  std::string error;
+  if (!list_documents(o.documents, names, skipped, error)) {
+    std::fprintf(stderr, "somtrain: cannot read directory %s: %s\n", o.documents.c_str(), error.c_str());
+    return false;
+  }
+  for (const std::string& name : skipped) {
+    std::fprintf(stderr, "somtrain: %s/%s: passed over: not a regular file, or a name with a blank\n",
+                 o.documents.c_str(), name.c_str());
+  }
+  if (names.empty()) {
+    std::fprintf(stderr, "somtrain: %s: no documents\n", o.documents.c_str());
+    return false;
+  }
+  for (const std::string& name : names) {
+    DocumentText text{name, {}};
+    if (!read_text(o.documents + '/' + name, text.text)) return false;
+    texts.push_back(std::move(text));
+  }
+  return true;
+}
+
+// A document named like a map would share its key file with the map's.
+bool check_names(const Options& o, const Corpus& corpus, const Hierarchy& hierarchy) {
+  std::set<std::string> maps;
+  for (const MapResult& map : hierarchy.maps) maps.insert(map_file_name(o.hierarchy.name, map));
+  for (const Document& document : corpus.documents) {
+    if (maps.count(document.name) != 0) {
+      std::fprintf(stderr, "somtrain: %s/%s: a document may not have the name of a map; choose another --name\n",
+                   o.documents.c_str(), document.name.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int parse_options(int argc, char** argv, Options& options) {
+  std::vector<std::string> positional;
+  options.hierarchy.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(kUsage, stdout);
+      std::fputs(kHelp, stdout);
+      return somlabel::kExitSuccess;
+    }
+    if (arg.starts_with("--")) {
+      std::string key = arg, value;
+      if (const auto eq = arg.find('='); eq != std::string::npos) {
+        key = arg.substr(0, eq);
+        value = arg.substr(eq + 1);
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      } else {
+        return usage_error(arg + " wants a value");
+      }
+      if (std::string refused = apply_option(key, value, options); !refused.empty()) return usage_error(refused);
+      continue;
+    }
+    positional.push_back(arg);
+  }
+  if (positional.size() != 2) return usage_error("wants a document directory and a working directory");
+  options.documents = positional[0];
+  options.work_dir = positional[1];
+  return -1;
+}
+
+int run(const Options& o) {
+  const auto start = std::chrono::steady_clock::now();
+  OutputLayout layout;
+  layout.output_path = o.output_path;
+  std::error_code ec;
+  std::filesystem::create_directories(o.work_dir + '/' + o.output_path, ec);
+  if (ec) {
+    std::fprintf(stderr, "somtrain: cannot create directory %s/%s: %s\n", o.work_dir.c_str(),
+                 o.output_path.c_str(), ec.message().c_str());
+    return somlabel::kExitFailure;
+  }
+  if (!relative_directory(o.documents, o.work_dir, layout.source_path) ||
+      !relative_directory(o.documents, o.work_dir + '/' + o.output_path, layout.source_link_path)) {
+    std::fprintf(stderr, "somtrain: cannot resolve %s\n", o.documents.c_str());
+    return somlabel::kExitFailure;
+  }
+  if (has_blank(layout.source_path) || has_blank(layout.source_link_path)) {
+    std::fprintf(stderr, "somtrain: %s: the option file cannot hold a path with blanks\n", o.documents.c_str());
+    return somlabel::kExitFailure;
+  }
+
+  std::vector<DocumentText> texts;
+  if (!read_documents(o, texts)) return somlabel::kExitFailure;
+  const Corpus corpus = build_corpus(texts, o.vocabulary, o.language);
+  texts.clear();
+  const bool progress = is_terminal();
+  if (progress) {
+    std::fprintf(stderr, "somtrain: %zu documents, %zu terms\n", corpus.documents.size(), corpus.stems.size());
+  }
+  const Hierarchy hierarchy = grow_hierarchy(corpus, o.hierarchy, [&](const MapResult& map) {
+    if (progress) {
+      std::size_t documents = 0;
+      for (const UnitResult& unit : map.units) documents += unit.documents.size();
+      std::fprintf(stderr, "somtrain: trained %s (%zu documents)\n",
+                   map_file_name(o.hierarchy.name, map).c_str(), documents);
+    }
+  });
+  if (!check_names(o, corpus, hierarchy)) return somlabel::kExitFailure;
+  if (!write_outputs(o.work_dir, layout, corpus, hierarchy, o.hierarchy.name)) return somlabel::kExitFailure;
+
+  std::size_t units = 0;
+  for (const MapResult& map : hierarchy.maps) units += map.units.size();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("somtrain: %zu documents, %zu maps, %zu units in %s/%s (%.1f s)\n", corpus.documents.size(),
+              hierarchy.maps.size(), units, o.work_dir.c_str(), o.output_path.c_str(), seconds);
+  return std::fflush(stdout) == 0 ? somlabel::kExitSuccess : somlabel::kExitFailure;
+}
+
+int run_cli(int argc, char** argv) {
+  Options options;
+  if (const int status = parse_options(argc, argv, options); status >= 0) return status;
+  return run(options);
+}
+
+}  // namespace somtrain

@@ -1,0 +1,64 @@
+// The documents a map is trained on: one term-count vector per document over
+// a shared vocabulary of stems, made with the tokenizer, stopword lists and
+// stemmer of keyphrases/text.h.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "keyphrases/text.h"
+
+namespace somtrain {
+
+// How often one vocabulary term occurs in one document.
+struct TermCount {
+  std::uint32_t term = 0;
+  std::uint32_t count = 0;
+  friend bool operator==(const TermCount&, const TermCount&) = default;
+};
+
+struct Document {
+  std::string name;              // file name, no directory
+  std::vector<TermCount> terms;  // ascending term index; vocabulary terms only
+};
+
+// Which stems make the vocabulary. Terms in fewer than `min_df` documents or
+// in more than `max_df_share` of them are left out; of the rest the
+// `max_terms` found in most documents are kept (ties: the smaller stem).
+struct VocabularyLimits {
+  int min_df = 2;
+  double max_df_share = 0.5;
+  int max_terms = 5000;
+};
+
+// Owns everything; documents in the order they were given, terms sorted by
+// stem so that a term's index depends only on the vocabulary.
+struct Corpus {
+  std::vector<Document> documents;
+  std::vector<std::string> stems;   // per term index
+  std::vector<std::string> labels;  // per term index: the word shown for it, the stem's
+                                    // most frequent lower-cased form (ties: the smaller)
+};
+
+// One document's text, by name.
+struct DocumentText {
+  std::string name;
+  std::string text;
+};
+
+// Words that count: lower-cased, not a stopword, not a number, two letters or
+// more; each is counted under its stem.
+[[nodiscard]] Corpus build_corpus(const std::vector<DocumentText>& texts,
+                                  const VocabularyLimits& limits, keyphrases::Language language);
+
+// File names in `dir` that can be documents: regular files (symbolic links to
+// them included) whose names hold no white space and do not start with ".",
+// in byte order. Names passed over are reported in `skipped`. False (with
+// `error`) when the directory cannot be read.
+[[nodiscard]] bool list_documents(const std::string& dir, std::vector<std::string>& names,
+                                  std::vector<std::string>& skipped, std::string& error);
+
+}  // namespace somtrain

@@ -1,0 +1,106 @@
+#include "somtrain/hierarchy.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "common/map_keys.h"
+
+namespace somtrain {
+namespace {
+
+std::vector<std::string> top_terms(const Codebook& codebook, int unit, const Corpus& corpus,
+                                   int count) {
+  const double* w = codebook.row(unit);
+  std::vector<std::size_t> terms;
+  for (std::size_t d = 0; d < codebook.dims; ++d) {
+    if (w[d] > 0.0) terms.push_back(d);
+  }
+  const std::size_t keep = std::min(terms.size(), static_cast<std::size_t>(std::max(count, 0)));
+  std::partial_sort(terms.begin(), terms.begin() + static_cast<std::ptrdiff_t>(keep), terms.end(),
+                    [w](std::size_t a, std::size_t b) { return w[a] != w[b] ? w[a] > w[b] : a < b; });
+  std::vector<std::string> labels;
+  for (std::size_t i = 0; i < keep; ++i) labels.push_back(corpus.labels[terms[i]]);
+  return labels;
+}
+
+MapResult train_map(const Corpus& corpus, const std::vector<int>& members, const Grid& grid,
+                    std::string path, int layer, const HierarchySettings& settings) {
+  const std::vector<SparseVector> vectors = tfidf_vectors(corpus, members);
+  Codebook codebook = initial_codebook(grid, corpus.stems.size(), vectors, map_seed(settings.seed, path));
+  train(codebook, vectors, settings.schedule, settings.jobs);
+  const std::vector<int> bmu = map_vectors(codebook, vectors, settings.jobs);
+
+  MapResult map{std::move(path), layer, grid, std::vector<UnitResult>(static_cast<std::size_t>(grid.units()))};
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    UnitResult& unit = map.units[static_cast<std::size_t>(bmu[i])];
+    unit.documents.push_back(members[i]);
+    unit.quantization_error += distance(codebook, bmu[i], vectors[i]);
+  }
+  for (int u = 0; u < grid.units(); ++u) {
+    UnitResult& unit = map.units[static_cast<std::size_t>(u)];
+    if (!unit.documents.empty()) unit.labels = top_terms(codebook, u, corpus, settings.labels);
+  }
+  return map;
+}
+
+std::string sub_path(const MapResult& map, int unit) {
+  std::string coordinates = std::to_string(map.grid.x(unit)) + '_' + std::to_string(map.grid.y(unit));
+  return map.path.empty() ? coordinates : map.path + '_' + coordinates;
+}
+
+}  // namespace
+
+Hierarchy grow_hierarchy(const Corpus& corpus, const HierarchySettings& settings,
+                         const MapTrained& on_map) {
+  Hierarchy hierarchy;
+  std::vector<int> all(corpus.documents.size());
+  for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
+  hierarchy.maps.push_back(train_map(corpus, all, settings.top, "", 1, settings));
+  if (on_map) on_map(hierarchy.maps.back());
+  // Breadth first: maps are appended while the loop walks them.
+  for (std::size_t m = 0; m < hierarchy.maps.size(); ++m) {
+    if (hierarchy.maps[m].layer >= settings.depth) continue;
+    for (int u = 0; u < hierarchy.maps[m].grid.units(); ++u) {
+      const MapResult& parent = hierarchy.maps[m];
+      const UnitResult& unit = parent.units[static_cast<std::size_t>(u)];
+      if (static_cast<int>(unit.documents.size()) <= settings.expand) continue;
+      MapResult child = train_map(corpus, unit.documents, settings.sub, sub_path(parent, u),
+                                  parent.layer + 1, settings);
+      hierarchy.maps[m].units[static_cast<std::size_t>(u)].sub_map = static_cast<int>(hierarchy.maps.size());
+      hierarchy.maps.push_back(std::move(child));
+      if (on_map) on_map(hierarchy.maps.back());
+    }
+  }
+  return hierarchy;
+}
+
+std::string map_file_name(const std::string& base, const MapResult& map) {
+  const std::string stem = map.path.empty() ? base : base + '_' + map.path;
+  return stem + '.' + std::string(somlabel::keys::kSubMapSuffix);
+}
+
+std::string node_id(const std::string& base, const MapResult& map, int unit) {
+  std::string id = base + '_' + std::to_string(map.layer);
+  if (!map.path.empty()) id += '_' + map.path;
+  return id + '_' + std::to_string(map.grid.x(unit)) + '_' + std::to_string(map.grid.y(unit));
+}
+
+std::string sub_map_address(const std::string& output_path, const std::string& sub_map_file_name) {
+  std::string name = output_path + sub_map_file_name;
+  name.resize(name.size() - somlabel::keys::kSubMapSuffix.size());
+  return name + "som";
+}
+
+std::uint64_t map_seed(std::uint64_t seed, const std::string& path) {
+  std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a over the path
+  for (unsigned char c : path) {
+    hash ^= c;
+    hash *= 1099511628211ULL;
+  }
+  std::uint64_t z = seed + hash + 0x9e3779b97f4a7c15ULL;  // splitmix64 finaliser
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+  return z ^ (z >> 31);
+}
+
+}  // namespace somtrain

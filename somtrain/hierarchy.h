@@ -1,0 +1,71 @@
+// A hierarchy of maps: a top map over all documents, and for each unit that
+// holds more than `expand` documents a sub-map trained on those documents
+// alone, down to `depth` layers.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "somtrain/corpus.h"
+#include "somtrain/som.h"
+
+namespace somtrain {
+
+struct HierarchySettings {
+  std::string name = "map";  // base of every map name and "$NODE_ID"; no "_", "/" or blank
+  Grid top{6, 4};
+  Grid sub{3, 3};
+  int expand = 40;  // a unit with more documents than this gets a sub-map...
+  int depth = 2;    // ...while its map's layer is below this (the top map is layer 1)
+  int labels = 5;   // "$LABEL" terms per unit that holds documents
+  TrainingSchedule schedule;
+  std::uint64_t seed = 1;
+  int jobs = 1;
+};
+
+// One unit of a trained map.
+struct UnitResult {
+  std::vector<int> documents;       // corpus document indices, in corpus order
+  double quantization_error = 0.0;  // summed distance of its documents to its weights
+  std::vector<std::string> labels;  // top-weighted terms, heaviest first
+  int sub_map = -1;                 // index into Hierarchy::maps, or -1 for a leaf
+};
+
+// One map. Its position in the hierarchy is `path`: the columns and rows of
+// the units above it, from the top ("" for the top map, "1_2", "1_2_0_1").
+struct MapResult {
+  std::string path;
+  int layer = 1;
+  Grid grid;
+  std::vector<UnitResult> units;  // row order
+};
+
+struct Hierarchy {
+  std::vector<MapResult> maps;  // maps[0] is the top map; every sub-map after its parent
+};
+
+// Called after each map is trained (for progress output).
+using MapTrained = std::function<void(const MapResult&)>;
+
+[[nodiscard]] Hierarchy grow_hierarchy(const Corpus& corpus, const HierarchySettings& settings,
+                                       const MapTrained& on_map = {});
+
+// Names. With base name "map": the top map is "map.unit", the sub-map of its
+// unit (1,2) "map_1_2.unit", the sub-map of that one's unit (0,1)
+// "map_1_2_0_1.unit". "$NODE_ID" is base, layer, path and the unit's column
+// and row joined by "_" ("map_2_1_2_0_1"), so its second field is the layer.
+[[nodiscard]] std::string map_file_name(const std::string& base, const MapResult& map);
+[[nodiscard]] std::string node_id(const std::string& base, const MapResult& map, int unit);
+// The "$URL_MAPPED_SOMS" value of a unit that a sub-map expands: the sub-map's
+// map name (`output_path` + its file name) with its final "unit" replaced by
+// "som".
+[[nodiscard]] std::string sub_map_address(const std::string& output_path,
+                                          const std::string& sub_map_file_name);
+
+// The seed of one map: the run's seed mixed with the map's path, so that a map
+// does not depend on how many maps were trained before it.
+[[nodiscard]] std::uint64_t map_seed(std::uint64_t seed, const std::string& path);
+
+}  // namespace somtrain

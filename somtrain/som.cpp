@@ -1,0 +1,152 @@
+#include "somtrain/som.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <random>
+#include <thread>
+
+namespace somtrain {
+namespace {
+
+std::vector<double> squared_norms(const Codebook& codebook) {
+  std::vector<double> norms(static_cast<std::size_t>(codebook.grid.units()), 0.0);
+  for (int u = 0; u < codebook.grid.units(); ++u) {
+    const double* w = codebook.row(u);
+    double sum = 0.0;
+    for (std::size_t d = 0; d < codebook.dims; ++d) sum += w[d] * w[d];
+    norms[static_cast<std::size_t>(u)] = sum;
+  }
+  return norms;
+}
+
+double dot(const double* weights, const SparseVector& vector) {
+  double sum = 0.0;
+  for (std::size_t i = 0; i < vector.index.size(); ++i) sum += weights[vector.index[i]] * vector.value[i];
+  return sum;
+}
+
+// Vectors are shared out in contiguous slices; each result lands in its own
+// slot, so the outcome is the same for any number of threads.
+constexpr std::size_t kVectorsPerThread = 256;
+
+}  // namespace
+
+double neighbourhood_radius(const TrainingSchedule& schedule, const Grid& grid, int epoch) {
+  double start = schedule.sigma_start;
+  if (start <= 0.0) start = std::max(1.0, std::max(grid.xdim, grid.ydim) / 2.0);
+  const double end = std::min(schedule.sigma_end, start);
+  if (schedule.epochs <= 1) return end;
+  const double progress = static_cast<double>(epoch) / (schedule.epochs - 1);
+  return start * std::pow(end / start, progress);
+}
+
+double neighbourhood_weight(const Grid& grid, int a, int b, double sigma) {
+  const double dx = grid.x(a) - grid.x(b);
+  const double dy = grid.y(a) - grid.y(b);
+  return std::exp(-(dx * dx + dy * dy) / (2.0 * sigma * sigma));
+}
+
+int best_matching_unit(const Codebook& codebook, const std::vector<double>& squared_norms,
+                       const SparseVector& vector) {
+  // |w - x|^2 = |w|^2 - 2 w.x + |x|^2; the last term is the same for all units.
+  int best = 0;
+  double best_distance = 0.0;
+  for (int u = 0; u < codebook.grid.units(); ++u) {
+    const double d = squared_norms[static_cast<std::size_t>(u)] - 2.0 * dot(codebook.row(u), vector);
+    if (u == 0 || d < best_distance) {
+      best = u;
+      best_distance = d;
+    }
+  }
+  return best;
+}
+
+Codebook initial_codebook(const Grid& grid, std::size_t dims,
+                          const std::vector<SparseVector>& vectors, std::uint64_t seed) {
+  Codebook codebook{grid, dims, std::vector<double>(static_cast<std::size_t>(grid.units()) * dims, 0.0)};
+  if (vectors.empty()) return codebook;
+  // mt19937_64 is fully defined by the standard; reducing its output by hand
+  // (not with a distribution) keeps the draw the same on every library.
+  std::mt19937_64 random(seed);
+  std::vector<std::size_t> order(vectors.size());
+  std::iota(order.begin(), order.end(), 0);
+  for (std::size_t i = 0; i + 1 < order.size(); ++i) {
+    const std::size_t j = i + static_cast<std::size_t>(random() % (order.size() - i));
+    std::swap(order[i], order[j]);
+  }
+  for (int u = 0; u < grid.units(); ++u) {
+    const SparseVector& v = vectors[order[static_cast<std::size_t>(u) % order.size()]];
+    double* w = codebook.row(u);
+    for (std::size_t i = 0; i < v.index.size(); ++i) w[v.index[i]] = v.value[i];
+  }
+  return codebook;
+}
+
+std::vector<int> map_vectors(const Codebook& codebook, const std::vector<SparseVector>& vectors,
+                             int jobs) {
+  const std::vector<double> norms = squared_norms(codebook);
+  std::vector<int> bmu(vectors.size(), 0);
+  auto work = [&](std::size_t begin, std::size_t end) {
+    for (std::size_t i = begin; i < end; ++i) bmu[i] = best_matching_unit(codebook, norms, vectors[i]);
+  };
+  const std::size_t wanted = std::min<std::size_t>(
+      static_cast<std::size_t>(std::max(jobs, 1)), vectors.size() / kVectorsPerThread + 1);
+  if (wanted <= 1) {
+    work(0, vectors.size());
+    return bmu;
+  }
+  std::vector<std::thread> threads;
+  const std::size_t slice = (vectors.size() + wanted - 1) / wanted;
+  for (std::size_t t = 0; t < wanted; ++t) {
+    const std::size_t begin = t * slice;
+    const std::size_t end = std::min(vectors.size(), begin + slice);
+    if (begin < end) threads.emplace_back(work, begin, end);
+  }
+  for (std::thread& thread : threads) thread.join();
+  return bmu;
+}
+
+void train(Codebook& codebook, const std::vector<SparseVector>& vectors,
+           const TrainingSchedule& schedule, int jobs) {
+  const int units = codebook.grid.units();
+  const std::size_t dims = codebook.dims;
+  std::vector<double> sums(codebook.weights.size());
+  std::vector<double> counts(static_cast<std::size_t>(units));
+  for (int epoch = 0; epoch < schedule.epochs; ++epoch) {
+    const std::vector<int> bmu = map_vectors(codebook, vectors, jobs);
+    std::fill(sums.begin(), sums.end(), 0.0);
+    std::fill(counts.begin(), counts.end(), 0.0);
+    for (std::size_t i = 0; i < vectors.size(); ++i) {
+      double* sum = sums.data() + static_cast<std::size_t>(bmu[i]) * dims;
+      for (std::size_t k = 0; k < vectors[i].index.size(); ++k) sum[vectors[i].index[k]] += vectors[i].value[k];
+      counts[static_cast<std::size_t>(bmu[i])] += 1.0;
+    }
+    const double sigma = neighbourhood_radius(schedule, codebook.grid, epoch);
+    for (int u = 0; u < units; ++u) {
+      double* w = codebook.row(u);
+      double total = 0.0;
+      std::fill(w, w + dims, 0.0);
+      for (int k = 0; k < units; ++k) {
+        if (counts[static_cast<std::size_t>(k)] == 0.0) continue;
+        const double h = neighbourhood_weight(codebook.grid, u, k, sigma);
+        total += h * counts[static_cast<std::size_t>(k)];
+        const double* sum = sums.data() + static_cast<std::size_t>(k) * dims;
+        for (std::size_t d = 0; d < dims; ++d) w[d] += h * sum[d];
+      }
+      if (total > 0.0) {
+        for (std::size_t d = 0; d < dims; ++d) w[d] /= total;
+      }
+    }
+  }
+}
+
+double distance(const Codebook& codebook, int unit, const SparseVector& vector) {
+  const double* w = codebook.row(unit);
+  double sum = 0.0;
+  for (std::size_t d = 0; d < codebook.dims; ++d) sum += w[d] * w[d];
+  sum += vector.squared_norm() - 2.0 * dot(w, vector);
+  return std::sqrt(std::max(0.0, sum));
+}
+
+}  // namespace somtrain

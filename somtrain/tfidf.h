@@ -1,0 +1,27 @@
+// tf-idf vectors of a set of documents, sparse and of unit length.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "somtrain/corpus.h"
+
+namespace somtrain {
+
+// Non-zero entries only, ascending index.
+struct SparseVector {
+  std::vector<std::uint32_t> index;
+  std::vector<double> value;
+  [[nodiscard]] double squared_norm() const;
+};
+
+// The vectors of corpus.documents[members[i]], in that order. The inverse
+// document frequency is taken over `members` only, so a sub-map weighs the
+// terms that tell its own documents apart:
+//   weight = (1 + ln tf) * ln(n / df),  n = members.size(), df counted in members,
+// then each vector is scaled to length 1. A term found in every member weighs
+// 0 and is left out; a document without weighed terms gives the empty vector.
+[[nodiscard]] std::vector<SparseVector> tfidf_vectors(const Corpus& corpus,
+                                                      const std::vector<int>& members);
+
+}  // namespace somtrain
