@@ -73,6 +73,11 @@ int run_frame(int argc, char** argv, Program program, Settings& settings,
   }
   std::string ignored;
   (void)options.close(ignored);
+  if (const std::string_view key = text_option_with_nul(settings); !key.empty()) {
+    std::fprintf(stderr, "%s: option %.*s in the option file %s holds a NUL byte\n",
+                 program_name(program), static_cast<int>(key.size()), key.data(), argv[2]);
+    return kExitFailure;
+  }
   if (check && !check(settings)) return kExitFailure;
 
   File process;
@@ -82,7 +87,19 @@ int run_frame(int argc, char** argv, Program program, Settings& settings,
     return kExitFailure;
   }
   const MapWork work = make_work(settings);
-  if (!walk_process_file(process.get(), settings.path, work)) return kExitFailure;
+  // A name with a NUL byte would reach the system cut short, naming another
+  // file (for writing, perhaps the unit file being read).
+  size_t line_number = 0;
+  const MapWork checked_work = [&](std::string& name) {
+    ++line_number;
+    if (name.find('\0') != std::string::npos) {
+      std::fprintf(stderr, "%s: line %zu of the process file %s holds a NUL byte\n",
+                   program_name(program), line_number, argv[1]);
+      return false;
+    }
+    return work(name);
+  };
+  if (!walk_process_file(process.get(), settings.path, checked_work)) return kExitFailure;
 
   std::printf("Start time : %s", std::ctime(&start_time));
   const std::time_t end_time = std::time(nullptr);

@@ -39,6 +39,12 @@ File::~File() {
 bool File::open(const std::string& name, const char* mode) {
   if (file_ != nullptr) std::fclose(file_);
   name_ = name;
+  // The system would take the name only up to a NUL byte: another file, and
+  // for writing perhaps the very input being read.
+  if (name.find('\0') != std::string::npos) {
+    errno = EINVAL;
+    return false;
+  }
   file_ = std::fopen(name.c_str(), mode);
   if (file_ == nullptr) return false;
   // fopen happily opens a directory for reading; every caller wants a file.

@@ -43,8 +43,8 @@ class File {
   File& operator=(File&& other) noexcept;
   ~File();
 
-  // fopen with `mode`; false (errno set) when the file cannot be opened or
-  // is a directory.
+  // fopen with `mode`; false (errno set) when the file cannot be opened, is
+  // a directory, or its name holds a NUL byte (EINVAL).
   [[nodiscard]] bool open(const std::string& name, const char* mode);
   [[nodiscard]] FILE* get() const { return file_; }
   [[nodiscard]] bool is_open() const { return file_ != nullptr; }

@@ -116,6 +116,15 @@ double to_double(std::string_view text) {
   return std::strtod(buffer, nullptr);
 }
 
+std::string_view text_option_with_nul(const Settings& settings) {
+  for (const OptionKey& key : kOptionKeys) {
+    if (key.kind == Kind::text && (settings.*key.text).find('\0') != std::string::npos) {
+      return key.key;
+    }
+  }
+  return {};
+}
+
 OptionResult read_option_file(FILE* in, Program program, Settings& settings) {
   LineReader reader(in);
   std::string_view line;

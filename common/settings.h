@@ -44,6 +44,10 @@ enum class OptionResult { ok, invalid_mode };
 // 1 or 2 and returns invalid_mode.
 [[nodiscard]] OptionResult read_option_file(FILE* in, Program program, Settings& settings);
 
+// The key of the first text setting whose value holds a NUL byte (such a
+// value cannot name a file), or empty when there is none.
+[[nodiscard]] std::string_view text_option_with_nul(const Settings& settings);
+
 // Decimal conversion as the option and map files use it: leading white space,
 // an optional sign, then digits up to the first other character; no digits
 // give 0. Values beyond the int range are clamped.

@@ -28,6 +28,10 @@ void print_reason(const std::string& name, int error) {
   std::fprintf(stderr, "labelcalc: %s: %s\n", name.c_str(), std::strerror(error));
 }
 
+// The system takes a name only up to a NUL byte, so such a name would stand
+// for another file (to be truncated, replaced or removed).
+bool has_nul(const std::string& name) { return name.find('\0') != std::string::npos; }
+
 // Why a copy stopped early: the errno of the side that failed, 0 for none.
 struct CopyResult {
   int read_error = 0;
@@ -71,7 +75,8 @@ void print_write_failure(const std::string& text_name, int error) {
 // but cannot be read counts as not found; only then is the reason added.
 bool append_document(const std::string& document, int out, const std::string& text_name,
                      char* block) {
-  const int in = open(document.c_str(), O_RDONLY | O_CLOEXEC);
+  if (has_nul(document)) errno = EINVAL;
+  const int in = has_nul(document) ? -1 : open(document.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) {
     const int error = errno;
     std::fprintf(stderr, "File not found %s\n", document.c_str());
@@ -92,7 +97,9 @@ bool append_document(const std::string& document, int out, const std::string& te
 // Writes the unit's documents back to back into a fresh unit text file.
 bool join_documents(const unit& curr_unit, const Settings& settings,
                     const std::string& text_name) {
-  const int out = open(text_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (has_nul(text_name)) errno = EINVAL;
+  const int out =
+      has_nul(text_name) ? -1 : open(text_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (out < 0) {
     print_write_failure(text_name, errno);
     return false;

@@ -1,5 +1,7 @@
 #include "labelcalc/mode1_step.h"
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "common/io.h"
@@ -42,7 +44,11 @@ bool do_the_calcman(const unit& curr_unit, FILE* opf, const Settings& settings) 
     const std::string name = settings.keypath + curr_unit.filelist[i] + settings.keyfileending;
     File key_file;
     if (!key_file.open(name, "r")) {
+      const int error = errno;
       std::fprintf(stderr, "Couldn't open file %s\n", name.c_str());
+      if (error != ENOENT) {
+        std::fprintf(stderr, "labelcalc: %s: %s\n", name.c_str(), std::strerror(error));
+      }
       return false;
     }
     if (!merge_key_file(key_file.get(), name, table)) return false;

@@ -1,5 +1,7 @@
 #include "labelcalc/unit_pass.h"
 
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "common/io.h"
@@ -211,7 +213,11 @@ bool pass_unit_file(FILE* in, FILE* out, const std::string& map, const Settings&
 bool do_the_parsman(const std::string& map, const Settings& settings) {
   File unit_file;
   if (!unit_file.open(map, "r")) {
+    const int error = errno;
     std::fprintf(stderr, "Unitfile %s not found....\n", map.c_str());
+    if (error != ENOENT) {
+      std::fprintf(stderr, "labelcalc: %s: %s\n", map.c_str(), std::strerror(error));
+    }
     return false;
   }
   const std::string labelunit_name = map + std::string(keys::kLabelunitEnding);
