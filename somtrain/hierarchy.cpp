@@ -8,12 +8,20 @@
 namespace somtrain {
 namespace {
 
+constexpr std::size_t kMinLabelBytes = 3;
+
+// Words of one or two characters ("fd", "s1") and words that start with a
+// digit ("3type") name little on a map, so they are not shown as labels.
+bool readable_label(const std::string& word) {
+  return word.size() >= kMinLabelBytes && !(word[0] >= '0' && word[0] <= '9');
+}
+
 std::vector<std::string> top_terms(const Codebook& codebook, int unit, const Corpus& corpus,
                                    int count) {
   const double* w = codebook.row(unit);
   std::vector<std::size_t> terms;
   for (std::size_t d = 0; d < codebook.dims; ++d) {
-    if (w[d] > 0.0) terms.push_back(d);
+    if (w[d] > 0.0 && readable_label(corpus.labels[d])) terms.push_back(d);
   }
   const std::size_t keep = std::min(terms.size(), static_cast<std::size_t>(std::max(count, 0)));
   std::partial_sort(terms.begin(), terms.begin() + static_cast<std::ptrdiff_t>(keep), terms.end(),

@@ -29,7 +29,8 @@ struct HierarchySettings {
 struct UnitResult {
   std::vector<int> documents;       // corpus document indices, in corpus order
   double quantization_error = 0.0;  // summed distance of its documents to its weights
-  std::vector<std::string> labels;  // top-weighted terms, heaviest first
+  std::vector<std::string> labels;  // top-weighted terms, heaviest first; words of three
+                                    // characters or more that do not start with a digit
   int sub_map = -1;                 // index into Hierarchy::maps, or -1 for a leaf
 };
 

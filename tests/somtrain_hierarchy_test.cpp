@@ -1,0 +1,128 @@
+// Growing the hierarchy and naming its maps, units and links, checked
+// against the rules by which labelcalc and labelweb find a sub-map again.
+#include <gtest/gtest.h>
+
+#include "somtrain/hierarchy.h"
+#include "somtrain/unit_file.h"
+
+namespace somtrain {
+namespace {
+
+MapResult map_at(std::string path, int layer, Grid grid) {
+  return MapResult{std::move(path), layer, grid, {}};
+}
+
+TEST(SomtrainNames, MapFilesAndNodeIds) {
+  const MapResult top = map_at("", 1, Grid{6, 4});
+  EXPECT_EQ(map_file_name("map", top), "map.unit");
+  EXPECT_EQ(node_id("map", top, 0), "map_1_0_0");
+  EXPECT_EQ(node_id("map", top, 9), "map_1_3_1");  // unit 9 of a 6-wide map: column 3, row 1
+  const MapResult sub = map_at("1_2", 2, Grid{3, 3});
+  EXPECT_EQ(map_file_name("map", sub), "map_1_2.unit");
+  EXPECT_EQ(node_id("map", sub, 5), "map_2_1_2_2_1");
+  const MapResult deeper = map_at("1_2_0_1", 3, Grid{3, 3});
+  EXPECT_EQ(map_file_name("docs", deeper), "docs_1_2_0_1.unit");
+  EXPECT_EQ(node_id("docs", deeper, 8), "docs_3_1_2_0_1_2_2");
+}
+
+TEST(SomtrainNames, SecondFieldOfEveryNodeIdIsTheLayer) {
+  for (int layer = 1; layer <= 3; ++layer) {
+    const std::string id = node_id("m", map_at(layer == 1 ? "" : "0_0", layer, Grid{2, 2}), 3);
+    const std::size_t first = id.find('_');
+    EXPECT_EQ(id.substr(first + 1, id.find('_', first + 1) - first - 1), std::to_string(layer)) << id;
+  }
+}
+
+TEST(SomtrainNames, SubMapAddressLeadsBackToTheSubMap) {
+  const std::string address = sub_map_address("output/", "map_1_2.unit");
+  EXPECT_EQ(address, "output/map_1_2.som");
+  // labelcalc: the address less its last three characters, then "unit", is the map name.
+  EXPECT_EQ(address.substr(0, address.size() - 3) + "unit", "output/" + std::string("map_1_2.unit"));
+  // labelweb: the part after the last "/" less its last three characters,
+  // then "unit.labelunit.html", is the sub-map's page.
+  const std::string last = address.substr(address.rfind('/') + 1);
+  EXPECT_EQ(last.substr(0, last.size() - 3) + "unit.labelunit.html", "map_1_2.unit.labelunit.html");
+  EXPECT_EQ(sub_map_address("a/b/", "x_0_0.unit"), "a/b/x_0_0.som");
+}
+
+TEST(SomtrainNames, MapSeedDependsOnSeedAndPathOnly) {
+  EXPECT_EQ(map_seed(1, "1_2"), map_seed(1, "1_2"));
+  EXPECT_NE(map_seed(1, "1_2"), map_seed(1, "2_1"));
+  EXPECT_NE(map_seed(1, ""), map_seed(2, ""));
+}
+
+// Two groups of documents that share no word.
+Corpus two_topics() {
+  std::vector<DocumentText> texts;
+  for (int i = 0; i < 4; ++i) {
+    texts.push_back({"net" + std::to_string(i), "socket socket network address port"});
+    texts.push_back({"math" + std::to_string(i), "sine cosine tangent angle radian"});
+  }
+  return build_corpus(texts, VocabularyLimits{1, 1.0, 5000}, keyphrases::Language::english);
+}
+
+HierarchySettings small(Grid top, Grid sub, int expand, int depth) {
+  HierarchySettings settings;
+  settings.top = top;
+  settings.sub = sub;
+  settings.expand = expand;
+  settings.depth = depth;
+  settings.schedule = TrainingSchedule{10, 0.0, 0.3};
+  return settings;
+}
+
+TEST(SomtrainHierarchy, OneMapWhenNoUnitIsCrowdedOrTheDepthIsOne) {
+  const Corpus corpus = two_topics();
+  EXPECT_EQ(grow_hierarchy(corpus, small(Grid{1, 1}, Grid{2, 1}, 8, 3)).maps.size(), 1u);  // 8 is not > 8
+  EXPECT_EQ(grow_hierarchy(corpus, small(Grid{1, 1}, Grid{2, 1}, 2, 1)).maps.size(), 1u);
+}
+
+TEST(SomtrainHierarchy, CrowdedUnitGetsASubMapOverItsDocuments) {
+  const Corpus corpus = two_topics();
+  const Hierarchy h = grow_hierarchy(corpus, small(Grid{1, 1}, Grid{2, 1}, 7, 2));
+  ASSERT_EQ(h.maps.size(), 2u);
+  EXPECT_EQ(h.maps[0].units[0].sub_map, 1);
+  EXPECT_EQ(h.maps[0].units[0].documents.size(), 8u);
+  const MapResult& sub = h.maps[1];
+  EXPECT_EQ(sub.path, "0_0");
+  EXPECT_EQ(sub.layer, 2);
+  EXPECT_EQ(sub.grid.units(), 2);
+  // The sub-map splits the two topics, and each unit's labels come from its topic.
+  ASSERT_EQ(sub.units[0].documents.size(), 4u);
+  ASSERT_EQ(sub.units[1].documents.size(), 4u);
+  for (const UnitResult& unit : sub.units) {
+    const bool net = corpus.documents[static_cast<std::size_t>(unit.documents[0])].name.starts_with("net");
+    for (int d : unit.documents) {
+      EXPECT_EQ(corpus.documents[static_cast<std::size_t>(d)].name.starts_with("net"), net);
+    }
+    ASSERT_FALSE(unit.labels.empty());
+    EXPECT_EQ(unit.labels[0], net ? "socket" : "angle");  // heaviest; the math words tie, the first stem wins
+    EXPECT_EQ(unit.sub_map, -1);
+  }
+}
+
+TEST(SomtrainHierarchy, DepthBoundsTheChainAndProcessOrderIsDeepestFirst) {
+  const Hierarchy h = grow_hierarchy(two_topics(), small(Grid{1, 1}, Grid{1, 1}, 1, 3));
+  ASSERT_EQ(h.maps.size(), 3u);
+  EXPECT_EQ(h.maps[1].path, "0_0");
+  EXPECT_EQ(h.maps[2].path, "0_0_0_0");
+  EXPECT_EQ(h.maps[2].layer, 3);
+  EXPECT_EQ(h.maps[2].units[0].sub_map, -1);
+  EXPECT_EQ(process_order(h), std::vector<std::size_t>({2, 1, 0}));
+}
+
+TEST(SomtrainHierarchy, EmptyUnitsCarryNoLabels) {
+  const Hierarchy h = grow_hierarchy(two_topics(), small(Grid{4, 1}, Grid{1, 1}, 100, 1));
+  int empty = 0;
+  for (const UnitResult& unit : h.maps[0].units) {
+    if (unit.documents.empty()) {
+      ++empty;
+      EXPECT_TRUE(unit.labels.empty());
+      EXPECT_EQ(unit.quantization_error, 0.0);
+    }
+  }
+  EXPECT_GE(empty, 2);  // the documents come in two kinds only, so two units stay empty at least
+}
+
+}  // namespace
+}  // namespace somtrain

@@ -1,0 +1,136 @@
+// The files somtrain writes, compared with texts written out by hand from the
+// unit-file format: every key of a unit block, in row order, the sub-map
+// address, the process files deepest first, and the option file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "somtrain/unit_file.h"
+#include "test_util.h"
+
+namespace somtrain {
+namespace {
+
+// A hand-made hierarchy: a 2 x 1 top map whose unit (0,0) holds d1 and d2 and
+// is expanded by a 1 x 1 sub-map; unit (1,0) is empty.
+struct Fixture {
+  Corpus corpus;
+  Hierarchy hierarchy;
+  Fixture() {
+    corpus.documents = {{"d1", {}}, {"d2", {}}};
+    MapResult top{"", 1, Grid{2, 1}, {}};
+    top.units.push_back(UnitResult{{0, 1}, 0.25, {"socket", "bind"}, 1});
+    top.units.push_back(UnitResult{{}, 0.0, {}, -1});
+    MapResult sub{"0_0", 2, Grid{1, 1}, {}};
+    sub.units.push_back(UnitResult{{0, 1}, 1.0 / 3.0, {"socket"}, -1});
+    hierarchy.maps = {top, sub};
+  }
+};
+
+TEST(SomtrainUnitFile, TopMapWithSubMapAndEmptyUnit) {
+  const Fixture f;
+  EXPECT_EQ(unit_file_text(f.corpus, f.hierarchy, 0, "map", "output/"),
+            "$TYPE rect\n"
+            "$XDIM 2\n"
+            "$YDIM 1\n"
+            "$POS_X 0\n"
+            "$POS_Y 0\n"
+            "$NODE_ID map_1_0_0\n"
+            "$QUANTERROR_NODE 0.250000\n"
+            "$NR_VEC_MAPPED 2\n"
+            "$MAPPED_VECS d1 d2\n"
+            "$NR_SOMS_MAPPED 1\n"
+            "$URL_MAPPED_SOMS output/map_0_0.som\n"
+            "$NR_LABELS 2\n"
+            "$LABEL socket bind\n"
+            "$POS_X 1\n"
+            "$POS_Y 0\n"
+            "$NODE_ID map_1_1_0\n"
+            "$QUANTERROR_NODE 0.000000\n"
+            "$NR_VEC_MAPPED 0\n"
+            "$MAPPED_VECS\n"
+            "$NR_SOMS_MAPPED 0\n"
+            "$NR_LABELS 0\n"
+            "$LABEL\n");
+}
+
+TEST(SomtrainUnitFile, SubMapIsALeafMapOfLayerTwo) {
+  const Fixture f;
+  EXPECT_EQ(unit_file_text(f.corpus, f.hierarchy, 1, "docs", "out/maps/"),
+            "$TYPE rect\n"
+            "$XDIM 1\n"
+            "$YDIM 1\n"
+            "$POS_X 0\n"
+            "$POS_Y 0\n"
+            "$NODE_ID docs_2_0_0_0_0\n"
+            "$QUANTERROR_NODE 0.333333\n"
+            "$NR_VEC_MAPPED 2\n"
+            "$MAPPED_VECS d1 d2\n"
+            "$NR_SOMS_MAPPED 0\n"
+            "$NR_LABELS 1\n"
+            "$LABEL socket\n");
+}
+
+TEST(SomtrainUnitFile, BlocksComeInRowOrder) {
+  Corpus corpus;
+  MapResult map{"", 1, Grid{2, 2}, std::vector<UnitResult>(4)};
+  Hierarchy hierarchy{{map}};
+  const std::string text = unit_file_text(corpus, hierarchy, 0, "m", "output/");
+  std::string positions;
+  for (std::size_t at = text.find("$NODE_ID "); at != std::string::npos; at = text.find("$NODE_ID ", at + 1)) {
+    positions += text.substr(at + 9, text.find('\n', at) - at - 9) + " ";
+  }
+  EXPECT_EQ(positions, "m_1_0_0 m_1_1_0 m_1_0_1 m_1_1_1 ");
+}
+
+TEST(SomtrainProcessFiles, SubMapsComeFirstAndLabelwebsNamesEndInLabelunit) {
+  const Fixture f;
+  EXPECT_EQ(process_file_text(f.hierarchy, "map", false), "map_0_0.unit\nmap.unit\n");
+  EXPECT_EQ(process_file_text(f.hierarchy, "map", true),
+            "map_0_0.unit.labelunit\nmap.unit.labelunit\n");
+}
+
+TEST(SomtrainOptionFile, NamesTheLayout) {
+  OutputLayout layout{"output/", "docs/", "../docs/"};
+  EXPECT_EQ(option_file_text(layout),
+            "MODE 1\n"
+            "OUTPUTPATH output/\n"
+            "KEYPATH output/key/\n"
+            "KEAFILEEXTENSION .key\n"
+            "SOURCEPATH docs/\n"
+            "TMPKEAPATH output/tmp_kea/\n"
+            "SOURCEFILESLINKPATH ../docs/\n"
+            "KEYFILESLINKPATH key/\n");
+}
+
+TEST(SomtrainOutputs, WritesEveryFileAndTheDirectoriesTheToolsNeed) {
+  const Fixture f;
+  testutil::TempDir dir;
+  ASSERT_TRUE(write_outputs(dir.path().string(), OutputLayout{"output/", "docs/", "../docs/"}, f.corpus,
+                            f.hierarchy, "map"));
+  EXPECT_EQ(testutil::read_file(dir.path() / "output/map.unit"),
+            unit_file_text(f.corpus, f.hierarchy, 0, "map", "output/"));
+  EXPECT_EQ(testutil::read_file(dir.path() / "output/map_0_0.unit"),
+            unit_file_text(f.corpus, f.hierarchy, 1, "map", "output/"));
+  EXPECT_EQ(testutil::read_file(dir.path() / "process"), "map_0_0.unit\nmap.unit\n");
+  EXPECT_EQ(testutil::read_file(dir.path() / "process.web"), "map_0_0.unit.labelunit\nmap.unit.labelunit\n");
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "output/key"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "output/tmp_kea"));
+}
+
+TEST(SomtrainOutputs, FailsWhenAFileCannotBeMade) {
+  const Fixture f;
+  testutil::TempDir dir;
+  // A directory where the top map's unit file should go.
+  std::filesystem::create_directories(dir.path() / "output/map.unit");
+  EXPECT_FALSE(write_outputs(dir.path().string(), OutputLayout{"output/", "docs/", "../docs/"}, f.corpus,
+                             f.hierarchy, "map"));
+  // A file where the output directory should go.
+  testutil::TempDir other;
+  testutil::write_file(other.path() / "output", "");
+  EXPECT_FALSE(write_outputs(other.path().string(), OutputLayout{"output/", "docs/", "../docs/"}, f.corpus,
+                             f.hierarchy, "map"));
+}
+
+}  // namespace
+}  // namespace somtrain
