@@ -3,11 +3,16 @@
 
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+# Seconds per fuzz target: `make fuzz` for a long run, `make test` a short one.
+FUZZ_SECONDS ?= 300
+FUZZ_SHORT_SECONDS ?= 8
+VALGRIND_CMD := valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect -q
 CMAKE_FLAGS ?=
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 CTEST      := ctest --output-on-failure -j $(shell nproc)
 
-.PHONY: all setup build build-asan test test-fast test-asan demo bench fuzz fuzz-short screenshot clean
+.PHONY: all setup build build-asan build-fuzzers test test-fast test-asan test-valgrind demo bench fuzz fuzz-short screenshot clean
 
 all: build
 
@@ -21,15 +26,22 @@ $(ASAN_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DSOMLABEL_WERROR=ON \
 	  -DSOMLABEL_SANITIZE=ON -DSOMLABEL_BENCH=OFF $(CMAKE_FLAGS)
 
+$(FUZZ_BUILD)/CMakeCache.txt:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DSOMLABEL_WERROR=ON -DSOMLABEL_FUZZ=ON -DSOMLABEL_TESTS=OFF -DSOMLABEL_BENCH=OFF $(CMAKE_FLAGS)
+
 build: setup $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD)
 
 build-asan: setup $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD)
 
+build-fuzzers: setup $(FUZZ_BUILD)/CMakeCache.txt
+	cmake --build $(FUZZ_BUILD) --target fuzz_targets
+
 # Every test, once in the plain build and once under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
-test: test-fast test-asan
+# UndefinedBehaviorSanitizer, then every fuzz target for a few seconds.
+test: test-fast test-asan fuzz-short
 
 test-fast: build
 	cd $(BUILD) && $(CTEST)
@@ -37,8 +49,21 @@ test-fast: build
 test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST)
 
+# The tests under Valgrind's memcheck: the unit-test and replay binaries run
+# whole under valgrind, the end-to-end cases and shell suites start the tools
+# through it (run_case.sh and the bad-input suites honour VALGRIND).
+test-valgrind: build
+	tests/run_valgrind.sh $(BUILD) "$(VALGRIND_CMD)"
+
+# Each fuzz target for FUZZ_SECONDS; fails on any finding (fuzz/run.sh).
+fuzz: build-fuzzers
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-short: build-fuzzers
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SHORT_SECONDS)
+
 demo: build
 	demo/run.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) demo/output
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) demo/output

@@ -9,6 +9,7 @@
 #   expected/ every file listed here must exist afterwards with exactly these bytes (optional)
 #   stdout, stderr   expected streams, the two time lines removed (optional; absent = not checked)
 #   status    expected exit status of cmd (default 0)
+# VALGRIND in the environment (a valgrind command line) runs every tool under it.
 set -u
 case_dir=$(cd "$1" && pwd)
 build_dir=$(cd "$2" && pwd)
@@ -18,9 +19,23 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 bin=$work/.bin
 mkdir -p "$bin" "$work/run"
+# With VALGRIND set (a valgrind command line, see `make test-valgrind`) each
+# tool starts under it; valgrind finds the tool on PATH, so the banner still
+# shows the bare name.
+real_bin=$work/.real-bin
+mkdir -p "$real_bin"
 for tool in labelcalc labelweb keyphrases somtrain; do
   for candidate in "$build_dir/$tool/$tool" "$build_dir/$tool"; do
-    if [ -f "$candidate" ] && [ -x "$candidate" ]; then ln -s "$candidate" "$bin/$tool"; break; fi
+    if [ -f "$candidate" ] && [ -x "$candidate" ]; then
+      if [ -n "${VALGRIND:-}" ]; then
+        ln -s "$candidate" "$real_bin/$tool"
+        printf '#!/bin/sh\nPATH="%s:$PATH" exec %s %s "$@"\n' "$real_bin" "$VALGRIND" "$tool" >"$bin/$tool"
+        chmod +x "$bin/$tool"
+      else
+        ln -s "$candidate" "$bin/$tool"
+      fi
+      break
+    fi
   done
 done
 [ -d "$case_dir/input" ] && cp -a "$case_dir/input/." "$work/run/"
