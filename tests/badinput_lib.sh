@@ -16,7 +16,6 @@ trap 'rm -rf "$suite_work"' EXIT
 cases=0
 failures=0
 case_name=
-case_failed=0
 
 tool_bin=$suite_work/.bin
 real_bin=$suite_work/.real-bin
@@ -40,15 +39,17 @@ export PATH="$tool_bin:$PATH"
 
 have_tool() { [ -e "$tool_bin/$1" ]; }
 
+# Marks the case failed; works in pipelines too (`... | expect_file NAME`),
+# which run the expectation in a subshell.
 fail() {
   echo "  FAIL [$case_name] $*"
-  case_failed=1
+  : >"$case_dir/.failed"
 }
 
 finish_case() {
   if [ -n "$case_name" ]; then
     cases=$((cases + 1))
-    if [ "$case_failed" != 0 ]; then
+    if [ -e "$case_dir/.failed" ]; then
       failures=$((failures + 1))
       echo "  stderr was:"; head -c 2000 "$case_dir/.stderr" 2>/dev/null | sed 's/^/    /'
     fi
@@ -59,7 +60,6 @@ finish_case() {
 begin_case() {
   finish_case
   case_name=$1
-  case_failed=0
   case_dir=$suite_work/$1
   mkdir -p "$case_dir"
   cd "$case_dir" || exit 1
