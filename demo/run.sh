@@ -2,7 +2,7 @@
 # make demo: the whole chain on this machine's C manual pages, every step a
 # tool a user can run on a corpus of their own.
 #
-#   demo/run.sh BUILD_DIR [--out DIR] [--pages N]
+#   demo/run.sh BUILD_DIR [--out DIR] [--pages N] [-- SOMTRAIN_OPTIONS...]
 #
 #  1. corpus:     demo/corpus.sh renders the pages of manpages-dev (sections 2, 3)
 #  2. model:      keyphrases train   (an extractor model learnt from the corpus)
@@ -11,17 +11,20 @@
 #  5. labels:     labelcalc, MODE 2, with the keyphrases tool as its extractor
 #  6. pages:      labelweb
 # Everything lands in DIR (default demo/output/), which is emptied first.
-# --pages N takes N pages only (the browser test uses a few dozen).
+# --pages N takes N pages only (the browser test uses a few dozen); options
+# after "--" go to somtrain (map sizes, --expand, ...).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?usage: demo/run.sh BUILD_DIR [--out DIR] [--pages N]}" && pwd)
 shift
 out=$root/demo/output
 pages=0
+somtrain_options=()
 while [ $# -gt 0 ]; do
   case $1 in
     --out) out=$2; shift 2 ;;
     --pages) pages=$2; shift 2 ;;
+    --) shift; somtrain_options=("$@"); break ;;
     *) echo "demo/run.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
@@ -64,7 +67,7 @@ run_logged keyphrases-docs "$keyphrases" docs --source "$files" --keys "$out/out
   -m "$out/model" -n 10
 
 step "training the maps"
-run_logged somtrain "$build/somtrain/somtrain" "$files" "$out"
+run_logged somtrain "$build/somtrain/somtrain" "${somtrain_options[@]}" "$files" "$out"
 
 # The option file somtrain wrote, plus: both kinds of labels, our extractor.
 cat >>"$out/options" <<OPTIONS

@@ -34,7 +34,7 @@ constexpr const char* kHelp =
     "Options (defaults in brackets):\n"
     "  --xdim N, --ydim N          size of the top map [6 x 4]\n"
     "  --sub-xdim N, --sub-ydim N  size of every sub-map [3 x 3]\n"
-    "  --expand N                  a unit with more than N documents gets a sub-map [40]\n"
+    "  --expand N                  a unit with more than N documents gets a sub-map [20]\n"
     "  --depth D                   layers at most, the top map being layer 1 [2]\n"
     "  --epochs N                  batch training epochs per map [30]\n"
     "  --sigma-start R, --sigma-end R  neighbourhood radius in the first and last\n"

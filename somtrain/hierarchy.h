@@ -17,7 +17,7 @@ struct HierarchySettings {
   std::string name = "map";  // base of every map name and "$NODE_ID"; no "_", "/" or blank
   Grid top{6, 4};
   Grid sub{3, 3};
-  int expand = 40;  // a unit with more documents than this gets a sub-map...
+  int expand = 20;  // a unit with more documents than this gets a sub-map...
   int depth = 2;    // ...while its map's layer is below this (the top map is layer 1)
   int labels = 5;   // "$LABEL" terms per unit that holds documents
   TrainingSchedule schedule;
