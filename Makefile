@@ -62,8 +62,13 @@ fuzz: build-fuzzers
 fuzz-short: build-fuzzers
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SHORT_SECONDS)
 
+# The whole chain on this machine's C manual pages; prints the top page's path.
 demo: build
 	demo/run.sh $(BUILD)
+
+# docs/demo-top.png: the demo's top map page as headless Chromium shows it.
+screenshot: demo
+	demo/screenshot.sh demo/output/output/map.unit.labelunit.html docs/demo-top.png
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) demo/output
