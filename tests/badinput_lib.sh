@@ -15,6 +15,7 @@ suite_work=$(mktemp -d)
 trap 'rm -rf "$suite_work"' EXIT
 cases=0
 failures=0
+known_faults=0
 case_name=
 
 tool_bin=$suite_work/.bin
@@ -42,12 +43,28 @@ have_tool() { [ -e "$tool_bin/$1" ]; }
 # Marks the case failed; works in pipelines too (`... | expect_file NAME`),
 # which run the expectation in a subshell.
 fail() {
-  echo "  FAIL [$case_name] $*"
+  if [ -e "$case_dir/.known" ]; then echo "  known fault [$case_name] $*"; else echo "  FAIL [$case_name] $*"; fi
   : >"$case_dir/.failed"
 }
 
+# known_fault "WHAT": the case states the sound behaviour of a fault in a
+# file whose owner has not fixed it yet. Its failure is reported but does not
+# fail the suite; once it passes, the suite fails until the mark is removed.
+known_fault() {
+  printf '%s\n' "$1" >"$case_dir/.known"
+}
+
 finish_case() {
-  if [ -n "$case_name" ]; then
+  if [ -n "$case_name" ] && [ -e "$case_dir/.known" ]; then
+    cases=$((cases + 1))
+    if [ -e "$case_dir/.failed" ]; then
+      known_faults=$((known_faults + 1))
+      echo "  KNOWN FAULT [$case_name]: $(cat "$case_dir/.known")"
+    else
+      failures=$((failures + 1))
+      echo "  FAIL [$case_name] passes now: remove its known_fault mark"
+    fi
+  elif [ -n "$case_name" ]; then
     cases=$((cases + 1))
     if [ -e "$case_dir/.failed" ]; then
       failures=$((failures + 1))
@@ -135,6 +152,6 @@ expect_missing() {
 
 finish_suite() {
   finish_case
-  echo "$cases cases, $failures failed"
+  echo "$cases cases, $failures failed, $known_faults known faults"
   [ "$failures" = 0 ]
 }
