@@ -66,6 +66,10 @@ fuzz-short: build-fuzzers
 demo: build
 	demo/run.sh $(BUILD)
 
+# Times the tools on generated corpora next to their floors (bench/README.md).
+bench: build
+	bench/run.sh $(BUILD)
+
 # docs/demo-top.png: the demo's top map page as headless Chromium shows it.
 screenshot: demo
 	demo/screenshot.sh demo/output/output/map.unit.labelunit.html docs/demo-top.png

@@ -1,0 +1,241 @@
+// The reference for the benchmark: recomputes every mode-1 block and every
+// map key file that labelcalc wrote, once with the plain-scan phrase table
+// (tests/phrase_table_oracle.h) and once with labelcalc's table, times both,
+// and writes the plain-scan results beside labelcalc's files so that the
+// runner can compare them with cmp.
+//
+//   oracle_labels OPTIONS PROCESSFILE
+//
+// Run it after labelcalc, in the same working directory. For every map M of
+// the process file it reads M.labelunit and writes M.labelunit.oracle: the
+// same lines, with the block after every "$NR_SOMS_MAPPED 0" line replaced by
+// the plain-scan block of the unit's documents (its "$VEC" lines). It then
+// writes the map key file the plain-scan table makes from M.labelunit as
+// KEYPATH/base(M)KEYFILEENDING.oracle. Prints the time each table took and
+// the number of blocks on which the two tables disagree.
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/io.h"
+#include "common/keyfile_line.h"
+#include "common/map_keys.h"
+#include "common/settings.h"
+#include "labelcalc/phrase_table.h"
+#include "tests/phrase_table_oracle.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using somlabel::KeyLine;
+using somlabel::KeyLineStatus;
+
+struct Line {
+  std::string phrase;
+  std::string stemmed;
+  double score;
+};
+
+struct Totals {
+  double oracle_seconds = 0;
+  double fast_seconds = 0;
+  long blocks = 0;
+  long lines = 0;
+  long differing = 0;
+  long omitted = 0;
+  long fills = 0;  // appends that filled the table and started a fold
+};
+
+std::string format_oracle_block(const std::vector<somlabel::phrase>& best) {
+  std::string out = "$MODE1_PHRASES " + std::to_string(best.size()) + "\n";
+  char number[512];
+  for (const somlabel::phrase& p : best) {
+    std::snprintf(number, sizeof number, "%f\n", p.score);
+    out += p.phrase + "\t" + p.stemmed_phrase + "\t" + number;
+  }
+  return out;
+}
+
+// Runs the lines through both tables; returns the plain-scan block.
+std::string both_tables(const std::vector<Line>& lines, int number_of_phrases, Totals& totals) {
+  const Clock::time_point t0 = Clock::now();
+  oracle::Table slow;
+  long slow_omitted = 0;
+  long fills = 0;
+  for (const Line& line : lines) {
+    if (slow.count == slow.capacity - 1) {
+      somlabel::phrase candidate;
+      candidate.stemmed_phrase = line.stemmed;
+      if (oracle::phrase_exists(slow.phrases, candidate, slow.count) < 0) ++fills;
+    }
+    if (!slow.add(line.phrase, line.stemmed, line.score)) ++slow_omitted;
+  }
+  const std::string expected = format_oracle_block(slow.best(number_of_phrases));
+  const Clock::time_point t1 = Clock::now();
+
+  char* text = nullptr;
+  size_t size = 0;
+  FILE* memory = open_memstream(&text, &size);
+  somlabel::PhraseTable fast;
+  long fast_omitted = 0;
+  for (const Line& line : lines) {
+    if (fast.add(line.phrase, line.stemmed, line.score) == somlabel::PhraseTable::AddResult::omitted) {
+      ++fast_omitted;
+    }
+  }
+  fast.write_block(memory, fast.finish(number_of_phrases));
+  std::fclose(memory);
+  const Clock::time_point t2 = Clock::now();
+  const std::string got(text, size);
+  std::free(text);
+
+  totals.oracle_seconds += std::chrono::duration<double>(t1 - t0).count();
+  totals.fast_seconds += std::chrono::duration<double>(t2 - t1).count();
+  ++totals.blocks;
+  totals.lines += static_cast<long>(lines.size());
+  totals.omitted += slow_omitted;
+  totals.fills += fills;
+  if (got != expected || fast_omitted != slow_omitted) ++totals.differing;
+  return expected;
+}
+
+bool read_key_lines(const std::string& name, std::vector<Line>& lines) {
+  somlabel::File file;
+  if (!file.open(name, "r")) {
+    std::fprintf(stderr, "oracle_labels: cannot open %s\n", name.c_str());
+    return false;
+  }
+  somlabel::LineReader reader(file.get());
+  std::string_view line;
+  KeyLine fields;
+  while (reader.next(line)) {
+    if (somlabel::split_keyfile_line(line, fields) != KeyLineStatus::ok) {
+      std::fprintf(stderr, "oracle_labels: bad line in %s\n", name.c_str());
+      return false;
+    }
+    lines.push_back({std::string(fields.phrase), std::string(fields.stemmed_phrase), fields.score});
+  }
+  return true;
+}
+
+std::string first_token(std::string_view line, size_t& after) {
+  size_t begin = line.find_first_not_of(' ');
+  if (begin == std::string_view::npos) begin = line.size();
+  size_t end = line.find(' ', begin);
+  if (end == std::string_view::npos) end = line.size();
+  after = end;
+  return std::string(line.substr(begin, end - begin));
+}
+
+// M.labelunit -> M.labelunit.oracle with every leaf block recomputed.
+bool redo_leaf_blocks(const std::string& map, const somlabel::Settings& settings, Totals& totals) {
+  const std::string name = map + std::string(somlabel::keys::kLabelunitEnding);
+  somlabel::File in, out;
+  if (!in.open(name, "r") || !out.open(name + ".oracle", "w")) {
+    std::fprintf(stderr, "oracle_labels: cannot open %s or its copy\n", name.c_str());
+    return false;
+  }
+  somlabel::LineReader reader(in.get());
+  std::string_view line;
+  std::vector<std::string> documents;
+  bool after_leaf_line = false;
+  long skip = 0;
+  while (reader.next(line)) {
+    if (skip > 0) {
+      --skip;
+      continue;
+    }
+    size_t after = 0;
+    const std::string key = first_token(line, after);
+    if (after_leaf_line && key == somlabel::keys::kMode1Phrases && settings.mode != 0) {
+      skip = somlabel::to_int(line.substr(after));
+      std::vector<Line> lines;
+      for (const std::string& document : documents) {
+        if (!read_key_lines(settings.keypath + document + settings.keyfileending, lines)) return false;
+      }
+      somlabel::put(out.get(), both_tables(lines, settings.number_of_phrases, totals));
+      after_leaf_line = false;
+      continue;
+    }
+    somlabel::put(out.get(), line);
+    after_leaf_line = line == "$NR_SOMS_MAPPED 0\n";
+    if (key == somlabel::keys::kPosX) documents.clear();
+    if (key == somlabel::keys::kVec) {
+      std::string_view value = line.substr(after + 1);
+      if (!value.empty() && value.back() == '\n') value.remove_suffix(1);
+      documents.emplace_back(value);
+    }
+  }
+  std::string error;
+  return out.close(error);
+}
+
+// The map key file of M, from M.labelunit, as KEYFILE.oracle.
+bool redo_map_keyfile(const std::string& map, const somlabel::Settings& settings, Totals& totals) {
+  const std::string name = map + std::string(somlabel::keys::kLabelunitEnding);
+  const size_t slash = map.rfind('/');
+  const std::string base = slash == std::string::npos ? map : map.substr(slash + 1);
+  somlabel::File in, out;
+  if (!in.open(name, "r") || !out.open(settings.keypath + base + settings.keyfileending + ".oracle", "w")) {
+    std::fprintf(stderr, "oracle_labels: cannot open %s or the key file copy\n", name.c_str());
+    return false;
+  }
+  somlabel::LineReader reader(in.get());
+  std::string_view line;
+  std::vector<Line> lines;
+  long inside = 0;
+  KeyLine fields;
+  while (reader.next(line)) {
+    if (inside > 0) {
+      --inside;
+      if (somlabel::split_keyfile_line(line, fields) != KeyLineStatus::ok) return false;
+      lines.push_back({std::string(fields.phrase), std::string(fields.stemmed_phrase), fields.score});
+      continue;
+    }
+    size_t after = 0;
+    if (first_token(line, after) == somlabel::keys::kMode1Phrases) {
+      size_t ignored = 0;
+      inside = somlabel::to_int(first_token(line.substr(after), ignored));
+    }
+  }
+  somlabel::put(out.get(), both_tables(lines, settings.number_of_phrases, totals));
+  std::string error;
+  return out.close(error);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: oracle_labels OPTIONS PROCESSFILE\n");
+    return 2;
+  }
+  somlabel::Settings settings;
+  somlabel::File options, process;
+  if (!options.open(argv[1], "r") || !process.open(argv[2], "r") ||
+      somlabel::read_option_file(options.get(), somlabel::Program::labelcalc, settings) !=
+          somlabel::OptionResult::ok) {
+    std::fprintf(stderr, "oracle_labels: cannot read %s or %s\n", argv[1], argv[2]);
+    return 1;
+  }
+  Totals units, maps;
+  somlabel::LineReader reader(process.get());
+  std::string_view line;
+  while (reader.next(line)) {
+    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    const std::string map = settings.path + std::string(line);
+    if (!redo_leaf_blocks(map, settings, units) || !redo_map_keyfile(map, settings, maps)) return 1;
+  }
+  for (const auto& [what, totals] : {std::pair<const char*, const Totals&>{"unit blocks", units},
+                                     {"map key files", maps}}) {
+    std::printf("%-13s %7ld blocks %9ld lines %8ld omitted %6ld folds  plain scan %9.3f s  indexed %8.3f s  "
+                "ratio %7.1f  differing %ld\n",
+                what, totals.blocks, totals.lines, totals.omitted, totals.fills, totals.oracle_seconds,
+                totals.fast_seconds,
+                totals.fast_seconds > 0 ? totals.oracle_seconds / totals.fast_seconds : 0.0,
+                totals.differing);
+  }
+  return units.differing + maps.differing == 0 ? 0 : 1;
+}
