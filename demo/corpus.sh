@@ -39,9 +39,21 @@ render() {
     if zcat "$page" | grep -v -e '^\.\\"' -e "^'\\\\\"" | grep -m1 -v '^[[:space:]]*$' | grep -q '^\.so '; then
       continue
     fi
-    zcat "$page" | groff -t -man -Tutf8 -rHY=0 -rLL=100n -P-cbu 2>/dev/null >"$out/$name" || rm -f "$out/$name"
+    zcat "$page" | groff -t -man -Tutf8 -rHY=0 -rLL=100n -P-cbu 2>/dev/null | drop_header_footer \
+      >"$out/$name" || rm -f "$out/$name"
   done
 }
-export -f render
+# The first and last lines that hold text are the page's running head and
+# foot ("socket(2)  System Calls Manual  socket(2)"), the same on every page;
+# section headings (NAME, SYNOPSIS, SEE ALSO) stand alone at the left margin.
+drop_header_footer() {
+  awk '{ line[NR] = $0 }
+       END {
+         first = 1; while (first <= NR && line[first] ~ /^[[:space:]]*$/) first++
+         last = NR; while (last > 0 && line[last] ~ /^[[:space:]]*$/) last--
+         for (i = first + 1; i < last; i++) if (line[i] !~ /^[A-Z][A-Z ]*$/) print line[i]
+       }'
+}
+export -f render drop_header_footer
 xargs -d '\n' -n 25 -P "$(nproc)" bash -c 'render "$@"' _ "$out" <"$pages"
 find "$out" -maxdepth 1 -type f -size +0 | wc -l

@@ -8,6 +8,6 @@ png=$2
 mkdir -p "$(dirname "$png")"
 png=$(cd "$(dirname "$png")" && pwd)/$(basename "$png")
 rm -f "$png"
-"$(dirname "$0")/headless.sh" --hide-scrollbars --window-size=1400,1000 --screenshot="$png" "file://$page"
+"$(dirname "$0")/headless.sh" --hide-scrollbars --window-size=1600,2200 --screenshot="$png" "file://$page"
 [ -s "$png" ] || { echo "demo/screenshot.sh: chromium wrote no picture to $png" >&2; exit 1; }
 echo "$png"
