@@ -296,7 +296,11 @@ int run(const Options& o) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("somtrain: %zu documents, %zu maps, %zu units in %s/%s (%.1f s)\n", corpus.documents.size(),
               hierarchy.maps.size(), units, o.work_dir.c_str(), o.output_path.c_str(), seconds);
-  return std::fflush(stdout) == 0 ? somlabel::kExitSuccess : somlabel::kExitFailure;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fprintf(stderr, "somtrain: cannot write standard output: %s\n", somlabel::errno_text().c_str());
+    return somlabel::kExitFailure;
+  }
+  return somlabel::kExitSuccess;
 }
 
 int run_cli(int argc, char** argv) {
