@@ -73,7 +73,7 @@ Status run_batch(const std::vector<KeyJob>& jobs, const Model& model, const Batc
     if (Status st = read_file(job.document, &text); !st.ok()) return fail(std::move(st));
     bytes += text.size();
     auto phrases = extractors[w]->extract(text, options.n_phrases);
-    if (Status st = write_file_atomic(job.key_file, format_keyfile(phrases, options.details), "key file");
+    if (Status st = write_file_atomic(job.key_file, format_keyfile(phrases, options.details), "key file", true);
         !st.ok())
       return fail(std::move(st));
     ++written;

@@ -1,7 +1,6 @@
 #include "candidates.h"
 
 #include <algorithm>
-#include <array>
 
 #include "phrase_hash.h"
 
@@ -73,7 +72,8 @@ class Collector {
       std::uint32_t j = i + static_cast<std::uint32_t>(len) - 1;
       if (j >= infos_.size() || (len > 1 && infos_[j].phrase_start)) return;
       h = phrase_hash_add_word(h, infos_[j].stem, len == 1);
-      if (infos_[j].word_id != kNoWord) record(i, len, phrase_key(h));
+      if (infos_[j].word_id == kNoWord) return;  // inner stopwords made mostly fragments
+      record(i, len, phrase_key(h));
     }
   }
 
@@ -104,19 +104,21 @@ class Collector {
     return c;
   }
 
+  bool same_form(std::uint32_t a, std::uint32_t b, int len) const {
+    for (std::uint32_t k = 0; k < static_cast<std::uint32_t>(len); ++k)
+      if (infos_[a + k].text != infos_[b + k].text) return false;
+    return true;
+  }
+
+  // A form is kept as (start of its first occurrence, occurrences).
   void note_surface(std::uint32_t candidate, std::uint32_t start, int len) {
-    buffer_.clear();
-    for (int k = 0; k < len; ++k) {
-      if (k > 0) buffer_.push_back(' ');
-      buffer_.append(infos_[start + static_cast<std::uint32_t>(k)].text);
-    }
     auto& forms = variants_[candidate];
     for (auto& f : forms)
-      if (f.first == buffer_) {
+      if (same_form(f.first, start, len)) {
         ++f.second;
         return;
       }
-    forms.emplace_back(buffer_, 1);
+    forms.emplace_back(start, 1);
   }
 
   // Most frequent form; the first seen wins ties since max_element keeps the first maximum.
@@ -125,27 +127,28 @@ class Collector {
       auto& forms = variants_[c];
       auto best = std::max_element(forms.begin(), forms.end(),
                                    [](const auto& a, const auto& b) { return a.second < b.second; });
-      doc_.candidates[c].surface = std::move(best->first);
+      std::string& surface = doc_.candidates[c].surface;
+      for (int k = 0; k < doc_.candidates[c].length; ++k) {
+        if (k > 0) surface.push_back(' ');
+        surface.append(infos_[best->first + static_cast<std::uint32_t>(k)].text);
+      }
     }
   }
 
   // An occurrence is nested when a longer occurrence covers its tokens.
   void count_nested() {
-    std::unordered_map<std::uint64_t, bool> starts;  // (start << 2 | length) of every occurrence
-    starts.reserve(occurrences_.size());
-    for (const auto& o : occurrences_) starts[(std::uint64_t{o.start} << 2) | std::uint64_t(o.length)] = true;
+    std::vector<std::uint8_t> lengths_at(infos_.size(), 0);  // bit len-1 set: an occurrence of len starts here
+    for (const auto& o : occurrences_) lengths_at[o.start] |= std::uint8_t(1u << (o.length - 1));
     for (const auto& o : occurrences_)
-      if (o.length < kMaxPhraseWords && is_covered(o, starts)) ++doc_.candidates[o.candidate].in_longer;
+      if (o.length < kMaxPhraseWords && is_covered(o, lengths_at)) ++doc_.candidates[o.candidate].in_longer;
   }
 
-  static bool is_covered(const Occurrence& o, const std::unordered_map<std::uint64_t, bool>& starts) {
+  static bool is_covered(const Occurrence& o, const std::vector<std::uint8_t>& lengths_at) {
     std::uint32_t end = o.start + static_cast<std::uint32_t>(o.length) - 1;
     std::uint32_t lowest = end >= kMaxPhraseWords - 1 ? end - (kMaxPhraseWords - 1) : 0;
     for (std::uint32_t s = lowest; s <= o.start; ++s)
-      for (int len = 1; len <= kMaxPhraseWords; ++len) {
-        bool covers = s + static_cast<std::uint32_t>(len) - 1 >= end && len > o.length;
-        if (covers && starts.count((std::uint64_t{s} << 2) | std::uint64_t(len))) return true;
-      }
+      for (int len = o.length + 1; len <= kMaxPhraseWords; ++len)
+        if (s + static_cast<std::uint32_t>(len) - 1 >= end && (lengths_at[s] >> (len - 1) & 1)) return true;
     return false;
   }
 
@@ -153,47 +156,60 @@ class Collector {
   void rank_words() {
     std::size_t n = doc_.word_stems.size();
     std::vector<double> bias(n, 0.0);
-    std::unordered_map<std::uint64_t, double> edges;
+    std::vector<std::uint64_t> pairs;  // (smaller id << 32 | larger id), once per co-occurrence
     std::vector<std::uint32_t> seq;
     for (std::uint32_t i = 0; i < infos_.size(); ++i) {
       if (infos_[i].word_id == kNoWord) continue;
       std::uint32_t w = infos_[i].word_id;
-      bias[w] += 1.0 / (1.0 + seq.size());
+      bias[w] += 1.0 / (1.0 + double(seq.size()));
       for (std::size_t back = 1; back < kGraphWindow && back <= seq.size(); ++back) {
         std::uint32_t v = seq[seq.size() - back];
-        if (v != w) edges[(std::uint64_t{std::min(v, w)} << 32) | std::max(v, w)] += 1.0;
+        if (v != w) pairs.push_back((std::uint64_t{std::min(v, w)} << 32) | std::max(v, w));
       }
       seq.push_back(w);
     }
-    doc_.word_rank = pagerank(n, bias, edges);
+    doc_.word_rank = pagerank(n, bias, edges_of(pairs));
   }
 
-  static std::vector<double> pagerank(std::size_t n, std::vector<double>& bias,
-                                      const std::unordered_map<std::uint64_t, double>& edges) {
+  struct Edge {
+    std::uint32_t u, v;
+    double weight;
+  };
+
+  // Sorting fixes the order of the sums below, so ranks are deterministic.
+  static std::vector<Edge> edges_of(std::vector<std::uint64_t>& pairs) {
+    std::sort(pairs.begin(), pairs.end());
+    std::vector<Edge> edges;
+    for (std::size_t i = 0; i < pairs.size();) {
+      std::size_t j = i;
+      while (j < pairs.size() && pairs[j] == pairs[i]) ++j;
+      edges.push_back({std::uint32_t(pairs[i] >> 32), std::uint32_t(pairs[i]), double(j - i)});
+      i = j;
+    }
+    return edges;
+  }
+
+  static std::vector<double> pagerank(std::size_t n, std::vector<double>& bias, const std::vector<Edge>& edges) {
     if (n == 0) return {};
     double total = 0;
     for (double b : bias) total += b;
     for (double& b : bias) b /= total;
     std::vector<double> strength(n, 0.0);
-    std::vector<std::array<double, 3>> list;  // u, v, weight; sorted for a deterministic sum order
-    list.reserve(edges.size());
-    for (const auto& [k, w] : edges) list.push_back({double(k >> 32), double(k & 0xffffffffu), w});
-    std::sort(list.begin(), list.end());
-    for (const auto& e : list) {
-      strength[std::size_t(e[0])] += e[2];
-      strength[std::size_t(e[1])] += e[2];
+    for (const auto& e : edges) {
+      strength[e.u] += e.weight;
+      strength[e.v] += e.weight;
     }
-    std::vector<double> rank(bias), next(n);
+    std::vector<double> rank(bias), next(n), share(n);
     for (int it = 0; it < kGraphIterations; ++it) {
-      for (std::size_t i = 0; i < n; ++i) next[i] = (1 - kDamping) * bias[i];
-      for (const auto& e : list) {
-        auto u = std::size_t(e[0]), v = std::size_t(e[1]);
-        next[u] += kDamping * rank[v] * e[2] / strength[v];
-        next[v] += kDamping * rank[u] * e[2] / strength[u];
+      // Isolated words keep their rank so the ranks still sum to one.
+      for (std::size_t i = 0; i < n; ++i) {
+        share[i] = strength[i] > 0 ? kDamping * rank[i] / strength[i] : 0;
+        next[i] = (1 - kDamping) * bias[i] + (strength[i] > 0 ? 0 : kDamping * rank[i]);
       }
-      // Isolated words keep their bias share so the ranks still sum to one.
-      for (std::size_t i = 0; i < n; ++i)
-        if (strength[i] == 0) next[i] += kDamping * rank[i];
+      for (const auto& e : edges) {
+        next[e.u] += share[e.v] * e.weight;
+        next[e.v] += share[e.u] * e.weight;
+      }
       rank.swap(next);
     }
     for (double& r : rank) r *= double(n);
@@ -205,25 +221,45 @@ class Collector {
   std::vector<TokenInfo> infos_;
   std::unordered_map<std::string_view, std::uint32_t> word_ids_;
   std::unordered_map<std::uint64_t, std::uint32_t> by_key_;
-  std::vector<std::vector<std::pair<std::string, std::uint32_t>>> variants_;
+  std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> variants_;
   std::vector<Occurrence> occurrences_;
-  std::string buffer_;
 };
 
 }  // namespace
 
 const WordNormalizer::Word& WordNormalizer::normalize(std::string_view token) {
-  auto it = cache_.find(std::string(token));
-  if (it != cache_.end()) return it->second;
+  std::uint64_t h = phrase_key(phrase_hash_extend(kPhraseHashSeed, token));
+  std::size_t mask = slots_.size() - 1;
+  std::size_t i = h & mask;
+  for (; slots_[i].hash != 0; i = (i + 1) & mask)
+    if (slots_[i].hash == h && entries_[slots_[i].entry].token == token) return entries_[slots_[i].entry].word;
   std::string lowered = lower(token);
   Word w;
   w.stopword = is_stopword(lang_, lowered);
   w.stem = std::string(stemmer_.stem(lowered));
-  return cache_.emplace(std::string(token), std::move(w)).first->second;
+  slots_[i] = {h, static_cast<std::uint32_t>(entries_.size())};
+  entries_.push_back({std::string(token), std::move(w)});
+  const Word& added = entries_.back().word;
+  if (2 * entries_.size() > slots_.size()) grow();
+  return added;
+}
+
+void WordNormalizer::grow() {
+  std::vector<Slot> bigger(slots_.size() * 2);
+  std::size_t mask = bigger.size() - 1;
+  for (const Slot& s : slots_) {
+    if (s.hash == 0) continue;
+    std::size_t i = s.hash & mask;
+    while (bigger[i].hash != 0) i = (i + 1) & mask;
+    bigger[i] = s;
+  }
+  slots_.swap(bigger);
 }
 
 void WordNormalizer::begin_document() {
-  if (cache_.size() > kMaxCachedWords) cache_.clear();
+  if (entries_.size() <= kMaxCachedWords) return;
+  entries_.clear();
+  slots_.assign(1 << 12, Slot{});
 }
 
 DocumentCandidates collect_candidates(std::string_view text, WordNormalizer& words) {

@@ -33,7 +33,8 @@ constexpr const char* kExtractHelp =
     "  -a               write stemmed form and score too\n"
     "  --language LANG  english (default: the model's), german, french, spanish\n"
     "  --jobs J         worker threads (default 1)\n";
-constexpr const char* kTrainUsage = "usage: keyphrases train -l DIR -m MODEL [--language LANG] [--jobs J]\n";
+constexpr const char* kTrainUsage =
+    "usage: keyphrases train -l DIR -m MODEL [--ranker prior|full] [--language LANG] [--jobs J]\n";
 constexpr const char* kTrainHelp =
     "Build a model from the X.txt files in DIR: document frequencies of candidate\n"
     "phrases and, where X.key files with gold keyphrases (one a line) stand beside\n"
@@ -41,6 +42,10 @@ constexpr const char* kTrainHelp =
     "unsupervised.\n"
     "  -l DIR           training documents\n"
     "  -m MODEL         model file to write (replaced only when complete)\n"
+    "  --ranker KIND    with gold files: 'prior' (default) learns how far to trust\n"
+    "                   phrases that were gold keyphrases in training, which carries\n"
+    "                   over to other kinds of text; 'full' learns from every feature,\n"
+    "                   best when the texts to label resemble the training texts\n"
     "  --language LANG  english (default), german, french, spanish\n"
     "  --jobs J         worker threads (default: all cores)\n";
 constexpr const char* kDocsUsage =
@@ -58,7 +63,7 @@ constexpr const char* kDocsHelp =
     "  --incremental    skip documents whose key file is newer than the document\n"
     "  --language LANG  english (default: the model's), german, french, spanish\n";
 constexpr const char* kMainHelp =
-    "keyphrases: keyphrase extraction for documents of self-organizing maps\n"
+    "usage: keyphrases [extract|train|docs] OPTIONS    keyphrases of documents\n"
     "  keyphrases [extract] -l DIR -m MODEL -n N [-a]     key files X.key for X.txt in DIR\n"
     "  keyphrases train -l DIR -m MODEL                   build a model\n"
     "  keyphrases docs --source DIR --keys DIR -m MODEL -n N   key files for a document folder\n"
@@ -181,14 +186,17 @@ int run_extract(int argc, char** argv, int first) {
 
 int run_train(int argc, char** argv, int first) {
   Args args;
-  if (auto err = parse(argc, argv, first, {"-l", "-m", "--language", "--jobs"}, {"--help"}, &args))
+  if (auto err = parse(argc, argv, first, {"-l", "-m", "--language", "--jobs", "--ranker"}, {"--help"}, &args))
     return usage_error(kTrainUsage, *err);
   if (args.has("--help")) return std::printf("%s%s", kTrainUsage, kTrainHelp), kExitSuccess;
   if (!args.has("-l") || !args.has("-m")) return usage_error(kTrainUsage, "-l and -m are required");
   Common c;
   if (auto err = read_common(args, default_threads(), &c)) return usage_error(kTrainUsage, *err);
+  std::string ranker = args.get("--ranker", "prior");
+  if (ranker != "prior" && ranker != "full") return usage_error(kTrainUsage, "--ranker wants prior or full");
+  TrainOptions options{c.language, c.threads, ranker == "full" ? RankerKind::full : RankerKind::prior};
   ModelData data;
-  if (Status st = train_model(args.get("-l"), {c.language, c.threads}, &data); !st.ok()) return fail(st.message());
+  if (Status st = train_model(args.get("-l"), options, &data); !st.ok()) return fail(st.message());
   Status st = save_model(data, args.get("-m"));
   return st.ok() ? kExitSuccess : fail(st.message());
 }

@@ -13,8 +13,7 @@ std::vector<Keyphrase> Extractor::extract(std::string_view text, std::size_t n) 
   DocumentCandidates doc = collect_candidates(text, words_);
   PhraseTable table{[this](std::uint64_t key) { return model_.lookup(key); }, model_.n_documents()};
   std::vector<FeatureRow> rows = compute_features(doc, table);
-  std::vector<double> scores(rows.size());
-  for (std::size_t i = 0; i < rows.size(); ++i) scores[i] = score(rows[i], model_.supervised(), model_.weights());
+  std::vector<double> scores = score_document(rows, model_.supervised(), model_.weights());
   // Candidates are in order of first occurrence, so a stable sort breaks ties by position.
   std::vector<std::size_t> order(rows.size());
   std::iota(order.begin(), order.end(), 0);

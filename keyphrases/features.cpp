@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 #include "phrase_hash.h"
 #include "ranker.h"
@@ -12,13 +13,15 @@ namespace {
 struct Counts {
   double df;
   double gold;
+  double in_gold;
   double n;
 };
 
 Counts counts_of(std::uint64_t key, const PhraseTable& table, const SelfCounts& self) {
   PhraseStats s = table.lookup(key);
-  Counts c{double(s.df), double(s.gold), double(table.n_documents)};
+  Counts c{double(s.df), double(s.gold), double(s.in_gold), double(table.n_documents)};
   if (self.in_table) {
+    if (self.gold_holding) c.in_gold = std::max(0.0, c.in_gold - self.gold_holding(key));
     c.df = std::max(0.0, c.df - 1);
     c.n = std::max(0.0, c.n - 1);
     if (self.is_gold && self.is_gold(key)) c.gold = std::max(0.0, c.gold - 1);
@@ -28,23 +31,39 @@ Counts counts_of(std::uint64_t key, const PhraseTable& table, const SelfCounts& 
 
 double idf(const Counts& c) { return std::log((c.n + 1) / (c.df + 1)); }
 
-double mean_word_idf(const Candidate& cand, const DocumentCandidates& doc, const PhraseTable& table,
+struct WordMeans {
+  double idf = 0;
+  double gold = 0;
+};
+
+WordMeans word_means(const Candidate& cand, const DocumentCandidates& doc, const PhraseTable& table,
                      const SelfCounts& self) {
-  double sum = 0;
-  int n = 0;
+  WordMeans m;
   for (int k = 0; k < cand.length; ++k) {
-    if (cand.word_ids[k] == UINT32_MAX) continue;
-    sum += idf(counts_of(phrase_key_of(doc.word_stems[cand.word_ids[k]]), table, self));
-    ++n;
+    Counts c = counts_of(phrase_key_of(doc.word_stems[cand.word_ids[k]]), table, self);
+    m.idf += idf(c) / cand.length;
+    m.gold += std::log1p(c.in_gold) / cand.length;
   }
-  return n == 0 ? 0 : sum / n;
+  return m;
 }
 
 double graph_sum(const Candidate& cand, const DocumentCandidates& doc) {
   double sum = 0;
-  for (int k = 0; k < cand.length; ++k)
-    if (cand.word_ids[k] != UINT32_MAX) sum += doc.word_rank[cand.word_ids[k]];
+  for (int k = 0; k < cand.length; ++k) sum += doc.word_rank[cand.word_ids[k]];
   return sum;
+}
+
+void make_relative(std::vector<FeatureRow>& rows) {
+  for (Feature k : {kLogTf, kLogTfIdf, kLogGraph, kLogHeuristic}) {
+    double best = -1e300;
+    for (const auto& r : rows) best = std::max(best, r[k]);
+    for (auto& r : rows) r[k] -= best;
+  }
+  std::vector<std::size_t> order(rows.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return rows[a][kLogHeuristic] > rows[b][kLogHeuristic]; });
+  for (std::size_t rank = 0; rank < order.size(); ++rank) rows[order[rank]][kHeuristicRank] = std::log1p(double(rank));
 }
 
 }  // namespace
@@ -70,9 +89,13 @@ std::vector<FeatureRow> compute_features(const DocumentCandidates& doc, const Ph
     f[kInFirstSentence] = c.first < doc.first_sentence_end ? 1 : 0;
     f[kNested] = double(c.in_longer) / double(c.count);
     f[kLogDocLength] = std::log1p(double(doc.n_tokens));
-    f[kWordIdf] = mean_word_idf(c, doc, table, self);
+    WordMeans words = word_means(c, doc, table, self);
+    f[kWordIdf] = words.idf;
+    f[kWordGold] = words.gold;
+    f[kGoldRatio] = counts.gold / (counts.df + 1);
     f[kLogHeuristic] = std::log(heuristic_score(f));
   }
+  make_relative(rows);
   return rows;
 }
 

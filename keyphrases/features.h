@@ -12,22 +12,28 @@
 
 namespace keyphrases {
 
+// Features that grow with document length are given relative to the best
+// candidate of the same document (0 for the best, negative below), so a ranker
+// learnt on abstracts still ranks full papers sensibly.
 enum Feature : int {
-  kLogTf,            // log(1 + occurrences)
+  kLogTf,            // log(1 + occurrences), relative
   kIdf,              // log((N + 1) / (df + 1))
-  kLogTfIdf,         // log of log(1 + tf) * idf
+  kLogTfIdf,         // log of log(1 + tf) * idf, relative
   kFirstPosition,    // token index of first occurrence / tokens, in [0, 1)
   kLogFirstPosition, // log(1 + 100 * first position)
   kSpread,           // (last - first occurrence) / tokens
   kLength,           // words
   kSingleWord,       // 1 for one-word phrases
-  kLogGraph,         // log of the summed graph centrality of its content words
+  kLogGraph,         // log of the summed graph centrality of its content words, relative
   kLogGold,          // log(1 + times it was a gold keyphrase in training)
   kInFirstSentence,  // first occurrence in the first sentence (often the title)
   kNested,           // share of occurrences inside a longer candidate
   kLogDocLength,     // log(1 + tokens in the document)
   kWordIdf,          // mean idf of its content words
-  kLogHeuristic,     // log of the unsupervised score (ranker.h)
+  kLogHeuristic,     // log of the unsupervised score (ranker.h), relative
+  kHeuristicRank,    // log(1 + rank by the unsupervised score), 0 for the best
+  kWordGold,         // mean over its words of log(1 + gold keyphrases in training holding the word)
+  kGoldRatio,        // times a gold keyphrase / (documents containing it + 1)
   kNumFeatures
 };
 
@@ -44,6 +50,7 @@ struct PhraseTable {
 struct SelfCounts {
   bool in_table = false;
   std::function<bool(std::uint64_t key)> is_gold;
+  std::function<std::uint32_t(std::uint64_t word_key)> gold_holding;  // this document's share of in_gold
 };
 
 [[nodiscard]] std::vector<FeatureRow> compute_features(const DocumentCandidates& doc,

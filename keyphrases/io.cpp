@@ -63,12 +63,14 @@ Status read_file(const std::string& path, std::string* contents) {
   return {};
 }
 
-Status write_file_atomic(const std::string& path, std::string_view bytes, std::string_view what) {
+Status write_file_atomic(const std::string& path, std::string_view bytes, std::string_view what,
+                         bool unlink_old) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
     return write_to(path, path, bytes, what, O_WRONLY | O_TRUNC);
   std::string temp = path + ".tmp." + std::to_string(::getpid());
   Status written = write_to(temp, path, bytes, what, O_WRONLY | O_CREAT | O_TRUNC);
+  if (written.ok() && unlink_old) ::unlink(path.c_str());
   if (written.ok() && ::rename(temp.c_str(), path.c_str()) != 0)
     written = Status::failure(sys_error("cannot write " + std::string(what), path));
   if (!written.ok()) ::unlink(temp.c_str());

@@ -16,8 +16,11 @@ namespace keyphrases {
 // readers never see half a file. Devices and pipes (e.g. /dev/full) are written
 // directly instead, since a rename would replace them. `what` names the kind of
 // file in messages ("model", "key file").
+// With unlink_old the old file is removed just before the rename: ext4 flushes
+// data to disk when a rename replaces a file, which made rewriting thousands of
+// key files ten times slower; readers may then briefly find no file.
 [[nodiscard]] Status write_file_atomic(const std::string& path, std::string_view bytes,
-                                       std::string_view what);
+                                       std::string_view what, bool unlink_old = false);
 
 // Names of the regular files in `dir` (symbolic links followed) ending in
 // `suffix`, sorted bytewise.

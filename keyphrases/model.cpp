@@ -20,9 +20,13 @@ using model_format::PhraseEntry;
 
 static_assert(std::endian::native == std::endian::little, "the model file is little-endian");
 
+}  // namespace
+
 // Four independent multiply-xor lanes over 8-byte words: fast enough that checking
 // a large model costs a few milliseconds.
-std::uint64_t checksum(const unsigned char* p, std::size_t n) {
+std::uint64_t model_checksum(std::string_view bytes) {
+  auto p = reinterpret_cast<const unsigned char*>(bytes.data());
+  std::size_t n = bytes.size();
   std::uint64_t lane[4] = {0x9E3779B97F4A7C15ULL, 0xC2B2AE3D27D4EB4FULL, 0x165667B19E3779F9ULL,
                            0x27D4EB2F165667C5ULL};
   constexpr std::uint64_t kMul = 0xFF51AFD7ED558CCDULL;
@@ -38,6 +42,12 @@ std::uint64_t checksum(const unsigned char* p, std::size_t n) {
   return (h ^ (h >> 31)) * kMul ^ n;
 }
 
+namespace {
+
+std::uint64_t checksum(const unsigned char* p, std::size_t n) {
+  return model_checksum({reinterpret_cast<const char*>(p), n});
+}
+
 std::uint64_t slots_for(std::size_t n) {
   std::uint64_t slots = 16;
   while (slots < n + n / 2 + 1) slots *= 2;  // load factor at most 2/3
@@ -48,7 +58,7 @@ void put_entry(std::vector<PhraseEntry>& table, std::uint64_t key, PhraseStats s
   std::uint64_t mask = table.size() - 1;
   for (std::uint64_t i = key & mask;; i = (i + 1) & mask)
     if (table[i].key == 0 || table[i].key == key) {
-      table[i] = {key, stats.df, stats.gold};
+      table[i] = {key, stats.df, stats.gold, stats.in_gold, 0};
       return;
     }
 }
@@ -65,7 +75,7 @@ std::optional<Model> fail(std::string* error, std::string message) {
 }  // namespace
 
 std::string serialize_model(const ModelData& data) {
-  std::vector<PhraseEntry> table(slots_for(data.phrases.size()), PhraseEntry{0, 0, 0});
+  std::vector<PhraseEntry> table(slots_for(data.phrases.size()), PhraseEntry{0, 0, 0, 0, 0});
   for (const auto& [key, stats] : data.phrases) put_entry(table, key, stats);
   Header h{};
   std::memcpy(h.magic, model_format::kMagic, sizeof h.magic);
@@ -88,14 +98,18 @@ Status save_model(const ModelData& data, const std::string& path) {
   return write_file_atomic(path, serialize_model(data), "model");
 }
 
+// Bounded by the table size: a table with no empty slot (possible only in a
+// crafted file that still passes the checksum) must not loop forever.
 PhraseStats Model::lookup(std::uint64_t key) const {
   std::uint64_t mask = slots_ - 1;
-  for (std::uint64_t i = key & mask;; i = (i + 1) & mask) {
+  std::uint64_t i = key & mask;
+  for (std::uint64_t probes = 0; probes < slots_; ++probes, i = (i + 1) & mask) {
     PhraseEntry e;
     std::memcpy(&e, table_ + i * sizeof e, sizeof e);
-    if (e.key == key) return {e.df, e.gold};
-    if (e.key == 0) return {};
+    if (e.key == key) return {e.df, e.gold, e.in_gold};
+    if (e.key == 0) break;
   }
+  return {};
 }
 
 std::optional<Model> Model::from_bytes(std::string_view bytes, std::string_view name, std::string* error) {
@@ -120,7 +134,7 @@ std::optional<Model> Model::from_bytes(std::string_view bytes, std::string_view 
   if (checksum(body, bytes.size() - sizeof h) != h.checksum) return bad("checksum mismatch (damaged)");
   Model m;
   m.weights_.resize(h.n_weights);
-  std::memcpy(m.weights_.data(), body, h.n_weights * sizeof(double));
+  if (h.n_weights > 0) std::memcpy(m.weights_.data(), body, h.n_weights * sizeof(double));
   m.table_ = body + h.n_weights * sizeof(double);
   m.slots_ = h.table_slots;
   m.n_documents_ = h.n_documents;

@@ -18,6 +18,7 @@ namespace keyphrases {
 struct PhraseStats {
   std::uint32_t df = 0;
   std::uint32_t gold = 0;
+  std::uint32_t in_gold = 0;  // words only: gold keyphrases that hold the word
 };
 
 // What training produces and save_model() writes.
@@ -28,6 +29,9 @@ struct ModelData {
   std::vector<double> weights;  // ranker parameters; size kNumWeights from ranker.h
   std::vector<std::pair<std::uint64_t, PhraseStats>> phrases;  // phrase_key -> stats
 };
+
+// The checksum stored in the header, over the bytes that follow the header.
+[[nodiscard]] std::uint64_t model_checksum(std::string_view bytes_after_header);
 
 // Serialises to the file format, checksum included.
 [[nodiscard]] std::string serialize_model(const ModelData& data);

@@ -34,9 +34,11 @@ static_assert(sizeof(Header) == 64);
 
 struct PhraseEntry {
   std::uint64_t key;
-  std::uint32_t df;     // documents containing the phrase
-  std::uint32_t gold;   // training documents where it was a gold keyphrase
+  std::uint32_t df;       // documents containing the phrase
+  std::uint32_t gold;     // training documents where it was a gold keyphrase
+  std::uint32_t in_gold;  // one-word phrases: gold keyphrases of training documents holding the word
+  std::uint32_t reserved;
 };
-static_assert(sizeof(PhraseEntry) == 16);
+static_assert(sizeof(PhraseEntry) == 24);
 
 }  // namespace keyphrases::model_format

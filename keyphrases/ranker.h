@@ -1,8 +1,13 @@
-// Turns a candidate's features into a score in (0, 1], higher is better.
-// Unsupervised models use a fixed formula (heuristic_score); supervised ones
-// a logistic regression over standardised features, learnt by train_ranker().
+// Turns candidates' features into scores in (0, 1], higher is better.
+//
+// Unsupervised models use a fixed formula (heuristic_score). Supervised ones
+// use a linear function of the standardised features, learnt per document
+// with a listwise (softmax) loss so only the order within a document counts,
+// and pulled towards the heuristic so a ranker learnt on one kind of text
+// cannot stray far from what works on any.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "features.h"
@@ -10,18 +15,40 @@
 
 namespace keyphrases {
 
-// Weights layout: mean[kNumFeatures], scale[kNumFeatures], coefficient[kNumFeatures], bias.
+// Weights layout: mean[kNumFeatures], scale[kNumFeatures], coefficient[kNumFeatures],
+// and one reserved slot.
 inline constexpr int kNumWeights = 3 * kNumFeatures + 1;
 
-// Positive, unbounded; larger is better. Reads every feature except kLogHeuristic.
+// Positive, unbounded; larger is better. Reads the features in their absolute
+// form, before compute_features() makes some relative, and not kLogHeuristic.
 [[nodiscard]] double heuristic_score(const FeatureRow& f);
 
-// Score in (0, 1]; never below 0.000001 so printed scores stay positive.
-[[nodiscard]] double score(const FeatureRow& f, bool supervised, const std::vector<double>& weights);
+// Scores of one document's candidates, relative to its best (which gets 1):
+// exp(z - z_best) for the ranker's value z; never below 0.000001 so printed
+// scores stay positive.
+[[nodiscard]] std::vector<double> score_document(const std::vector<FeatureRow>& rows, bool supervised,
+                                                 const std::vector<double>& weights);
 
-// Learns logistic-regression weights; labels[i] != 0 marks gold keyphrases.
-// Deterministic for the same rows in the same order.
-[[nodiscard]] std::vector<double> train_ranker(const std::vector<FeatureRow>& rows,
-                                               const std::vector<char>& labels);
+// Training data: rows of several documents; document d owns rows
+// [starts[d], starts[d + 1]) and starts.back() == rows.size().
+struct RankingData {
+  std::vector<FeatureRow> rows;
+  std::vector<char> gold;        // gold[i] != 0: rows[i] is a gold keyphrase
+  std::vector<std::size_t> starts{0};
+};
+
+// Which coefficients training may move away from the heuristic's.
+//   prior: only the weights of the heuristic score and of kLogGold, the number
+//          of training documents where the phrase was a gold keyphrase. This
+//          transfers between kinds of text (abstracts <-> full papers).
+//   full:  every feature. Ranks better on texts like the training texts
+//          (about +6 F1@10 on abstracts) but much worse on other kinds (a
+//          ranker learnt on abstracts halved F1 on full papers).
+enum class RankerKind { prior, full };
+
+[[nodiscard]] std::vector<bool> ranker_features(RankerKind kind);
+
+// Deterministic for the same data. Documents without a gold row are ignored.
+[[nodiscard]] std::vector<double> train_ranker(const RankingData& data, RankerKind kind = RankerKind::prior);
 
 }  // namespace keyphrases

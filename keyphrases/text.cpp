@@ -4,7 +4,6 @@
 #include <utf8proc.h>
 
 #include <algorithm>
-#include <cctype>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -50,7 +49,7 @@ Char decode(std::string_view s, std::size_t i) {
 
 bool is_word_char(utf8proc_int32_t cp) {
   if (cp < 0) return false;
-  if (cp < 0x80) return std::isalnum(cp) != 0;
+  if (cp < 0x80) return (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z') || (cp >= '0' && cp <= '9');
   switch (utf8proc_category(cp)) {
     case UTF8PROC_CATEGORY_LU: case UTF8PROC_CATEGORY_LL: case UTF8PROC_CATEGORY_LT:
     case UTF8PROC_CATEGORY_LM: case UTF8PROC_CATEGORY_LO: case UTF8PROC_CATEGORY_MN:
@@ -77,6 +76,12 @@ bool is_space(utf8proc_int32_t cp) {
   if (cp < 0x80) return false;
   auto cat = utf8proc_category(cp);
   return cat == UTF8PROC_CATEGORY_ZS || cat == UTF8PROC_CATEGORY_ZL || cat == UTF8PROC_CATEGORY_ZP;
+}
+
+bool starts_upper(std::string_view word) {
+  Char c = decode(word, 0);
+  if (c.cp < 0x80) return c.cp >= 'A' && c.cp <= 'Z';
+  return utf8proc_category(c.cp) == UTF8PROC_CATEGORY_LU;
 }
 
 bool ends_sentence(utf8proc_int32_t cp) {
@@ -135,7 +140,10 @@ class Tokenizer {
     t.text = text_.substr(start, i - start);
     t.offset = start;
     t.sentence_start = sentence_break_ || out.empty();
-    t.phrase_start = t.sentence_start || phrase_break_;
+    // A line that starts with a capital after a line break is usually a new
+    // heading or sentence (titles carry no period).
+    bool capital_line = newlines_ > 0 && starts_upper(t.text);
+    t.phrase_start = t.sentence_start || phrase_break_ || capital_line;
     t.is_number = all_digits;
     out.push_back(t);
     sentence_break_ = phrase_break_ = false;

@@ -32,7 +32,8 @@ struct Token {
   bool sentence_start = false;   // first word of the text or of a sentence (. ! ? before it)
   bool phrase_start = false;     // a phrase may not run across into this word from the one
                                  // before: set at every sentence start and after punctuation
-                                 // such as , ; : ( ) " or a blank line
+                                 // such as , ; : ( ) ", a blank line, or a line break
+                                 // before a capitalised word
   bool is_number = false;        // digits only, perhaps joined by . ' - ("3", "2.5"; not "4th")
 };
 

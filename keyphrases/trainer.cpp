@@ -18,9 +18,15 @@ namespace {
 
 using Counts = std::unordered_map<std::uint64_t, PhraseStats>;
 
+struct GoldKeys {
+  std::vector<std::uint64_t> phrases;                      // distinct
+  std::unordered_map<std::uint64_t, std::uint32_t> words;  // word key -> gold phrases holding it
+};
+
 struct GoldDocument {
   DocumentCandidates doc;
   std::unordered_set<std::uint64_t> gold;
+  std::unordered_map<std::uint64_t, std::uint32_t> words;
 };
 
 struct Worker {
@@ -30,22 +36,30 @@ struct Worker {
   Status status;
 };
 
-std::vector<std::uint64_t> keys_of_gold(std::string_view text, WordNormalizer& words) {
-  std::vector<std::uint64_t> keys;
+GoldKeys keys_of_gold(std::string_view text, WordNormalizer& words) {
+  GoldKeys gold;
+  std::vector<std::uint64_t> line_words;
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = std::min(text.find('\n', start), text.size());
     std::string stemmed;
+    line_words.clear();
     for (const Token& t : tokenize(text.substr(start, end - start))) {
+      const auto& w = words.normalize(t.text);
       if (!stemmed.empty()) stemmed.push_back(' ');
-      stemmed += words.normalize(t.text).stem;
+      stemmed += w.stem;
+      line_words.push_back(phrase_key_of(w.stem));
     }
-    if (!stemmed.empty()) keys.push_back(phrase_key_of(stemmed));
     start = end + 1;
+    if (stemmed.empty()) continue;
+    std::uint64_t key = phrase_key_of(stemmed);
+    if (std::find(gold.phrases.begin(), gold.phrases.end(), key) != gold.phrases.end()) continue;
+    gold.phrases.push_back(key);
+    std::sort(line_words.begin(), line_words.end());
+    line_words.erase(std::unique(line_words.begin(), line_words.end()), line_words.end());
+    for (auto w : line_words) ++gold.words[w];
   }
-  std::sort(keys.begin(), keys.end());
-  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
-  return keys;
+  return gold;
 }
 
 // Keeps the rows that matter for ranking: all gold ones and the best others.
@@ -63,33 +77,37 @@ std::vector<std::size_t> training_rows(const std::vector<FeatureRow>& rows, cons
 }
 
 void learn_ranker(std::vector<GoldDocument>& golds, const Counts& counts, std::uint64_t n_docs,
-                  ModelData* out) {
+                  RankerKind kind, ModelData* out) {
   PhraseTable table{[&](std::uint64_t key) {
                       auto it = counts.find(key);
                       return it == counts.end() ? PhraseStats{} : it->second;
                     },
                     n_docs};
-  std::vector<FeatureRow> rows;
-  std::vector<char> labels;
+  RankingData data;
   for (auto& g : golds) {
-    SelfCounts self{true, [&](std::uint64_t key) { return g.gold.count(key) != 0; }};
+    SelfCounts self{true, [&](std::uint64_t key) { return g.gold.count(key) != 0; },
+                    [&](std::uint64_t key) {
+                      auto it = g.words.find(key);
+                      return it == g.words.end() ? 0u : it->second;
+                    }};
     auto doc_rows = compute_features(g.doc, table, self);
     std::vector<char> doc_labels(doc_rows.size());
     for (std::size_t i = 0; i < doc_rows.size(); ++i) doc_labels[i] = g.gold.count(g.doc.candidates[i].key) ? 1 : 0;
     for (std::size_t i : training_rows(doc_rows, doc_labels)) {
-      rows.push_back(doc_rows[i]);
-      labels.push_back(doc_labels[i]);
+      data.rows.push_back(doc_rows[i]);
+      data.gold.push_back(doc_labels[i]);
     }
+    data.starts.push_back(data.rows.size());
     g.doc = {};  // free as we go
   }
-  out->weights = train_ranker(rows, labels);
-  out->supervised = std::count(labels.begin(), labels.end(), 1) > 0;
+  out->weights = train_ranker(data, kind);
+  out->supervised = std::count(data.gold.begin(), data.gold.end(), 1) > 0;
 }
 
 void store_phrases(const Counts& counts, std::uint64_t n_docs, ModelData* out) {
   std::uint32_t min_df = n_docs >= kPruneFromDocuments ? kMinStoredDf : 1;
   for (const auto& [key, stats] : counts)
-    if (stats.df >= min_df || stats.gold > 0) out->phrases.emplace_back(key, stats);
+    if (stats.df >= min_df || stats.gold > 0 || stats.in_gold > 0) out->phrases.emplace_back(key, stats);
   std::sort(out->phrases.begin(), out->phrases.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
 }
@@ -98,7 +116,7 @@ void store_phrases(const Counts& counts, std::uint64_t n_docs, ModelData* out) {
 
 std::vector<std::uint64_t> gold_keys(std::string_view gold_text, Language lang) {
   WordNormalizer words(lang);
-  return keys_of_gold(gold_text, words);
+  return keys_of_gold(gold_text, words).phrases;
 }
 
 Status train_model(const std::string& dir, const TrainOptions& options, ModelData* out) {
@@ -119,9 +137,10 @@ Status train_model(const std::string& dir, const TrainOptions& options, ModelDat
     DocumentCandidates doc = collect_candidates(text, worker.words);
     for (const auto& c : doc.candidates) ++worker.counts[c.key].df;
     if (!read_file(base + ".key", &gold_text).ok()) return;
-    auto keys = keys_of_gold(gold_text, worker.words);
-    for (auto k : keys) ++worker.counts[k].gold;
-    golds[i] = {std::move(doc), {keys.begin(), keys.end()}};
+    GoldKeys keys = keys_of_gold(gold_text, worker.words);
+    for (auto k : keys.phrases) ++worker.counts[k].gold;
+    for (auto [k, n] : keys.words) worker.counts[k].in_gold += n;
+    golds[i] = {std::move(doc), {keys.phrases.begin(), keys.phrases.end()}, std::move(keys.words)};
     has_gold[i] = 1;
   });
   Counts counts;
@@ -130,6 +149,7 @@ Status train_model(const std::string& dir, const TrainOptions& options, ModelDat
     for (const auto& [key, s] : w.counts) {
       counts[key].df += s.df;
       counts[key].gold += s.gold;
+      counts[key].in_gold += s.in_gold;
     }
   }
   std::vector<GoldDocument> with_gold;
@@ -139,7 +159,7 @@ Status train_model(const std::string& dir, const TrainOptions& options, ModelDat
   out->language = options.language;
   out->n_documents = names.size();
   out->weights.assign(kNumWeights, 0.0);
-  if (!with_gold.empty()) learn_ranker(with_gold, counts, names.size(), out);
+  if (!with_gold.empty()) learn_ranker(with_gold, counts, names.size(), options.ranker, out);
   store_phrases(counts, names.size(), out);
   return {};
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "model.h"
+#include "ranker.h"
 #include "text.h"
 
 namespace keyphrases {
@@ -22,6 +23,7 @@ inline constexpr std::size_t kMaxTrainingRowsPerDocument = 2000;
 struct TrainOptions {
   Language language = Language::english;
   unsigned threads = 1;
+  RankerKind ranker = RankerKind::prior;  // used only where gold files exist
 };
 
 // Gold file text -> phrase keys of its lines, stemmed as candidates are.

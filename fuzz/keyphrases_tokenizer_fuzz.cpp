@@ -1,0 +1,36 @@
+// Feeds arbitrary bytes to the tokenizer, lower-casing and candidate
+// collection; checks that words stay inside the input and come out as valid UTF-8.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include <utf8proc.h>
+
+#include "keyphrases/candidates.h"
+#include "keyphrases/text.h"
+
+namespace {
+
+bool valid_utf8(std::string_view s) {
+  return utf8proc_decompose(reinterpret_cast<const utf8proc_uint8_t*>(s.data()),
+                            static_cast<utf8proc_ssize_t>(s.size()), nullptr, 0, UTF8PROC_STABLE) >= 0;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  std::size_t previous_end = 0;
+  for (const keyphrases::Token& t : keyphrases::tokenize(text)) {
+    if (t.text.empty() || t.offset < previous_end || t.offset + t.text.size() > size ||
+        t.text.data() != text.data() + t.offset || !valid_utf8(t.text) || !valid_utf8(keyphrases::lower(t.text)))
+      std::abort();
+    previous_end = t.offset + t.text.size();
+  }
+  static keyphrases::WordNormalizer words(keyphrases::Language::english);
+  for (const auto& c : keyphrases::collect_candidates(text, words).candidates)
+    if (c.count == 0 || c.length < 1 || c.length > keyphrases::kMaxPhraseWords || !valid_utf8(c.surface))
+      std::abort();
+  return 0;
+}

@@ -1,0 +1,93 @@
+// Candidate phrases: boundaries, stemmed and surface forms, counts.
+#include "keyphrases/candidates.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <numeric>
+#include <string>
+
+namespace keyphrases {
+namespace {
+
+std::map<std::string, Candidate> by_stem(const DocumentCandidates& doc) {
+  std::map<std::string, Candidate> out;
+  for (const auto& c : doc.candidates) out[c.stemmed] = c;
+  return out;
+}
+
+TEST(Candidates, NgramsWithinSentencesGroupedByStem) {
+  WordNormalizer words(Language::english);
+  auto doc = collect_candidates("Neural networks learn. The neural network of the brain.", words);
+  auto c = by_stem(doc);
+  // Tokens: Neural networks learn | The neural network of the brain
+  std::vector<std::string> stems;
+  for (const auto& [k, v] : c) stems.push_back(k);
+  EXPECT_EQ(stems, (std::vector<std::string>{"brain", "learn", "network", "network learn", "neural",
+                                             "neural network", "neural network learn"}));
+  EXPECT_EQ(doc.n_tokens, 9u);
+  EXPECT_EQ(doc.first_sentence_end, 3u);
+  EXPECT_EQ(c["neural network"].count, 2u);
+  EXPECT_EQ(c["neural network"].length, 2);
+  EXPECT_EQ(c["neural network"].first, 0u);
+  EXPECT_EQ(c["neural network"].last, 4u);
+  EXPECT_EQ(c["brain"].first, 8u);
+}
+
+TEST(Candidates, SurfaceIsMostFrequentFormTiesGoToFirstSeen) {
+  WordNormalizer words(Language::english);
+  auto tie = by_stem(collect_candidates("Neural networks learn. The neural network of the brain.", words));
+  EXPECT_EQ(tie["neural network"].surface, "Neural networks");
+  EXPECT_EQ(tie["network"].surface, "networks");
+  auto most = by_stem(collect_candidates("Map units. Map unit. map units. map units.", words));
+  EXPECT_EQ(most["map unit"].surface, "map units");
+  EXPECT_EQ(most["map unit"].count, 4u);
+}
+
+TEST(Candidates, NoStopwordsNumbersOrSingleCharactersInPhrases) {
+  WordNormalizer words(Language::english);
+  auto c = by_stem(collect_candidates("the quality of service in version 2 release x y", words));
+  std::vector<std::string> stems;
+  for (const auto& [k, v] : c) stems.push_back(k);
+  EXPECT_EQ(stems, (std::vector<std::string>{"qualiti", "releas", "servic", "version"}));
+}
+
+TEST(Candidates, PunctuationSplitsPhrases) {
+  WordNormalizer words(Language::english);
+  auto c = by_stem(collect_candidates("maps, units; grids (cells) \"labels\"", words));
+  EXPECT_EQ(c.size(), 5u);
+  EXPECT_EQ(c.count("map unit"), 0u);
+}
+
+TEST(Candidates, CountsOccurrencesInsideLongerOnes) {
+  WordNormalizer words(Language::english);
+  auto c = by_stem(collect_candidates("Neural networks learn. The neural network of the brain.", words));
+  EXPECT_EQ(c["neural"].in_longer, 2u);
+  EXPECT_EQ(c["neural network"].in_longer, 1u);  // the first one sits in "neural networks learn"
+  EXPECT_EQ(c["brain"].in_longer, 0u);
+  EXPECT_EQ(c["neural network learn"].in_longer, 0u);
+}
+
+TEST(Candidates, WordRanksAverageOne) {
+  WordNormalizer words(Language::english);
+  auto doc = collect_candidates("Neural networks learn. The neural network of the brain.", words);
+  ASSERT_EQ(doc.word_rank.size(), doc.word_stems.size());
+  double sum = std::accumulate(doc.word_rank.begin(), doc.word_rank.end(), 0.0);
+  EXPECT_NEAR(sum, double(doc.word_stems.size()), 1e-9);
+}
+
+TEST(Candidates, EmptyAndBinaryInput) {
+  WordNormalizer words(Language::english);
+  EXPECT_TRUE(collect_candidates("", words).candidates.empty());
+  std::string binary;
+  for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>((i * 151 + 7) & 0xFF));
+  auto doc = collect_candidates(binary, words);
+  for (const auto& c : doc.candidates) {
+    EXPECT_EQ(c.surface.find('\0'), std::string::npos);
+    EXPECT_EQ(c.surface.find('\t'), std::string::npos);
+    EXPECT_EQ(c.surface.find('\n'), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace keyphrases

@@ -1,0 +1,116 @@
+// Ranking a document and the key-file text.
+#include "keyphrases/extractor.h"
+
+#include <gtest/gtest.h>
+#include <utf8proc.h>
+
+#include "keyphrases/phrase_hash.h"
+
+namespace keyphrases {
+namespace {
+
+Model make_model(const ModelData& data, std::string& storage) {
+  storage = serialize_model(data);
+  std::string error;
+  auto m = Model::from_bytes(storage, "test", &error);
+  EXPECT_TRUE(m) << error;
+  return *m;
+}
+
+bool valid_utf8(const std::string& s) {
+  return utf8proc_decompose(reinterpret_cast<const utf8proc_uint8_t*>(s.data()),
+                            static_cast<utf8proc_ssize_t>(s.size()), nullptr, 0, UTF8PROC_STABLE) >= 0;
+}
+
+TEST(KeyFile, OneLinePerPhraseEachEndingInNewline) {
+  std::vector<Keyphrase> phrases = {{"Neural networks", "neural network", 0.5}, {"brain", "brain", 1.0 / 3}};
+  EXPECT_EQ(format_keyfile(phrases, true), "Neural networks\tneural network\t0.500000\nbrain\tbrain\t0.333333\n");
+  EXPECT_EQ(format_keyfile(phrases, false), "Neural networks\nbrain\n");
+  EXPECT_EQ(format_keyfile({}, true), "");
+}
+
+class ExtractorTest : public ::testing::Test {
+ protected:
+  std::string storage_;
+};
+
+TEST_F(ExtractorTest, BestFirstScoresInUnitIntervalLimitedToN) {
+  ModelData data;
+  data.n_documents = 10;
+  Extractor ex(make_model(data, storage_), Language::english);
+  auto out = ex.extract(
+      "Self-organizing maps. A self-organizing map places documents on a grid of map units. "
+      "Map units get labels; labels are keyphrases of the documents.",
+      4);
+  ASSERT_EQ(out.size(), 4u);
+  EXPECT_DOUBLE_EQ(out[0].score, 1.0);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    EXPECT_GT(out[i].score, 0.0);
+    EXPECT_LE(out[i].score, 1.0);
+    if (i > 0) {
+      EXPECT_LE(out[i].score, out[i - 1].score);
+    }
+    EXPECT_EQ(out[i].stemmed.find("  "), std::string::npos);
+    EXPECT_EQ(std::count(out[i].stemmed.begin(), out[i].stemmed.end(), ' '),
+              std::count(out[i].surface.begin(), out[i].surface.end(), ' '));
+  }
+  // "map units": twice, never inside a longer candidate, built from the most linked words.
+  EXPECT_TRUE(std::any_of(out.begin(), out.end(), [](const Keyphrase& k) { return k.stemmed == "map unit"; }));
+}
+
+TEST_F(ExtractorTest, FrequentPhrasesInTheModelRankLower) {
+  ModelData data;
+  data.n_documents = 10;
+  data.phrases = {{phrase_key_of("appl"), {9, 0, 0}}};
+  Extractor ex(make_model(data, storage_), Language::english);
+  auto out = ex.extract("apple banana", 3);
+  ASSERT_EQ(out.size(), 3u);
+  std::vector<std::string> order;
+  for (const auto& k : out) order.push_back(k.stemmed);
+  auto banana = std::find(order.begin(), order.end(), "banana");
+  auto apple = std::find(order.begin(), order.end(), "appl");
+  ASSERT_NE(banana, order.end());
+  ASSERT_NE(apple, order.end());
+  EXPECT_LT(banana - order.begin(), apple - order.begin());
+}
+
+TEST_F(ExtractorTest, EmptyAndBinaryDocuments) {
+  Extractor ex(make_model(ModelData{}, storage_), Language::english);
+  EXPECT_TRUE(ex.extract("", 10).empty());
+  EXPECT_TRUE(ex.extract("the of and 123 4.5", 10).empty());
+  std::string binary;
+  for (int i = 0; i < 20000; ++i) binary.push_back(static_cast<char>((i * 7919 + i / 3) & 0xFF));
+  const char tail[] = "\0\xFF\xFE valid words here \xC3";
+  binary.append(tail, sizeof tail - 1);
+  for (const auto& k : ex.extract(binary, 50)) {
+    EXPECT_TRUE(valid_utf8(k.surface)) << k.surface;
+    EXPECT_TRUE(valid_utf8(k.stemmed));
+    EXPECT_EQ(k.surface.find_first_of(std::string("\t\n\r\0", 4)), std::string::npos);
+  }
+}
+
+TEST_F(ExtractorTest, SameOutputWhateverCameBefore) {
+  Extractor ex(make_model(ModelData{}, storage_), Language::english);
+  const std::string doc = "Hierarchical clustering merges clusters. Cluster labels come from terms.";
+  auto first = ex.extract(doc, 10);
+  (void)ex.extract("Entirely different text about string kernels and support vector machines.", 10);
+  auto again = ex.extract(doc, 10);
+  ASSERT_EQ(first.size(), again.size());
+  for (std::size_t i = 0; i < first.size(); ++i) {
+    EXPECT_EQ(first[i].stemmed, again[i].stemmed);
+    EXPECT_EQ(first[i].score, again[i].score);
+  }
+}
+
+TEST_F(ExtractorTest, OtherLanguages) {
+  Extractor ex(make_model(ModelData{}, storage_), Language::german);
+  auto out = ex.extract("Die selbstorganisierende Karte ordnet Dokumente und Karten.", 10);
+  std::vector<std::string> stems;
+  for (const auto& k : out) stems.push_back(k.stemmed);
+  EXPECT_NE(std::find(stems.begin(), stems.end(), "kart"), stems.end());
+  EXPECT_NE(std::find(stems.begin(), stems.end(), "selbstorganisier kart"), stems.end());
+  EXPECT_EQ(std::find(stems.begin(), stems.end(), "und"), stems.end());
+}
+
+}  // namespace
+}  // namespace keyphrases

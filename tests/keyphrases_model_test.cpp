@@ -1,0 +1,186 @@
+// Model file: round trip, and damaged, truncated or foreign files refused.
+#include "keyphrases/model.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "keyphrases/model_format.h"
+#include "keyphrases/phrase_hash.h"
+
+namespace keyphrases {
+namespace {
+
+namespace fs = std::filesystem;
+
+ModelData sample() {
+  ModelData d;
+  d.language = Language::german;
+  d.n_documents = 42;
+  d.supervised = true;
+  d.weights = {0.5, -1.25, 3.0};
+  d.phrases = {{phrase_key_of("karte"), {7, 1, 2}}, {phrase_key_of("selbst karte"), {3, 0, 0}},
+               {phrase_key_of("dokument"), {40, 0, 0}}};
+  return d;
+}
+
+std::optional<Model> parse(const std::string& bytes, std::string* error) {
+  return Model::from_bytes(bytes, "test.model", error);
+}
+
+TEST(Model, RoundTrip) {
+  std::string bytes = serialize_model(sample());
+  std::string error;
+  auto m = parse(bytes, &error);
+  ASSERT_TRUE(m) << error;
+  EXPECT_EQ(m->language(), Language::german);
+  EXPECT_EQ(m->n_documents(), 42u);
+  EXPECT_TRUE(m->supervised());
+  EXPECT_EQ(m->weights(), (std::vector<double>{0.5, -1.25, 3.0}));
+  PhraseStats karte = m->lookup(phrase_key_of("karte"));
+  EXPECT_EQ(karte.df, 7u);
+  EXPECT_EQ(karte.gold, 1u);
+  EXPECT_EQ(karte.in_gold, 2u);
+  EXPECT_EQ(m->lookup(phrase_key_of("dokument")).df, 40u);
+  EXPECT_EQ(m->lookup(phrase_key_of("haus")).df, 0u);
+}
+
+TEST(Model, EmptyTableAndManyPhrases) {
+  ModelData d;
+  std::string error;
+  std::string empty = serialize_model(d);
+  auto m = parse(empty, &error);
+  ASSERT_TRUE(m) << error;
+  EXPECT_EQ(m->lookup(phrase_key_of("x")).df, 0u);
+  for (std::uint32_t i = 0; i < 5000; ++i) d.phrases.push_back({phrase_key_of("p" + std::to_string(i)), {i + 1, 0, 0}});
+  std::string full = serialize_model(d);
+  m = parse(full, &error);
+  ASSERT_TRUE(m) << error;
+  for (std::uint32_t i = 0; i < 5000; i += 97) EXPECT_EQ(m->lookup(phrase_key_of("p" + std::to_string(i))).df, i + 1);
+}
+
+TEST(Model, RefusesTruncatedFiles) {
+  std::string bytes = serialize_model(sample());
+  for (std::size_t size : {std::size_t{0}, std::size_t{7}, std::size_t{63}, std::size_t{64}, bytes.size() - 1}) {
+    std::string error;
+    EXPECT_FALSE(parse(bytes.substr(0, size), &error)) << size;
+    EXPECT_NE(error.find("keyphrases: test.model"), std::string::npos) << error;
+  }
+  std::string longer = bytes + "x";
+  std::string error;
+  EXPECT_FALSE(parse(longer, &error));
+}
+
+TEST(Model, RefusesFlippedBytes) {
+  std::string bytes = serialize_model(sample());
+  for (std::size_t at = sizeof(model_format::Header); at < bytes.size(); at += 13) {
+    std::string damaged = bytes;
+    damaged[at] = static_cast<char>(damaged[at] ^ 0x40);
+    std::string error;
+    EXPECT_FALSE(parse(damaged, &error)) << at;
+    EXPECT_NE(error.find("checksum"), std::string::npos) << error;
+  }
+}
+
+TEST(Model, RefusesWrongMagicVersionAndHeader) {
+  std::string bytes = serialize_model(sample());
+  std::string error;
+  std::string magic = bytes;
+  magic[0] = 'X';
+  EXPECT_FALSE(parse(magic, &error));
+  EXPECT_NE(error.find("magic"), std::string::npos) << error;
+
+  std::string version = bytes;
+  std::uint32_t v = model_format::kVersion + 1;
+  std::memcpy(version.data() + offsetof(model_format::Header, version), &v, 4);
+  EXPECT_FALSE(parse(version, &error));
+  EXPECT_NE(error.find("version 2"), std::string::npos) << error;
+
+  std::string slots = bytes;
+  std::uint64_t not_power_of_two = 3;
+  std::memcpy(slots.data() + offsetof(model_format::Header, table_slots), &not_power_of_two, 8);
+  EXPECT_FALSE(parse(slots, &error));
+
+  std::string language = bytes;
+  std::uint32_t unknown = 99;
+  std::memcpy(language.data() + offsetof(model_format::Header, language), &unknown, 4);
+  EXPECT_FALSE(parse(language, &error));
+}
+
+class ModelFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("kp_model_test_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  fs::path dir_;
+};
+
+TEST_F(ModelFile, SaveThenLoadLeavesNoTemporaryFile) {
+  std::string path = (dir_ / "m.model").string();
+  ASSERT_TRUE(save_model(sample(), path).ok());
+  ASSERT_TRUE(save_model(sample(), path).ok());  // replacing works too
+  std::string error;
+  auto m = Model::load(path, &error);
+  ASSERT_TRUE(m) << error;
+  EXPECT_EQ(m->lookup(phrase_key_of("karte")).df, 7u);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+}
+
+TEST_F(ModelFile, WriteErrorNamesFileAndReason) {
+  Status st = save_model(sample(), "/dev/full");
+  ASSERT_FALSE(st.ok());
+  EXPECT_NE(st.message().find("keyphrases: "), std::string::npos);
+  EXPECT_NE(st.message().find("/dev/full"), std::string::npos) << st.message();
+  EXPECT_NE(st.message().find(std::strerror(ENOSPC)), std::string::npos) << st.message();
+  EXPECT_TRUE(fs::is_character_file("/dev/full"));
+
+  std::string missing = (dir_ / "no" / "m.model").string();
+  st = save_model(sample(), missing);
+  ASSERT_FALSE(st.ok());
+  EXPECT_NE(st.message().find(missing), std::string::npos) << st.message();
+}
+
+TEST_F(ModelFile, LoadErrors) {
+  std::string error;
+  std::string missing = (dir_ / "absent.model").string();
+  EXPECT_FALSE(Model::load(missing, &error));
+  EXPECT_NE(error.find(missing), std::string::npos);
+  EXPECT_NE(error.find(std::strerror(ENOENT)), std::string::npos) << error;
+  EXPECT_FALSE(Model::load(dir_.string(), &error));
+  std::string empty = (dir_ / "empty.model").string();
+  std::ofstream(empty).close();
+  EXPECT_FALSE(Model::load(empty, &error));
+  EXPECT_NE(error.find("too short"), std::string::npos) << error;
+}
+
+}  // namespace
+}  // namespace keyphrases
+
+namespace keyphrases {
+namespace {
+
+// A crafted file with no empty slot but a valid checksum once made lookup loop forever.
+TEST(Model, LookupInFullTableTerminates) {
+  std::string bytes = serialize_model(ModelData{});  // 16 empty slots
+  model_format::Header h;
+  std::memcpy(&h, bytes.data(), sizeof h);
+  for (std::size_t at = sizeof h; at < bytes.size(); at += sizeof(model_format::PhraseEntry)) {
+    std::uint64_t key = 1000 + at;
+    std::memcpy(bytes.data() + at, &key, sizeof key);
+  }
+  h.checksum = model_checksum(std::string_view(bytes).substr(sizeof h));
+  std::memcpy(bytes.data(), &h, sizeof h);
+  std::string error;
+  auto m = Model::from_bytes(bytes, "full", &error);
+  ASSERT_TRUE(m) << error;
+  EXPECT_EQ(m->lookup(phrase_key_of("absent")).df, 0u);
+}
+
+}  // namespace
+}  // namespace keyphrases

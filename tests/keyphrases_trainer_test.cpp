@@ -1,0 +1,52 @@
+// Training a model from a directory of texts and gold key files.
+#include "keyphrases/trainer.h"
+
+#include <gtest/gtest.h>
+
+#include "keyphrases/phrase_hash.h"
+
+namespace keyphrases {
+namespace {
+
+const std::string kCorpus = std::string(TESTS_DIR) + "/fixtures/keyphrases/corpus";
+
+TEST(GoldKeys, OneKeyPerLineStemmedLikeCandidates) {
+  auto keys = gold_keys("Self-Organizing Maps\n\nmap units\r\nmap units\nSupport Vector Machines", Language::english);
+  std::vector<std::uint64_t> expected = {phrase_key_of("self-organ map"), phrase_key_of("map unit"),
+                                         phrase_key_of("support vector machin")};
+  EXPECT_EQ(keys, expected);
+  EXPECT_TRUE(gold_keys("", Language::english).empty());
+}
+
+TEST(Train, CountsDocumentFrequenciesAndLearnsFromGold) {
+  ModelData data;
+  ASSERT_TRUE(train_model(kCorpus, {Language::english, 2}, &data).ok());
+  EXPECT_EQ(data.n_documents, 4u);
+  EXPECT_TRUE(data.supervised);  // maps.key and kernels.key stand beside their texts
+  std::string error;
+  std::string bytes = serialize_model(data);
+  auto m = Model::from_bytes(bytes, "trained", &error);
+  ASSERT_TRUE(m) << error;
+  EXPECT_EQ(m->lookup(phrase_key_of("string kernel")).df, 1u);
+  EXPECT_EQ(m->lookup(phrase_key_of("string kernel")).gold, 1u);
+  EXPECT_EQ(m->lookup(phrase_key_of("document")).df, 3u);  // all texts but clustering.txt
+  EXPECT_EQ(m->lookup(phrase_key_of("map")).in_gold, 2u);  // "self-organizing maps", "map units"
+  EXPECT_EQ(m->lookup(phrase_key_of("queri expans")).gold, 0u);
+}
+
+TEST(Train, SameModelWhateverTheThreads) {
+  ModelData one, four;
+  ASSERT_TRUE(train_model(kCorpus, {Language::english, 1}, &one).ok());
+  ASSERT_TRUE(train_model(kCorpus, {Language::english, 4}, &four).ok());
+  EXPECT_EQ(serialize_model(one), serialize_model(four));
+}
+
+TEST(Train, MissingDirectoryFails) {
+  ModelData data;
+  Status st = train_model("/nonexistent/kp", {Language::english, 1}, &data);
+  ASSERT_FALSE(st.ok());
+  EXPECT_NE(st.message().find("/nonexistent/kp"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace keyphrases
