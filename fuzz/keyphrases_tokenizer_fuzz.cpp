@@ -29,8 +29,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     previous_end = t.offset + t.text.size();
   }
   static keyphrases::WordNormalizer words(keyphrases::Language::english);
-  for (const auto& c : keyphrases::collect_candidates(text, words).candidates)
-    if (c.count == 0 || c.length < 1 || c.length > keyphrases::kMaxPhraseWords || !valid_utf8(c.surface))
+  auto doc = keyphrases::collect_candidates(text, words);
+  for (const auto& c : doc.candidates)
+    if (c.count == 0 || c.length < 1 || c.length > keyphrases::kMaxPhraseWords ||
+        !valid_utf8(keyphrases::surface_form(doc, c)) || !valid_utf8(keyphrases::stemmed_form(doc, c)))
       std::abort();
   return 0;
 }

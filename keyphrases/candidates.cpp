@@ -1,6 +1,7 @@
 #include "candidates.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "phrase_hash.h"
 
@@ -9,7 +10,7 @@ namespace {
 
 constexpr std::uint32_t kNoWord = UINT32_MAX;
 constexpr int kGraphWindow = 3;        // content words linked to the next two
-constexpr int kGraphIterations = 20;
+constexpr int kGraphIterations = 12;
 constexpr double kDamping = 0.85;
 
 struct TokenInfo {
@@ -47,6 +48,8 @@ class Collector {
     choose_surfaces();
     count_nested();
     rank_words();
+    doc_.token_texts.reserve(infos_.size());
+    for (const auto& info : infos_) doc_.token_texts.push_back(info.text);
     return std::move(doc_);
   }
 
@@ -95,12 +98,7 @@ class Collector {
     c.key = key;
     c.length = len;
     c.first = start;
-    for (int k = 0; k < len; ++k) {
-      const auto& info = infos_[start + static_cast<std::uint32_t>(k)];
-      if (k > 0) c.stemmed.push_back(' ');
-      c.stemmed.append(info.stem);
-      c.word_ids[k] = info.word_id;
-    }
+    for (int k = 0; k < len; ++k) c.word_ids[k] = infos_[start + static_cast<std::uint32_t>(k)].word_id;
     return c;
   }
 
@@ -127,11 +125,7 @@ class Collector {
       auto& forms = variants_[c];
       auto best = std::max_element(forms.begin(), forms.end(),
                                    [](const auto& a, const auto& b) { return a.second < b.second; });
-      std::string& surface = doc_.candidates[c].surface;
-      for (int k = 0; k < doc_.candidates[c].length; ++k) {
-        if (k > 0) surface.push_back(' ');
-        surface.append(infos_[best->first + static_cast<std::uint32_t>(k)].text);
-      }
+      doc_.candidates[c].surface_start = best->first;
     }
   }
 
@@ -227,8 +221,29 @@ class Collector {
 
 }  // namespace
 
+namespace {
+
+// Cache hash: eight bytes at a time; never 0, which marks an empty slot.
+std::uint64_t token_hash(std::string_view s) {
+  std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ s.size();
+  std::size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, s.data() + i, 8);
+    h = (h ^ w) * 0xFF51AFD7ED558CCDULL;
+    h ^= h >> 32;
+  }
+  std::uint64_t tail = 0;
+  std::memcpy(&tail, s.data() + i, s.size() - i);
+  h = (h ^ tail) * 0xC4CEB9FE1A85EC53ULL;
+  h ^= h >> 29;
+  return h == 0 ? 1 : h;
+}
+
+}  // namespace
+
 const WordNormalizer::Word& WordNormalizer::normalize(std::string_view token) {
-  std::uint64_t h = phrase_key(phrase_hash_extend(kPhraseHashSeed, token));
+  std::uint64_t h = token_hash(token);
   std::size_t mask = slots_.size() - 1;
   std::size_t i = h & mask;
   for (; slots_[i].hash != 0; i = (i + 1) & mask)
@@ -260,6 +275,24 @@ void WordNormalizer::begin_document() {
   if (entries_.size() <= kMaxCachedWords) return;
   entries_.clear();
   slots_.assign(1 << 12, Slot{});
+}
+
+std::string stemmed_form(const DocumentCandidates& doc, const Candidate& c) {
+  std::string out;
+  for (int k = 0; k < c.length; ++k) {
+    if (k > 0) out.push_back(' ');
+    out += doc.word_stems[c.word_ids[k]];
+  }
+  return out;
+}
+
+std::string surface_form(const DocumentCandidates& doc, const Candidate& c) {
+  std::string out;
+  for (int k = 0; k < c.length; ++k) {
+    if (k > 0) out.push_back(' ');
+    out += doc.token_texts[c.surface_start + static_cast<std::uint32_t>(k)];
+  }
+  return out;
 }
 
 DocumentCandidates collect_candidates(std::string_view text, WordNormalizer& words) {

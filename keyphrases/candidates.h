@@ -56,25 +56,34 @@ class WordNormalizer {
 };
 
 struct Candidate {
-  std::uint64_t key = 0;       // phrase_key of `stemmed`
-  std::string stemmed;         // stems joined by single blanks, in text order
-  std::string surface;         // most frequent surface form (ties: first seen)
+  std::uint64_t key = 0;       // phrase_key of the stemmed form
   int length = 0;              // words
   std::uint32_t word_ids[kMaxPhraseWords] = {};  // into DocumentCandidates::word_stems
   std::uint32_t count = 0;
   std::uint32_t first = 0;     // token index of the first occurrence
   std::uint32_t last = 0;      // token index of the last occurrence
   std::uint32_t in_longer = 0; // occurrences inside a longer candidate occurrence
+  std::uint32_t surface_start = 0;  // token index of an occurrence in the most frequent
+                                    // surface form (ties: the first seen form)
 };
 
-// Everything the features need from one document. Owns its strings.
+// Everything the features need from one document. Owns its strings except
+// token_texts, which point into the document text: the text must outlive them.
+// Phrase strings are built on demand (stemmed_form, surface_form) since only
+// the few best candidates need them.
 struct DocumentCandidates {
   std::uint32_t n_tokens = 0;
   std::uint32_t first_sentence_end = 0;   // token index where the second sentence starts
   std::vector<Candidate> candidates;      // in order of first occurrence
   std::vector<std::string> word_stems;    // content word id -> stem
   std::vector<double> word_rank;          // content word id -> graph centrality, mean 1
+  std::vector<std::string_view> token_texts;  // token index -> its bytes in the text
 };
+
+// Stems joined by single blanks, in text order ("neural network").
+[[nodiscard]] std::string stemmed_form(const DocumentCandidates& doc, const Candidate& c);
+// The words as written, joined by single blanks ("Neural networks").
+[[nodiscard]] std::string surface_form(const DocumentCandidates& doc, const Candidate& c);
 
 [[nodiscard]] DocumentCandidates collect_candidates(std::string_view text, WordNormalizer& words);
 

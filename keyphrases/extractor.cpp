@@ -23,8 +23,8 @@ std::vector<Keyphrase> Extractor::extract(std::string_view text, std::size_t n) 
   std::vector<Keyphrase> out;
   out.reserve(keep);
   for (std::size_t i = 0; i < keep; ++i) {
-    Candidate& c = doc.candidates[order[i]];
-    out.push_back({std::move(c.surface), std::move(c.stemmed), scores[order[i]]});
+    const Candidate& c = doc.candidates[order[i]];
+    out.push_back({surface_form(doc, c), stemmed_form(doc, c), scores[order[i]]});
   }
   return out;
 }

@@ -31,18 +31,26 @@ Counts counts_of(std::uint64_t key, const PhraseTable& table, const SelfCounts& 
 
 double idf(const Counts& c) { return std::log((c.n + 1) / (c.df + 1)); }
 
-struct WordMeans {
+struct WordStats {
   double idf = 0;
-  double gold = 0;
+  double gold = 0;  // log(1 + in_gold)
 };
 
-WordMeans word_means(const Candidate& cand, const DocumentCandidates& doc, const PhraseTable& table,
-                     const SelfCounts& self) {
-  WordMeans m;
+// Looked up once per distinct word of the document, not once per candidate.
+std::vector<WordStats> word_stats(const DocumentCandidates& doc, const PhraseTable& table, const SelfCounts& self) {
+  std::vector<WordStats> out(doc.word_stems.size());
+  for (std::size_t w = 0; w < out.size(); ++w) {
+    Counts c = counts_of(phrase_key_of(doc.word_stems[w]), table, self);
+    out[w] = {idf(c), std::log1p(c.in_gold)};
+  }
+  return out;
+}
+
+WordStats word_means(const Candidate& cand, const std::vector<WordStats>& words) {
+  WordStats m;
   for (int k = 0; k < cand.length; ++k) {
-    Counts c = counts_of(phrase_key_of(doc.word_stems[cand.word_ids[k]]), table, self);
-    m.idf += idf(c) / cand.length;
-    m.gold += std::log1p(c.in_gold) / cand.length;
+    m.idf += words[cand.word_ids[k]].idf / cand.length;
+    m.gold += words[cand.word_ids[k]].gold / cand.length;
   }
   return m;
 }
@@ -72,6 +80,7 @@ std::vector<FeatureRow> compute_features(const DocumentCandidates& doc, const Ph
                                          const SelfCounts& self) {
   std::vector<FeatureRow> rows(doc.candidates.size());
   double tokens = std::max<double>(1, doc.n_tokens);
+  std::vector<WordStats> per_word = word_stats(doc, table, self);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     const Candidate& c = doc.candidates[i];
     FeatureRow& f = rows[i];
@@ -89,7 +98,7 @@ std::vector<FeatureRow> compute_features(const DocumentCandidates& doc, const Ph
     f[kInFirstSentence] = c.first < doc.first_sentence_end ? 1 : 0;
     f[kNested] = double(c.in_longer) / double(c.count);
     f[kLogDocLength] = std::log1p(double(doc.n_tokens));
-    WordMeans words = word_means(c, doc, table, self);
+    WordStats words = word_means(c, per_word);
     f[kWordIdf] = words.idf;
     f[kWordGold] = words.gold;
     f[kGoldRatio] = counts.gold / (counts.df + 1);
