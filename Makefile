@@ -39,9 +39,10 @@ build-asan: setup $(ASAN_BUILD)/CMakeCache.txt
 build-fuzzers: setup $(FUZZ_BUILD)/CMakeCache.txt
 	cmake --build $(FUZZ_BUILD) --target fuzz_targets
 
-# Every test, once in the plain build and once under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then every fuzz target for a few seconds.
-test: test-fast test-asan fuzz-short
+# Every test, once in the plain build, once under AddressSanitizer and
+# UndefinedBehaviorSanitizer and once under Valgrind (about 4 minutes on two
+# cores), then every fuzz target for a few seconds.
+test: test-fast test-asan test-valgrind fuzz-short
 
 test-fast: build
 	cd $(BUILD) && $(CTEST)

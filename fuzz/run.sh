@@ -51,6 +51,13 @@ for target in "${targets[@]}"; do
       while IFS= read -r -d '' file; do cp "$file" "$seeds/$(echo "$file" | md5sum | cut -c1-16)"; done
   done
   [ -d "$root/fuzz/regressions/$target" ] && cp "$root/fuzz/regressions/$target"/* "$seeds/" 2>/dev/null
+  if [ "$target" = keyphrases_model ] && [ -x "$build_dir/keyphrases/keyphrases" ]; then
+    # A real model, once as it is (first byte even) and once to be re-summed (odd).
+    "$build_dir/keyphrases/keyphrases" train -l "$root/tests/fixtures/keyphrases/corpus" \
+      -m "$seeds/.model" --jobs 1 >/dev/null 2>&1 &&
+      { printf '\0' | cat - "$seeds/.model" >"$seeds/model0"; printf '\1' | cat - "$seeds/.model" >"$seeds/model1"; }
+    rm -f "$seeds/.model"
+  fi
   options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536
            -print_final_stats=1 -close_fd_mask=3 -artifact_prefix="$findings/")
   dict=$(dictionary "$target")
