@@ -54,7 +54,7 @@ Status run_batch(const std::vector<KeyJob>& jobs, const Model& model, const Batc
   std::atomic<bool> failed{false};
   std::mutex mutex;
   Status first_failure;
-  std::atomic<std::size_t> written{0}, skipped{0}, bytes{0};
+  std::atomic<std::size_t> written{0}, skipped{0}, unreadable{0}, bytes{0};
   Progress progress(jobs.size(), options.progress);
   auto fail = [&](Status st) {
     std::lock_guard lock(mutex);
@@ -70,7 +70,12 @@ Status run_batch(const std::vector<KeyJob>& jobs, const Model& model, const Batc
       return;
     }
     std::string text;
-    if (Status st = read_file(job.document, &text); !st.ok()) return fail(std::move(st));
+    if (Status st = read_file(job.document, &text); !st.ok()) {
+      ++unreadable;
+      std::lock_guard lock(mutex);
+      std::fprintf(stderr, "%s\n", st.message().c_str());
+      return;
+    }
     bytes += text.size();
     auto phrases = extractors[w]->extract(text, options.n_phrases);
     if (Status st = write_file_atomic(job.key_file, format_keyfile(phrases, options.details), "key file", true);
@@ -79,7 +84,10 @@ Status run_batch(const std::vector<KeyJob>& jobs, const Model& model, const Batc
     ++written;
     progress.step();
   });
-  if (report != nullptr) *report = {written.load(), skipped.load(), bytes.load()};
+  if (report != nullptr) *report = {written.load(), skipped.load(), unreadable.load(), bytes.load()};
+  if (first_failure.ok() && unreadable > 0)
+    return Status::failure("keyphrases: " + std::to_string(unreadable.load()) + " of " + std::to_string(jobs.size()) +
+                           " documents could not be read; they have no key file");
   return first_failure;
 }
 

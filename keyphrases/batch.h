@@ -25,12 +25,14 @@ struct BatchOptions {
 
 struct BatchReport {
   std::size_t written = 0;
-  std::size_t skipped = 0;
+  std::size_t skipped = 0;      // up to date (--incremental)
+  std::size_t unreadable = 0;
   std::size_t bytes_read = 0;
 };
 
-// Output does not depend on the number of threads. Stops at the first failure
-// (unreadable document, write error) and returns its message.
+// Output does not depend on the number of threads. A document that cannot be
+// read is reported on standard error and skipped; the batch then fails with a
+// count. A write error stops the batch and is returned.
 [[nodiscard]] Status run_batch(const std::vector<KeyJob>& jobs, const Model& model,
                                const BatchOptions& options, BatchReport* report);
 

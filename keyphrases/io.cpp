@@ -85,9 +85,11 @@ Status list_files(const std::string& dir, std::string_view suffix, std::vector<s
     std::string_view name = e->d_name;
     if (name.size() < suffix.size() || name.substr(name.size() - suffix.size()) != suffix) continue;
     if (name == "." || name == "..") continue;
+    // Entries that cannot be stat'ed (a dangling link) are listed so that
+    // reading them reports the reason instead of passing over them.
     struct stat st {};
     std::string full = dir + "/" + std::string(name);
-    if (::stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode)) names->emplace_back(name);
+    if (::stat(full.c_str(), &st) != 0 || S_ISREG(st.st_mode)) names->emplace_back(name);
   }
   ::closedir(d);
   std::sort(names->begin(), names->end());

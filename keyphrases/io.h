@@ -23,7 +23,8 @@ namespace keyphrases {
                                        std::string_view what, bool unlink_old = false);
 
 // Names of the regular files in `dir` (symbolic links followed) ending in
-// `suffix`, sorted bytewise.
+// `suffix`, sorted bytewise. Names that cannot be stat'ed are included, so
+// that the caller's read reports why; directories and devices are not.
 [[nodiscard]] Status list_files(const std::string& dir, std::string_view suffix,
                                 std::vector<std::string>* names);
 

@@ -126,6 +126,15 @@ check "older key file rewritten" test "$(cat keys1/maps.key)" != sentinel
 mkdir -p blocked/maps.key
 check "docs write error" exit_code 1 "$KP" docs --source src --keys blocked -m model.bin -n 10 --jobs 2
 check "docs write error message" contains err "keyphrases: cannot create key file blocked/maps.key: Is a directory"
+# an unreadable document is named, the others still get key files, the run fails
+mkdir lost
+cp train/maps.txt lost/maps.txt
+ln -s nowhere lost/gone.txt
+check "unreadable document" exit_code 1 "$KP" -l lost -m model.bin -n 3 -a
+check "unreadable document named" contains err "keyphrases: cannot open lost/gone.txt: No such file or directory"
+check "unreadable document counted" contains err "1 of 2 documents could not be read"
+check "readable document done" test -s lost/maps.key
+
 check "docs missing source" exit_code 1 "$KP" docs --source nowhere --keys k -m model.bin -n 3
 
 echo "$passed passed, $failed failed"
