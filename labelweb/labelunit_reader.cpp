@@ -263,14 +263,20 @@ bool generate_html(std::string& labelfilename, const Settings& settings) {
   std::printf("Processing %s ....", labelfilename.c_str());
   File labelfile;
   if (!labelfile.open(labelfilename, "r")) {
+    const int error = errno;
     std::fprintf(stderr, "Couldn't open labelfile: %s\n", labelfilename.c_str());
+    if (error != ENOENT) {
+      std::fprintf(stderr, "labelweb: %s: %s\n", labelfilename.c_str(), std::strerror(error));
+    }
     return false;
   }
   labelfilename.append(keys::kPageEnding);
   std::printf("and writing %s !\n", labelfilename.c_str());
   File page;
   if (!page.open(labelfilename, "w")) {
+    const std::string reason = errno_text();
     std::fprintf(stderr, "Couldn't open htmlfile: %s\n", labelfilename.c_str());
+    std::fprintf(stderr, "labelweb: cannot create %s: %s\n", labelfilename.c_str(), reason.c_str());
     return false;
   }
   constexpr size_t kBufferSize = 1 << 16;

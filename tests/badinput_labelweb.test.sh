@@ -237,6 +237,7 @@ run labelweb process options
 expect_status 1
 expect_stderr <<'EOF'
 Couldn't open labelfile: out/
+labelweb: out/: Is a directory
 Error generating html code for out/
 EOF
 expect_good_page_intact
@@ -248,6 +249,7 @@ run labelweb process options
 expect_status 1
 expect_stderr <<'EOF'
 Couldn't open labelfile: out/bad.unit.labelunit
+labelweb: out/bad.unit.labelunit: Is a directory
 Error generating html code for out/bad.unit.labelunit
 EOF
 expect_good_page_intact
@@ -268,6 +270,7 @@ EOF
 expect_good_page_intact
 expect_stderr <<'EOF'
 Couldn't open htmlfile: out/bad.unit.labelunit.html
+labelweb: cannot create out/bad.unit.labelunit.html: Is a directory
 Error generating html code for out/bad.unit.labelunit.html
 EOF
 
