@@ -140,11 +140,11 @@ expect_status 1
 expect_stderr_names nodocs
 
 # A document X.txt that cannot be read (here a symbolic link to nothing)
-# gets no key file; the run must say so and fail, not end with success.
+# gets no key file; the run says so and fails, not ends with success (it
+# did until fixed).
 begin_case document_that_cannot_be_read
 setup
 ln -s nowhere docs/lost.txt
-known_fault "keyphrases extract passes over an unreadable X.txt silently and ends with status 0"
 run keyphrases extract -l docs -m model -n 3 -a
 expect_status 1
 expect_stderr_names docs/lost.txt
@@ -192,7 +192,6 @@ setup
 mkdir src
 cp docs/d1.txt src/a
 ln -s nowhere src/lost
-known_fault "keyphrases docs passes over an unreadable document silently and ends with status 0"
 run keyphrases docs --source src --keys keys -m model -n 3
 expect_status 1
 expect_stderr_names src/lost
