@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "common/io.h"
 #include "common/keyfile_line.h"
@@ -14,6 +15,40 @@ namespace {
 // (their number grows with the square of the blanks); such entries are
 // checked one by one instead.
 constexpr int kMaxIndexedBlanks = 16;
+
+// A fast 64-bit hash for short texts. Only lookups depend on it, never the
+// results: every match is confirmed on the text itself.
+uint32_t hash_text(std::string_view text) {
+  const char* data = text.data();
+  const size_t size = text.size();
+  uint64_t h = 0x9e3779b97f4a7c15ULL ^ (size * 0xff51afd7ed558ccdULL);
+  uint64_t word;
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    std::memcpy(&word, data + i, 8);
+    h = (h ^ word) * 0xff51afd7ed558ccdULL;
+    h ^= h >> 32;
+  }
+  if (i < size) {
+    if (size >= 8) {
+      std::memcpy(&word, data + size - 8, 8);  // the last eight bytes, overlapping
+    } else {
+      word = 0;
+      for (size_t j = 0; j < size; ++j) word |= static_cast<uint64_t>(static_cast<unsigned char>(data[j])) << (8 * j);
+    }
+    h = (h ^ word) * 0xc4ceb9fe1a85ec53ULL;
+  }
+  h ^= h >> 29;
+  h *= 0xbf58476d1ce4e5b9ULL;
+  return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
+// True when moving the entry at `from` (whose probe starts at `home`) into
+// the hole at `hole` keeps it reachable: `home` does not lie cyclically in
+// (hole, from].
+bool may_fill_hole(size_t home, size_t hole, size_t from) {
+  return hole <= from ? (home <= hole || home > from) : (home <= hole && home > from);
+}
 
 bool is_long_form(std::string_view text) {
   return std::count(text.begin(), text.end(), ' ') > kMaxIndexedBlanks;
@@ -46,33 +81,34 @@ int compare_phrases(std::string_view long_text, std::string_view short_text) {
   return long_text[at - 1] == ' ' ? 1 : 0;
 }
 
-PhraseTable::PhraseTable(int capacity) : capacity_(capacity) {
-  // Indexes hold views into the slots' strings: the slots never move.
-  slots_.reserve(static_cast<size_t>(capacity_) + 1);
-  order_.reserve(static_cast<size_t>(capacity_) + 1);
+PhraseTable::PhraseTable(int capacity) : capacity_(std::max(capacity, 0)) {
+  stem_cells_.resize(64);
+  span_cells_.resize(256);
 }
 
 int PhraseTable::phrase_exists(std::string_view stemmed) const {
-  const auto found = by_stem_.find(stemmed);
-  if (found == by_stem_.end()) return -1;
-  const auto position = std::find(order_.begin(), order_.end(), found->second);
+  const int slot = find_stem(stemmed, hash_text(stemmed));
+  if (slot < 0) return -1;
+  const auto position = std::find(order_.begin(), order_.end(), slot);
   return static_cast<int>(position - order_.begin());
 }
 
 PhraseTable::AddResult PhraseTable::add(std::string_view phrase, std::string_view stemmed,
                                         double score) {
-  const auto found = by_stem_.find(stemmed);
-  if (found != by_stem_.end()) {
-    slots_[found->second].record.score += score;
+  const uint32_t hash = hash_text(stemmed);
+  const int found = find_stem(stemmed, hash);
+  if (found >= 0) {
+    slots_[found].record.score += score;
     return AddResult::merged;
   }
   if (count() >= capacity_) return AddResult::omitted;
-  order_.push_back(new_slot(phrase, stemmed, score));
+  order_.push_back(new_slot(phrase, stemmed, hash, score));
   if (count() == capacity_) filter_phrases();
   return AddResult::appended;
 }
 
-int PhraseTable::new_slot(std::string_view phrase, std::string_view stemmed, double score) {
+int PhraseTable::new_slot(std::string_view phrase, std::string_view stemmed, uint32_t hash,
+                          double score) {
   int slot;
   if (!free_slots_.empty()) {
     slot = free_slots_.back();
@@ -88,44 +124,117 @@ int PhraseTable::new_slot(std::string_view phrase, std::string_view stemmed, dou
   s.alive = true;
   s.fresh = true;
   s.long_form = is_long_form(stemmed);
-  by_stem_.emplace(s.record.stemmed_phrase, slot);
+  s.stem_hash = hash;
+  insert_stem(slot);
   index_spans(slot);
   return slot;
 }
 
+int PhraseTable::find_stem(std::string_view text, uint32_t hash) const {
+  const size_t mask = stem_cells_.size() - 1;
+  for (size_t i = hash & mask; stem_cells_[i].slot >= 0; i = (i + 1) & mask) {
+    const Cell& cell = stem_cells_[i];
+    if (cell.hash == hash && slots_[static_cast<size_t>(cell.slot)].record.stemmed_phrase == text) {
+      return cell.slot;
+    }
+  }
+  return -1;
+}
+
+void PhraseTable::insert_stem(int slot) {
+  // At most a quarter of the cells are in use, so probes stay short.
+  if (4 * (stem_count_ + 1) > stem_cells_.size()) grow(stem_cells_);
+  const uint32_t hash = slots_[static_cast<size_t>(slot)].stem_hash;
+  const size_t mask = stem_cells_.size() - 1;
+  size_t i = hash & mask;
+  while (stem_cells_[i].slot >= 0) i = (i + 1) & mask;
+  stem_cells_[i] = {hash, slot};
+  ++stem_count_;
+}
+
+void PhraseTable::erase_stem(int slot) {
+  const uint32_t hash = slots_[static_cast<size_t>(slot)].stem_hash;
+  const size_t mask = stem_cells_.size() - 1;
+  size_t hole = hash & mask;
+  while (stem_cells_[hole].slot != slot) hole = (hole + 1) & mask;
+  for (size_t next = (hole + 1) & mask; stem_cells_[next].slot >= 0; next = (next + 1) & mask) {
+    if (may_fill_hole(stem_cells_[next].hash & mask, hole, next)) {
+      stem_cells_[hole] = stem_cells_[next];
+      hole = next;
+    }
+  }
+  stem_cells_[hole] = Cell{};
+  --stem_count_;
+}
+
+void PhraseTable::insert_span(uint32_t hash, int slot) {
+  if (2 * (span_count_ + 1) > span_cells_.size()) grow(span_cells_);
+  const size_t mask = span_cells_.size() - 1;
+  size_t i = hash & mask;
+  for (; span_cells_[i].slot >= 0; i = (i + 1) & mask) {
+    // A span can stand twice in one phrase ("ba" in "bx ba ba"); list the slot once.
+    if (span_cells_[i].hash == hash && span_cells_[i].slot == slot) return;
+  }
+  span_cells_[i] = {hash, slot};
+  ++span_count_;
+}
+
+void PhraseTable::erase_span(uint32_t hash, int slot) {
+  const size_t mask = span_cells_.size() - 1;
+  size_t hole = hash & mask;
+  for (;; hole = (hole + 1) & mask) {
+    if (span_cells_[hole].slot < 0) return;  // already gone: the span stood twice
+    if (span_cells_[hole].hash == hash && span_cells_[hole].slot == slot) break;
+  }
+  for (size_t next = (hole + 1) & mask; span_cells_[next].slot >= 0; next = (next + 1) & mask) {
+    if (may_fill_hole(span_cells_[next].hash & mask, hole, next)) {
+      span_cells_[hole] = span_cells_[next];
+      hole = next;
+    }
+  }
+  span_cells_[hole] = Cell{};
+  --span_count_;
+}
+
+void PhraseTable::grow(std::vector<Cell>& cells) {
+  std::vector<Cell> old(cells.size() * 2);
+  old.swap(cells);
+  const size_t mask = cells.size() - 1;
+  for (const Cell& cell : old) {
+    if (cell.slot < 0) continue;
+    size_t i = cell.hash & mask;
+    while (cells[i].slot >= 0) i = (i + 1) & mask;
+    cells[i] = cell;
+  }
+}
+
 void PhraseTable::index_spans(int slot) {
-  const Slot& s = slots_[slot];
+  const Slot& s = slots_[static_cast<size_t>(slot)];
   if (s.long_form) {
     long_slots_.push_back(slot);
     return;
   }
   for_each_word_span(s.record.stemmed_phrase,
-                     [&](std::string_view span) { {
-    auto found = by_span_.find(span);
-    if (found == by_span_.end()) found = by_span_.emplace(std::string(span), std::vector<int>{}).first;
-    // A span can stand twice in one phrase ("ba" in "bx ba ba"); list the slot once.
-    if (found->second.empty() || found->second.back() != slot) found->second.push_back(slot);
-  } });
+                     [&](std::string_view span) { insert_span(hash_text(span), slot); });
 }
 
 void PhraseTable::unindex_spans(int slot) {
-  const Slot& s = slots_[slot];
+  const Slot& s = slots_[static_cast<size_t>(slot)];
   if (s.long_form) {
     std::erase(long_slots_, slot);
     return;
   }
-  for_each_word_span(s.record.stemmed_phrase, [&](std::string_view span) {
-    const auto found = by_span_.find(span);
-    if (found == by_span_.end()) return;
-    std::erase(found->second, slot);
-    if (found->second.empty()) by_span_.erase(found);
-  });
+  for_each_word_span(s.record.stemmed_phrase,
+                     [&](std::string_view span) { erase_span(hash_text(span), slot); });
 }
 
 void PhraseTable::containing_slots(std::string_view text, std::vector<int>& out) const {
   out.clear();
-  const auto found = by_span_.find(text);
-  if (found != by_span_.end()) out = found->second;
+  const uint32_t hash = hash_text(text);
+  const size_t mask = span_cells_.size() - 1;
+  for (size_t i = hash & mask; span_cells_[i].slot >= 0; i = (i + 1) & mask) {
+    if (span_cells_[i].hash == hash) out.push_back(span_cells_[i].slot);
+  }
   out.insert(out.end(), long_slots_.begin(), long_slots_.end());
 }
 
@@ -133,7 +242,8 @@ int PhraseTable::filter_phrases() {
   // After a pass no entry is a whole-word part of another, and entries only
   // leave the table, so only entries that arrived since the last pass, and
   // the older entries that they contain, can be folded now.
-  std::vector<char> check(slots_.size(), 0);
+  std::vector<char>& check = check_;
+  check.assign(slots_.size(), 0);
   for (int slot : order_) {
     Slot& s = slots_[slot];
     if (!s.fresh) continue;
@@ -149,16 +259,16 @@ int PhraseTable::filter_phrases() {
       continue;
     }
     for_each_word_span(s.record.stemmed_phrase, [&](std::string_view span) {
-      const auto found = by_stem_.find(span);
-      if (found != by_stem_.end()) check[found->second] = 1;
+      const int found = find_stem(span, hash_text(span));
+      if (found >= 0) check[static_cast<size_t>(found)] = 1;
     });
   }
 
   // One pass in table order, exactly as a scan would fold: the whole score of
   // a folded entry, as it stands at that moment, goes to every entry that
   // still contains it.
-  std::vector<int> kept;
-  kept.reserve(order_.size());
+  std::vector<int>& kept = kept_;
+  kept.clear();
   for (int slot : order_) {
     Slot& s = slots_[slot];
     s.fresh = false;
@@ -182,10 +292,10 @@ int PhraseTable::filter_phrases() {
     }
     s.alive = false;
     unindex_spans(slot);
-    by_stem_.erase(text);
+    erase_stem(slot);
     free_slots_.push_back(slot);
   }
-  order_ = std::move(kept);
+  order_.swap(kept);
   return count();
 }
 

@@ -7,10 +7,10 @@
 // indexes only make them fast.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "common/records.h"
@@ -61,34 +61,49 @@ class PhraseTable {
  private:
   struct Slot {
     phrase record;
+    uint32_t stem_hash = 0;
     bool alive = false;
     bool fresh = false;        // appended since the last fold
     bool long_form = false;    // too many blanks to index its word spans
   };
+  // A slot number with the hash of its stemmed phrase (stem cells) or of one
+  // of its word spans (span cells).
+  // Cells keep the low 32 bits of the hash: they choose the home cell and
+  // screen candidates, and every candidate is then checked on its text.
+  struct Cell {
+    uint32_t hash = 0;
+    int32_t slot = -1;  // -1: empty cell
+  };
 
-  int new_slot(std::string_view phrase, std::string_view stemmed, double score);
+  int new_slot(std::string_view phrase, std::string_view stemmed, uint32_t hash, double score);
   void index_spans(int slot);
   void unindex_spans(int slot);
-  // Alive slots whose stemmed phrase contains `text` at word boundaries
-  // somewhere (a superset of the folding targets of `text`).
+  // Alive slots whose stemmed phrase may contain `text` at word boundaries
+  // (a superset of the folding targets of `text`; hash collisions included).
   void containing_slots(std::string_view text, std::vector<int>& out) const;
-  void compact();
+
+  // Open addressing with linear probing; deletion shifts the cluster back,
+  // so a probe ends at the first empty cell.
+  [[nodiscard]] int find_stem(std::string_view text, uint32_t hash) const;
+  void insert_stem(int slot);
+  void erase_stem(int slot);
+  void insert_span(uint32_t hash, int slot);
+  void erase_span(uint32_t hash, int slot);
+  static void grow(std::vector<Cell>& cells);
 
   int capacity_;
   std::vector<Slot> slots_;
   std::vector<int> order_;      // table order: slot numbers of the entries
   std::vector<int> free_slots_;
-  struct TextHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-  };
-  // Keys of by_stem_ are views into the slots' own strings.
-  std::unordered_map<std::string_view, int> by_stem_;  // stemmed phrase -> slot
-  std::unordered_map<std::string, std::vector<int>, TextHash, std::equal_to<>>
-      by_span_;  // word span -> slots whose stemmed phrase has it
-
+  // Both start small and double when half full, so a small table stays cheap.
+  std::vector<Cell> stem_cells_;  // one per entry
+  size_t stem_count_ = 0;
+  std::vector<Cell> span_cells_;  // (span hash, slot) pairs, each at most once
+  size_t span_count_ = 0;
   std::vector<int> long_slots_;
   std::vector<int> scratch_;
+  std::vector<char> check_;
+  std::vector<int> kept_;
 };
 
 }  // namespace somlabel

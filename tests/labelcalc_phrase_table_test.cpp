@@ -191,6 +191,39 @@ TEST(PhraseTableOracle, SmallTablesThatFillUp) {
   for (unsigned seed = 1; seed <= 300; ++seed) compare_with_oracle(seed, 12, 80, 1 + seed % 7);
 }
 
+// Phrases of up to 20 words, some with more blanks than the word-span index
+// takes, many sharing words: the indexes grow, entries leave them in every
+// fold, and long entries are checked one by one.
+void compare_long_phrases_with_oracle(unsigned seed, int capacity, int lines) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> word(0, 5), length(1, 20), short_length(1, 3), pick(0, 3);
+  std::uniform_int_distribution<int> score_step(0, 8);
+  static const char* const words[] = {"a", "b", "ab", "a b", "ba", "c"};
+  PhraseTable fast(capacity);
+  oracle::Table slow(capacity);
+  for (int i = 0; i < lines; ++i) {
+    const int n = pick(rng) == 0 ? length(rng) : short_length(rng);
+    std::string stem;
+    for (int w = 0; w < n; ++w) stem += (w > 0 ? " " : "") + std::string(words[word(rng)]);
+    const double score = score_step(rng) * 0.25;
+    const bool kept = fast.add("s", stem, score) != PhraseTable::AddResult::omitted;
+    ASSERT_EQ(kept, slow.add("s", stem, score)) << "seed " << seed << " line " << i;
+    ASSERT_EQ(fast.count(), slow.count) << "seed " << seed << " line " << i;
+  }
+  const int k = fast.finish(5);
+  const std::vector<oracle::phrase> expected = slow.best(5);
+  ASSERT_EQ(k, static_cast<int>(expected.size())) << "seed " << seed;
+  for (int i = 0; i < k; ++i) {
+    EXPECT_EQ(fast.entry(fast.count() - 1 - i).stemmed_phrase, expected[i].stemmed_phrase);
+    EXPECT_EQ(fast.entry(fast.count() - 1 - i).score, expected[i].score);
+  }
+}
+
+TEST(PhraseTableOracle, LongPhrasesAndGrowingIndexes) {
+  for (unsigned seed = 1; seed <= 60; ++seed) compare_long_phrases_with_oracle(seed, 40, 400);
+  compare_long_phrases_with_oracle(99, kMaxPhrases, 3000);
+}
+
 TEST(PhraseTableOracle, FullSizeTables) {
   for (unsigned seed = 1; seed <= 4; ++seed) compare_with_oracle(seed, kMaxPhrases, 1500, 15);
 }
