@@ -122,6 +122,7 @@ std::vector<std::uint64_t> gold_keys(std::string_view gold_text, Language lang) 
 Status train_model(const std::string& dir, const TrainOptions& options, ModelData* out) {
   std::vector<std::string> names;
   if (Status st = list_files(dir, ".txt", &names); !st.ok()) return st;
+  if (names.empty()) return Status::failure("keyphrases: " + dir + " holds no documents X.txt to train on");
   std::vector<Worker> workers;
   for (unsigned t = 0; t < std::max(1u, options.threads); ++t) workers.emplace_back(options.language);
   std::vector<GoldDocument> golds(names.size());

@@ -29,6 +29,7 @@ struct TrainOptions {
 // Gold file text -> phrase keys of its lines, stemmed as candidates are.
 [[nodiscard]] std::vector<std::uint64_t> gold_keys(std::string_view gold_text, Language lang);
 
+// Fails when `dir` cannot be read, holds no X.txt, or a text cannot be read.
 [[nodiscard]] Status train_model(const std::string& dir, const TrainOptions& options, ModelData* out);
 
 }  // namespace keyphrases

@@ -84,6 +84,10 @@ check "bad -n" exit_code 2 "$KP" -l docs -m model.bin -n five
 check "unknown option" exit_code 2 "$KP" -l docs -m model.bin -n 5 --frobnicate
 check "unknown language" exit_code 2 "$KP" train -l train -m x.bin --language klingon
 check "no arguments" exit_code 2 "$KP"
+mkdir nothing
+check "train on no documents" exit_code 1 "$KP" train -l nothing -m x.bin
+check "train on no documents message" contains err "keyphrases: nothing holds no documents X.txt to train on"
+check "no model from no documents" test ! -e x.bin
 
 # write errors: message names the file and the reason; no half-written model left
 check "train to /dev/full" exit_code 1 "$KP" train -l train -m /dev/full
