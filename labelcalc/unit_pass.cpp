@@ -46,6 +46,10 @@ class UnitPass {
   bool mapped_vecs();
   void warn_about_names(int names_read);
   bool link_sub_map(const std::string& address);
+  // A write to the labelunit file has failed: the map fails, so the label
+  // steps and links that would follow (extractor runs, appends to the
+  // sub-maps' files) are not started. The caller reports the write error.
+  bool output_failed() const { return std::ferror(out_) != 0; }
 
   TokenReader reader_;
   FILE* out_;
@@ -83,8 +87,9 @@ bool UnitPass::run() {
     } else if (key == keys::kNrSomsMapped) {
       if (!read_value()) continue;
       curr_unit_.nr_soms_mapped = to_int(value_);
-      if (curr_unit_.nr_soms_mapped == 0 && settings_.mode != 0 &&
-          !steps_.calcman(curr_unit_, out_, settings_)) {
+      if (curr_unit_.nr_soms_mapped != 0 || settings_.mode == 0) continue;
+      if (output_failed()) return false;
+      if (!steps_.calcman(curr_unit_, out_, settings_)) {
         std::fprintf(stderr, "Error calculating keyphrases for Unit %d %d in map %s\n",
                      curr_unit_.pos_x, curr_unit_.pos_y, map_.c_str());
         return false;
@@ -92,7 +97,7 @@ bool UnitPass::run() {
     } else if (key == keys::kUrlMappedSoms) {
       if (!read_value()) continue;
       curr_unit_.url_mapped_soms = value_;
-      if (!link_sub_map(value_)) return false;
+      if (output_failed() || !link_sub_map(value_)) return false;
     } else {
       reader_.copy_rest_of_line(out_);
     }
@@ -146,8 +151,9 @@ bool UnitPass::mapped_vecs() {
     put(out_, "\n");
   }
   if (names_read != curr_unit_.nr_mapped_vecs) warn_about_names(names_read);
-  if ((settings_.mode == 0 || settings_.mode == 2) &&
-      !steps_.catman(curr_unit_, out_, map_, settings_)) {
+  if (settings_.mode != 0 && settings_.mode != 2) return true;
+  if (output_failed()) return false;
+  if (!steps_.catman(curr_unit_, out_, map_, settings_)) {
     std::fputs("AN Error occured while catting the files and parsing them\n", stderr);
     return false;
   }
@@ -230,16 +236,16 @@ bool do_the_parsman(const std::string& map, const Settings& settings) {
                  reason.c_str());
     return false;
   }
-  if (!pass_unit_file(unit_file.get(), labelunit.get(), map, settings, default_label_steps())) {
-    return false;
-  }
+  const bool passed =
+      pass_unit_file(unit_file.get(), labelunit.get(), map, settings, default_label_steps());
+  if (!passed && std::ferror(labelunit.get()) == 0) return false;  // the pass said why
   std::string error;
   if (!labelunit.close(error)) {
     std::fprintf(stderr, "labelcalc: cannot write %s: %s\n", labelunit_name.c_str(),
                  error.c_str());
     return false;
   }
-  return true;
+  return passed;
 }
 
 }  // namespace somlabel

@@ -23,7 +23,10 @@ struct LabelSteps {
 
 // Reads the unit file from `in` and writes the labelunit lines to `out`.
 // `map` is the map name, used in messages and for the mode-0 files. Returns
-// false after printing why; `out` then ends at the point of failure.
+// false after printing why; `out` then ends at the point of failure. When a
+// write to `out` has failed (ferror), the pass stops before the next label
+// step or sub-map link and returns false without a message: the caller, who
+// knows the file's name, reports it.
 [[nodiscard]] bool pass_unit_file(FILE* in, FILE* out, const std::string& map,
                                   const Settings& settings, const LabelSteps& steps);
 

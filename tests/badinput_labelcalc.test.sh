@@ -634,6 +634,26 @@ AN Error occured while catting the files and parsing them
 Error parsing unit file for map out/bad.unit
 EOF
 
+# A write that failed already (the long line overflows the stream's buffer)
+# stops the map before the next label step: no extractor is started for a
+# labelunit file that cannot be written.
+begin_case labelunit_file_on_a_full_device_starts_no_extractor
+setup
+printf '#!/bin/sh\n: >extractor.started\n' >recording_extractor
+chmod +x recording_extractor
+printf 'MODE 0\nKEA_PROGRAM ./recording_extractor\n' >>options
+{ printf '$LABEL '; head -c 200000 /dev/zero | tr '\0' x; printf '\n'; cat out/good.unit; } >out/bad.unit
+printf 'text\n' >out/files/d1
+ln -s /dev/full out/bad.unit.labelunit
+printf 'bad.unit\n' >process
+run labelcalc process options
+expect_status 1
+expect_stderr <<'EOF'
+labelcalc: cannot write out/bad.unit.labelunit: No space left on device
+Error parsing unit file for map out/bad.unit
+EOF
+expect_missing extractor.started
+
 begin_case standard_output_on_a_full_device
 setup
 printf 'good.unit\n' >process
