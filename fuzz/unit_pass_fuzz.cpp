@@ -2,10 +2,13 @@
 // then the map key file step over the labelunit text that the pass wrote.
 //
 // The pass names files after what the unit file holds (document key files,
-// a sub-map's map key file and labelunit file), so inputs with a "/" are
-// skipped: every name then stays inside the fuzzer's own temporary directory.
+// a sub-map's map key file and labelunit file), so every "/" of the input is
+// read as "_": every name then stays inside the fuzzer's own temporary
+// directory.
+#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -44,15 +47,35 @@ const std::string& work_directory() {
     write_file(root / "key/d3.key", "broken\tline\n");
     write_file(root / "key/sub.unit.key", "$MODE1_PHRASES 2\nweb page\tweb page\t1.000000\n"
                                           "web\tweb\t0.500000\n");
-    if (chdir(name) != 0) std::abort();
+    static std::string removed_at_exit;
+    removed_at_exit = root.string();
     std::atexit([] {
       std::error_code ignored;
-      fs::remove_all(fs::current_path(), ignored);
+      fs::remove_all(removed_at_exit, ignored);
     });
     return root.string() + "/";
   }();
   return dir;
 }
+
+// Runs in the working directory, where the pass creates the sub-map's
+// labelunit file by a relative name; libFuzzer's own paths stay relative to
+// the directory it was started in.
+class InWorkDirectory {
+ public:
+  explicit InWorkDirectory(const std::string& dir) : previous_(open(".", O_RDONLY | O_DIRECTORY)) {
+    if (previous_ < 0 || chdir(dir.c_str()) != 0) std::abort();
+  }
+  ~InWorkDirectory() {
+    if (fchdir(previous_) != 0) std::abort();
+    close(previous_);
+  }
+  InWorkDirectory(const InWorkDirectory&) = delete;
+  InWorkDirectory& operator=(const InWorkDirectory&) = delete;
+
+ private:
+  int previous_;
+};
 
 // Stands in for the mode-0 step, which starts the extractor: writes what
 // the real step writes for an empty key file, after checking the record.
@@ -69,9 +92,11 @@ bool catman_stand_in(const somlabel::unit& curr_unit, FILE* opf, const std::stri
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string_view text(reinterpret_cast<const char*>(data), size);
-  if (text.find('/') != std::string_view::npos) return 0;
+  std::string text(reinterpret_cast<const char*>(data), size);
+  std::replace(text.begin(), text.end(), '/', '_');
+  data = reinterpret_cast<const uint8_t*>(text.data());
   const std::string& dir = work_directory();
+  const InWorkDirectory in_work_directory(dir);
   // The sub-map's labelunit file receives one "$SOMABOVE" line per link.
   std::fclose(std::fopen("sub.unit.labelunit", "w"));
 
