@@ -1,6 +1,7 @@
 #include "common/settings.h"
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -95,7 +96,40 @@ int to_int(std::string_view text) {
   return static_cast<int>(value);
 }
 
+namespace {
+
+// White space as strtod skips it in the C locale.
+bool is_c_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// A decimal number (the scores the extractor writes) converted without
+// strtod. from_chars rounds correctly, as strtod does, so the value is the
+// same; it knows no leading blanks, '+' or hexadecimal, and reports values out
+// of range instead of converting them, so those cases are left to strtod.
+bool convert_decimal(std::string_view text, double& value) {
+  size_t i = 0;
+  while (i < text.size() && is_c_space(text[i])) ++i;
+  const bool plus = i < text.size() && text[i] == '+';
+  if (plus) ++i;
+  const size_t start = i;
+  if (!plus && i < text.size() && text[i] == '-') ++i;
+  if (i == text.size() || text[i] < '0' || text[i] > '9') return false;
+  if (text[i] == '0' && i + 1 < text.size() && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    return false;
+  }
+  const auto result = std::from_chars(text.data() + start, text.data() + text.size(), value,
+                                      std::chars_format::general);
+  return result.ec == std::errc();
+}
+
+}  // namespace
+
 double to_double(std::string_view text) {
+  // The number is read from the text up to its first NUL and its first line
+  // end, as the strtod call below sees it.
+  std::string_view line = text.substr(0, text.find('\0'));
+  line = line.substr(0, line.find('\n'));
+  double value = 0;
+  if (line.size() < 127 && convert_decimal(line, value)) return value;
   // strtod needs a terminated string; the numbers we read are short, so copy
   // at most a bounded prefix (white space, sign, digits, exponent).
   char buffer[128];
