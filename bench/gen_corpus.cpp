@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -165,12 +166,14 @@ Vocabulary make_vocabulary(Random& random, int count, const std::vector<std::str
   return vocabulary;
 }
 
-// Draws ranks with probability proportional to 1 / (rank + 1).
+// Draws ranks with probability proportional to (rank + 1) ^ -exponent.
 class Zipf {
  public:
-  explicit Zipf(int count) : cumulative_(static_cast<size_t>(count)) {
+  Zipf(int count, double exponent) : cumulative_(static_cast<size_t>(count)) {
     double sum = 0;
-    for (int i = 0; i < count; ++i) cumulative_[static_cast<size_t>(i)] = sum += 1.0 / (i + 1);
+    for (int i = 0; i < count; ++i) {
+      cumulative_[static_cast<size_t>(i)] = sum += std::pow(i + 1.0, -exponent);
+    }
   }
   int draw(Random& random) const {
     const double target = random.unit() * cumulative_.back();
@@ -192,13 +195,16 @@ struct Corpus {
 
 // The phrases of one document: `count` distinct ranks.
 std::vector<int> draw_document(Corpus& corpus, int count) {
+  constexpr uint64_t long_share = 15;  // percent; pairs 35, single stems 50
   std::vector<int> ranks;
   while (static_cast<int>(ranks.size()) < count) {
     // A family by popularity, then one of its phrases: single stems most
     // often, as in real key files, the three-stem phrase least.
     const std::vector<int>& family = corpus.families[static_cast<size_t>(corpus.zipf.draw(corpus.random))];
-    const uint64_t kind = corpus.random.below(20);
-    const size_t member = kind < 3 ? 0 : kind < 8 ? 1 + corpus.random.below(2) : 3 + corpus.random.below(3);
+    const uint64_t kind = corpus.random.below(100);
+    const size_t member = kind < long_share ? 0
+                          : kind < long_share + 35 ? 1 + corpus.random.below(2)
+                                                   : 3 + corpus.random.below(3);
     const int rank = family[std::min(member, family.size() - 1)];
     if (std::find(ranks.begin(), ranks.end(), rank) == ranks.end()) ranks.push_back(rank);
   }
@@ -390,6 +396,7 @@ std::vector<MapSpec> wide_hierarchy(int documents, Random& random) {
 
 int run(const std::string& dir, const std::string& workload, uint64_t seed, int wide_documents) {
   int documents = 0, phrases_per_document = 0, vocabulary = 0, mode = 1;
+  const double exponent = 1.0;  // of the family popularity
   bool with_texts = false;
   if (workload == "wide") {
     documents = wide_documents, phrases_per_document = 15, vocabulary = 60000;
@@ -406,7 +413,7 @@ int run(const std::string& dir, const std::string& workload, uint64_t seed, int 
   Vocabulary phrases = make_vocabulary(random, vocabulary, words);
   const int families = static_cast<int>(phrases.families.size());
   Corpus corpus{std::move(words), std::move(phrases.phrases), std::move(phrases.families),
-                Zipf(families), Random(seed ^ 0x5eed)};
+                Zipf(families, exponent), Random(seed ^ 0x5eed)};
 
   make_dir(dir);
   make_dir(dir + "/output");

@@ -4,7 +4,7 @@
 // and writes the plain-scan results beside labelcalc's files so that the
 // runner can compare them with cmp.
 //
-//   oracle_labels OPTIONS PROCESSFILE
+//   oracle_labels OPTIONS PROCESSFILE [REPEAT [fixed]]
 //
 // Run it after labelcalc, in the same working directory. For every map M of
 // the process file it reads M.labelunit and writes M.labelunit.oracle: the
@@ -12,7 +12,12 @@
 // the plain-scan block of the unit's documents (its "$VEC" lines). It then
 // writes the map key file the plain-scan table makes from M.labelunit as
 // KEYPATH/base(M)KEYFILEENDING.oracle. Prints the time each table took and
-// the number of blocks on which the two tables disagree.
+// the number of blocks on which the two tables disagree. With REPEAT (default
+// 1) each table merges every block that many times and the fastest counts.
+// With "fixed" the unit blocks also go through the fixed-record table
+// (bench/fixed_record_table.h), whose exchange sort of 2 kB records makes it
+// too slow for corpora of many units.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -23,6 +28,7 @@
 #include "common/keyfile_line.h"
 #include "common/map_keys.h"
 #include "common/settings.h"
+#include "bench/fixed_record_table.h"
 #include "labelcalc/phrase_table.h"
 #include "tests/phrase_table_oracle.h"
 
@@ -32,15 +38,23 @@ using Clock = std::chrono::steady_clock;
 using somlabel::KeyLine;
 using somlabel::KeyLineStatus;
 
+// The lines of one block, held as the key files hold them: back to back in
+// one buffer, so that walking them costs both tables the same little.
 struct Line {
-  std::string phrase;
-  std::string stemmed;
+  std::string_view phrase;
+  std::string_view stemmed;
   double score;
+};
+
+struct Lines {
+  std::vector<std::string> texts;  // whole files; the views point into them
+  std::vector<Line> lines;
 };
 
 struct Totals {
   double oracle_seconds = 0;
   double fast_seconds = 0;
+  double fixed_seconds = 0;  // only with "fixed"
   long blocks = 0;
   long lines = 0;
   long differing = 0;
@@ -58,41 +72,87 @@ std::string format_oracle_block(const std::vector<somlabel::phrase>& best) {
   return out;
 }
 
-// Runs the lines through both tables; returns the plain-scan block.
-std::string both_tables(const std::vector<Line>& lines, int number_of_phrases, Totals& totals) {
-  const Clock::time_point t0 = Clock::now();
+int repeat = 1;
+bool with_fixed_records = false;
+
+// The lines through the plain-scan table; counts omitted lines and folds
+// started by a full table.
+std::string plain_scan(const std::vector<Line>& lines, int number_of_phrases, long& omitted,
+                       long& fills) {
+  // The plain-scan table takes whole strings, as a reader of fixed records would copy them.
   oracle::Table slow;
-  long slow_omitted = 0;
-  long fills = 0;
   for (const Line& line : lines) {
     if (slow.count == slow.capacity - 1) {
       somlabel::phrase candidate;
       candidate.stemmed_phrase = line.stemmed;
       if (oracle::phrase_exists(slow.phrases, candidate, slow.count) < 0) ++fills;
     }
-    if (!slow.add(line.phrase, line.stemmed, line.score)) ++slow_omitted;
+    if (!slow.add(std::string(line.phrase), std::string(line.stemmed), line.score)) ++omitted;
   }
-  const std::string expected = format_oracle_block(slow.best(number_of_phrases));
-  const Clock::time_point t1 = Clock::now();
+  return format_oracle_block(slow.best(number_of_phrases));
+}
 
+// The lines through the fixed-record table, formatted as the plain-scan block.
+std::string fixed_record_scan(const std::vector<Line>& lines, int number_of_phrases) {
+  fixed_records::Table table;
+  for (const Line& line : lines) (void)table.add(line.phrase, line.stemmed, line.score);
+  std::string out;
+  const std::vector<const fixed_records::record*> best = table.best(number_of_phrases);
+  out = "$MODE1_PHRASES " + std::to_string(best.size()) + "\n";
+  char number[512];
+  for (const fixed_records::record* p : best) {
+    std::snprintf(number, sizeof number, "%f\n", p->score);
+    out += std::string(p->phrase) + "\t" + p->stemmed_phrase + "\t" + number;
+  }
+  return out;
+}
+
+// The lines through labelcalc's table.
+std::string indexed(const std::vector<Line>& lines, int number_of_phrases, long& omitted) {
   char* text = nullptr;
   size_t size = 0;
   FILE* memory = open_memstream(&text, &size);
   somlabel::PhraseTable fast;
-  long fast_omitted = 0;
   for (const Line& line : lines) {
     if (fast.add(line.phrase, line.stemmed, line.score) == somlabel::PhraseTable::AddResult::omitted) {
-      ++fast_omitted;
+      ++omitted;
     }
   }
   fast.write_block(memory, fast.finish(number_of_phrases));
   std::fclose(memory);
-  const Clock::time_point t2 = Clock::now();
-  const std::string got(text, size);
+  std::string got(text, size);
   std::free(text);
+  return got;
+}
 
-  totals.oracle_seconds += std::chrono::duration<double>(t1 - t0).count();
-  totals.fast_seconds += std::chrono::duration<double>(t2 - t1).count();
+
+// Runs the lines through both tables (three with "fixed"); returns the
+// plain-scan block.
+std::string both_tables(const std::vector<Line>& lines, int number_of_phrases, Totals& totals,
+                        bool fixed = false) {
+  std::string expected, got, fixed_got;
+  double oracle_seconds = 1e30, fast_seconds = 1e30, fixed_seconds = 1e30;
+  long slow_omitted = 0, fast_omitted = 0, fills = 0;
+  for (int round = 0; round < repeat; ++round) {
+    slow_omitted = fast_omitted = fills = 0;
+    const Clock::time_point t0 = Clock::now();
+    expected = plain_scan(lines, number_of_phrases, slow_omitted, fills);
+    const Clock::time_point t1 = Clock::now();
+    got = indexed(lines, number_of_phrases, fast_omitted);
+    const Clock::time_point t2 = Clock::now();
+    oracle_seconds = std::min(oracle_seconds, std::chrono::duration<double>(t1 - t0).count());
+    fast_seconds = std::min(fast_seconds, std::chrono::duration<double>(t2 - t1).count());
+    if (fixed) {
+      fixed_got = fixed_record_scan(lines, number_of_phrases);
+      fixed_seconds = std::min(fixed_seconds, std::chrono::duration<double>(Clock::now() - t2).count());
+    }
+  }
+  totals.oracle_seconds += oracle_seconds;
+  totals.fast_seconds += fast_seconds;
+  if (fixed) {
+    totals.fixed_seconds += fixed_seconds;
+    if (fixed_got != expected) ++totals.differing;
+  }
   ++totals.blocks;
   totals.lines += static_cast<long>(lines.size());
   totals.omitted += slow_omitted;
@@ -101,23 +161,33 @@ std::string both_tables(const std::vector<Line>& lines, int number_of_phrases, T
   return expected;
 }
 
-bool read_key_lines(const std::string& name, std::vector<Line>& lines) {
+// Splits `text` into key-file lines (the last one may lack its newline).
+bool split_lines(std::string_view text, const std::string& name, std::vector<Line>& lines) {
+  KeyLine fields;
+  while (!text.empty()) {
+    const size_t end = std::min(text.find('\n'), text.size() - 1) + 1;
+    if (somlabel::split_keyfile_line(text.substr(0, end), fields) != KeyLineStatus::ok) {
+      std::fprintf(stderr, "oracle_labels: bad line in %s\n", name.c_str());
+      return false;
+    }
+    lines.push_back({fields.phrase, fields.stemmed_phrase, fields.score});
+    text.remove_prefix(end);
+  }
+  return true;
+}
+
+bool read_key_lines(const std::string& name, Lines& out) {
   somlabel::File file;
   if (!file.open(name, "r")) {
     std::fprintf(stderr, "oracle_labels: cannot open %s\n", name.c_str());
     return false;
   }
-  somlabel::LineReader reader(file.get());
-  std::string_view line;
-  KeyLine fields;
-  while (reader.next(line)) {
-    if (somlabel::split_keyfile_line(line, fields) != KeyLineStatus::ok) {
-      std::fprintf(stderr, "oracle_labels: bad line in %s\n", name.c_str());
-      return false;
-    }
-    lines.push_back({std::string(fields.phrase), std::string(fields.stemmed_phrase), fields.score});
-  }
-  return true;
+  std::string text;
+  char buffer[1 << 14];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, n);
+  out.texts.push_back(std::move(text));
+  return split_lines(out.texts.back(), name, out.lines);
 }
 
 std::string first_token(std::string_view line, size_t& after) {
@@ -151,11 +221,13 @@ bool redo_leaf_blocks(const std::string& map, const somlabel::Settings& settings
     const std::string key = first_token(line, after);
     if (after_leaf_line && key == somlabel::keys::kMode1Phrases && settings.mode != 0) {
       skip = somlabel::to_int(line.substr(after));
-      std::vector<Line> lines;
+      Lines lines;
+      lines.texts.reserve(documents.size());  // the views must not move
       for (const std::string& document : documents) {
         if (!read_key_lines(settings.keypath + document + settings.keyfileending, lines)) return false;
       }
-      somlabel::put(out.get(), both_tables(lines, settings.number_of_phrases, totals));
+      somlabel::put(out.get(), both_tables(lines.lines, settings.number_of_phrases, totals,
+                                           with_fixed_records));
       after_leaf_line = false;
       continue;
     }
@@ -184,14 +256,13 @@ bool redo_map_keyfile(const std::string& map, const somlabel::Settings& settings
   }
   somlabel::LineReader reader(in.get());
   std::string_view line;
-  std::vector<Line> lines;
+  std::string block_lines;  // the phrase lines of all blocks, back to back
   long inside = 0;
-  KeyLine fields;
   while (reader.next(line)) {
     if (inside > 0) {
       --inside;
-      if (somlabel::split_keyfile_line(line, fields) != KeyLineStatus::ok) return false;
-      lines.push_back({std::string(fields.phrase), std::string(fields.stemmed_phrase), fields.score});
+      block_lines.append(line);
+      if (line.empty() || line.back() != '\n') block_lines += '\n';
       continue;
     }
     size_t after = 0;
@@ -200,6 +271,8 @@ bool redo_map_keyfile(const std::string& map, const somlabel::Settings& settings
       inside = somlabel::to_int(first_token(line.substr(after), ignored));
     }
   }
+  std::vector<Line> lines;
+  if (!split_lines(block_lines, name, lines)) return false;
   somlabel::put(out.get(), both_tables(lines, settings.number_of_phrases, totals));
   std::string error;
   return out.close(error);
@@ -208,10 +281,12 @@ bool redo_map_keyfile(const std::string& map, const somlabel::Settings& settings
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: oracle_labels OPTIONS PROCESSFILE\n");
+  if (argc < 3 || argc > 5 || (argc == 5 && std::strcmp(argv[4], "fixed") != 0)) {
+    std::fprintf(stderr, "usage: oracle_labels OPTIONS PROCESSFILE [REPEAT [fixed]]\n");
     return 2;
   }
+  if (argc >= 4) repeat = std::max(1, std::atoi(argv[3]));
+  with_fixed_records = argc == 5;
   somlabel::Settings settings;
   somlabel::File options, process;
   if (!options.open(argv[1], "r") || !process.open(argv[2], "r") ||
@@ -230,12 +305,16 @@ int main(int argc, char** argv) {
   }
   for (const auto& [what, totals] : {std::pair<const char*, const Totals&>{"unit blocks", units},
                                      {"map key files", maps}}) {
-    std::printf("%-13s %7ld blocks %9ld lines %8ld omitted %6ld folds  plain scan %9.3f s  indexed %8.3f s  "
-                "ratio %7.1f  differing %ld\n",
+    std::printf("%-13s %6ld blocks %8ld lines %7ld omitted %5ld folds   plain scan %8.3f s"
+                "  indexed %7.3f s  ratio %6.1f",
                 what, totals.blocks, totals.lines, totals.omitted, totals.fills, totals.oracle_seconds,
                 totals.fast_seconds,
-                totals.fast_seconds > 0 ? totals.oracle_seconds / totals.fast_seconds : 0.0,
-                totals.differing);
+                totals.fast_seconds > 0 ? totals.oracle_seconds / totals.fast_seconds : 0.0);
+    if (totals.fixed_seconds > 0) {
+      std::printf("   fixed records %8.3f s  ratio %6.1f", totals.fixed_seconds,
+                  totals.fast_seconds > 0 ? totals.fixed_seconds / totals.fast_seconds : 0.0);
+    }
+    std::printf("   differing %ld\n", totals.differing);
   }
   return units.differing + maps.differing == 0 ? 0 : 1;
 }
