@@ -80,17 +80,40 @@ class Collector {
     }
   }
 
-  void record(std::uint32_t start, int len, std::uint64_t key) {
-    auto [it, fresh] = by_key_.try_emplace(key, static_cast<std::uint32_t>(doc_.candidates.size()));
-    if (fresh) {
-      doc_.candidates.push_back(make_candidate(start, len, key));
-      variants_.emplace_back();
+  // Index of the candidate with this key, added if new. Open addressing over
+  // (key, index + 1) pairs, at most half full.
+  std::uint32_t find_or_add(std::uint32_t start, int len, std::uint64_t key) {
+    if (2 * (doc_.candidates.size() + 1) > key_slots_.size()) grow_keys();
+    std::size_t mask = key_slots_.size() - 1;
+    std::size_t i = key & mask;
+    for (; key_slots_[i].second != 0; i = (i + 1) & mask)
+      if (key_slots_[i].first == key) return key_slots_[i].second - 1;
+    auto index = static_cast<std::uint32_t>(doc_.candidates.size());
+    key_slots_[i] = {key, index + 1};
+    doc_.candidates.push_back(make_candidate(start, len, key));
+    form_head_.push_back(kNoForm);
+    return index;
+  }
+
+  void grow_keys() {
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> bigger(std::max<std::size_t>(1024, key_slots_.size() * 2));
+    std::size_t mask = bigger.size() - 1;
+    for (const auto& slot : key_slots_) {
+      if (slot.second == 0) continue;
+      std::size_t i = slot.first & mask;
+      while (bigger[i].second != 0) i = (i + 1) & mask;
+      bigger[i] = slot;
     }
-    Candidate& c = doc_.candidates[it->second];
+    key_slots_.swap(bigger);
+  }
+
+  void record(std::uint32_t start, int len, std::uint64_t key) {
+    std::uint32_t index = find_or_add(start, len, key);
+    Candidate& c = doc_.candidates[index];
     ++c.count;
     c.last = start;
-    occurrences_.push_back({start, len, it->second});
-    note_surface(it->second, start, len);
+    occurrences_.push_back({start, len, index});
+    note_surface(index, start, len);
   }
 
   Candidate make_candidate(std::uint32_t start, int len, std::uint64_t key) const {
@@ -108,24 +131,27 @@ class Collector {
     return true;
   }
 
-  // A form is kept as (start of its first occurrence, occurrences).
+  // The forms of a candidate are a list in forms_, each kept as the start of
+  // its first occurrence and its number of occurrences.
   void note_surface(std::uint32_t candidate, std::uint32_t start, int len) {
-    auto& forms = variants_[candidate];
-    for (auto& f : forms)
-      if (same_form(f.first, start, len)) {
-        ++f.second;
+    for (std::uint32_t f = form_head_[candidate]; f != kNoForm; f = forms_[f].next)
+      if (same_form(forms_[f].start, start, len)) {
+        ++forms_[f].count;
         return;
       }
-    forms.emplace_back(start, 1);
+    forms_.push_back({start, 1, form_head_[candidate]});
+    form_head_[candidate] = static_cast<std::uint32_t>(forms_.size() - 1);
   }
 
-  // Most frequent form; the first seen wins ties since max_element keeps the first maximum.
+  // Most frequent form; among equals the first seen, which starts earliest.
   void choose_surfaces() {
     for (std::size_t c = 0; c < doc_.candidates.size(); ++c) {
-      auto& forms = variants_[c];
-      auto best = std::max_element(forms.begin(), forms.end(),
-                                   [](const auto& a, const auto& b) { return a.second < b.second; });
-      doc_.candidates[c].surface_start = best->first;
+      const Form* best = nullptr;
+      for (std::uint32_t f = form_head_[c]; f != kNoForm; f = forms_[f].next)
+        if (best == nullptr || forms_[f].count > best->count ||
+            (forms_[f].count == best->count && forms_[f].start < best->start))
+          best = &forms_[f];
+      doc_.candidates[c].surface_start = best->start;
     }
   }
 
@@ -170,16 +196,24 @@ class Collector {
     double weight;
   };
 
-  // Sorting fixes the order of the sums below, so ranks are deterministic.
-  static std::vector<Edge> edges_of(std::vector<std::uint64_t>& pairs) {
-    std::sort(pairs.begin(), pairs.end());
-    std::vector<Edge> edges;
-    for (std::size_t i = 0; i < pairs.size();) {
-      std::size_t j = i;
-      while (j < pairs.size() && pairs[j] == pairs[i]) ++j;
-      edges.push_back({std::uint32_t(pairs[i] >> 32), std::uint32_t(pairs[i]), double(j - i)});
-      i = j;
+  // Counts each distinct pair in an open-addressing table. Its layout depends
+  // only on the document, so the order of the sums below, and the ranks, are
+  // the same on every run.
+  static std::vector<Edge> edges_of(const std::vector<std::uint64_t>& pairs) {
+    std::size_t slots = 64;
+    while (slots < 2 * pairs.size()) slots *= 2;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> table(slots, {0, 0});  // (pair + 1, count)
+    std::size_t mask = slots - 1;
+    for (std::uint64_t p : pairs) {
+      std::uint64_t key = p + 1;
+      std::size_t i = (key * 0x9E3779B97F4A7C15ULL) >> 20 & mask;
+      while (table[i].first != 0 && table[i].first != key) i = (i + 1) & mask;
+      table[i].first = key;
+      ++table[i].second;
     }
+    std::vector<Edge> edges;
+    for (const auto& [key, count] : table)
+      if (key != 0) edges.push_back({std::uint32_t((key - 1) >> 32), std::uint32_t(key - 1), double(count)});
     return edges;
   }
 
@@ -214,8 +248,13 @@ class Collector {
   DocumentCandidates doc_;
   std::vector<TokenInfo> infos_;
   std::unordered_map<std::string_view, std::uint32_t> word_ids_;
-  std::unordered_map<std::uint64_t, std::uint32_t> by_key_;
-  std::vector<std::vector<std::pair<std::uint32_t, std::uint32_t>>> variants_;
+  std::vector<std::pair<std::uint64_t, std::uint32_t>> key_slots_;  // (key, candidate + 1), 0: empty
+  struct Form {
+    std::uint32_t start, count, next;
+  };
+  static constexpr std::uint32_t kNoForm = UINT32_MAX;
+  std::vector<Form> forms_;
+  std::vector<std::uint32_t> form_head_;  // candidate -> its latest form
   std::vector<Occurrence> occurrences_;
 };
 
@@ -243,29 +282,31 @@ std::uint64_t token_hash(std::string_view s) {
 }  // namespace
 
 const WordNormalizer::Word& WordNormalizer::normalize(std::string_view token) {
-  std::uint64_t h = token_hash(token);
+  std::uint64_t full = token_hash(token);
+  auto h = static_cast<std::uint32_t>(full >> 32);
   std::size_t mask = slots_.size() - 1;
-  std::size_t i = h & mask;
-  for (; slots_[i].hash != 0; i = (i + 1) & mask)
-    if (slots_[i].hash == h && entries_[slots_[i].entry].token == token) return entries_[slots_[i].entry].word;
+  std::size_t i = full & mask;
+  for (; slots_[i].entry != 0; i = (i + 1) & mask)
+    if (slots_[i].hash == h && entries_[slots_[i].entry - 1].token == token) return entries_[slots_[i].entry - 1].word;
   std::string lowered = lower(token);
   Word w;
   w.stopword = is_stopword(lang_, lowered);
   w.stem = std::string(stemmer_.stem(lowered));
-  slots_[i] = {h, static_cast<std::uint32_t>(entries_.size())};
+  slots_[i] = {h, static_cast<std::uint32_t>(entries_.size() + 1)};
   entries_.push_back({std::string(token), std::move(w)});
   const Word& added = entries_.back().word;
   if (2 * entries_.size() > slots_.size()) grow();
   return added;
 }
 
+// Slots keep only half the hash, so the slot is found again from the token.
 void WordNormalizer::grow() {
   std::vector<Slot> bigger(slots_.size() * 2);
   std::size_t mask = bigger.size() - 1;
   for (const Slot& s : slots_) {
-    if (s.hash == 0) continue;
-    std::size_t i = s.hash & mask;
-    while (bigger[i].hash != 0) i = (i + 1) & mask;
+    if (s.entry == 0) continue;
+    std::size_t i = token_hash(entries_[s.entry - 1].token) & mask;
+    while (bigger[i].entry != 0) i = (i + 1) & mask;
     bigger[i] = s;
   }
   slots_.swap(bigger);

@@ -45,8 +45,8 @@ class WordNormalizer {
     Word word;
   };
   struct Slot {
-    std::uint64_t hash = 0;  // 0: empty
-    std::uint32_t entry = 0;
+    std::uint32_t hash = 0;   // upper half of the token hash
+    std::uint32_t entry = 0;  // index + 1 into entries_; 0: empty
   };
   // Open addressing with linear probing, at most half full; entries in a deque
   // so references handed out stay valid as it grows.

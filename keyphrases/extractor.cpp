@@ -12,9 +12,10 @@ namespace keyphrases {
 std::vector<Keyphrase> Extractor::extract(std::string_view text, std::size_t n) {
   DocumentCandidates doc = collect_candidates(text, words_);
   PhraseTable table{[this](std::uint64_t key) { return model_.lookup(key); }, model_.n_documents()};
-  std::vector<FeatureRow> rows = compute_features(doc, table);
+  FeatureTable features = compute_features(doc, table, {}, std::max(n, kRerankedCandidates));
+  const auto& rows = features.rows;
   std::vector<double> scores = score_document(rows, model_.supervised(), model_.weights());
-  // Candidates are in order of first occurrence, so a stable sort breaks ties by position.
+  // Rows are in order of first occurrence, so the index breaks ties by position.
   std::vector<std::size_t> order(rows.size());
   std::iota(order.begin(), order.end(), 0);
   std::size_t keep = std::min(n, order.size());
@@ -23,7 +24,7 @@ std::vector<Keyphrase> Extractor::extract(std::string_view text, std::size_t n) 
   std::vector<Keyphrase> out;
   out.reserve(keep);
   for (std::size_t i = 0; i < keep; ++i) {
-    const Candidate& c = doc.candidates[order[i]];
+    const Candidate& c = doc.candidates[features.candidate[order[i]]];
     out.push_back({surface_form(doc, c), stemmed_form(doc, c), scores[order[i]]});
   }
   return out;

@@ -17,6 +17,10 @@ struct Keyphrase {
   double score = 0;      // in (0, 1], higher is better
 };
 
+// The ranker reorders this many candidates with the best unsupervised scores
+// (or N, if more are asked for); on the benchmark sets F1 did not change.
+inline constexpr std::size_t kRerankedCandidates = 300;
+
 // Holds a stemmer and caches, so use one Extractor per thread. The model is
 // shared, not copied.
 class Extractor {

@@ -61,6 +61,19 @@ double graph_sum(const Candidate& cand, const DocumentCandidates& doc) {
   return sum;
 }
 
+// Indices of the `limit` largest values (ties: lower index), in increasing order.
+std::vector<std::uint32_t> best_by(const std::vector<double>& value, std::size_t limit) {
+  std::vector<std::uint32_t> index(value.size());
+  std::iota(index.begin(), index.end(), 0u);
+  if (limit < index.size()) {
+    std::nth_element(index.begin(), index.begin() + std::ptrdiff_t(limit), index.end(),
+                     [&](std::uint32_t a, std::uint32_t b) { return value[a] > value[b] || (value[a] == value[b] && a < b); });
+    index.resize(limit);
+    std::sort(index.begin(), index.end());
+  }
+  return index;
+}
+
 void make_relative(std::vector<FeatureRow>& rows) {
   for (Feature k : {kLogTf, kLogTfIdf, kLogGraph, kLogHeuristic}) {
     double best = -1e300;
@@ -76,17 +89,29 @@ void make_relative(std::vector<FeatureRow>& rows) {
 
 }  // namespace
 
-std::vector<FeatureRow> compute_features(const DocumentCandidates& doc, const PhraseTable& table,
-                                         const SelfCounts& self) {
-  std::vector<FeatureRow> rows(doc.candidates.size());
+FeatureTable compute_features(const DocumentCandidates& doc, const PhraseTable& table, const SelfCounts& self,
+                              std::size_t max_rows) {
+  std::size_t n = doc.candidates.size();
   double tokens = std::max<double>(1, doc.n_tokens);
-  std::vector<WordStats> per_word = word_stats(doc, table, self);
-  for (std::size_t i = 0; i < rows.size(); ++i) {
+  std::vector<Counts> counts(n);
+  std::vector<double> heuristic(n);
+  for (std::size_t i = 0; i < n; ++i) {
     const Candidate& c = doc.candidates[i];
-    FeatureRow& f = rows[i];
-    Counts counts = counts_of(c.key, table, self);
+    counts[i] = counts_of(c.key, table, self);
+    HeuristicInputs in{double(c.count), idf(counts[i]),  graph_sum(c, doc), c.first / tokens,
+                       double(doc.n_tokens), c.length, double(c.in_longer) / double(c.count)};
+    heuristic[i] = heuristic_score(in);
+  }
+  FeatureTable out;
+  out.candidate = best_by(heuristic, max_rows);
+  out.rows.resize(out.candidate.size());
+  std::vector<WordStats> per_word = word_stats(doc, table, self);
+  for (std::size_t r = 0; r < out.rows.size(); ++r) {
+    std::uint32_t i = out.candidate[r];
+    const Candidate& c = doc.candidates[i];
+    FeatureRow& f = out.rows[r];
     f[kLogTf] = std::log1p(double(c.count));
-    f[kIdf] = idf(counts);
+    f[kIdf] = idf(counts[i]);
     f[kLogTfIdf] = std::log(f[kLogTf] * f[kIdf] + 1e-3);
     f[kFirstPosition] = c.first / tokens;
     f[kLogFirstPosition] = std::log1p(100 * f[kFirstPosition]);
@@ -94,18 +119,18 @@ std::vector<FeatureRow> compute_features(const DocumentCandidates& doc, const Ph
     f[kLength] = c.length;
     f[kSingleWord] = c.length == 1 ? 1 : 0;
     f[kLogGraph] = std::log(graph_sum(c, doc) + 1e-6);
-    f[kLogGold] = std::log1p(counts.gold);
+    f[kLogGold] = std::log1p(counts[i].gold);
     f[kInFirstSentence] = c.first < doc.first_sentence_end ? 1 : 0;
     f[kNested] = double(c.in_longer) / double(c.count);
     f[kLogDocLength] = std::log1p(double(doc.n_tokens));
     WordStats words = word_means(c, per_word);
     f[kWordIdf] = words.idf;
     f[kWordGold] = words.gold;
-    f[kGoldRatio] = counts.gold / (counts.df + 1);
-    f[kLogHeuristic] = std::log(heuristic_score(f));
+    f[kGoldRatio] = counts[i].gold / (counts[i].df + 1);
+    f[kLogHeuristic] = std::log(heuristic[i]);
   }
-  make_relative(rows);
-  return rows;
+  make_relative(out.rows);
+  return out;
 }
 
 }  // namespace keyphrases

@@ -53,8 +53,15 @@ struct SelfCounts {
   std::function<std::uint32_t(std::uint64_t word_key)> gold_holding;  // this document's share of in_gold
 };
 
-[[nodiscard]] std::vector<FeatureRow> compute_features(const DocumentCandidates& doc,
-                                                       const PhraseTable& table,
-                                                       const SelfCounts& self = {});
+// Rows for the candidates with the best unsupervised scores, at most max_rows
+// of them: the ranker only reorders these, so the costlier features are
+// computed for few candidates of a long document.
+struct FeatureTable {
+  std::vector<FeatureRow> rows;
+  std::vector<std::uint32_t> candidate;  // rows[r] describes doc.candidates[candidate[r]]; increasing
+};
+
+[[nodiscard]] FeatureTable compute_features(const DocumentCandidates& doc, const PhraseTable& table,
+                                            const SelfCounts& self = {}, std::size_t max_rows = SIZE_MAX);
 
 }  // namespace keyphrases

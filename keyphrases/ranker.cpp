@@ -14,7 +14,7 @@ constexpr double kLearningRate = 0.15;
 constexpr double kPull = 0.01;  // L2 weight towards the heuristic's coefficients
 
 // Heuristic parameters, chosen on the benchmark sets (bench/keyphrases_quality.sh).
-constexpr double kGraphExponent = 0.5;
+// The graph centrality enters as its square root.
 constexpr double kLengthBonus = 0.3;     // per word beyond the first
 constexpr double kNestedPenalty = 0.9;   // for phrases always inside a longer one
 constexpr double kPositionSlope = 2.0;   // position weight grows with log document length
@@ -54,14 +54,13 @@ void add_gradient(const RankingData& data, std::size_t d, const std::vector<doub
 
 }  // namespace
 
-double heuristic_score(const FeatureRow& f) {
-  double tf = std::exp(f[kLogTf]) - 1;
-  double tfidf = tf * std::max(0.1, f[kIdf]);
-  double graph = std::pow(std::exp(f[kLogGraph]), kGraphExponent);
-  double slope = std::max(0.5, kPositionSlope * (f[kLogDocLength] - 4));
-  double position = 1 / (1 + slope * f[kFirstPosition]);
-  double length = 1 + kLengthBonus * (f[kLength] - 1);
-  double nested = 1 - kNestedPenalty * f[kNested];
+double heuristic_score(const HeuristicInputs& in) {
+  double tfidf = in.tf * std::max(0.1, in.idf);
+  double graph = std::sqrt(in.graph);
+  double slope = std::max(0.5, kPositionSlope * (std::log1p(in.doc_tokens) - 4));
+  double position = 1 / (1 + slope * in.first_position);
+  double length = 1 + kLengthBonus * (in.length - 1);
+  double nested = 1 - kNestedPenalty * in.nested;
   return tfidf * graph * position * length * nested + 1e-9;
 }
 

@@ -19,9 +19,19 @@ namespace keyphrases {
 // and one reserved slot.
 inline constexpr int kNumWeights = 3 * kNumFeatures + 1;
 
-// Positive, unbounded; larger is better. Reads the features in their absolute
-// form, before compute_features() makes some relative, and not kLogHeuristic.
-[[nodiscard]] double heuristic_score(const FeatureRow& f);
+// What the unsupervised score looks at, in absolute terms.
+struct HeuristicInputs {
+  double tf = 0;              // occurrences
+  double idf = 0;
+  double graph = 0;           // summed graph centrality of its words
+  double first_position = 0;  // in [0, 1)
+  double doc_tokens = 0;
+  int length = 1;             // words
+  double nested = 0;          // share of occurrences inside a longer candidate
+};
+
+// Positive, unbounded; larger is better.
+[[nodiscard]] double heuristic_score(const HeuristicInputs& in);
 
 // Scores of one document's candidates, relative to its best (which gets 1):
 // exp(z - z_best) for the ranker's value z; never below 0.000001 so printed

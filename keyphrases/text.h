@@ -52,6 +52,7 @@ struct Token {
 [[nodiscard]] bool is_stopword(Language lang, std::string_view word);
 
 // Snowball stemmer for one language. Not thread-safe: one instance per thread.
+// The constructor throws std::bad_alloc when Snowball cannot allocate.
 // stem() expects a lower-cased word; the returned view stays valid until the
 // next call to stem() on this instance.
 class Stemmer {

@@ -62,20 +62,6 @@ GoldKeys keys_of_gold(std::string_view text, WordNormalizer& words) {
   return gold;
 }
 
-// Keeps the rows that matter for ranking: all gold ones and the best others.
-std::vector<std::size_t> training_rows(const std::vector<FeatureRow>& rows, const std::vector<char>& labels) {
-  std::vector<std::size_t> order(rows.size());
-  std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return rows[a][kLogHeuristic] > rows[b][kLogHeuristic];
-  });
-  std::vector<std::size_t> keep;
-  for (std::size_t i = 0; i < order.size(); ++i)
-    if (i < kMaxTrainingRowsPerDocument || labels[order[i]]) keep.push_back(order[i]);
-  std::sort(keep.begin(), keep.end());
-  return keep;
-}
-
 void learn_ranker(std::vector<GoldDocument>& golds, const Counts& counts, std::uint64_t n_docs,
                   RankerKind kind, ModelData* out) {
   PhraseTable table{[&](std::uint64_t key) {
@@ -90,12 +76,10 @@ void learn_ranker(std::vector<GoldDocument>& golds, const Counts& counts, std::u
                       auto it = g.words.find(key);
                       return it == g.words.end() ? 0u : it->second;
                     }};
-    auto doc_rows = compute_features(g.doc, table, self);
-    std::vector<char> doc_labels(doc_rows.size());
-    for (std::size_t i = 0; i < doc_rows.size(); ++i) doc_labels[i] = g.gold.count(g.doc.candidates[i].key) ? 1 : 0;
-    for (std::size_t i : training_rows(doc_rows, doc_labels)) {
-      data.rows.push_back(doc_rows[i]);
-      data.gold.push_back(doc_labels[i]);
+    FeatureTable features = compute_features(g.doc, table, self, kMaxTrainingRowsPerDocument);
+    for (std::size_t r = 0; r < features.rows.size(); ++r) {
+      data.rows.push_back(features.rows[r]);
+      data.gold.push_back(g.gold.count(g.doc.candidates[features.candidate[r]].key) ? 1 : 0);
     }
     data.starts.push_back(data.rows.size());
     g.doc = {};  // free as we go

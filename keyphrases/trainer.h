@@ -17,7 +17,7 @@ namespace keyphrases {
 inline constexpr std::uint32_t kMinStoredDf = 2;
 inline constexpr std::uint64_t kPruneFromDocuments = 100;
 // Training rows per gold document: the best candidates by the unsupervised
-// score, plus every gold phrase.
+// score (gold phrases ranked below them could not be reached anyway).
 inline constexpr std::size_t kMaxTrainingRowsPerDocument = 2000;
 
 struct TrainOptions {
