@@ -228,9 +228,8 @@ void PhraseTable::unindex_spans(int slot) {
                      [&](std::string_view span) { erase_span(hash_text(span), slot); });
 }
 
-void PhraseTable::containing_slots(std::string_view text, std::vector<int>& out) const {
+void PhraseTable::containing_slots(uint32_t hash, std::vector<int>& out) const {
   out.clear();
-  const uint32_t hash = hash_text(text);
   const size_t mask = span_cells_.size() - 1;
   for (size_t i = hash & mask; span_cells_[i].slot >= 0; i = (i + 1) & mask) {
     if (span_cells_[i].hash == hash) out.push_back(span_cells_[i].slot);
@@ -244,10 +243,15 @@ int PhraseTable::filter_phrases() {
   // the older entries that they contain, can be folded now.
   std::vector<char>& check = check_;
   check.assign(slots_.size(), 0);
+  // With no older entry (a table folded for the first time) every entry is
+  // checked anyway, so the search for the older ones can be skipped.
+  const bool all_fresh =
+      std::all_of(order_.begin(), order_.end(), [&](int slot) { return slots_[slot].fresh; });
   for (int slot : order_) {
     Slot& s = slots_[slot];
     if (!s.fresh) continue;
     check[slot] = 1;
+    if (all_fresh) continue;
     if (s.long_form) {
       for (int other : order_) {
         const std::string& text = slots_[other].record.stemmed_phrase;
@@ -277,7 +281,7 @@ int PhraseTable::filter_phrases() {
       continue;
     }
     const std::string_view text = s.record.stemmed_phrase;
-    containing_slots(text, scratch_);
+    containing_slots(s.stem_hash, scratch_);
     bool hit = false;
     for (int target : scratch_) {
       Slot& t = slots_[target];

@@ -78,9 +78,10 @@ class PhraseTable {
   int new_slot(std::string_view phrase, std::string_view stemmed, uint32_t hash, double score);
   void index_spans(int slot);
   void unindex_spans(int slot);
-  // Alive slots whose stemmed phrase may contain `text` at word boundaries
-  // (a superset of the folding targets of `text`; hash collisions included).
-  void containing_slots(std::string_view text, std::vector<int>& out) const;
+  // Alive slots whose stemmed phrase may contain, at word boundaries, the
+  // text whose hash_text is `hash` (a superset of that text's folding
+  // targets; hash collisions included).
+  void containing_slots(uint32_t hash, std::vector<int>& out) const;
 
   // Open addressing with linear probing; deletion shifts the cluster back,
   // so a probe ends at the first empty cell.
