@@ -52,6 +52,17 @@ void add_gradient(const RankingData& data, std::size_t d, const std::vector<doub
   }
 }
 
+// A damaged file can pass the checksum only if made on purpose, but even then
+// no scale may be zero and no weight infinite.
+bool usable(const std::vector<double>& w) {
+  if (w.size() != kNumWeights) return false;
+  for (double v : w)
+    if (!std::isfinite(v)) return false;
+  for (int k = 0; k < kNumFeatures; ++k)
+    if (!(w[kNumFeatures + k] > 0)) return false;
+  return true;
+}
+
 }  // namespace
 
 double heuristic_score(const HeuristicInputs& in) {
@@ -67,8 +78,11 @@ double heuristic_score(const HeuristicInputs& in) {
 std::vector<double> score_document(const std::vector<FeatureRow>& rows, bool supervised,
                                    const std::vector<double>& weights) {
   std::vector<double> z(rows.size());
-  bool learnt = supervised && weights.size() == kNumWeights;
-  for (std::size_t i = 0; i < rows.size(); ++i) z[i] = learnt ? linear(rows[i], weights) : rows[i][kLogHeuristic];
+  bool learnt = supervised && usable(weights);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    z[i] = learnt ? linear(rows[i], weights) : rows[i][kLogHeuristic];
+    if (std::isnan(z[i])) z[i] = -HUGE_VAL;  // NaN would break the ordering of the sort
+  }
   double top = rows.empty() ? 0 : *std::max_element(z.begin(), z.end());
   for (double& v : z) v = std::max(kMinScore, std::exp(v - top));
   return z;

@@ -35,7 +35,8 @@ struct HeuristicInputs {
 
 // Scores of one document's candidates, relative to its best (which gets 1):
 // exp(z - z_best) for the ranker's value z; never below 0.000001 so printed
-// scores stay positive.
+// scores stay positive. Weights of the wrong size, with a non-positive scale or
+// a non-finite value are not used: the heuristic ranks instead.
 [[nodiscard]] std::vector<double> score_document(const std::vector<FeatureRow>& rows, bool supervised,
                                                  const std::vector<double>& weights);
 

@@ -81,3 +81,22 @@ TEST(TrainRanker, DeterministicAndNeutralWithoutGold) {
 
 }  // namespace
 }  // namespace keyphrases
+
+namespace keyphrases {
+namespace {
+
+TEST(ScoreDocument, UnusableWeightsFallBackToHeuristic) {
+  std::vector<FeatureRow> rows = {row(-2.0, 1), row(0.0, 0), row(-1.0, 0)};
+  std::vector<double> zero_scale(kNumWeights, 0.0);  // every scale 0: division by zero
+  std::vector<double> infinite(kNumWeights, 1.0);
+  infinite[2 * kNumFeatures] = HUGE_VAL;
+  for (const auto& w : {zero_scale, infinite}) {
+    auto s = score_document(rows, true, w);
+    EXPECT_DOUBLE_EQ(s[1], 1.0);
+    EXPECT_NEAR(s[2], std::exp(-1.0), 1e-12);
+    EXPECT_NEAR(s[0], std::exp(-2.0), 1e-12);
+  }
+}
+
+}  // namespace
+}  // namespace keyphrases
