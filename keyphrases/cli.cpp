@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -168,14 +169,13 @@ int run_extract(int argc, char** argv, int first) {
   Common c;
   if (auto err = read_common(args, 1, &c)) return usage_error(kExtractUsage, *err);
   std::string dir = args.get("-l");
-  if (!is_directory(dir)) errno = ENOTDIR;
   std::vector<std::string> names;
   if (Status st = list_files(dir, ".txt", &names); !st.ok()) return fail(st.message());
   auto model = open_model(args.get("-m"), &c);
   if (!model) return kExitFailure;
   std::vector<KeyJob> jobs;
   for (const auto& name : names) {
-    std::string base = dir + "/" + name.substr(0, name.size() - 4);
+    std::string base = join_path(dir, name.substr(0, name.size() - 4));
     jobs.push_back({base + ".txt", base + ".key"});
   }
   BatchOptions options{*n, args.has("-a"), c.threads, false, false, c.language};
@@ -228,7 +228,7 @@ int run_docs(int argc, char** argv, int first) {
   if (!model) return kExitFailure;
   if (Status st = ensure_directory(keys); !st.ok()) return fail(st.message());
   std::vector<KeyJob> jobs;
-  for (const auto& name : names) jobs.push_back({source + "/" + name, keys + "/" + name + ending});
+  for (const auto& name : names) jobs.push_back({join_path(source, name), join_path(keys, name + ending)});
   BatchOptions options{*n, true, c.threads, args.has("--incremental"), ::isatty(2) != 0, c.language};
   BatchReport report;
   Status st = run_batch(jobs, *model, options, &report);

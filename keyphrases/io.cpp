@@ -88,12 +88,17 @@ Status list_files(const std::string& dir, std::string_view suffix, std::vector<s
     // Entries that cannot be stat'ed (a dangling link) are listed so that
     // reading them reports the reason instead of passing over them.
     struct stat st {};
-    std::string full = dir + "/" + std::string(name);
+    std::string full = join_path(dir, name);
     if (::stat(full.c_str(), &st) != 0 || S_ISREG(st.st_mode)) names->emplace_back(name);
   }
   ::closedir(d);
   std::sort(names->begin(), names->end());
   return {};
+}
+
+std::string join_path(const std::string& dir, std::string_view name) {
+  if (dir.empty() || dir.back() == '/') return dir + std::string(name);
+  return dir + "/" + std::string(name);
 }
 
 bool is_directory(const std::string& path) {

@@ -30,6 +30,10 @@ namespace keyphrases {
 
 [[nodiscard]] bool is_directory(const std::string& path);
 
+// dir + "/" + name, without doubling a slash that dir already ends in
+// ("output/tmp_kea/" as the labeller passes it).
+[[nodiscard]] std::string join_path(const std::string& dir, std::string_view name);
+
 // Modification time in nanoseconds, or -1 when the file cannot be stat'ed.
 [[nodiscard]] long long modification_time(const std::string& path);
 

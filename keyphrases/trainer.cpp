@@ -113,7 +113,7 @@ Status train_model(const std::string& dir, const TrainOptions& options, ModelDat
   std::vector<char> has_gold(names.size(), 0);
   parallel_for(names.size(), options.threads, [&](std::size_t i, unsigned w) {
     Worker& worker = workers[w];
-    std::string base = dir + "/" + names[i].substr(0, names[i].size() - 4);
+    std::string base = join_path(dir, names[i].substr(0, names[i].size() - 4));
     std::string text, gold_text;
     if (Status st = read_file(base + ".txt", &text); !st.ok()) {
       if (worker.status.ok()) worker.status = st;

@@ -138,6 +138,8 @@ check "unreadable document" exit_code 1 "$KP" -l lost -m model.bin -n 3 -a
 check "unreadable document named" contains err "keyphrases: cannot open lost/gone.txt: No such file or directory"
 check "unreadable document counted" contains err "1 of 2 documents could not be read"
 check "readable document done" test -s lost/maps.key
+check "directory given with a slash" exit_code 1 "$KP" -l lost/ -m model.bin -n 3 -a
+check "no doubled slash in messages" contains err "keyphrases: cannot open lost/gone.txt: "
 
 check "docs missing source" exit_code 1 "$KP" docs --source nowhere --keys k -m model.bin -n 3
 
