@@ -118,6 +118,10 @@ for f in keys1/*; do
 done
 check "one key file per regular file" test "$(ls keys1 | wc -l)" -eq 4
 check "quiet when not a terminal" test ! -s err
+if command -v script >/dev/null; then  # util-linux: a terminal for the progress bar
+  script -qec "'$KP' docs --source src --keys keys-tty -m model.bin -n 3" /dev/null > tty.out 2>&1 || true
+  check "progress bar on a terminal" contains tty.out "100% 4/4"
+fi
 
 printf 'sentinel\n' > keys1/maps.key
 touch -d '+1 hour' keys1/maps.key
