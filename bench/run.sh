@@ -41,7 +41,7 @@ corpus() {
   fi
 }
 
-# once OUT CMD...: runs CMD once (output to /dev/null); appends "seconds maxrss_kb" to OUT.
+# once OUT CMD...: runs CMD once (output to /dev/null); appends "microseconds maxrss_kb" to OUT.
 once() {
   local out=$1; shift
   local start end
@@ -75,11 +75,12 @@ race() {
   if [ ${#floor[@]} -gt 0 ]; then read -r T_FLOOR _ < <(best "$SCRATCH/floor.runs"); fi
 }
 
-row() {  # workload, what, time, floor name, floor time, rss (kB or -)
-  local ratio rss=$6
+row() {  # workload, what, time, floor name, floor time (0: none), rss (kB or -)
+  local ratio rss=$6 floor="$5 s"
   ratio=$(awk -v a="$3" -v b="$5" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "-" }')
   [ "$rss" != "-" ] && rss=$(awk -v k="$rss" 'BEGIN { printf "%.1f MB", k / 1024 }')
-  printf "%-16s %-26s %9s s  %-30s %9s s  %7s  %9s\n" "$1" "$2" "$3" "$4" "$5" "$ratio" "$rss"
+  [ "$5" = 0 ] && floor="-"
+  printf "%-16s %-30s %9s s  %-32s %11s  %7s  %9s\n" "$1" "$2" "$3" "$4" "$floor" "$ratio" "$rss"
 }
 
 check() {  # description, command...
@@ -123,7 +124,7 @@ echo "machine: $(nproc) CPUs, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f
 echo "build:   $BUILD ($(grep -m1 CMAKE_BUILD_TYPE: "$BUILD/CMakeCache.txt" | cut -d= -f2))"
 echo "each time: fastest of $REPEAT runs, warm page cache; ratio = time / floor"
 echo
-printf "%-16s %-26s %11s  %-30s %11s  %7s  %9s\n" workload measured time floor "floor time" ratio "max RSS"
+printf "%-16s %-30s %11s  %-32s %11s  %7s  %9s\n" workload measured time floor "floor time" ratio "max RSS"
 
 # 1. wide: 200,000 documents in three layers, MODE 1, then labelweb.
 corpus wide wide
@@ -145,9 +146,9 @@ rm -f "$SCRATCH/copy"
 # The same hierarchy with a tenth of the documents: memory must not grow.
 corpus wide20k wide 20000
 race $(labelcalc_in "$DATA/wide20k") --
-row "1 wide, 20,000" "labelcalc MODE 1" "$T_TOOL" "-" "0" "$RSS_TOOL"
+row "1 wide, 20,000" "labelcalc MODE 1" "$T_TOOL" "-" 0 "$RSS_TOOL"
 race $(labelweb_in "$DATA/wide20k") --
-row "1 wide, 20,000" "labelweb" "$T_TOOL" "-" "0" "$RSS_TOOL"
+row "1 wide, 20,000" "labelweb" "$T_TOOL" "-" 0 "$RSS_TOOL"
 
 # 2. huge: one unit of 10,000 documents, 40 phrases each from 20,000.
 corpus huge huge
@@ -188,7 +189,9 @@ mkdir -p "$SCRATCH/one"
 echo "Start-up of the extractor." > "$SCRATCH/one/a.txt"
 race bash -c 'for i in $(seq 20); do "$0" -l "$1" -m "$2" -n 15 -a; done' \
   "$KEYPHRASES" "$SCRATCH/one" "$M/output/model" -- bash -c 'for i in $(seq 20); do /bin/true; done'
-row "3 mode 0" "extractor start, x20" "$T_TOOL" "20 starts of /bin/true" "$T_FLOOR" "-"
+per_start() { awk -v t="$1" 'BEGIN { printf "%.4f", t / 20 }'; }
+row "3 mode 0" "extractor start (1 of 20)" "$(per_start "$T_TOOL")" "start of /bin/true (1 of 20)" \
+  "$(per_start "$T_FLOOR")" "-"
 $(labelweb_in "$M") > /dev/null 2>&1
 race $(labelweb_in "$M") -- cat "$M/output/m0.unit.labelunit"
 row "3 mode 0" "labelweb" "$T_TOOL" "cat of the labelunit file" "$T_FLOOR" "$RSS_TOOL"
