@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 #include "common/io.h"
@@ -260,6 +261,12 @@ ReadResult write_page(FILE* in, FILE* page, const Settings& settings) {
 }
 
 bool generate_html(std::string& labelfilename, const Settings& settings) {
+  // Stream buffers of our own: glibc's setvbuf ignores the size it is given
+  // without a buffer and reads and writes 4 kB at a time. Declared before the
+  // files, so that they outlive both fcloses.
+  constexpr size_t kBufferSize = 1 << 16;
+  const auto read_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
+  const auto write_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
   std::printf("Processing %s ....", labelfilename.c_str());
   File labelfile;
   if (!labelfile.open(labelfilename, "r")) {
@@ -279,9 +286,8 @@ bool generate_html(std::string& labelfilename, const Settings& settings) {
     std::fprintf(stderr, "labelweb: cannot create %s: %s\n", labelfilename.c_str(), reason.c_str());
     return false;
   }
-  constexpr size_t kBufferSize = 1 << 16;
-  std::setvbuf(labelfile.get(), nullptr, _IOFBF, kBufferSize);
-  std::setvbuf(page.get(), nullptr, _IOFBF, kBufferSize);
+  std::setvbuf(labelfile.get(), read_buffer.get(), _IOFBF, kBufferSize);
+  std::setvbuf(page.get(), write_buffer.get(), _IOFBF, kBufferSize);
 
   const ReadResult result = write_page(labelfile.get(), page.get(), settings);
   if (result.read_error != 0) {
