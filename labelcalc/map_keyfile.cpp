@@ -40,7 +40,6 @@ std::string map_keyfile_name(const std::string& map, const Settings& settings) {
 bool gather_mode1_blocks(FILE* labelunit, std::string_view name, PhraseTable& table) {
   LineReader reader(labelunit);
   std::string_view line;
-  KeyLine fields;
   long phrase_linecount = 0;
   while (reader.next(line)) {
     if (phrase_linecount <= 0) {
@@ -50,17 +49,7 @@ bool gather_mode1_blocks(FILE* labelunit, std::string_view name, PhraseTable& ta
       continue;
     }
     --phrase_linecount;
-    const KeyLineStatus status = split_keyfile_line(line, fields);
-    if (status != KeyLineStatus::ok) {
-      print_keyfile_format_error(status, name);
-      return false;
-    }
-    if (table.add(fields.phrase, fields.stemmed_phrase, fields.score) ==
-        PhraseTable::AddResult::omitted) {
-      std::fputs("phrase ", stdout);
-      put(stdout, fields.phrase);
-      std::printf(" is omitted, maximum phrases per unit (%d) reached!!\n", kMaxPhrases);
-    }
+    if (!merge_key_line(table, line, name, TableKind::map)) return false;
   }
   return true;
 }

@@ -15,18 +15,8 @@ namespace {
 bool merge_key_file(FILE* in, const std::string& name, PhraseTable& table) {
   LineReader reader(in);
   std::string_view line;
-  KeyLine fields;
   while (reader.next(line)) {
-    const KeyLineStatus status = split_keyfile_line(line, fields);
-    if (status != KeyLineStatus::ok) {
-      print_keyfile_format_error(status, name);
-      return false;
-    }
-    if (table.add(fields.phrase, fields.stemmed_phrase, fields.score) ==
-        PhraseTable::AddResult::omitted) {
-      put(stdout, fields.phrase);
-      std::printf(" omitted, maximum phrases per unit (%d) reached!!\n", kMaxPhrases);
-    }
+    if (!merge_key_line(table, line, name, TableKind::unit)) return false;
   }
   if (std::ferror(in) != 0) {
     std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", name.c_str(), errno_text().c_str());

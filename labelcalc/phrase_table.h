@@ -23,6 +23,18 @@ namespace somlabel {
 // ("xmining mining", "mining") gives 0.
 [[nodiscard]] int compare_phrases(std::string_view long_text, std::string_view short_text);
 
+// The two tables word the notice for a phrase dropped from a full table
+// differently.
+enum class TableKind { unit, map };
+
+class PhraseTable;
+
+// Splits one key-file line and merges it into `table`, printing the notice
+// when the phrase is dropped. A line without its fields prints the format
+// error naming `name` and gives false.
+[[nodiscard]] bool merge_key_line(PhraseTable& table, std::string_view line,
+                                  std::string_view name, TableKind kind);
+
 class PhraseTable {
  public:
   explicit PhraseTable(int capacity = kMaxPhrases);
