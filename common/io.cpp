@@ -1,6 +1,7 @@
 #include "common/io.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -58,13 +59,22 @@ bool File::open(const std::string& name, const char* mode) {
   return true;
 }
 
+bool File::create(const std::string& name) {
+  struct stat info;
+  if (lstat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(name.c_str());
+  return open(name, "w");
+}
+
 bool File::close(std::string& error) {
   if (file_ == nullptr) return true;
   FILE* file = std::exchange(file_, nullptr);
+  // A write that failed earlier left its reason in errno, most likely still
+  // there: the stream itself keeps only the error flag.
+  const int earlier = errno;
   int reason = 0;
   errno = 0;
   if (std::fflush(file) != 0) reason = errno;
-  if (reason == 0 && std::ferror(file) != 0) reason = EIO;  // an earlier write failed
+  if (reason == 0 && std::ferror(file) != 0) reason = earlier != 0 ? earlier : EIO;
   errno = 0;
   if (std::fclose(file) != 0 && reason == 0) reason = errno != 0 ? errno : EIO;
   if (reason == 0) return true;

@@ -46,6 +46,13 @@ class File {
   // fopen with `mode`; false (errno set) when the file cannot be opened, is
   // a directory, or its name holds a NUL byte (EINVAL).
   [[nodiscard]] bool open(const std::string& name, const char* mode);
+
+  // Opens `name` for writing as a new file. An older regular file of that
+  // name is unlinked first rather than truncated: some file systems flush a
+  // truncated file to disk when it is closed, which made rewriting pages and
+  // labelunit files many times slower. Anything else of that name (a link to
+  // a device, say) is written through as it is.
+  [[nodiscard]] bool create(const std::string& name);
   [[nodiscard]] FILE* get() const { return file_; }
   [[nodiscard]] bool is_open() const { return file_ != nullptr; }
   [[nodiscard]] const std::string& name() const { return name_; }

@@ -63,7 +63,7 @@ bool write_map_keyfile(const std::string& map, const Settings& settings) {
   }
   const std::string keyfilepath = map_keyfile_name(map, settings);
   File keyfile;
-  if (!keyfile.open(keyfilepath, "w")) {
+  if (!keyfile.create(keyfilepath)) {
     const std::string reason = errno_text();
     std::fprintf(stderr, "Couldn't write keyfile %s !\n", keyfilepath.c_str());
     std::fprintf(stderr, "labelcalc: %s: %s\n", keyfilepath.c_str(), reason.c_str());

@@ -229,7 +229,7 @@ bool do_the_parsman(const std::string& map, const Settings& settings) {
   const std::string labelunit_name = map + std::string(keys::kLabelunitEnding);
   std::printf("Processing %s and writing %s ...\n", map.c_str(), labelunit_name.c_str());
   File labelunit;
-  if (!labelunit.open(labelunit_name, "w")) {
+  if (!labelunit.create(labelunit_name)) {
     const std::string reason = errno_text();
     std::fputs("Error writing file\n", stderr);
     std::fprintf(stderr, "labelcalc: cannot create %s: %s\n", labelunit_name.c_str(),

@@ -280,7 +280,7 @@ bool generate_html(std::string& labelfilename, const Settings& settings) {
   labelfilename.append(keys::kPageEnding);
   std::printf("and writing %s !\n", labelfilename.c_str());
   File page;
-  if (!page.open(labelfilename, "w")) {
+  if (!page.create(labelfilename)) {
     const std::string reason = errno_text();
     std::fprintf(stderr, "Couldn't open htmlfile: %s\n", labelfilename.c_str());
     std::fprintf(stderr, "labelweb: cannot create %s: %s\n", labelfilename.c_str(), reason.c_str());

@@ -1,0 +1,73 @@
+#include "common/io.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/test_util.h"
+
+namespace somlabel {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool write_new(const fs::path& path, const std::string& text, std::string& error) {
+  File file;
+  if (!file.create(path.string())) return false;
+  put(file.get(), text);
+  return file.close(error);
+}
+
+TEST(FileCreate, ReplacesAnOlderFileWhole) {
+  testutil::TempDir dir;
+  const fs::path page = dir.path() / "page.html";
+  testutil::write_file(page, "an older and much longer page\n");
+  std::string error;
+  ASSERT_TRUE(write_new(page, "new\n", error)) << error;
+  EXPECT_EQ(testutil::read_file(page), "new\n");
+}
+
+TEST(FileCreate, WritesThroughALink) {
+  testutil::TempDir dir;
+  const fs::path target = dir.path() / "target";
+  testutil::write_file(target, "old\n");
+  fs::create_symlink(target, dir.path() / "link");
+  std::string error;
+  ASSERT_TRUE(write_new(dir.path() / "link", "new\n", error)) << error;
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "link"));
+  EXPECT_EQ(testutil::read_file(target), "new\n");
+}
+
+TEST(FileCreate, AFullDeviceFailsTheClose) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  testutil::TempDir dir;
+  fs::create_symlink("/dev/full", dir.path() / "page.html");
+  std::string error;
+  EXPECT_FALSE(write_new(dir.path() / "page.html", std::string(100000, 'x'), error));
+  EXPECT_EQ(error, "No space left on device");
+}
+
+TEST(FileCreate, ADirectoryIsNotAFile) {
+  testutil::TempDir dir;
+  File file;
+  EXPECT_FALSE(file.open(dir.path().string(), "r"));
+  EXPECT_FALSE(file.create(dir.path().string()));
+}
+
+TEST(LineReader, LinesOfAnyLengthWithNulBytes) {
+  const std::string long_line(1 << 20, 'a');
+  FILE* in = testutil::input(long_line + std::string("\nb\0c\nlast", 9));
+  LineReader reader(in);
+  std::string_view line;
+  ASSERT_TRUE(reader.next(line));
+  EXPECT_EQ(line.size(), long_line.size() + 1);
+  ASSERT_TRUE(reader.next(line));
+  EXPECT_EQ(line, std::string_view("b\0c\n", 4));
+  ASSERT_TRUE(reader.next(line));
+  EXPECT_EQ(line, "last");
+  EXPECT_FALSE(reader.next(line));
+  std::fclose(in);
+}
+
+}  // namespace
+}  // namespace somlabel
