@@ -61,7 +61,10 @@ bool File::open(const std::string& name, const char* mode) {
 
 bool File::create(const std::string& name) {
   struct stat info;
-  if (lstat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode)) unlink(name.c_str());
+  const bool plain_name = name.find('\0') == std::string::npos;  // else open() refuses it
+  if (plain_name && lstat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+    unlink(name.c_str());
+  }
   return open(name, "w");
 }
 

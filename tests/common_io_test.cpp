@@ -47,6 +47,15 @@ TEST(FileCreate, AFullDeviceFailsTheClose) {
   EXPECT_EQ(error, "No space left on device");
 }
 
+TEST(FileCreate, ANameWithANulByteTouchesNoFile) {
+  testutil::TempDir dir;
+  const fs::path kept = dir.path() / "page";
+  testutil::write_file(kept, "kept\n");
+  File file;
+  EXPECT_FALSE(file.create(kept.string() + std::string("\0.html", 6)));
+  EXPECT_EQ(testutil::read_file(kept), "kept\n");
+}
+
 TEST(FileCreate, ADirectoryIsNotAFile) {
   testutil::TempDir dir;
   File file;
