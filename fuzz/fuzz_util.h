@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/test_util.h"
+
 extern "C" __attribute__((weak)) void __sanitizer_report_error_summary(const char* summary);
 
 namespace fuzzutil {
@@ -18,27 +20,8 @@ inline FILE* input(const uint8_t* data, size_t size) {
   return fmemopen(const_cast<uint8_t*>(data), size, "rb");
 }
 
-// Collects what is written to a FILE*; the text is valid after text().
-class Output {
- public:
-  Output() : stream_(open_memstream(&data_, &size_)) {}
-  ~Output() {
-    if (stream_ != nullptr) std::fclose(stream_);
-    std::free(data_);
-  }
-  Output(const Output&) = delete;
-  Output& operator=(const Output&) = delete;
-  FILE* get() const { return stream_; }
-  std::string text() {
-    std::fflush(stream_);
-    return std::string(data_, size_);
-  }
-
- private:
-  char* data_ = nullptr;
-  size_t size_ = 0;
-  FILE* stream_;
-};
+// Collects what is written to a FILE*, as the unit tests do.
+using testutil::Output;
 
 // Stops the run with a message; libFuzzer records the input as a finding.
 // The message also goes where the sanitizers report, which stays open when
