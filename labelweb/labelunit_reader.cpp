@@ -1,5 +1,6 @@
 #include "labelweb/labelunit_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -62,6 +63,21 @@ Key find_key(std::string_view word) {
   return Key::none;
 }
 
+// The key word's bounds in a line. Plain loops: the standard find_first_of
+// searches the set of separators once per byte of the line.
+bool is_key_separator(char c) { return c == ' ' || c == '\n'; }
+
+size_t key_start(std::string_view line) {
+  size_t pos = 0;
+  while (pos < line.size() && is_key_separator(line[pos])) ++pos;
+  return pos;
+}
+
+size_t key_word_end(std::string_view line, size_t pos) {
+  while (pos < line.size() && !is_key_separator(line[pos])) ++pos;
+  return pos;
+}
+
 // The line as the reader sees it: up to its first NUL byte.
 std::string_view up_to_nul(std::string_view line) {
   const size_t nul = line.find('\0');
@@ -89,6 +105,73 @@ bool split_phrase_line(std::string_view line, phrase& entry) {
   return true;
 }
 
+// Hands out lines like getline, but from large blocks read with fread and
+// cut with memchr, without copying each line: reading line by line cost more
+// than the rest of the page. Works on any stream (files, pipes, memory). A
+// line longer than the buffer grows it.
+class BlockLineReader {
+ public:
+  explicit BlockLineReader(FILE* in)
+      : in_(in), buffer_(std::make_unique_for_overwrite<char[]>(kInitialCapacity)) {}
+
+  // The next line with its newline, if it had one (a last line without one
+  // comes whole). False at the end of the input. The view is valid until the
+  // next call.
+  [[nodiscard]] bool next(std::string_view& line) {
+    size_t searched = 0;  // bytes of the pending line already known to hold no newline
+    while (true) {
+      const char* start = buffer_.get() + begin_;
+      const size_t pending = end_ - begin_;
+      const void* newline = std::memchr(start + searched, '\n', pending - searched);
+      if (newline != nullptr) {
+        return take(line, static_cast<size_t>(static_cast<const char*>(newline) - start) + 1);
+      }
+      searched = pending;
+      if (!refill()) return pending != 0 && take(line, pending);
+    }
+  }
+
+ private:
+  static constexpr size_t kInitialCapacity = size_t{1} << 18;
+
+  bool take(std::string_view& line, size_t length) {
+    line = std::string_view(buffer_.get() + begin_, length);
+    begin_ += length;
+    return true;
+  }
+
+  // Moves the pending bytes to the front, grows the buffer when they fill it,
+  // and reads what fits behind them. False when nothing more came.
+  bool refill() {
+    if (at_end_) return false;
+    const size_t pending = end_ - begin_;
+    if (begin_ != 0) std::memmove(buffer_.get(), buffer_.get() + begin_, pending);
+    begin_ = 0;
+    end_ = pending;
+    if (end_ == capacity_) grow();
+    const size_t wanted = capacity_ - end_;
+    const size_t got = std::fread(buffer_.get() + end_, 1, wanted, in_);
+    end_ += got;
+    // fread comes back short only at the end of the input or on an error.
+    at_end_ = got < wanted;
+    return got != 0;
+  }
+
+  void grow() {
+    auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+    std::memcpy(larger.get(), buffer_.get(), end_);
+    buffer_ = std::move(larger);
+    capacity_ *= 2;
+  }
+
+  FILE* in_;
+  std::unique_ptr<char[]> buffer_;
+  size_t capacity_ = kInitialCapacity;
+  size_t begin_ = 0;  // first byte not yet handed out
+  size_t end_ = 0;    // end of the bytes read
+  bool at_end_ = false;
+};
+
 class Reader {
  public:
   Reader(FILE* in, map& map, const UnitHandler& on_unit)
@@ -96,7 +179,7 @@ class Reader {
 
   ReadResult run() {
     std::string_view line;
-    while (lines_.next(line)) handle_line(up_to_nul(line));
+    while (lines_.next(line)) handle_line(line);
     // The last unit is complete only now: a "$SOMABOVE" line at the very end
     // of the file still reaches the page end.
     if (!is_begin_of_file_) complete_unit();
@@ -105,12 +188,17 @@ class Reader {
   }
 
  private:
+  // The key is looked up before the line is cut at its first NUL byte: a key
+  // word holding a NUL matches no key and is dismissed either way, and long
+  // lines of unknown keys are not searched for one.
   void handle_line(std::string_view line) {
-    size_t pos = line.find_first_not_of(" \n");
-    if (pos == std::string_view::npos) return;
-    const size_t key_end = std::min(line.find_first_of(" \n", pos), line.size());
+    const size_t pos = key_start(line);
+    if (pos == line.size()) return;
+    const size_t key_end = key_word_end(line, pos);
     const Key key = find_key(line.substr(pos, key_end - pos));
-    if (key == Key::none || key_end == line.size() || line[key_end] == '\n') return;
+    if (key == Key::none) return;
+    line = up_to_nul(line);
+    if (key_end == line.size() || line[key_end] == '\n') return;
     std::string_view rest = line.substr(key_end + 1);
     if (key == Key::m0_label) {
       // The phrase may hold spaces: the whole rest of the line is one label.
@@ -232,7 +320,7 @@ class Reader {
   }
 
   FILE* in_;
-  LineReader lines_;
+  BlockLineReader lines_;
   map& map_;
   const UnitHandler& on_unit_;
   unit unit_;

@@ -16,7 +16,7 @@ constexpr std::string_view kSubMapPageEnding = "unit.labelunit.html";
 constexpr std::string_view kParentPageEnding = ".labelunit.html";
 
 // The entity for a byte that must be escaped in page text, or empty.
-std::string_view entity_for(char c) {
+constexpr std::string_view entity_for(char c) {
   switch (c) {
     case '&': return "&amp;";
     case '<': return "&lt;";
@@ -27,10 +27,24 @@ std::string_view entity_for(char c) {
   }
 }
 
-bool is_link_safe(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-         c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
-}
+// Byte tables, so that the loops below test each byte with one load: most
+// texts hold nothing to replace and are appended in one piece.
+using ByteTable = std::array<bool, 256>;
+
+constexpr ByteTable kNeedsEntity = [] {
+  ByteTable table{};
+  for (int c = 0; c < 256; ++c) table[static_cast<size_t>(c)] = !entity_for(static_cast<char>(c)).empty();
+  return table;
+}();
+
+constexpr ByteTable kLinkSafe = [] {
+  ByteTable table{};
+  for (int c = 0; c < 256; ++c) {
+    table[static_cast<size_t>(c)] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+  }
+  return table;
+}();
 
 std::string_view after_last_slash(std::string_view text) {
   const size_t slash = text.rfind('/');
@@ -45,10 +59,9 @@ std::string_view without_line_end(std::string_view text) {
 void append_escaped_text(std::string& out, std::string_view text) {
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    const std::string_view entity = entity_for(text[i]);
-    if (entity.empty()) continue;
+    if (!kNeedsEntity[static_cast<unsigned char>(text[i])]) continue;
     out.append(text.substr(start, i - start));
-    out.append(entity);
+    out.append(entity_for(text[i]));
     start = i + 1;
   }
   out.append(text.substr(start));
@@ -58,7 +71,7 @@ void append_link_part(std::string& out, std::string_view text) {
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
-    if (is_link_safe(c)) continue;
+    if (kLinkSafe[c]) continue;
     out.append(text.substr(start, i - start));
     const char code[3] = {'%', kUpperHex[c >> 4], kUpperHex[c & 0xf]};
     out.append(code, 3);
