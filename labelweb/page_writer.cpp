@@ -1,5 +1,6 @@
 #include "labelweb/page_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -147,30 +148,54 @@ void append_unit_file_labels(std::string& out, const unit& unit, int shown) {
   out.append("<HR>");
 }
 
+// A document name in a link and in page text. No link-safe byte needs an
+// entity, so a name of link-safe bytes alone (the usual one) reads the same
+// in both and is scanned once.
+class DocumentName {
+ public:
+  explicit DocumentName(std::string_view name)
+      : name_(name), is_plain_(std::all_of(name.begin(), name.end(), [](char c) {
+          return kLinkSafe[static_cast<unsigned char>(c)];
+        })) {}
+
+  void append_link_part_to(std::string& out) const {
+    is_plain_ ? void(out.append(name_)) : append_link_part(out, name_);
+  }
+  void append_text_to(std::string& out) const {
+    is_plain_ ? void(out.append(name_)) : append_escaped_text(out, name_);
+  }
+
+ private:
+  std::string_view name_;
+  bool is_plain_;
+};
+
 void append_document_links(std::string& out, const unit& unit, int shown,
                            const Settings& settings) {
   if (settings.filelinks_output != 0) {
     for (int i = 0; i < shown; ++i) {
-      const std::string& name = unit.filelist[static_cast<size_t>(i)];
+      const DocumentName name(unit.filelist[static_cast<size_t>(i)]);
       out.append("<a href=");
       out.append(settings.sourcelinkpath);
-      append_link_part(out, name);
+      name.append_link_part_to(out);
       out.append(">");
-      append_escaped_text(out, name);
+      name.append_text_to(out);
       out.append("</a><BR>");
     }
   }
   if (settings.keylinks_output != 0) {
     out.append("<HR>");
+    std::string escaped_ending;  // the same for every document: escaped once
+    append_escaped_text(escaped_ending, settings.keyfileending);
     for (int i = 0; i < shown; ++i) {
-      const std::string& name = unit.filelist[static_cast<size_t>(i)];
+      const DocumentName name(unit.filelist[static_cast<size_t>(i)]);
       out.append("<a href=");
       out.append(settings.keylinkpath);
-      append_link_part(out, name);
+      name.append_link_part_to(out);
       out.append(settings.keyfileending);
       out.append(">");
-      append_escaped_text(out, name);
-      append_escaped_text(out, settings.keyfileending);
+      name.append_text_to(out);
+      out.append(escaped_ending);
       out.append("</a><BR>");
     }
   }
