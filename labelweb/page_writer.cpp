@@ -35,14 +35,16 @@ using ByteTable = std::array<bool, 256>;
 
 constexpr ByteTable kNeedsEntity = [] {
   ByteTable table{};
-  for (int c = 0; c < 256; ++c) table[static_cast<size_t>(c)] = !entity_for(static_cast<char>(c)).empty();
+  for (size_t c = 0; c < table.size(); ++c) {
+    table[c] = !entity_for(static_cast<char>(c)).empty();
+  }
   return table;
 }();
 
 constexpr ByteTable kLinkSafe = [] {
   ByteTable table{};
-  for (int c = 0; c < 256; ++c) {
-    table[static_cast<size_t>(c)] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+  for (size_t c = 0; c < table.size(); ++c) {
+    table[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
                c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
   }
   return table;
