@@ -255,6 +255,29 @@ TEST(LabelwebLabelunitReader, LongLinesAreReadWholeAndALineEndsAtANulByte) {
   EXPECT_EQ(u.torvel_labels[0].phrase, "x");
 }
 
+TEST(LabelwebLabelunitReader, LinesLongerThanTheReadBufferStayWholeAndInOrder) {
+  // Lines far past one read block, around lines that fit in it: nothing is
+  // lost or split where a block ends.
+  const std::string huge_name(700000, 'h');
+  const std::string long_label(300000, 'l');
+  std::string text = std::string(kHeader) + "$POS_X 0\n$MAPPED_VECS " + huge_name + "\n";
+  text += "$VEC " + huge_name + "\n$VEC short\n$LABEL " + long_label + " last\n";
+  for (int i = 0; i < 20000; ++i) text += "$UNKNOWN_KEY " + std::to_string(i) + "\n";
+  text += "$POS_X 1\n$VEC after\n";
+  const Read read = read_units(text);
+  ASSERT_EQ(read.units.size(), 2u);
+  const unit& first = read.units[0].unit;
+  ASSERT_EQ(first.vec_counter, 2);
+  EXPECT_EQ(first.filelist[0], huge_name);
+  EXPECT_EQ(first.filelist[1], "short");
+  ASSERT_EQ(first.torvel_counter, 2);
+  EXPECT_EQ(first.torvel_labels[0].phrase, long_label);
+  EXPECT_EQ(first.torvel_labels[1].phrase, "last\n");
+  const unit& second = read.units[1].unit;
+  ASSERT_EQ(second.vec_counter, 1);
+  EXPECT_EQ(second.filelist[0], "after");
+}
+
 // Pages of whole files: where the reader's rules show on the page.
 
 TEST(LabelwebLabelunitPage, FileWithoutUnitsGivesHeadAndEndOnly) {
