@@ -12,13 +12,53 @@ namespace somlabel {
 
 std::string errno_text() { return std::strerror(errno); }
 
-LineReader::~LineReader() { std::free(buffer_); }
+LineReader::LineReader(FILE* in, size_t initial_capacity)
+    : in_(in),
+      buffer_(std::make_unique_for_overwrite<char[]>(initial_capacity)),
+      capacity_(initial_capacity) {}
 
 bool LineReader::next(std::string_view& line) {
-  const ssize_t length = getline(&buffer_, &capacity_, in_);
-  if (length < 0) return false;
-  line = std::string_view(buffer_, static_cast<size_t>(length));
+  size_t searched = 0;  // bytes of the pending line already known to hold no newline
+  while (true) {
+    const char* start = buffer_.get() + begin_;
+    const size_t pending = end_ - begin_;
+    const void* newline = std::memchr(start + searched, '\n', pending - searched);
+    if (newline != nullptr) {
+      return take(line, static_cast<size_t>(static_cast<const char*>(newline) - start) + 1);
+    }
+    searched = pending;
+    if (!refill()) return pending != 0 && take(line, pending);
+  }
+}
+
+bool LineReader::take(std::string_view& line, size_t length) {
+  line = std::string_view(buffer_.get() + begin_, length);
+  begin_ += length;
   return true;
+}
+
+// Moves the pending bytes to the front, grows the buffer when they fill it,
+// and reads what fits behind them. False when nothing more came.
+bool LineReader::refill() {
+  if (at_end_) return false;
+  const size_t pending = end_ - begin_;
+  if (begin_ != 0) std::memmove(buffer_.get(), buffer_.get() + begin_, pending);
+  begin_ = 0;
+  end_ = pending;
+  if (end_ == capacity_) grow();
+  const size_t wanted = capacity_ - end_;
+  const size_t got = std::fread(buffer_.get() + end_, 1, wanted, in_);
+  end_ += got;
+  // fread comes back short only at the end of the input or on an error.
+  at_end_ = got < wanted;
+  return got != 0;
+}
+
+void LineReader::grow() {
+  auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+  std::memcpy(larger.get(), buffer_.get(), end_);
+  buffer_ = std::move(larger);
+  capacity_ *= 2;
 }
 
 File::File(File&& other) noexcept

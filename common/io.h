@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -12,24 +13,32 @@ namespace somlabel {
 // The system's reason for the last failed call, as strerror words it.
 [[nodiscard]] std::string errno_text();
 
-// Reads a FILE* line by line. The stream stays owned by the caller and must
-// outlive the reader.
+// Reads a FILE* line by line, from large blocks read with fread and cut with
+// memchr, handing out views instead of copies. The reader reads ahead: the
+// stream stays owned by the caller, must outlive the reader, and must not be
+// read by anything else meanwhile.
 class LineReader {
  public:
-  explicit LineReader(FILE* in) : in_(in) {}
-  ~LineReader();
+  explicit LineReader(FILE* in, size_t initial_capacity = size_t{1} << 16);
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
   // The next line with its newline, if it had one (a last line without one
-  // comes whole). False at the end of the input. The view is valid until the
-  // next call.
+  // comes whole). False at the end of the input; ferror() on the stream then
+  // tells a read error from the end. The view is valid until the next call.
   [[nodiscard]] bool next(std::string_view& line);
 
  private:
+  bool take(std::string_view& line, size_t length);
+  bool refill();
+  void grow();
+
   FILE* in_;
-  char* buffer_ = nullptr;
-  size_t capacity_ = 0;
+  std::unique_ptr<char[]> buffer_;
+  size_t capacity_;
+  size_t begin_ = 0;  // first byte not yet handed out
+  size_t end_ = 0;    // end of the bytes read
+  bool at_end_ = false;
 };
 
 // Owns a FILE* opened by name. The destructor closes silently; call close()

@@ -105,77 +105,13 @@ bool split_phrase_line(std::string_view line, phrase& entry) {
   return true;
 }
 
-// Hands out lines like getline, but from large blocks read with fread and
-// cut with memchr, without copying each line: reading line by line cost more
-// than the rest of the page. Works on any stream (files, pipes, memory). A
-// line longer than the buffer grows it.
-class BlockLineReader {
- public:
-  explicit BlockLineReader(FILE* in)
-      : in_(in), buffer_(std::make_unique_for_overwrite<char[]>(kInitialCapacity)) {}
-
-  // The next line with its newline, if it had one (a last line without one
-  // comes whole). False at the end of the input. The view is valid until the
-  // next call.
-  [[nodiscard]] bool next(std::string_view& line) {
-    size_t searched = 0;  // bytes of the pending line already known to hold no newline
-    while (true) {
-      const char* start = buffer_.get() + begin_;
-      const size_t pending = end_ - begin_;
-      const void* newline = std::memchr(start + searched, '\n', pending - searched);
-      if (newline != nullptr) {
-        return take(line, static_cast<size_t>(static_cast<const char*>(newline) - start) + 1);
-      }
-      searched = pending;
-      if (!refill()) return pending != 0 && take(line, pending);
-    }
-  }
-
- private:
-  static constexpr size_t kInitialCapacity = size_t{1} << 18;
-
-  bool take(std::string_view& line, size_t length) {
-    line = std::string_view(buffer_.get() + begin_, length);
-    begin_ += length;
-    return true;
-  }
-
-  // Moves the pending bytes to the front, grows the buffer when they fill it,
-  // and reads what fits behind them. False when nothing more came.
-  bool refill() {
-    if (at_end_) return false;
-    const size_t pending = end_ - begin_;
-    if (begin_ != 0) std::memmove(buffer_.get(), buffer_.get() + begin_, pending);
-    begin_ = 0;
-    end_ = pending;
-    if (end_ == capacity_) grow();
-    const size_t wanted = capacity_ - end_;
-    const size_t got = std::fread(buffer_.get() + end_, 1, wanted, in_);
-    end_ += got;
-    // fread comes back short only at the end of the input or on an error.
-    at_end_ = got < wanted;
-    return got != 0;
-  }
-
-  void grow() {
-    auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
-    std::memcpy(larger.get(), buffer_.get(), end_);
-    buffer_ = std::move(larger);
-    capacity_ *= 2;
-  }
-
-  FILE* in_;
-  std::unique_ptr<char[]> buffer_;
-  size_t capacity_ = kInitialCapacity;
-  size_t begin_ = 0;  // first byte not yet handed out
-  size_t end_ = 0;    // end of the bytes read
-  bool at_end_ = false;
-};
+// Labelunit files run to megabytes: read them in large blocks.
+constexpr size_t kReadBlock = size_t{1} << 18;
 
 class Reader {
  public:
   Reader(FILE* in, map& map, const UnitHandler& on_unit)
-      : in_(in), lines_(in), map_(map), on_unit_(on_unit) {}
+      : in_(in), lines_(in, kReadBlock), map_(map), on_unit_(on_unit) {}
 
   ReadResult run() {
     std::string_view line;
@@ -320,7 +256,7 @@ class Reader {
   }
 
   FILE* in_;
-  BlockLineReader lines_;
+  LineReader lines_;
   map& map_;
   const UnitHandler& on_unit_;
   unit unit_;
