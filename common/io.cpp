@@ -1,5 +1,6 @@
 #include "common/io.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,24 +62,17 @@ void LineReader::grow() {
   capacity_ *= 2;
 }
 
-File::File(File&& other) noexcept
-    : file_(std::exchange(other.file_, nullptr)), name_(std::move(other.name_)) {}
+File::~File() { discard(); }
 
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    if (file_ != nullptr) std::fclose(file_);
-    file_ = std::exchange(other.file_, nullptr);
-    name_ = std::move(other.name_);
-  }
-  return *this;
-}
-
-File::~File() {
-  if (file_ != nullptr) std::fclose(file_);
+void File::discard() {
+  if (file_ == nullptr) return;
+  std::fflush(file_);
+  (void)cut_at_end();
+  std::fclose(std::exchange(file_, nullptr));
 }
 
 bool File::open(const std::string& name, const char* mode) {
-  if (file_ != nullptr) std::fclose(file_);
+  discard();
   name_ = name;
   // The system would take the name only up to a NUL byte: another file, and
   // for writing perhaps the very input being read.
@@ -91,8 +85,7 @@ bool File::open(const std::string& name, const char* mode) {
   // fopen happily opens a directory for reading; every caller wants a file.
   struct stat info;
   if (fstat(fileno(file_), &info) == 0 && S_ISDIR(info.st_mode)) {
-    std::fclose(file_);
-    file_ = nullptr;
+    std::fclose(std::exchange(file_, nullptr));
     errno = EISDIR;
     return false;
   }
@@ -100,26 +93,53 @@ bool File::open(const std::string& name, const char* mode) {
 }
 
 bool File::create(const std::string& name) {
-  struct stat info;
-  const bool plain_name = name.find('\0') == std::string::npos;  // else open() refuses it
-  if (plain_name && lstat(name.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-    unlink(name.c_str());
+  discard();
+  name_ = name;
+  if (name.find('\0') != std::string::npos) {  // as in open()
+    errno = EINVAL;
+    return false;
   }
-  return open(name, "w");
+  const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  struct stat info;
+  if (fstat(fd, &info) != 0 || (file_ = fdopen(fd, "w")) == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    return false;
+  }
+  cut_at_close_ = S_ISREG(info.st_mode);
+  return true;
+}
+
+// Ends a file opened by create() where the writing ended. The kernel's offset
+// counts only the bytes that reached the file, so after a failed write no
+// tail of the older contents is left behind the new ones either. Returns 0,
+// or the reason the file could not be cut.
+int File::cut_at_end() {
+  if (!cut_at_close_) return 0;
+  cut_at_close_ = false;
+  const int fd = fileno(file_);
+  const off_t end = lseek(fd, 0, SEEK_CUR);
+  if (end < 0 || ftruncate(fd, end) == 0) return 0;
+  return errno;
 }
 
 bool File::close(std::string& error) {
   if (file_ == nullptr) return true;
-  FILE* file = std::exchange(file_, nullptr);
   // A write that failed earlier left its reason in errno, most likely still
   // there: the stream itself keeps only the error flag.
   const int earlier = errno;
   int reason = 0;
   errno = 0;
-  if (std::fflush(file) != 0) reason = errno;
-  if (reason == 0 && std::ferror(file) != 0) reason = earlier != 0 ? earlier : EIO;
+  if (std::fflush(file_) != 0) reason = errno;
+  if (reason == 0 && std::ferror(file_) != 0) reason = earlier != 0 ? earlier : EIO;
+  const int cut_error = cut_at_end();
+  if (reason == 0) reason = cut_error;
   errno = 0;
-  if (std::fclose(file) != 0 && reason == 0) reason = errno != 0 ? errno : EIO;
+  if (std::fclose(std::exchange(file_, nullptr)) != 0 && reason == 0) {
+    reason = errno != 0 ? errno : EIO;
+  }
   if (reason == 0) return true;
   error = std::strerror(reason);
   return false;

@@ -48,19 +48,20 @@ class File {
   File() = default;
   File(const File&) = delete;
   File& operator=(const File&) = delete;
-  File(File&& other) noexcept;
-  File& operator=(File&& other) noexcept;
   ~File();
 
   // fopen with `mode`; false (errno set) when the file cannot be opened, is
   // a directory, or its name holds a NUL byte (EINVAL).
   [[nodiscard]] bool open(const std::string& name, const char* mode);
 
-  // Opens `name` for writing as a new file. An older regular file of that
-  // name is unlinked first rather than truncated: some file systems flush a
-  // truncated file to disk when it is closed, which made rewriting pages and
-  // labelunit files many times slower. Anything else of that name (a link to
-  // a device, say) is written through as it is.
+  // Opens `name` for writing from its start; the file is created when it
+  // does not exist. An older file is overwritten in place and cut to the new
+  // length when it is closed, not truncated first: a file truncated to
+  // nothing is flushed to disk when it is closed (ext4), and unlinking the
+  // old file frees all its blocks, either of which made rewriting pages and
+  // labelunit files many times slower than writing them. Links (also to a
+  // device) are written through. A run that dies half-way leaves the start
+  // of the new contents before the rest of the old.
   [[nodiscard]] bool create(const std::string& name);
   [[nodiscard]] FILE* get() const { return file_; }
   [[nodiscard]] bool is_open() const { return file_ != nullptr; }
@@ -71,8 +72,12 @@ class File {
   [[nodiscard]] bool close(std::string& error);
 
  private:
+  void discard();  // closes without a word, as the destructor does
+  int cut_at_end();
+
   FILE* file_ = nullptr;
   std::string name_;
+  bool cut_at_close_ = false;  // opened by create() on a regular file
 };
 
 // Writes bytes to an output stream; errors are picked up by File::close.

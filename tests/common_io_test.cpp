@@ -27,6 +27,23 @@ TEST(FileCreate, ReplacesAnOlderFileWhole) {
   EXPECT_EQ(testutil::read_file(page), "new\n");
 }
 
+TEST(FileCreate, OverwritesInPlaceAndEndsWhereTheWritingEnded) {
+  testutil::TempDir dir;
+  const fs::path page = dir.path() / "page.html";
+  testutil::write_file(page, "old\n");
+  fs::create_hard_link(page, dir.path() / "same.html");
+  std::string error;
+  ASSERT_TRUE(write_new(page, "a longer new page\n", error)) << error;
+  EXPECT_EQ(testutil::read_file(dir.path() / "same.html"), "a longer new page\n");
+  {
+    // Abandoned without close(), as after a failed map: the older tail goes too.
+    File file;
+    ASSERT_TRUE(file.create(page.string()));
+    put(file.get(), "cut");
+  }
+  EXPECT_EQ(testutil::read_file(page), "cut");
+}
+
 TEST(FileCreate, WritesThroughALink) {
   testutil::TempDir dir;
   const fs::path target = dir.path() / "target";
