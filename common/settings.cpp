@@ -1,8 +1,10 @@
 #include "common/settings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -121,14 +123,56 @@ bool convert_decimal(std::string_view text, double& value) {
   return result.ec == std::errc();
 }
 
+// The scores the tools write ("%f": a few digits, a point, six more) by the
+// exact shortcut: when the digits as a whole number m stay within 2^53 and
+// there are at most 22 after the point, m and 10^k are both exact doubles,
+// and one correctly rounded division gives the nearest double to m / 10^k,
+// which is what strtod returns. Anything else (an exponent, more digits,
+// hexadecimal, inf) is left to the full conversion.
+bool convert_short_decimal(std::string_view text, double& value) {
+  static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                            1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  size_t i = 0;
+  // White space as strtod skips it, but a line end ends the number's line.
+  while (i < text.size() && text[i] != '\n' && is_c_space(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::uint64_t digits = 0;
+  int digit_count = 0;
+  int after_point = -1;  // digits after the point; -1 before one is seen
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      if (++digit_count > 19) return false;
+      digits = digits * 10 + static_cast<unsigned>(c - '0');
+      if (after_point >= 0) ++after_point;
+    } else if (c == '.' && after_point < 0) {
+      after_point = 0;
+    } else {
+      break;
+    }
+  }
+  if (digit_count == 0) return false;
+  if (i < text.size()) {
+    const char next = text[i];
+    if (next == 'e' || next == 'E' || next == 'x' || next == 'X') return false;
+  }
+  if (digits > (std::uint64_t{1} << 53) || after_point > 22) return false;
+  value = static_cast<double>(digits) / kPowersOfTen[std::max(after_point, 0)];
+  if (negative) value = -value;
+  return true;
+}
+
 }  // namespace
 
 double to_double(std::string_view text) {
+  double value = 0;
+  if (convert_short_decimal(text, value)) return value;
   // The number is read from the text up to its first NUL and its first line
   // end, as the strtod call below sees it.
   std::string_view line = text.substr(0, text.find('\0'));
   line = line.substr(0, line.find('\n'));
-  double value = 0;
   if (line.size() < 127 && convert_decimal(line, value)) return value;
   // strtod needs a terminated string; the numbers we read are short, so copy
   // at most a bounded prefix (white space, sign, digits, exponent).

@@ -156,6 +156,22 @@ TEST(Numbers, RandomTextsConvertLikeStrtod) {
     expect_same_as_strtod(text);
   }
   char buffer[64];
+  // Scores as the tools write them, where the short path is taken, and
+  // digits around the limits of that path.
+  std::uniform_real_distribution<double> score(0, 1e5);
+  for (int n = 0; n < 20000; ++n) {
+    const double value = score(rng) / (n % 3 == 0 ? 1e4 : 1);
+    for (const char* format : {"%f", "-%.6f", "%.10f", "%.15f", "%.0f", "%.22f"}) {
+      std::snprintf(buffer, sizeof buffer, format, value);
+      expect_same_as_strtod(buffer);
+    }
+  }
+  for (const char* text : {"9007199254740992", "9007199254740993", "900719925474099.3",
+                           "1234567890123456789", "12345678901234567890", "0.0000000000000000000001",
+                           "0.00000000000000000000001", "5."}) {
+    expect_same_as_strtod(text);
+  }
+  EXPECT_EQ(to_double(" \n5"), 0.0) << "blanks before a line end end the number";
   for (int n = 0; n < 20000; ++n) {
     const double value = std::bit_cast<double>(rng());
     if (std::isnan(value)) continue;
