@@ -38,7 +38,9 @@ struct KeyName {
   Key key;
 };
 
+// The most frequent key first: a unit has a "$VEC" line per document.
 constexpr KeyName kKeyNames[] = {
+    {keys::kVec, Key::vec},
     {keys::kNodeId, Key::node_id},
     {keys::kSomAbove, Key::somabove},
     {keys::kXdim, Key::xdim},
@@ -46,7 +48,6 @@ constexpr KeyName kKeyNames[] = {
     {keys::kPosX, Key::pos_x},
     {keys::kPosY, Key::pos_y},
     {keys::kNrVecMapped, Key::nr_vec_mapped},
-    {keys::kVec, Key::vec},
     {keys::kNrSomsMapped, Key::nr_soms_mapped},
     {keys::kUrlMappedSoms, Key::url_mapped_soms},
     {keys::kMode0Phrases, Key::mode0_phrases},
@@ -57,6 +58,7 @@ constexpr KeyName kKeyNames[] = {
 };
 
 Key find_key(std::string_view word) {
+  if (word.empty() || word[0] != '$') return Key::none;  // every key starts with "$"
   for (const KeyName& name : kKeyNames) {
     if (name.text == word) return name.key;
   }
@@ -124,20 +126,20 @@ class Reader {
   }
 
  private:
-  // The key is looked up before the line is cut at its first NUL byte: a key
-  // word holding a NUL matches no key and is dismissed either way, and long
-  // lines of unknown keys are not searched for one.
+  // The line counts up to its first NUL byte. A key word holding one matches
+  // no key and is dismissed either way, so only the values are searched for
+  // it, and long lines of unknown keys not at all.
   void handle_line(std::string_view line) {
     const size_t pos = key_start(line);
     if (pos == line.size()) return;
     const size_t key_end = key_word_end(line, pos);
     const Key key = find_key(line.substr(pos, key_end - pos));
     if (key == Key::none) return;
-    line = up_to_nul(line);
-    if (key_end == line.size() || line[key_end] == '\n') return;
+    if (key_end == line.size() || line[key_end] != ' ') return;  // no values
     std::string_view rest = line.substr(key_end + 1);
     if (key == Key::m0_label) {
       // The phrase may hold spaces: the whole rest of the line is one label.
+      rest = up_to_nul(rest);
       if (rest.find_first_not_of(' ') != std::string_view::npos) add_m0_label(rest);
       return;
     }
@@ -146,13 +148,17 @@ class Reader {
       values_copy_.assign(rest);
       rest = values_copy_;
     }
+    // The values are separated by blanks; the last one keeps the line end.
+    // One pass over short values, rather than a search for each separator.
+    const char* const text = rest.data();
+    const size_t size = rest.size();
+    size_t i = 0;
     while (true) {
-      const size_t start = rest.find_first_not_of(' ');
-      if (start == std::string_view::npos) return;
-      rest.remove_prefix(start);
-      const size_t end = std::min(rest.find(' '), rest.size());
-      apply(key, rest.substr(0, end));
-      rest.remove_prefix(end);
+      while (i < size && text[i] == ' ') ++i;
+      if (i == size || text[i] == '\0') return;
+      const size_t start = i;
+      while (i < size && text[i] != ' ' && text[i] != '\0') ++i;
+      apply(key, rest.substr(start, i - start));
     }
   }
 
