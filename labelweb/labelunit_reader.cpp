@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "common/io.h"
 #include "common/keyfile_line.h"
@@ -57,12 +58,18 @@ constexpr KeyName kKeyNames[] = {
     {keys::kMode1Phrases, Key::mode1_phrases},
 };
 
+// The table unrolled at compile time: each comparison then has a constant
+// length and needs no call.
+template <size_t... I>
+Key find_key_in_table(std::string_view word, std::index_sequence<I...>) {
+  Key found = Key::none;
+  (void)((word == kKeyNames[I].text ? (found = kKeyNames[I].key, true) : false) || ...);
+  return found;
+}
+
 Key find_key(std::string_view word) {
   if (word.empty() || word[0] != '$') return Key::none;  // every key starts with "$"
-  for (const KeyName& name : kKeyNames) {
-    if (name.text == word) return name.key;
-  }
-  return Key::none;
+  return find_key_in_table(word, std::make_index_sequence<std::size(kKeyNames)>());
 }
 
 // The key word's bounds in a line. Plain loops: the standard find_first_of
@@ -117,10 +124,10 @@ class Reader {
 
   ReadResult run() {
     std::string_view line;
-    while (lines_.next(line)) handle_line(line);
+    while (!stopped_ && lines_.next(line)) handle_line(line);
     // The last unit is complete only now: a "$SOMABOVE" line at the very end
     // of the file still reaches the page end.
-    if (!is_begin_of_file_) complete_unit();
+    if (!is_begin_of_file_ && !stopped_) complete_unit();
     if (std::ferror(in_) != 0) result_.read_error = errno != 0 ? errno : EIO;
     return result_;
   }
@@ -227,8 +234,8 @@ class Reader {
   void complete_unit() {
     // "$MODE0_PHRASES" states the phrases asked for; the lines read are the labels.
     if (unit_.nr_mode0_labels > unit_.m0_counter) unit_.nr_mode0_labels = unit_.m0_counter;
-    on_unit_(unit_, map_);
     ++result_.units;
+    if (!on_unit_(unit_, map_)) stopped_ = true;
   }
 
   void add_document(std::string_view value) {
@@ -267,6 +274,7 @@ class Reader {
   const UnitHandler& on_unit_;
   unit unit_;
   bool is_begin_of_file_ = true;
+  bool stopped_ = false;  // the handler wants no more units
   std::string values_copy_;
   ReadResult result_;
 };
@@ -282,56 +290,13 @@ ReadResult write_page(FILE* in, FILE* page, const Settings& settings) {
   const ReadResult result = read_labelunit(
       in, map, [&](const unit& unit, const struct map& current) {
         write_html(unit, current, page, settings);
+        return true;
       });
   if (result.units == 0) {
     write_page_head(map, page);
     write_page_end(map, page);
   }
   return result;
-}
-
-bool generate_html(std::string& labelfilename, const Settings& settings) {
-  // Stream buffers of our own: glibc's setvbuf ignores the size it is given
-  // without a buffer and reads and writes 4 kB at a time. Declared before the
-  // files, so that they outlive both fcloses.
-  constexpr size_t kBufferSize = 1 << 16;
-  const auto read_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
-  const auto write_buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
-  std::printf("Processing %s ....", labelfilename.c_str());
-  File labelfile;
-  if (!labelfile.open(labelfilename, "r")) {
-    const int error = errno;
-    std::fprintf(stderr, "Couldn't open labelfile: %s\n", labelfilename.c_str());
-    if (error != ENOENT) {
-      std::fprintf(stderr, "labelweb: %s: %s\n", labelfilename.c_str(), std::strerror(error));
-    }
-    return false;
-  }
-  labelfilename.append(keys::kPageEnding);
-  std::printf("and writing %s !\n", labelfilename.c_str());
-  File page;
-  if (!page.create(labelfilename)) {
-    const std::string reason = errno_text();
-    std::fprintf(stderr, "Couldn't open htmlfile: %s\n", labelfilename.c_str());
-    std::fprintf(stderr, "labelweb: cannot create %s: %s\n", labelfilename.c_str(), reason.c_str());
-    return false;
-  }
-  std::setvbuf(labelfile.get(), read_buffer.get(), _IOFBF, kBufferSize);
-  std::setvbuf(page.get(), write_buffer.get(), _IOFBF, kBufferSize);
-
-  const ReadResult result = write_page(labelfile.get(), page.get(), settings);
-  if (result.read_error != 0) {
-    std::fprintf(stderr, "labelweb: cannot read %s: %s\n", labelfile.name().c_str(),
-                 std::strerror(result.read_error));
-    return false;
-  }
-  std::string reason;
-  if (!page.close(reason)) {
-    std::fprintf(stderr, "labelweb: cannot write %s: %s\n", labelfilename.c_str(),
-                 reason.c_str());
-    return false;
-  }
-  return true;
 }
 
 }  // namespace somlabel::labelweb

@@ -20,15 +20,16 @@
 namespace somlabel::labelweb {
 
 // Called once per completed unit; the records stay owned by the reader and
-// are valid only during the call.
-using UnitHandler = std::function<void(const unit& unit, const map& map)>;
+// are valid only during the call. Returning false ends the reading.
+using UnitHandler = std::function<bool(const unit& unit, const map& map)>;
 
 struct ReadResult {
   int units = 0;        // units completed
   int read_error = 0;   // errno of a failed read of the input, 0 when the input was read to its end
 };
 
-// Reads a labelunit file from `in` to its end, filling `map`. A unit is
+// Reads a labelunit file from `in` to its end (or until the handler says
+// stop), filling `map`. A unit is
 // complete at the next "$POS_X" line or at the end of the input; a file
 // without any "$POS_X" line completes no unit. Only the label counts and the
 // entries stored per list are reset between units; every other field keeps
@@ -39,13 +40,5 @@ struct ReadResult {
 // write_html for every unit, or, for a file without units, the page head and
 // the page end alone.
 [[nodiscard]] ReadResult write_page(FILE* in, FILE* page, const Settings& settings);
-
-// The per-map work: reads the labelunit file named `labelfilename` and writes
-// the map page named `labelfilename` followed by ".html". Appends ".html" to
-// `labelfilename` once the labelunit file is open, so a caller that names the
-// file in its own failure message names the page from then on. Prints the
-// progress line on standard output and its own failure message on standard
-// error; returns false when the page could not be written completely.
-[[nodiscard]] bool generate_html(std::string& labelfilename, const Settings& settings);
 
 }  // namespace somlabel::labelweb

@@ -1,24 +1,39 @@
 // labelweb: writes one HTML page per labelunit file named in the process file.
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "common/frame.h"
-#include "labelweb/labelunit_reader.h"
+#include "labelweb/page_maker.h"
+#include "labelweb/page_pool.h"
 
 namespace {
 
-somlabel::MapWork make_work(const somlabel::Settings& settings) {
-  return [&settings](std::string& name) {
-    if (somlabel::labelweb::generate_html(name, settings)) return true;
-    std::fprintf(stderr, "Error generating html code for %s\n", name.c_str());
-    return false;
-  };
+// Page text held ahead of its map's turn, shared among the threads.
+constexpr size_t kHeldTotal = size_t{32} << 20;
+
+bool report(bool done, const std::string& name) {
+  if (!done) std::fprintf(stderr, "Error generating html code for %s\n", name.c_str());
+  return done;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   somlabel::Settings settings;
-  return somlabel::run_frame(argc, argv, somlabel::Program::labelweb, settings, nullptr,
-                             make_work);
+  std::unique_ptr<somlabel::labelweb::PagePool> pool;
+  return somlabel::run_frame(
+      argc, argv, somlabel::Program::labelweb, settings, nullptr,
+      [&pool](const somlabel::Settings& final_settings) -> somlabel::MapWorker {
+        const unsigned workers = somlabel::labelweb::page_workers();
+        if (workers < 2) {
+          return somlabel::MapWork([&final_settings](std::string& name) {
+            return report(somlabel::labelweb::generate_html(name, final_settings), name);
+          });
+        }
+        pool = std::make_unique<somlabel::labelweb::PagePool>(final_settings, workers,
+                                                              kHeldTotal / workers);
+        return {[&pool](std::string& name) { return report(pool->take_turn(name), name); },
+                [&pool](const std::string& name) { pool->add(name); }, workers};
+      });
 }

@@ -60,7 +60,8 @@ std::string_view without_line_end(std::string_view text) {
   return text;
 }
 
-void append_escaped_text(std::string& out, std::string_view text) {
+template <typename Text>
+void append_escaped_text(Text& out, std::string_view text) {
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     if (!kNeedsEntity[static_cast<unsigned char>(text[i])]) continue;
@@ -71,7 +72,7 @@ void append_escaped_text(std::string& out, std::string_view text) {
   out.append(text.substr(start));
 }
 
-void append_link_part(std::string& out, std::string_view text) {
+void append_link_part(PageText& out, std::string_view text) {
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
@@ -102,7 +103,7 @@ bool ten_thousandths(double score, std::uint64_t& count) {
 // "%.4f" of the score, without the locale and the cost of printf; most
 // scores take the integer path, which gives the same digits several times
 // faster than the exact conversion.
-void append_score(std::string& out, double score) {
+void append_score(PageText& out, double score) {
   std::uint64_t count = 0;
   if (ten_thousandths(score, count)) {
     char text[32];
@@ -122,7 +123,7 @@ void append_score(std::string& out, double score) {
 }
 
 // A heading, then a coloured line per shown entry, then "<HR>".
-void append_coloured_section(std::string& out, std::string_view heading,
+void append_coloured_section(PageText& out, std::string_view heading,
                              const std::vector<phrase>& list, int shown) {
   out.append(heading);
   const double top = list[0].score;
@@ -141,7 +142,7 @@ void append_coloured_section(std::string& out, std::string_view heading,
   out.append("<HR>");
 }
 
-void append_unit_file_labels(std::string& out, const unit& unit, int shown) {
+void append_unit_file_labels(PageText& out, const unit& unit, int shown) {
   out.append("LABELs by Cadrel I<BR>");
   for (int i = 0; i < shown; ++i) {
     append_escaped_text(out, unit.torvel_labels[static_cast<size_t>(i)].phrase);
@@ -160,10 +161,10 @@ class DocumentName {
           return kLinkSafe[static_cast<unsigned char>(c)];
         })) {}
 
-  void append_link_part_to(std::string& out) const {
+  void append_link_part_to(PageText& out) const {
     is_plain_ ? void(out.append(name_)) : append_link_part(out, name_);
   }
-  void append_text_to(std::string& out) const {
+  void append_text_to(PageText& out) const {
     is_plain_ ? void(out.append(name_)) : append_escaped_text(out, name_);
   }
 
@@ -172,7 +173,7 @@ class DocumentName {
   bool is_plain_;
 };
 
-void append_document_links(std::string& out, const unit& unit, int shown,
+void append_document_links(PageText& out, const unit& unit, int shown,
                            const Settings& settings) {
   if (settings.filelinks_output != 0) {
     for (int i = 0; i < shown; ++i) {
@@ -203,7 +204,7 @@ void append_document_links(std::string& out, const unit& unit, int shown,
   }
 }
 
-void append_down_link(std::string& out, const unit& unit) {
+void append_down_link(PageText& out, const unit& unit) {
   std::string_view stem;
   if (!sub_map_page_stem(unit.url_mapped_soms, stem)) return;
   out.append("<a href=");
@@ -212,7 +213,17 @@ void append_down_link(std::string& out, const unit& unit) {
   out.append(">down</a><BR>");
 }
 
-void append_page_head(std::string& out, const map& map) {
+// The page text of one call, handed to the stream in one write. Reused from
+// call to call so that writing a cell allocates only while cells still grow.
+PageText& page_text() {
+  thread_local PageText text;
+  text.clear();
+  return text;
+}
+
+}  // namespace
+
+void append_page_head(PageText& out, const map& map) {
   const std::string layer = std::to_string(map.layer);
   out.append("<HTML><BODY bgcolor=#FFFFFF text=#000000><TITLE>Layer ");
   out.append(layer);
@@ -221,7 +232,7 @@ void append_page_head(std::string& out, const map& map) {
   out.append(" Map</H1><BR>\n<BR><table border=8 cellpadding=4>\n");
 }
 
-void append_page_end(std::string& out, const map& map) {
+void append_page_end(PageText& out, const map& map) {
   if (!map.somabove.empty()) {
     const std::string_view parent = parent_page_stem(map.somabove);
     if (!parent.empty()) {
@@ -234,7 +245,7 @@ void append_page_end(std::string& out, const map& map) {
   out.append("</table></BODY></HTML>\n");
 }
 
-void append_unit(std::string& out, const unit& unit, const map& map, const Settings& settings) {
+void append_html(PageText& out, const unit& unit, const map& map, const Settings& settings) {
   if (unit.pos_x == 0 && unit.pos_y == 0) append_page_head(out, map);
   if (unit.pos_x == 0) out.append("<tr>\n");
   out.append("<td align=left>\n");
@@ -269,16 +280,6 @@ void append_unit(std::string& out, const unit& unit, const map& map, const Setti
   }
 }
 
-// The page text of one call, handed to the stream in one write. Reused from
-// call to call so that writing a cell allocates only while cells still grow.
-std::string& page_text() {
-  thread_local std::string text;
-  text.clear();
-  return text;
-}
-
-}  // namespace
-
 int calculate_color(double max_value, double min_value, double score) {
   if (min_value == max_value) return 100;
   const double grey = (((score - min_value) / (max_value - min_value)) * 180) * -1 + 180;
@@ -297,15 +298,15 @@ std::array<char, 6> grey_color_code(int grey) {
 }
 
 void write_escaped_text(FILE* page, std::string_view text) {
-  std::string& out = page_text();
+  PageText& out = page_text();
   append_escaped_text(out, text);
-  put(page, out);
+  put(page, out.view());
 }
 
 void write_link_part(FILE* page, std::string_view text) {
-  std::string& out = page_text();
+  PageText& out = page_text();
   append_link_part(out, text);
-  put(page, out);
+  put(page, out.view());
 }
 
 bool sub_map_page_stem(std::string_view url_mapped_soms, std::string_view& stem) {
@@ -320,21 +321,21 @@ std::string_view parent_page_stem(std::string_view somabove) {
 }
 
 void write_page_head(const map& map, FILE* page) {
-  std::string& out = page_text();
+  PageText& out = page_text();
   append_page_head(out, map);
-  put(page, out);
+  put(page, out.view());
 }
 
 void write_page_end(const map& map, FILE* page) {
-  std::string& out = page_text();
+  PageText& out = page_text();
   append_page_end(out, map);
-  put(page, out);
+  put(page, out.view());
 }
 
 void write_html(const unit& unit, const map& map, FILE* page, const Settings& settings) {
-  std::string& out = page_text();
-  append_unit(out, unit, map, settings);
-  put(page, out);
+  PageText& out = page_text();
+  append_html(out, unit, map, settings);
+  put(page, out.view());
 }
 
 }  // namespace somlabel::labelweb

@@ -10,10 +10,12 @@
 
 #include <array>
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "common/settings.h"
 #include "labelweb/labelweb_records.h"
+#include "labelweb/page_text.h"
 
 namespace somlabel::labelweb {
 
@@ -55,10 +57,12 @@ void write_link_part(FILE* page, std::string_view text);
 [[nodiscard]] std::string_view parent_page_stem(std::string_view somabove);
 
 // The three lines that open the page, naming the map's layer.
+void append_page_head(PageText& out, const map& map);
 void write_page_head(const map& map, FILE* page);
 
 // The page end: the link one level up when the map has a parent, then the
 // closing tags.
+void append_page_end(PageText& out, const map& map);
 void write_page_end(const map& map, FILE* page);
 
 // Appends the part of the page that belongs to `unit`: the page head before
@@ -67,5 +71,8 @@ void write_page_end(const map& map, FILE* page);
 // for the unit (shown_count). Write errors are left in the stream's error
 // flag for the caller to find when it closes the page.
 void write_html(const unit& unit, const map& map, FILE* page, const Settings& settings);
+
+// The same part of the page, appended to `out`.
+void append_html(PageText& out, const unit& unit, const map& map, const Settings& settings);
 
 }  // namespace somlabel::labelweb

@@ -41,6 +41,7 @@ Read read_units(const std::string& text) {
   FILE* in = memory_input(text);
   const ReadResult result = read_labelunit(in, read.map, [&](const unit& u, const map& m) {
     read.units.push_back({u, m});
+    return true;
   });
   std::fclose(in);
   EXPECT_EQ(result.units, static_cast<int>(read.units.size()));
