@@ -9,8 +9,12 @@
 
 namespace {
 
-// Page text held ahead of its map's turn, shared among the threads.
+// Page text held ahead of its map's turn, shared among the maps read ahead.
 constexpr size_t kHeldTotal = size_t{32} << 20;
+
+// Maps read ahead per thread: enough that a thread done with its map
+// ahead finds the next one while the map whose turn it is still runs.
+constexpr unsigned kLookaheadPerWorker = 4;
 
 bool report(bool done, const std::string& name) {
   if (!done) std::fprintf(stderr, "Error generating html code for %s\n", name.c_str());
@@ -31,9 +35,10 @@ int main(int argc, char** argv) {
             return report(somlabel::labelweb::generate_html(name, final_settings), name);
           });
         }
+        const size_t lookahead = size_t{workers} * kLookaheadPerWorker;
         pool = std::make_unique<somlabel::labelweb::PagePool>(final_settings, workers,
-                                                              kHeldTotal / workers);
+                                                              kHeldTotal / (lookahead + 1));
         return {[&pool](std::string& name) { return report(pool->take_turn(name), name); },
-                [&pool](const std::string& name) { pool->add(name); }, workers};
+                [&pool](const std::string& name) { pool->add(name); }, lookahead};
       });
 }
