@@ -90,21 +90,22 @@ void PagePool::add(const std::string& labelfilename) {
 }
 
 bool PagePool::take_turn(std::string& labelfilename) {
-  std::unique_ptr<Job> job;
+  Job* job = nullptr;
   {
     std::unique_lock lock(mutex_);
-    Job& next = *jobs_.front();
-    turn_ = next.index();
+    job = jobs_.front().get();
+    turn_ = job->index();
     turn_given_.notify_all();
-    job_ready_.wait(lock, [&] { return next.ready_; });
-    job = std::move(jobs_.front());
-    jobs_.pop_front();
-    ++first_index_;
+    job_ready_.wait(lock, [&] { return job->ready_; });
   }
+  // The job stays in the list until its page is complete: until then, a map
+  // started meanwhile must not read that page ahead.
   const bool result = job->finish();
   labelfilename = job->name();
   const std::lock_guard lock(mutex_);
   spare_texts_.push_back(std::move(job->text()));
+  jobs_.pop_front();
+  ++first_index_;
   return result;
 }
 

@@ -15,6 +15,7 @@ namespace somlabel::labelweb {
 class PageText {
  public:
   void append(std::string_view text) {
+    if (text.empty()) return;  // no copy at all: there may be no room yet
     if (text.size() > capacity_ - size_) grow(text.size());
     std::memcpy(data_.get() + size_, text.data(), text.size());
     size_ += text.size();
