@@ -155,6 +155,8 @@ T_WEB=$T_TOOL C_WEB=$C_TOOL
 # work to stand on.
 race taskset -c 0 $(labelweb_in "$W") -- taskset -c 0 $(cat_list "$SCRATCH/wide-labelunits")
 row "1 wide" "labelweb on one CPU" "$T_TOOL" "cat of the labelunit files" "$T_FLOOR" "$RSS_TOOL" "$C_TOOL" "$C_FLOOR"
+mkdir -p "$SCRATCH/pages-one-cpu"
+cp "$W"/output/*.html "$SCRATCH/pages-one-cpu/"
 # Reading is not all a page writer must do: it also writes, and more than it
 # reads. A second floor reads the labelunit files and writes their bytes out.
 race $(labelweb_in "$W") -- bash -c 'xargs -d "\n" -a "$0" cat > "$1"' "$SCRATCH/wide-labelunits" "$SCRATCH/copy"
@@ -225,4 +227,13 @@ for name in wide huge mode0; do
   check "$name: every labelunit file and map key file" compare_with_reference "$DATA/$name" "${args[@]}"
   sed 's/^/  /' "$SCRATCH/oracle"
 done
+
+echo
+echo "labelweb's pages, several made at once against one after the other:"
+same_pages() {  # DIR_ONE_CPU DIR: every page of the first is in the second, byte for byte
+  local page
+  for page in "$1"/*.html; do cmp "$page" "$2/$(basename "$page")" || return 1; done
+}
+$(labelweb_in "$W") > /dev/null 2>&1
+check "wide: $(ls "$SCRATCH/pages-one-cpu" | wc -l) pages" same_pages "$SCRATCH/pages-one-cpu" "$W/output"
 exit $FAILED
