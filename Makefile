@@ -57,10 +57,13 @@ test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST)
 
 # labelweb is the one tool with threads (it makes several pages at once): its
-# tests, cases and bad-input suite under ThreadSanitizer.
+# tests, cases and bad-input suite under ThreadSanitizer. Reports go to files
+# (tests capture standard error) and are printed when a test fails.
 test-tsan: setup $(TSAN_BUILD)/CMakeCache.txt
 	cmake --build $(TSAN_BUILD) --target labelweb labelweb_tests
-	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 $(CTEST) -R '^(Labelweb|case\.labelweb|shell\.badinput_labelweb)'
+	cd $(TSAN_BUILD) && rm -f tsan.* && \
+	  TSAN_OPTIONS="halt_on_error=1 log_path=$$PWD/tsan" \
+	  $(CTEST) -R '^(Labelweb|case\.labelweb|shell\.badinput_labelweb)' || { cat tsan.* 2>/dev/null; exit 1; }
 
 # The tests under Valgrind's memcheck: the unit-test and replay binaries run
 # whole under valgrind, the end-to-end cases and shell suites start the tools

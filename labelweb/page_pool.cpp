@@ -3,6 +3,7 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <system_error>
 
 #include "common/map_keys.h"
 #include "labelweb/page_maker.h"
@@ -65,7 +66,7 @@ class PagePool::Job final : public Turn {
 };
 
 PagePool::PagePool(const Settings& settings, unsigned workers, size_t held_limit)
-    : settings_(settings), max_workers_(std::max(workers, 1U)), held_limit_(held_limit) {}
+    : settings_(settings), max_workers_(workers), held_limit_(held_limit) {}
 
 PagePool::~PagePool() {
   {
@@ -83,7 +84,11 @@ void PagePool::add(const std::string& labelfilename) {
     jobs_.push_back(std::make_unique<Job>(*this, first_index_ + jobs_.size(), labelfilename));
     // A thread for each map waiting, up to the limit; a run of one map starts one.
     if (workers_.size() < max_workers_ && workers_.size() < jobs_.size()) {
-      workers_.emplace_back([this] { work(); });
+      try {
+        workers_.emplace_back([this] { work(); });
+      } catch (const std::system_error&) {
+        // No thread to be had: fewer work ahead, and take_turn makes the maps none took.
+      }
     }
   }
   work_added_.notify_one();
@@ -96,6 +101,16 @@ bool PagePool::take_turn(std::string& labelfilename) {
     job = jobs_.front().get();
     turn_ = job->index();
     turn_given_.notify_all();
+    if (next_to_start_ == job->index()) {
+      // No thread has started the map (none is free yet, or there is none):
+      // it is made here, at its turn, rather than waited for.
+      ++next_to_start_;
+      PageText text = take_spare_text();
+      lock.unlock();
+      job->read_ahead(std::move(text));
+      lock.lock();
+      job->ready_ = true;
+    }
     job_ready_.wait(lock, [&] { return job->ready_; });
   }
   // The job stays in the list until its page is complete: until then, a map
@@ -122,10 +137,7 @@ void PagePool::work() {
                        [&] { return ending_ || next_to_start_ < first_index_ + jobs_.size(); });
       if (ending_) return;
       job = jobs_[next_to_start_++ - first_index_].get();
-      if (!spare_texts_.empty()) {
-        text = std::move(spare_texts_.back());
-        spare_texts_.pop_back();
-      }
+      text = take_spare_text();
     }
     job->read_ahead(std::move(text));
     {
@@ -134,6 +146,15 @@ void PagePool::work() {
     }
     job_ready_.notify_one();
   }
+}
+
+PageText PagePool::take_spare_text() {
+  PageText text;
+  if (!spare_texts_.empty()) {
+    text = std::move(spare_texts_.back());
+    spare_texts_.pop_back();
+  }
+  return text;
 }
 
 bool PagePool::is_no_pending_page(const struct stat& input, size_t index) {

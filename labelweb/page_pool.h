@@ -26,7 +26,8 @@ namespace somlabel::labelweb {
 class PagePool {
  public:
   // Up to `workers` threads, each holding at most `held_limit` bytes of page
-  // text ahead of its map's turn.
+  // text ahead of its map's turn. A map no thread has started by its turn
+  // (with 0 workers, every map) is made by the caller of take_turn.
   PagePool(const Settings& settings, unsigned workers, size_t held_limit);
   PagePool(const PagePool&) = delete;
   PagePool& operator=(const PagePool&) = delete;
@@ -46,6 +47,7 @@ class PagePool {
   class Job;
 
   void work();
+  PageText take_spare_text();  // with the mutex held
   // Whether `input` is none of the pages of the maps not yet done up to
   // map `index`, its own included.
   bool is_no_pending_page(const struct stat& input, size_t index);

@@ -109,8 +109,11 @@ class Watchdog {
   std::thread thread_;
 };
 
+// generate_html, one map after the other, instead of a pool.
+constexpr unsigned kPlain = static_cast<unsigned>(-1);
+
 struct Shape {
-  unsigned workers;  // 0: generate_html, one map after the other
+  unsigned workers;  // 0: a pool without threads, every map made at its turn
   size_t held_limit;
 };
 
@@ -156,7 +159,7 @@ Outcome run(const testutil::TempDir& dir, const std::vector<std::string>& names,
       ++index;
       return done;
     };
-    if (shape.workers == 0) {
+    if (shape.workers == kPlain) {
       outcome.ok = walk_process_file(in, dir.str(), work);
     } else {
       pool.emplace(settings, shape.workers, shape.held_limit);
@@ -207,7 +210,7 @@ TEST(LabelwebPagePool, ManyMapsShowAsOneAfterTheOther) {
     names.push_back("map" + std::to_string(seed) + ".unit.labelunit");
     testutil::write_file(plain.path() / names.back(), labelunit_file(seed));
   }
-  const Outcome expected = run(plain, names, {0, 0});
+  const Outcome expected = run(plain, names, {kPlain, 0});
   ASSERT_TRUE(expected.ok);
   ASSERT_EQ(expected.out, progress(names));
   ASSERT_EQ(expected.err, "");
@@ -215,6 +218,7 @@ TEST(LabelwebPagePool, ManyMapsShowAsOneAfterTheOther) {
 
   std::vector<Shape> shapes = kShapes;
   shapes.push_back({2, 4096});  // some maps wait mid-read, others do not
+  shapes.push_back({0, 1});     // no thread could be started
   for (const Shape shape : shapes) {
     SCOPED_TRACE(shape_name(shape));
     testutil::TempDir dir;
