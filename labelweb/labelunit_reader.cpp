@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -285,17 +283,29 @@ ReadResult read_labelunit(FILE* in, map& map, const UnitHandler& on_unit) {
   return Reader(in, map, on_unit).run();
 }
 
-ReadResult write_page(FILE* in, FILE* page, const Settings& settings) {
+ReadResult read_page(FILE* in, PageText& text, const Settings& settings,
+                     const std::function<bool()>& after_unit) {
   map map;
-  const ReadResult result = read_labelunit(
-      in, map, [&](const unit& unit, const struct map& current) {
-        write_html(unit, current, page, settings);
-        return true;
+  const ReadResult result =
+      read_labelunit(in, map, [&](const unit& unit, const struct map& current) {
+        append_html(text, unit, current, settings);
+        return after_unit();
       });
   if (result.units == 0) {
-    write_page_head(map, page);
-    write_page_end(map, page);
+    append_page_head(text, map);
+    append_page_end(text, map);
   }
+  return result;
+}
+
+ReadResult write_page(FILE* in, FILE* page, const Settings& settings) {
+  PageText text;
+  const ReadResult result = read_page(in, text, settings, [&] {
+    put(page, text.view());
+    text.clear();
+    return true;
+  });
+  put(page, text.view());
   return result;
 }
 

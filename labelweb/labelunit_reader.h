@@ -16,6 +16,7 @@
 
 #include "common/settings.h"
 #include "labelweb/labelweb_records.h"
+#include "labelweb/page_text.h"
 
 namespace somlabel::labelweb {
 
@@ -36,9 +37,14 @@ struct ReadResult {
 // the previous unit's value until its key is read again.
 [[nodiscard]] ReadResult read_labelunit(FILE* in, map& map, const UnitHandler& on_unit);
 
-// Reads a labelunit file from `in` and writes its whole map page to `page`:
-// write_html for every unit, or, for a file without units, the page head and
-// the page end alone.
+// Reads a labelunit file from `in` and appends its whole map page to `text`:
+// the part of every unit (append_html), or, for a file without units, the
+// page head and the page end alone. `after_unit` is called after each unit's
+// part; it may take the text so far, and returning false ends the reading.
+[[nodiscard]] ReadResult read_page(FILE* in, PageText& text, const Settings& settings,
+                                   const std::function<bool()>& after_unit);
+
+// read_page with the text written to `page` as it comes.
 [[nodiscard]] ReadResult write_page(FILE* in, FILE* page, const Settings& settings);
 
 }  // namespace somlabel::labelweb

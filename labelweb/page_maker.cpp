@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "common/map_keys.h"
-#include "labelweb/page_writer.h"
 
 namespace somlabel::labelweb {
 namespace {
@@ -33,10 +32,6 @@ bool PageMaker::finish() {
     read();
   }
   if (failed_) return false;
-  if (result_.units == 0) {
-    append_page_head(text_, map_);
-    append_page_end(text_, map_);
-  }
   if (!reach_turn()) return false;
   put(page_.get(), text_.view());
   if (result_.read_error != 0) {
@@ -69,10 +64,7 @@ void PageMaker::open_ahead() {
 
 void PageMaker::read() {
   read_ = true;
-  result_ = read_labelunit(labelfile_.get(), map_, [&](const unit& unit, const map& current) {
-    append_html(text_, unit, current, settings_);
-    return pass_on();
-  });
+  result_ = read_page(labelfile_.get(), text_, settings_, [this] { return pass_on(); });
 }
 
 // After each unit: whether to read on. Ahead of the turn the text is held,

@@ -66,7 +66,6 @@ class PageMaker {
   PageText& text_;
   File labelfile_;
   File page_;
-  map map_;
   ReadResult result_;
   bool read_ = false;
   bool at_turn_ = false;
