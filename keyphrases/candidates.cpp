@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "phrase_hash.h"
+#include "pos_lexicon.h"
 
 namespace keyphrases {
 namespace {
@@ -18,11 +19,12 @@ struct TokenInfo {
   std::string_view stem;
   std::uint32_t word_id = kNoWord;  // set for content words only
   bool phrase_start = false;
+  bool may_end = false;
 };
 
-// A content word may begin or end a phrase.
+// A content word may stand in a phrase.
 bool is_content(const Token& t, const WordNormalizer::Word& w) {
-  return !w.stopword && !t.is_number && t.text.size() > 1;
+  return !w.stopword && !t.is_number && t.text.size() > 1 && w.may_modify;
 }
 
 struct Occurrence {
@@ -58,7 +60,7 @@ class Collector {
     if (t.sentence_start && index > 0 && doc_.first_sentence_end == doc_.n_tokens)
       doc_.first_sentence_end = static_cast<std::uint32_t>(index);
     const auto& w = words_.normalize(t.text);
-    TokenInfo info{t.text, w.stem, kNoWord, t.phrase_start};
+    TokenInfo info{t.text, w.stem, kNoWord, t.phrase_start, w.may_end};
     if (is_content(t, w)) info.word_id = intern(w.stem);
     infos_.push_back(info);
   }
@@ -76,7 +78,7 @@ class Collector {
       if (j >= infos_.size() || (len > 1 && infos_[j].phrase_start)) return;
       h = phrase_hash_add_word(h, infos_[j].stem, len == 1);
       if (infos_[j].word_id == kNoWord) return;  // inner stopwords made mostly fragments
-      record(i, len, phrase_key(h));
+      if (infos_[j].may_end) record(i, len, phrase_key(h));
     }
   }
 
@@ -279,6 +281,22 @@ std::uint64_t token_hash(std::string_view s) {
   return h == 0 ? 1 : h;
 }
 
+// Thresholds on the share of a reading among a form's readings (pos_lexicon.h).
+constexpr double kMinNounShare = 0.1;
+constexpr double kMinModifierShare = 0.1;
+
+void set_english_roles(std::string_view lowered, WordNormalizer::Word& w) {
+  WordReadings r = english_readings(lowered);
+  if (!r.known()) return;
+  // -ing forms name activities ("clustering") unless mostly adjectives
+  // ("willing"); -ed forms describe ("labeled data").
+  bool gerund = r.verb_form == VerbForm::gerund && r.share[kAdjective] < 0.5;
+  bool participle = gerund || r.verb_form == VerbForm::participle;
+  w.may_end = r.share[kNoun] >= kMinNounShare || gerund;
+  w.may_modify =
+      w.may_end || participle || r.share[kNoun] + r.share[kAdjective] >= kMinModifierShare;
+}
+
 }  // namespace
 
 const WordNormalizer::Word& WordNormalizer::normalize(std::string_view token) {
@@ -291,6 +309,7 @@ const WordNormalizer::Word& WordNormalizer::normalize(std::string_view token) {
   std::string lowered = lower(token);
   Word w;
   w.stopword = is_stopword(lang_, lowered);
+  if (lang_ == Language::english) set_english_roles(lowered, w);
   w.stem = std::string(stemmer_.stem(lowered));
   slots_[i] = {h, static_cast<std::uint32_t>(entries_.size() + 1)};
   entries_.push_back({std::string(token), std::move(w)});

@@ -27,6 +27,11 @@ class WordNormalizer {
   struct Word {
     std::string stem;
     bool stopword = false;
+    // Where the word may stand in a noun phrase, from the language's lexicon:
+    // before the last word (nouns, adjectives, participles) and as the last.
+    // Words no lexicon knows may stand anywhere.
+    bool may_modify = true;
+    bool may_end = true;
   };
 
   explicit WordNormalizer(Language lang) : lang_(lang), stemmer_(lang) {}
