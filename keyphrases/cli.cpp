@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "batch.h"
+#include "common/shard.h"
 #include "io.h"
 #include "model.h"
 #include "parallel.h"
@@ -51,7 +52,7 @@ constexpr const char* kTrainHelp =
     "  --jobs J         worker threads (default: all cores)\n";
 constexpr const char* kDocsUsage =
     "usage: keyphrases docs --source DIR --keys DIR -m MODEL -n N [--ending .key] [--jobs J]\n"
-    "                       [--incremental] [--language LANG]\n";
+    "                       [--incremental] [--shard I/N] [--language LANG]\n";
 constexpr const char* kDocsHelp =
     "For every regular file NAME in the source directory write KEYS/NAME<ending>,\n"
     "lines phrase<TAB>stemmed phrase<TAB>score, best first.\n"
@@ -62,6 +63,8 @@ constexpr const char* kDocsHelp =
     "  --ending SUFFIX  key file name ending (default .key)\n"
     "  --jobs J         worker threads (default: all cores); output does not depend on it\n"
     "  --incremental    skip documents whose key file is newer than the document\n"
+    "  --shard I/N      only the I-th of N slices of the documents sorted by name\n"
+    "                   (1 <= I <= N): N runs, one per slice, write every key file\n"
     "  --language LANG  english (default: the model's), german, french, spanish\n";
 constexpr const char* kMainHelp =
     "usage: keyphrases [extract|train|docs] OPTIONS    keyphrases of documents\n"
@@ -201,15 +204,24 @@ int run_train(int argc, char** argv, int first) {
   return st.ok() ? kExitSuccess : fail(st.message());
 }
 
+void keep_slice(somlabel::Shard shard, std::vector<std::string>* names) {
+  const somlabel::ShardRange slice = somlabel::shard_range(shard, names->size());
+  names->erase(names->begin() + static_cast<std::ptrdiff_t>(slice.end), names->end());
+  names->erase(names->begin(), names->begin() + static_cast<std::ptrdiff_t>(slice.begin));
+}
+
+// Shards running at once may all find the directory missing; the one that
+// loses the race to create it goes on.
 Status ensure_directory(const std::string& dir) {
   if (is_directory(dir)) return {};
-  if (::mkdir(dir.c_str(), 0755) == 0) return {};
+  if (::mkdir(dir.c_str(), 0755) == 0 || (errno == EEXIST && is_directory(dir))) return {};
   return Status::failure("keyphrases: cannot create directory " + dir + ": " + std::strerror(errno));
 }
 
 int run_docs(int argc, char** argv, int first) {
   Args args;
-  if (auto err = parse(argc, argv, first, {"--source", "--keys", "-m", "-n", "--ending", "--jobs", "--language"},
+  if (auto err = parse(argc, argv, first,
+                       {"--source", "--keys", "-m", "-n", "--ending", "--jobs", "--language", "--shard"},
                        {"--incremental", "--help"}, &args))
     return usage_error(kDocsUsage, *err);
   if (args.has("--help")) return std::printf("%s%s", kDocsUsage, kDocsHelp), kExitSuccess;
@@ -219,11 +231,18 @@ int run_docs(int argc, char** argv, int first) {
   if (!n) return usage_error(kDocsUsage, "-n wants a whole number");
   std::string ending = args.get("--ending", ".key");
   if (ending.find('/') != std::string::npos) return usage_error(kDocsUsage, "--ending may not hold '/'");
+  somlabel::Shard shard;
+  if (args.has("--shard")) {
+    auto parsed = somlabel::parse_shard(args.get("--shard"));
+    if (!parsed) return usage_error(kDocsUsage, "--shard wants I/N, 1 <= I <= N");
+    shard = *parsed;
+  }
   Common c;
   if (auto err = read_common(args, default_threads(), &c)) return usage_error(kDocsUsage, *err);
   std::string source = args.get("--source"), keys = args.get("--keys");
   std::vector<std::string> names;
   if (Status st = list_files(source, "", &names); !st.ok()) return fail(st.message());
+  keep_slice(shard, &names);
   auto model = open_model(args.get("-m"), &c);
   if (!model) return kExitFailure;
   if (Status st = ensure_directory(keys); !st.ok()) return fail(st.message());

@@ -123,6 +123,24 @@ if command -v script >/dev/null; then  # util-linux: a terminal for the progress
   check "progress bar on a terminal" contains tty.out "100% 4/4"
 fi
 
+# --shard I/N: contiguous slices of the sorted names (broken | empty | maps, string kernels.text)
+mkdir keys-last
+check "docs --shard 3/3" exit_code 0 "$KP" docs --source src --keys keys-last -m model.bin -n 10 --shard 3/3
+check "last shard writes its slice" test "$(ls keys-last | tr '\n' '|')" = "maps.key|string kernels.text.key|"
+for i in 1 2; do
+  check "docs --shard $i/3" exit_code 0 "$KP" docs --source src --keys keys-last -m model.bin -n 10 --shard $i/3
+done
+check "three shards write what one run writes" diff -r keys1 keys-last
+printf 'sentinel\n' > keys-last/maps.key
+touch -d '+1 hour' keys-last/maps.key
+check "shard with --incremental" exit_code 0 "$KP" docs --source src --keys keys-last -m model.bin -n 10 \
+  --shard 3/3 --incremental
+check "shard with --incremental keeps newer key file" test "$(cat keys-last/maps.key)" = sentinel
+for bad in 0/3 4/3 3 1/0 a/b; do
+  check "docs --shard $bad refused" exit_code 2 "$KP" docs --source src --keys k -m model.bin -n 3 --shard $bad
+done
+check "bad shard message" contains err "keyphrases: --shard wants I/N, 1 <= I <= N"
+
 printf 'sentinel\n' > keys1/maps.key
 touch -d '+1 hour' keys1/maps.key
 check "incremental" exit_code 0 "$KP" docs --source src --keys keys1 -m model.bin -n 10 --incremental
