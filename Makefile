@@ -4,7 +4,6 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
-TSAN_BUILD ?= build-tsan
 # Seconds per fuzz target: `make fuzz` for a long run, `make test` a short one.
 FUZZ_SECONDS ?= 300
 FUZZ_SHORT_SECONDS ?= 8
@@ -13,7 +12,7 @@ CMAKE_FLAGS ?=
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 CTEST      := ctest --output-on-failure -j $(shell nproc)
 
-.PHONY: all setup build build-asan build-fuzzers test test-fast test-asan test-tsan test-valgrind demo bench fuzz fuzz-short screenshot clean
+.PHONY: all setup build build-asan build-fuzzers test test-fast test-asan test-valgrind demo bench fuzz fuzz-short screenshot clean
 
 all: build
 
@@ -26,10 +25,6 @@ $(BUILD)/CMakeCache.txt:
 $(ASAN_BUILD)/CMakeCache.txt:
 	cmake -S . -B $(ASAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DSOMLABEL_WERROR=ON \
 	  -DSOMLABEL_SANITIZE=ON -DSOMLABEL_BENCH=OFF $(CMAKE_FLAGS)
-
-$(TSAN_BUILD)/CMakeCache.txt:
-	cmake -S . -B $(TSAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSOMLABEL_WERROR=ON \
-	  -DSOMLABEL_TSAN=ON -DSOMLABEL_BENCH=OFF $(CMAKE_FLAGS)
 
 $(FUZZ_BUILD)/CMakeCache.txt:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -46,24 +41,14 @@ build-fuzzers: setup $(FUZZ_BUILD)/CMakeCache.txt
 
 # Every test, once in the plain build, once under AddressSanitizer and
 # UndefinedBehaviorSanitizer and once under Valgrind (about 4 minutes on two
-# cores), labelweb's under ThreadSanitizer, then every fuzz target for a few
-# seconds.
-test: test-fast test-asan test-tsan test-valgrind fuzz-short
+# cores), then every fuzz target for a few seconds.
+test: test-fast test-asan test-valgrind fuzz-short
 
 test-fast: build
 	cd $(BUILD) && $(CTEST)
 
 test-asan: build-asan
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 $(CTEST)
-
-# labelweb is the one tool with threads (it makes several pages at once): its
-# tests, cases and bad-input suite under ThreadSanitizer. Reports go to files
-# (tests capture standard error) and are printed when a test fails.
-test-tsan: setup $(TSAN_BUILD)/CMakeCache.txt
-	cmake --build $(TSAN_BUILD) --target labelweb labelweb_tests
-	cd $(TSAN_BUILD) && rm -f tsan.* && \
-	  TSAN_OPTIONS="halt_on_error=1 log_path=$$PWD/tsan" \
-	  $(CTEST) -R '^(Labelweb|case\.labelweb|shell\.badinput_labelweb)' || { cat tsan.* 2>/dev/null; exit 1; }
 
 # The tests under Valgrind's memcheck: the unit-test and replay binaries run
 # whole under valgrind, the end-to-end cases and shell suites start the tools
@@ -91,4 +76,4 @@ screenshot: demo
 	demo/screenshot.sh demo/output/output/map.unit.labelunit.html docs/demo-top.png
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(FUZZ_BUILD) demo/output
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) demo/output

@@ -1,7 +1,6 @@
 #include "common/frame.h"
 
 #include <cstring>
-#include <deque>
 #include <ctime>
 
 #include "common/exit_codes.h"
@@ -33,28 +32,21 @@ void print_help(const char* invoked_as, Program program) {
 
 }  // namespace
 
-bool walk_process_file(FILE* in, const std::string& path, const MapWork& work,
-                       const MapAhead& ahead, size_t lookahead) {
+bool walk_process_file(FILE* in, const std::string& path, const MapWork& work) {
   LineReader reader(in);
-  std::deque<std::string> names;  // read, their work not yet called
   std::string_view line;
-  while (true) {
-    while (names.size() <= lookahead && reader.next(line)) {
-      if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-      names.push_back(path);
-      names.back().append(line);
-      if (ahead) ahead(names.back());
-    }
-    if (names.empty()) return true;
-    std::string name = std::move(names.front());
-    names.pop_front();
+  while (reader.next(line)) {
+    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    std::string name = path;
+    name.append(line);
     if (!work(name)) return false;
   }
+  return true;
 }
 
 int run_frame(int argc, char** argv, Program program, Settings& settings,
               const SettingsCheck& check,
-              const std::function<MapWorker(const Settings&)>& make_work) {
+              const std::function<MapWork(const Settings&)>& make_work) {
   const char* invoked_as = argc > 0 ? argv[0] : program_name(program);
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     print_help(invoked_as, program);
@@ -94,7 +86,7 @@ int run_frame(int argc, char** argv, Program program, Settings& settings,
                  argv[1], errno_text().c_str());
     return kExitFailure;
   }
-  const MapWorker worker = make_work(settings);
+  const MapWork work = make_work(settings);
   // A name with a NUL byte would reach the system cut short, naming another
   // file (for writing, perhaps the unit file being read).
   size_t line_number = 0;
@@ -105,10 +97,9 @@ int run_frame(int argc, char** argv, Program program, Settings& settings,
                    program_name(program), line_number, argv[1]);
       return false;
     }
-    return worker.work(name);
+    return work(name);
   };
-  if (!walk_process_file(process.get(), settings.path, checked_work, worker.ahead,
-                         worker.lookahead)) {
+  if (!walk_process_file(process.get(), settings.path, checked_work)) {
     return kExitFailure;
   }
 

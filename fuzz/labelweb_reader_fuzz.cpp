@@ -10,7 +10,7 @@
 
 #include "common/settings.h"
 #include "fuzz/fuzz_util.h"
-#include "labelweb/labelunit_reader.h"
+#include "labelweb/page_maker.h"
 
 namespace {
 

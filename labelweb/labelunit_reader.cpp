@@ -8,7 +8,7 @@
 #include "common/io.h"
 #include "common/keyfile_line.h"
 #include "common/map_keys.h"
-#include "labelweb/page_writer.h"
+#include "common/settings.h"
 
 namespace somlabel::labelweb {
 namespace {
@@ -122,10 +122,10 @@ class Reader {
 
   ReadResult run() {
     std::string_view line;
-    while (!stopped_ && lines_.next(line)) handle_line(line);
+    while (lines_.next(line)) handle_line(line);
     // The last unit is complete only now: a "$SOMABOVE" line at the very end
     // of the file still reaches the page end.
-    if (!is_begin_of_file_ && !stopped_) complete_unit();
+    if (!is_begin_of_file_) complete_unit();
     if (std::ferror(in_) != 0) result_.read_error = errno != 0 ? errno : EIO;
     return result_;
   }
@@ -233,7 +233,7 @@ class Reader {
     // "$MODE0_PHRASES" states the phrases asked for; the lines read are the labels.
     if (unit_.nr_mode0_labels > unit_.m0_counter) unit_.nr_mode0_labels = unit_.m0_counter;
     ++result_.units;
-    if (!on_unit_(unit_, map_)) stopped_ = true;
+    on_unit_(unit_, map_);
   }
 
   void add_document(std::string_view value) {
@@ -272,7 +272,6 @@ class Reader {
   const UnitHandler& on_unit_;
   unit unit_;
   bool is_begin_of_file_ = true;
-  bool stopped_ = false;  // the handler wants no more units
   std::string values_copy_;
   ReadResult result_;
 };
@@ -281,32 +280,6 @@ class Reader {
 
 ReadResult read_labelunit(FILE* in, map& map, const UnitHandler& on_unit) {
   return Reader(in, map, on_unit).run();
-}
-
-ReadResult read_page(FILE* in, PageText& text, const Settings& settings,
-                     const std::function<bool()>& after_unit) {
-  map map;
-  const ReadResult result =
-      read_labelunit(in, map, [&](const unit& unit, const struct map& current) {
-        append_html(text, unit, current, settings);
-        return after_unit();
-      });
-  if (result.units == 0) {
-    append_page_head(text, map);
-    append_page_end(text, map);
-  }
-  return result;
-}
-
-ReadResult write_page(FILE* in, FILE* page, const Settings& settings) {
-  PageText text;
-  const ReadResult result = read_page(in, text, settings, [&] {
-    put(page, text.view());
-    text.clear();
-    return true;
-  });
-  put(page, text.view());
-  return result;
 }
 
 }  // namespace somlabel::labelweb

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "labelweb/labelunit_reader.h"
-#include "labelweb/page_writer.h"
+#include "labelweb/page_maker.h"
 
 namespace somlabel::labelweb {
 namespace {
@@ -41,7 +41,6 @@ Read read_units(const std::string& text) {
   FILE* in = memory_input(text);
   const ReadResult result = read_labelunit(in, read.map, [&](const unit& u, const map& m) {
     read.units.push_back({u, m});
-    return true;
   });
   std::fclose(in);
   EXPECT_EQ(result.units, static_cast<int>(read.units.size()));
