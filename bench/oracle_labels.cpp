@@ -27,6 +27,7 @@
 #include "common/io.h"
 #include "common/keyfile_line.h"
 #include "common/map_keys.h"
+#include "common/map_names.h"
 #include "common/settings.h"
 #include "bench/fixed_record_table.h"
 #include "labelcalc/phrase_table.h"
@@ -201,7 +202,7 @@ std::string first_token(std::string_view line, size_t& after) {
 
 // M.labelunit -> M.labelunit.oracle with every leaf block recomputed.
 bool redo_leaf_blocks(const std::string& map, const somlabel::Settings& settings, Totals& totals) {
-  const std::string name = map + std::string(somlabel::keys::kLabelunitEnding);
+  const std::string name = somlabel::labelunit_name(map);
   somlabel::File in, out;
   if (!in.open(name, "r") || !out.open(name + ".oracle", "w")) {
     std::fprintf(stderr, "oracle_labels: cannot open %s or its copy\n", name.c_str());
@@ -224,7 +225,7 @@ bool redo_leaf_blocks(const std::string& map, const somlabel::Settings& settings
       Lines lines;
       lines.texts.reserve(documents.size());  // the views must not move
       for (const std::string& document : documents) {
-        if (!read_key_lines(settings.keypath + document + settings.keyfileending, lines)) return false;
+        if (!read_key_lines(somlabel::key_file_name(settings, document), lines)) return false;
       }
       somlabel::put(out.get(), both_tables(lines.lines, settings.number_of_phrases, totals,
                                            with_fixed_records));
@@ -246,11 +247,10 @@ bool redo_leaf_blocks(const std::string& map, const somlabel::Settings& settings
 
 // The map key file of M, from M.labelunit, as KEYFILE.oracle.
 bool redo_map_keyfile(const std::string& map, const somlabel::Settings& settings, Totals& totals) {
-  const std::string name = map + std::string(somlabel::keys::kLabelunitEnding);
-  const size_t slash = map.rfind('/');
-  const std::string base = slash == std::string::npos ? map : map.substr(slash + 1);
+  const std::string name = somlabel::labelunit_name(map);
   somlabel::File in, out;
-  if (!in.open(name, "r") || !out.open(settings.keypath + base + settings.keyfileending + ".oracle", "w")) {
+  if (!in.open(name, "r") ||
+      !out.open(somlabel::key_file_name(settings, somlabel::base_name(map)) + ".oracle", "w")) {
     std::fprintf(stderr, "oracle_labels: cannot open %s or the key file copy\n", name.c_str());
     return false;
   }

@@ -30,10 +30,4 @@ inline constexpr std::string_view kM0Label = "$M0_LABEL";
 inline constexpr std::string_view kMode1Phrases = "$MODE1_PHRASES";  // then that many phrase lines
 inline constexpr std::string_view kSomAbove = "$SOMABOVE";  // appended by the map above
 
-// A sub-map's name ends in this; its "$URL_MAPPED_SOMS" address replaces it
-// with any three characters.
-inline constexpr std::string_view kSubMapSuffix = "unit";
-inline constexpr std::string_view kLabelunitEnding = ".labelunit";
-inline constexpr std::string_view kPageEnding = ".html";
-
 }  // namespace somlabel::keys

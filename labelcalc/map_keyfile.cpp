@@ -3,6 +3,7 @@
 #include "common/io.h"
 #include "common/keyfile_line.h"
 #include "common/map_keys.h"
+#include "common/map_names.h"
 
 namespace somlabel {
 namespace {
@@ -25,18 +26,6 @@ void first_two_tokens(std::string_view line, std::string_view& first, std::strin
 
 }  // namespace
 
-std::string_view map_base_name(std::string_view map) {
-  const size_t slash = map.rfind('/');
-  return slash == std::string_view::npos ? map : map.substr(slash + 1);
-}
-
-std::string map_keyfile_name(const std::string& map, const Settings& settings) {
-  std::string name = settings.keypath;
-  name.append(map_base_name(map));
-  name.append(settings.keyfileending);
-  return name;
-}
-
 bool gather_mode1_blocks(FILE* labelunit, std::string_view name, PhraseTable& table) {
   LineReader reader(labelunit);
   std::string_view line;
@@ -55,13 +44,13 @@ bool gather_mode1_blocks(FILE* labelunit, std::string_view name, PhraseTable& ta
 }
 
 bool write_map_keyfile(const std::string& map, const Settings& settings) {
-  const std::string unitlabelname = map + std::string(keys::kLabelunitEnding);
+  const std::string unitlabelname = labelunit_name(map);
   File labelunit;
   if (!labelunit.open(unitlabelname, "r")) {
     std::fprintf(stderr, "Couldn't open labelunit file %s !\n", unitlabelname.c_str());
     return false;
   }
-  const std::string keyfilepath = map_keyfile_name(map, settings);
+  const std::string keyfilepath = key_file_name(settings, base_name(map));
   File keyfile;
   if (!keyfile.create(keyfilepath)) {
     const std::string reason = errno_text();
@@ -70,7 +59,7 @@ bool write_map_keyfile(const std::string& map, const Settings& settings) {
     return false;
   }
   PhraseTable table;
-  if (!gather_mode1_blocks(labelunit.get(), map_base_name(map), table)) return false;
+  if (!gather_mode1_blocks(labelunit.get(), base_name(map), table)) return false;
   if (std::ferror(labelunit.get()) != 0) {
     std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", unitlabelname.c_str(),
                  errno_text().c_str());

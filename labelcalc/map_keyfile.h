@@ -12,12 +12,6 @@
 
 namespace somlabel {
 
-// The part of a map name after its last "/" (the whole name without one).
-[[nodiscard]] std::string_view map_base_name(std::string_view map);
-
-// `keypath` + map base name + `keyfileending`.
-[[nodiscard]] std::string map_keyfile_name(const std::string& map, const Settings& settings);
-
 // Merges the phrase lines of every "$MODE1_PHRASES" block of a labelunit
 // stream into `table`. `name` is used in the format message. False after
 // printing why.

@@ -10,6 +10,7 @@
 
 #include "common/io.h"
 #include "common/map_keys.h"
+#include "common/map_names.h"
 #include "labelcalc/extractor_run.h"
 
 namespace somlabel {
@@ -17,11 +18,6 @@ namespace {
 
 // Documents are copied in blocks of this size; most fit in one read.
 constexpr size_t kCopyBlock = size_t{1} << 20;
-
-std::string base_name(const std::string& name) {
-  const size_t slash = name.rfind('/');
-  return slash == std::string::npos ? name : name.substr(slash + 1);
-}
 
 // The line that follows a message of the original format with the reason.
 void print_reason(const std::string& name, int error) {
@@ -161,7 +157,7 @@ int copy_and_delete(const std::string& from, const std::string& to) {
 // same name there. A failure is reported and otherwise ignored: the labels do
 // not depend on it.
 void move_into_key_directory(const std::string& text_name, const std::string& keypath) {
-  const std::string target = keypath + base_name(text_name);
+  const std::string target = keypath + std::string(base_name(text_name));
   int error = rename(text_name.c_str(), target.c_str()) == 0 ? 0 : errno;
   if (error == EXDEV) error = copy_and_delete(text_name, target);
   if (error != 0) {
@@ -207,10 +203,10 @@ bool copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* op
 
 bool do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
                    const Settings& settings) {
-  const std::string stem = settings.kea_tmp_path + base_name(map) + '.' + curr_unit.pos_x_str +
-                           '_' + curr_unit.pos_y_str;
-  const std::string text_name = stem + ".txt";
-  const std::string key_name = stem + ".key";
+  const std::string stem = settings.kea_tmp_path + std::string(base_name(map)) + '.' +
+                           curr_unit.pos_x_str + '_' + curr_unit.pos_y_str;
+  const std::string text_name = stem + std::string(kTextEnding);
+  const std::string key_name = stem + std::string(kKeyEnding);
   if (!join_documents(curr_unit, settings, text_name)) return false;
   if (!remove_old_key_file(key_name)) return false;
   const ProgramRun run = run_program(extractor_arguments(settings));

@@ -6,6 +6,7 @@
 
 #include "common/io.h"
 #include "common/keyfile_line.h"
+#include "common/map_names.h"
 #include "labelcalc/phrase_table.h"
 
 namespace somlabel {
@@ -31,7 +32,7 @@ bool do_the_calcman(const unit& curr_unit, FILE* opf, const Settings& settings) 
   PhraseTable table;
   const size_t documents = curr_unit.label_document_count();
   for (size_t i = 0; i < documents; ++i) {
-    const std::string name = settings.keypath + curr_unit.filelist[i] + settings.keyfileending;
+    const std::string name = key_file_name(settings, curr_unit.filelist[i]);
     File key_file;
     if (!key_file.open(name, "r")) {
       const int error = errno;

@@ -6,22 +6,13 @@
 
 #include "common/io.h"
 #include "common/map_keys.h"
+#include "common/map_names.h"
 #include "labelcalc/mode0_step.h"
 #include "labelcalc/mode1_step.h"
 #include "labelcalc/token_reader.h"
 
 namespace somlabel {
 namespace {
-
-// `text` less its last three characters (all of it when shorter).
-std::string_view drop_last_three(std::string_view text) {
-  return text.substr(0, text.size() < 3 ? 0 : text.size() - 3);
-}
-
-std::string_view after_last_slash(std::string_view text) {
-  const size_t slash = text.rfind('/');
-  return slash == std::string_view::npos ? text : text.substr(slash + 1);
-}
 
 // Copies all of `in` to `out`; false on a read error.
 bool copy_stream(FILE* in, FILE* out) {
@@ -170,10 +161,7 @@ void UnitPass::warn_about_names(int names_read) {
 // Copies the sub-map's map key file in as this unit's mode-1 block and tells
 // the sub-map's labelunit file which map lies above it.
 bool UnitPass::link_sub_map(const std::string& address) {
-  std::string keyfile = settings_.keypath;
-  keyfile.append(drop_last_three(after_last_slash(address)));
-  keyfile.append(keys::kSubMapSuffix);
-  keyfile.append(settings_.keyfileending);
+  const std::string keyfile = key_file_name(settings_, sub_map_name(base_name(address)));
   File sub_keys;
   if (!sub_keys.open(keyfile, "r")) {
     std::fprintf(stderr, "Error opening keyfile %s\n", keyfile.c_str());
@@ -185,9 +173,7 @@ bool UnitPass::link_sub_map(const std::string& address) {
     return false;
   }
 
-  std::string sub_labelunit(drop_last_three(address));
-  sub_labelunit.append(keys::kSubMapSuffix);
-  sub_labelunit.append(keys::kLabelunitEnding);
+  const std::string sub_labelunit = labelunit_name(sub_map_name(address));
   File above;
   if (!above.open(sub_labelunit, "a")) {
     std::fprintf(stderr, "Error opening mapped label unitfile %s", sub_labelunit.c_str());
@@ -226,13 +212,13 @@ bool do_the_parsman(const std::string& map, const Settings& settings) {
     }
     return false;
   }
-  const std::string labelunit_name = map + std::string(keys::kLabelunitEnding);
-  std::printf("Processing %s and writing %s ...\n", map.c_str(), labelunit_name.c_str());
+  const std::string labelunit_file = labelunit_name(map);
+  std::printf("Processing %s and writing %s ...\n", map.c_str(), labelunit_file.c_str());
   File labelunit;
-  if (!labelunit.create(labelunit_name)) {
+  if (!labelunit.create(labelunit_file)) {
     const std::string reason = errno_text();
     std::fputs("Error writing file\n", stderr);
-    std::fprintf(stderr, "labelcalc: cannot create %s: %s\n", labelunit_name.c_str(),
+    std::fprintf(stderr, "labelcalc: cannot create %s: %s\n", labelunit_file.c_str(),
                  reason.c_str());
     return false;
   }
@@ -241,7 +227,7 @@ bool do_the_parsman(const std::string& map, const Settings& settings) {
   if (!passed && std::ferror(labelunit.get()) == 0) return false;  // the pass said why
   std::string error;
   if (!labelunit.close(error)) {
-    std::fprintf(stderr, "labelcalc: cannot write %s: %s\n", labelunit_name.c_str(),
+    std::fprintf(stderr, "labelcalc: cannot write %s: %s\n", labelunit_file.c_str(),
                  error.c_str());
     return false;
   }

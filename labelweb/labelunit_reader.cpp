@@ -91,25 +91,15 @@ std::string_view up_to_nul(std::string_view line) {
   return nul == std::string_view::npos ? line : line.substr(0, nul);
 }
 
-// The entry `index` of a list that is reused from unit to unit: grows the
-// list only when the index reaches past every earlier unit's entries, so
-// reading allocates only while the lists are still growing.
-template <typename T>
-T& reused_entry(std::vector<T>& list, int index) {
-  const auto i = static_cast<size_t>(index);
-  if (i == list.size()) list.emplace_back();
-  return list[i];
-}
-
-// Splits a phrase line into `entry`; false (entry untouched) for a line with
-// fewer than three tab-separated fields, which is not stored.
-bool split_phrase_line(std::string_view line, phrase& entry) {
+// Adds a phrase line to `list`; a line with fewer than three tab-separated
+// fields is not stored.
+void add_phrase_line(std::string_view line, UnitList<phrase>& list) {
   KeyLine fields;
-  if (split_keyfile_line(line, fields) != KeyLineStatus::ok) return false;
+  if (split_keyfile_line(line, fields) != KeyLineStatus::ok) return;
+  phrase& entry = list.add();
   entry.phrase.assign(fields.phrase);
   entry.stemmed_phrase.assign(fields.stemmed_phrase);
   entry.score = fields.score;
-  return true;
 }
 
 // Labelunit files run to megabytes: read them in large blocks.
@@ -223,46 +213,43 @@ class Reader {
     unit_.nr_mode0_labels = 0;
     unit_.nr_mode1_labels = 0;
     unit_.nr_torvel_labels = 0;
-    unit_.vec_counter = 0;
-    unit_.m0_counter = 0;
-    unit_.m1_counter = 0;
-    unit_.torvel_counter = 0;
+    unit_.filelist.clear();
+    unit_.m0_labels.clear();
+    unit_.m1_labels.clear();
+    unit_.torvel_labels.clear();
   }
 
   void complete_unit() {
     // "$MODE0_PHRASES" states the phrases asked for; the lines read are the labels.
-    if (unit_.nr_mode0_labels > unit_.m0_counter) unit_.nr_mode0_labels = unit_.m0_counter;
+    unit_.nr_mode0_labels = std::min(unit_.nr_mode0_labels, unit_.m0_labels.size());
     ++result_.units;
     on_unit_(unit_, map_);
   }
 
   void add_document(std::string_view value) {
-    if (unit_.vec_counter >= kMaxDocuments) return;
+    if (unit_.filelist.size() >= kMaxDocuments) return;
     if (!value.empty() && value.back() == '\n') value.remove_suffix(1);
-    reused_entry(unit_.filelist, unit_.vec_counter++).assign(value);
+    unit_.filelist.add().assign(value);
   }
 
   void add_unit_file_label(std::string_view value) {
-    if (unit_.torvel_counter >= kMaxLabels) return;
-    reused_entry(unit_.torvel_labels, unit_.torvel_counter++).phrase.assign(value);
+    if (unit_.torvel_labels.size() >= kMaxLabels) return;
+    unit_.torvel_labels.add().phrase.assign(value);
   }
 
   void add_m0_label(std::string_view fields) {
-    if (unit_.m0_counter >= kMaxLabels) return;
-    phrase& entry = reused_entry(unit_.m0_labels, unit_.m0_counter);
-    if (split_phrase_line(fields, entry)) ++unit_.m0_counter;
+    if (unit_.m0_labels.size() < kMaxLabels) add_phrase_line(fields, unit_.m0_labels);
   }
 
   // Reads the announced phrase lines, at most kMaxLabels; lines beyond them
   // are read as ordinary lines afterwards. Stops early at the end of the input.
   void read_mode1_phrases(int count) {
     unit_.nr_mode1_labels = std::min(count, kMaxLabels);
-    unit_.m1_counter = 0;
+    unit_.m1_labels.clear();
     std::string_view line;
     for (int i = 0; i < unit_.nr_mode1_labels; ++i) {
       if (!lines_.next(line)) return;
-      phrase& entry = reused_entry(unit_.m1_labels, unit_.m1_counter);
-      if (split_phrase_line(up_to_nul(line), entry)) ++unit_.m1_counter;
+      add_phrase_line(up_to_nul(line), unit_.m1_labels);
     }
   }
 

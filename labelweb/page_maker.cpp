@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "common/io.h"
-#include "common/map_keys.h"
+#include "common/map_names.h"
 #include "labelweb/page_text.h"
 #include "labelweb/page_writer.h"
 
@@ -21,15 +21,15 @@ ReadResult write_page(FILE* in, FILE* page, const Settings& settings) {
   map map;
   const ReadResult result =
       read_labelunit(in, map, [&](const unit& unit, const struct map& current) {
-        append_html(text, unit, current, settings);
+        write_html(unit, current, text, settings);
         if (text.size() >= kWriteSize) {
           put(page, text.view());
           text.clear();
         }
       });
   if (result.units == 0) {
-    append_page_head(text, map);
-    append_page_end(text, map);
+    write_page_head(map, text);
+    write_page_end(map, text);
   }
   put(page, text.view());
   return result;
@@ -46,7 +46,7 @@ bool generate_html(std::string& labelfilename, const Settings& settings) {
     }
     return false;
   }
-  labelfilename.append(keys::kPageEnding);
+  labelfilename.append(kPageEnding);
   std::printf("and writing %s !\n", labelfilename.c_str());
   File page;
   if (!page.create(labelfilename)) {

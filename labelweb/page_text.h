@@ -1,6 +1,8 @@
-// The text of a page on its way to the file. A page is made of many short
-// pieces (tags, names, scores); appending one here is an inline copy, with
-// no call for the pieces whose length the compiler knows.
+// The text of a page on its way to the file, and the two ways text from a
+// labelunit file goes into it: escaped as page text, or encoded as a part of
+// a link. A page is made of many short pieces (tags, names, scores);
+// appending one here is an inline copy, with no call for the pieces whose
+// length the compiler knows.
 #pragma once
 
 #include <algorithm>
@@ -43,5 +45,17 @@ class PageText {
   size_t size_ = 0;
   size_t capacity_ = 0;
 };
+
+// Appends `text` with & < > " ' replaced by their entities; everything else,
+// newlines included, as it is.
+void append_escaped_text(PageText& out, std::string_view text);
+
+// Appends `text` as a part of a link: every byte other than A-Z a-z 0-9 - . _
+// ~ / as %XX with upper-case hex digits.
+void append_link_part(PageText& out, std::string_view text);
+
+// Whether append_link_part appends `text` unchanged. Such a text needs no
+// entity in page text either.
+[[nodiscard]] bool is_link_safe(std::string_view text);
 
 }  // namespace somlabel::labelweb

@@ -9,9 +9,6 @@
 #pragma once
 
 #include <array>
-#include <cstdio>
-#include <string>
-#include <string_view>
 
 #include "common/settings.h"
 #include "labelweb/labelweb_records.h"
@@ -36,43 +33,19 @@ inline constexpr int kLightestGrey = 180;
 // green and blue ("000000", "5a5a5a", "b4b4b4").
 [[nodiscard]] std::array<char, 6> grey_color_code(int grey);
 
-// Writes `text` with & < > " ' replaced by their entities; everything else,
-// newlines included, is written as it is.
-void write_escaped_text(FILE* page, std::string_view text);
-
-// Writes `text` for a link: every byte other than A-Z a-z 0-9 - . _ ~ / as
-// %XX with upper-case hex digits.
-void write_link_part(FILE* page, std::string_view text);
-
-// The stem of a sub-map's page name from the unit's "$URL_MAPPED_SOMS"
-// value: the part after its last "/" (all of it when there is none), without
-// its line end and without the last three characters, which stand for the
-// "unit" at the end of the sub-map's name. False when that part has fewer
-// than three characters: no page name can be formed.
-[[nodiscard]] bool sub_map_page_stem(std::string_view url_mapped_soms, std::string_view& stem);
-
-// The parent map's name for its page name from the "$SOMABOVE" value: the
-// part after its last "/" (all of it when there is none), without its line
-// end. Empty when nothing is left.
-[[nodiscard]] std::string_view parent_page_stem(std::string_view somabove);
+// The parts of the page, each appended to `page`.
 
 // The three lines that open the page, naming the map's layer.
-void append_page_head(PageText& out, const map& map);
-void write_page_head(const map& map, FILE* page);
+void write_page_head(const map& map, PageText& page);
 
 // The page end: the link one level up when the map has a parent, then the
 // closing tags.
-void append_page_end(PageText& out, const map& map);
-void write_page_end(const map& map, FILE* page);
+void write_page_end(const map& map, PageText& page);
 
-// Appends the part of the page that belongs to `unit`: the page head before
-// the unit at column 0, row 0; the unit's cell; the page end after the unit
-// in the last column of the last row. Lists show at most the entries stored
-// for the unit (shown_count). Write errors are left in the stream's error
-// flag for the caller to find when it closes the page.
-void write_html(const unit& unit, const map& map, FILE* page, const Settings& settings);
-
-// The same part of the page, appended to `out`.
-void append_html(PageText& out, const unit& unit, const map& map, const Settings& settings);
+// The part of the page that belongs to `unit`: the page head before the unit
+// at column 0, row 0; the unit's cell; the page end after the unit in the
+// last column of the last row. A list shows the entries its count asks
+// for, at most those the unit gave (UnitList::first).
+void write_html(const unit& unit, const map& map, PageText& page, const Settings& settings);
 
 }  // namespace somlabel::labelweb

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "common/map_keys.h"
+#include "common/map_names.h"
 
 namespace somtrain {
 namespace {
@@ -84,19 +84,13 @@ Hierarchy grow_hierarchy(const Corpus& corpus, const HierarchySettings& settings
 
 std::string map_file_name(const std::string& base, const MapResult& map) {
   const std::string stem = map.path.empty() ? base : base + '_' + map.path;
-  return stem + '.' + std::string(somlabel::keys::kSubMapSuffix);
+  return stem + '.' + std::string(somlabel::kSubMapSuffix);
 }
 
 std::string node_id(const std::string& base, const MapResult& map, int unit) {
   std::string id = base + '_' + std::to_string(map.layer);
   if (!map.path.empty()) id += '_' + map.path;
   return id + '_' + std::to_string(map.grid.x(unit)) + '_' + std::to_string(map.grid.y(unit));
-}
-
-std::string sub_map_address(const std::string& output_path, const std::string& sub_map_file_name) {
-  std::string name = output_path + sub_map_file_name;
-  name.resize(name.size() - somlabel::keys::kSubMapSuffix.size());
-  return name + "som";
 }
 
 std::uint64_t map_seed(std::uint64_t seed, const std::string& path) {

@@ -59,11 +59,6 @@ using MapTrained = std::function<void(const MapResult&)>;
 // and row joined by "_" ("map_2_1_2_0_1"), so its second field is the layer.
 [[nodiscard]] std::string map_file_name(const std::string& base, const MapResult& map);
 [[nodiscard]] std::string node_id(const std::string& base, const MapResult& map, int unit);
-// The "$URL_MAPPED_SOMS" value of a unit that a sub-map expands: the sub-map's
-// map name (`output_path` + its file name) with its final "unit" replaced by
-// "som".
-[[nodiscard]] std::string sub_map_address(const std::string& output_path,
-                                          const std::string& sub_map_file_name);
 
 // The seed of one map: the run's seed mixed with the map's path, so that a map
 // does not depend on how many maps were trained before it.

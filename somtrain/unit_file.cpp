@@ -8,10 +8,14 @@
 
 #include "common/io.h"
 #include "common/map_keys.h"
+#include "common/map_names.h"
 
 namespace somtrain {
 namespace keys = somlabel::keys;
 namespace {
+
+// Stands for the final "unit" of a sub-map's name in its address.
+constexpr std::string_view kAddressTail = "som";
 
 void line(std::string& out, std::string_view key, const std::string& value) {
   out.append(key);
@@ -47,7 +51,8 @@ void unit_block(std::string& out, const Corpus& corpus, const Hierarchy& hierarc
   line(out, keys::kNrSomsMapped, unit.sub_map < 0 ? "0" : "1");
   if (unit.sub_map >= 0) {
     const MapResult& sub = hierarchy.maps[static_cast<std::size_t>(unit.sub_map)];
-    line(out, keys::kUrlMappedSoms, sub_map_address(output_path, map_file_name(base, sub)));
+    line(out, keys::kUrlMappedSoms,
+         somlabel::sub_map_address(output_path + map_file_name(base, sub), kAddressTail));
   }
   line(out, keys::kNrLabels, std::to_string(unit.labels.size()));
   out.append(keys::kLabel).append(joined(unit.labels)) += '\n';
@@ -105,7 +110,7 @@ std::string process_file_text(const Hierarchy& hierarchy, const std::string& bas
   std::string out;
   for (std::size_t m : process_order(hierarchy)) {
     out += map_file_name(base, hierarchy.maps[m]);
-    if (for_labelweb) out.append(keys::kLabelunitEnding);
+    if (for_labelweb) out.append(somlabel::kLabelunitEnding);
     out += '\n';
   }
   return out;
@@ -116,7 +121,7 @@ std::string option_file_text(const OutputLayout& layout) {
   out += "MODE 1\n";
   out += "OUTPUTPATH " + layout.output_path + "\n";
   out += "KEYPATH " + layout.output_path + "key/\n";
-  out += "KEAFILEEXTENSION .key\n";
+  out += "KEAFILEEXTENSION " + std::string(somlabel::kKeyEnding) + "\n";
   out += "SOURCEPATH " + layout.source_path + "\n";
   out += "TMPKEAPATH " + layout.output_path + "tmp_kea/\n";
   out += "SOURCEFILESLINKPATH " + layout.source_link_path + "\n";

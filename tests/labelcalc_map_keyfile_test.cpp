@@ -18,13 +18,6 @@ std::string map_block(const std::string& labelunit, int number_of_phrases = 15) 
   return out.text();
 }
 
-TEST(MapKeyFile, NamesComeFromTheBaseName) {
-  Settings settings;
-  EXPECT_EQ(map_base_name("output/world.unit"), "world.unit");
-  EXPECT_EQ(map_base_name("world.unit"), "world.unit");
-  EXPECT_EQ(map_keyfile_name("output/world.unit", settings), "output/key/world.unit.key");
-}
-
 TEST(MapKeyFile, MergesEveryBlockOfTheFile) {
   const std::string labelunit =
       "$POS_X 0\n$MODE1_PHRASES 2\nData Mining\tdata mine\t0.850000\n"

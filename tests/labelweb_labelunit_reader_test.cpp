@@ -93,7 +93,7 @@ TEST(LabelwebLabelunitReader, KeysAreComparedWhole) {
       "$VECTOR d2\n$VE d3\n$vec d4\n$VEC\td5\n"  // none of these is "$VEC"
       "$POS_XX 1\n$POS_X\n");                    // nor "$POS_X"; a key alone does nothing
   ASSERT_EQ(read.units.size(), 1u);
-  EXPECT_EQ(read.units[0].unit.vec_counter, 1);
+  EXPECT_EQ(read.units[0].unit.filelist.size(), 1);
   EXPECT_EQ(read.units[0].unit.filelist[0], "d1");
 }
 
@@ -101,7 +101,7 @@ TEST(LabelwebLabelunitReader, LeadingSpacesAndRunsOfSpacesAreSkipped) {
   const Read read = read_units("  $XDIM   4\n$YDIM 1\n$POS_X 0\n$VEC   a    b\n");
   ASSERT_EQ(read.units.size(), 1u);
   EXPECT_EQ(read.map.xdim, 4);
-  EXPECT_EQ(read.units[0].unit.vec_counter, 2);
+  EXPECT_EQ(read.units[0].unit.filelist.size(), 2);
   EXPECT_EQ(read.units[0].unit.filelist[1], "b");
 }
 
@@ -112,10 +112,10 @@ TEST(LabelwebLabelunitReader, EveryValueOfALineIsOneEntryAndTheLastKeepsTheNewli
                                "$URL_MAPPED_SOMS output/sub.abc\n");
   ASSERT_EQ(read.units.size(), 1u);
   const unit& u = read.units[0].unit;
-  EXPECT_EQ(u.vec_counter, 2);
+  EXPECT_EQ(u.filelist.size(), 2);
   EXPECT_EQ(u.filelist[0], "d1");
   EXPECT_EQ(u.filelist[1], "d2");  // without its newline
-  ASSERT_EQ(u.torvel_counter, 4);
+  ASSERT_EQ(u.torvel_labels.size(), 4);
   EXPECT_EQ(u.torvel_labels[0].phrase, "one");
   EXPECT_EQ(u.torvel_labels[1].phrase, "two\n");
   EXPECT_EQ(u.torvel_labels[2].phrase, "three");
@@ -153,7 +153,7 @@ TEST(LabelwebLabelunitReader, Mode0CountIsLoweredToTheLinesRead) {
 TEST(LabelwebLabelunitReader, Mode0LabelsStopAtTwoHundredAndTheCountIsOnlyLowered) {
   const Read many = read_units(std::string(kHeader) + "$POS_X 0\n$MODE0_PHRASES 250\n" +
                                repeat_lines(250, "$M0_LABEL p", "\ts\t0.5\n"));
-  EXPECT_EQ(many.units[0].unit.m0_counter, 200);
+  EXPECT_EQ(many.units[0].unit.m0_labels.size(), 200);
   EXPECT_EQ(many.units[0].unit.nr_mode0_labels, 200);
   EXPECT_EQ(many.units[0].unit.m0_labels[199].phrase, "p199");
   const Read fewer = read_units(std::string(kHeader) + "$POS_X 0\n$MODE0_PHRASES 15\n" +
@@ -168,7 +168,7 @@ TEST(LabelwebLabelunitReader, Mode0LineIsSplitAtTabsAfterTheKey) {
                                "$M0_LABEL no score\tno score\n"  // two fields: not a label
                                "$M0_LABEL last\tlast\t0.25");     // no newline at the end
   const unit& u = read.units[0].unit;
-  ASSERT_EQ(u.m0_counter, 2);
+  ASSERT_EQ(u.m0_labels.size(), 2);
   EXPECT_EQ(u.nr_mode0_labels, 2);
   EXPECT_EQ(u.m0_labels[0].phrase, "self organizing map");
   EXPECT_EQ(u.m0_labels[0].stemmed_phrase, "self organ map");
@@ -186,7 +186,7 @@ TEST(LabelwebLabelunitReader, Mode1BlockIsReadByCountAndItsLinesAreNoKeys) {
   ASSERT_EQ(read.units.size(), 2u);
   const unit& u = read.units[0].unit;
   EXPECT_EQ(u.nr_mode1_labels, 2);
-  ASSERT_EQ(u.m1_counter, 2);
+  ASSERT_EQ(u.m1_labels.size(), 2);
   EXPECT_EQ(u.m1_labels[0].phrase, "$POS_X");
   EXPECT_EQ(u.m1_labels[1].phrase, "two words");
   EXPECT_DOUBLE_EQ(u.m1_labels[1].score, 0.5);
@@ -197,7 +197,7 @@ TEST(LabelwebLabelunitReader, Mode1BlockKeepsTwoHundredAndSkipsTheRest) {
                                repeat_lines(230, "p", "\ts\t0.5\n") + "$POS_X 1\n$VEC d\n");
   ASSERT_EQ(read.units.size(), 2u);
   EXPECT_EQ(read.units[0].unit.nr_mode1_labels, 200);
-  EXPECT_EQ(read.units[0].unit.m1_counter, 200);
+  EXPECT_EQ(read.units[0].unit.m1_labels.size(), 200);
   EXPECT_EQ(read.units[0].unit.m1_labels[199].phrase, "p199");
   EXPECT_EQ(read.units[1].unit.filelist[0], "d");
 }
@@ -206,7 +206,7 @@ TEST(LabelwebLabelunitReader, Mode1BlockCutShortByTheEndOfTheFile) {
   const Read read = read_units(std::string(kHeader) +
                                "$POS_X 0\n$MODE1_PHRASES 5\na\ta\t0.9\nb\tb\t0.8\n");
   ASSERT_EQ(read.units.size(), 1u);
-  EXPECT_EQ(read.units[0].unit.m1_counter, 2);
+  EXPECT_EQ(read.units[0].unit.m1_labels.size(), 2);
 }
 
 TEST(LabelwebLabelunitReader, OnlyTheLabelCountsAndStoredEntriesAreResetBetweenUnits) {
@@ -224,10 +224,10 @@ TEST(LabelwebLabelunitReader, OnlyTheLabelCountsAndStoredEntriesAreResetBetweenU
   EXPECT_EQ(second.nr_torvel_labels, 0);
   EXPECT_EQ(second.nr_mode0_labels, 0);
   EXPECT_EQ(second.nr_mode1_labels, 0);
-  EXPECT_EQ(second.vec_counter, 0);
-  EXPECT_EQ(second.torvel_counter, 0);
-  EXPECT_EQ(second.m0_counter, 0);
-  EXPECT_EQ(second.m1_counter, 0);
+  EXPECT_EQ(second.filelist.size(), 0);
+  EXPECT_EQ(second.torvel_labels.size(), 0);
+  EXPECT_EQ(second.m0_labels.size(), 0);
+  EXPECT_EQ(second.m1_labels.size(), 0);
 }
 
 TEST(LabelwebLabelunitReader, UnitFileLabelsAndDocumentsStopAtTheirCapacity) {
@@ -236,9 +236,9 @@ TEST(LabelwebLabelunitReader, UnitFileLabelsAndDocumentsStopAtTheirCapacity) {
   text += "\n" + repeat_lines(kMaxDocuments + 5, "$VEC d", "\n");
   const Read read = read_units(text);
   const unit& u = read.units[0].unit;
-  EXPECT_EQ(u.torvel_counter, kMaxLabels);
+  EXPECT_EQ(u.torvel_labels.size(), kMaxLabels);
   EXPECT_EQ(u.torvel_labels[199].phrase, "l199");
-  EXPECT_EQ(u.vec_counter, kMaxDocuments);
+  EXPECT_EQ(u.filelist.size(), kMaxDocuments);
   EXPECT_EQ(u.filelist[kMaxDocuments - 1], "d9999");
 }
 
@@ -249,7 +249,7 @@ TEST(LabelwebLabelunitReader, LongLinesAreReadWholeAndALineEndsAtANulByte) {
   text += std::string("$LABEL x\0$VEC hidden\n", 21);
   const Read read = read_units(text);
   const unit& u = read.units[0].unit;
-  ASSERT_EQ(u.vec_counter, 2);
+  ASSERT_EQ(u.filelist.size(), 2);
   EXPECT_EQ(u.filelist[0], long_name);
   EXPECT_EQ(u.filelist[1], "ab");
   EXPECT_EQ(u.torvel_labels[0].phrase, "x");
@@ -267,14 +267,14 @@ TEST(LabelwebLabelunitReader, LinesLongerThanTheReadBufferStayWholeAndInOrder) {
   const Read read = read_units(text);
   ASSERT_EQ(read.units.size(), 2u);
   const unit& first = read.units[0].unit;
-  ASSERT_EQ(first.vec_counter, 2);
+  ASSERT_EQ(first.filelist.size(), 2);
   EXPECT_EQ(first.filelist[0], huge_name);
   EXPECT_EQ(first.filelist[1], "short");
-  ASSERT_EQ(first.torvel_counter, 2);
+  ASSERT_EQ(first.torvel_labels.size(), 2);
   EXPECT_EQ(first.torvel_labels[0].phrase, long_label);
   EXPECT_EQ(first.torvel_labels[1].phrase, "last\n");
   const unit& second = read.units[1].unit;
-  ASSERT_EQ(second.vec_counter, 1);
+  ASSERT_EQ(second.filelist.size(), 1);
   EXPECT_EQ(second.filelist[0], "after");
 }
 

@@ -15,26 +15,6 @@
 namespace somlabel::labelweb {
 namespace {
 
-// Collects what a writer puts into a FILE* in memory.
-class PageBuffer {
- public:
-  PageBuffer() : file_(open_memstream(&data_, &size_)) {}
-  ~PageBuffer() {
-    if (file_ != nullptr) std::fclose(file_);
-    std::free(data_);
-  }
-  FILE* get() { return file_; }
-  std::string text() {
-    std::fflush(file_);
-    return std::string(data_, size_);
-  }
-
- private:
-  char* data_ = nullptr;
-  size_t size_ = 0;
-  FILE* file_;
-};
-
 std::string color_code(int grey) {
   const auto code = grey_color_code(grey);
   return std::string(code.data(), code.size());
@@ -58,9 +38,14 @@ unit empty_unit(int x, int y) {
 
 void add_documents(unit& u, std::initializer_list<std::string> names) {
   for (const std::string& name : names) u.filelist.push_back(name);
-  u.vec_counter = static_cast<int>(u.filelist.size());
-  u.nr_mapped_vecs = u.vec_counter;
+  u.nr_mapped_vecs = u.filelist.size();
 }
+
+void set_labels(UnitList<phrase>& list, std::initializer_list<phrase> labels) {
+  for (const phrase& entry : labels) list.push_back(entry);
+}
+
+std::string text_of(const PageText& page) { return std::string(page.view()); }
 
 map one_by_one() {
   map m;
@@ -78,9 +63,9 @@ std::string cell_of(const unit& u, const Settings& settings = Settings()) {
   unit placed = u;
   placed.pos_x = 1;
   placed.pos_y = 1;
-  PageBuffer page;
-  write_html(placed, m, page.get(), settings);
-  return page.text();
+  PageText page;
+  write_html(placed, m, page, settings);
+  return text_of(page);
 }
 
 constexpr const char* kHead =
@@ -144,55 +129,28 @@ TEST(LabelwebGreyColorCode, ClampsToTheScale) {
   EXPECT_EQ(color_code(INT_MAX), "b4b4b4");
 }
 
-TEST(LabelwebEscapedText, ReplacesTheFiveMarkupCharacters) {
-  PageBuffer page;
-  write_escaped_text(page.get(), "<script>alert('x&y')</script>\"");
-  EXPECT_EQ(page.text(), "&lt;script&gt;alert(&#39;x&amp;y&#39;)&lt;/script&gt;&quot;");
+TEST(LabelwebPageText, EscapesTheFiveMarkupCharactersAndNothingElse) {
+  PageText page;
+  append_escaped_text(page, "<script>alert('x&y')</script>\"");
+  EXPECT_EQ(text_of(page), "&lt;script&gt;alert(&#39;x&amp;y&#39;)&lt;/script&gt;&quot;");
+  page.clear();
+  append_escaped_text(page, "neural net\xc3\xa9 %20 #1\n");
+  EXPECT_EQ(text_of(page), "neural net\xc3\xa9 %20 #1\n");
 }
 
-TEST(LabelwebEscapedText, LeavesEverythingElseAndTheNewline) {
-  PageBuffer page;
-  write_escaped_text(page.get(), "neural net\xc3\xa9 %20 #1\n");
-  EXPECT_EQ(page.text(), "neural net\xc3\xa9 %20 #1\n");
-}
-
-TEST(LabelwebLinkPart, PercentEncodesAllButTheUnreservedBytesAndSlash) {
-  PageBuffer page;
-  write_link_part(page.get(), "dir/A-z_0.9~ b%?#&<>\"'=\xc3\xa9\t");
-  EXPECT_EQ(page.text(), "dir/A-z_0.9~%20b%25%3F%23%26%3C%3E%22%27%3D%C3%A9%09");
-}
-
-TEST(LabelwebSubMapPageStem, DropsTheDirectoryLineEndAndThreeCharacters) {
-  std::string_view stem;
-  ASSERT_TRUE(sub_map_page_stem("output/sub.abc\n", stem));
-  EXPECT_EQ(stem, "sub.");
-  ASSERT_TRUE(sub_map_page_stem("a/b/deep.xyz", stem));  // no newline on a last line
-  EXPECT_EQ(stem, "deep.");
-  ASSERT_TRUE(sub_map_page_stem("sub.abc\n", stem));  // no "/": the whole value
-  EXPECT_EQ(stem, "sub.");
-  ASSERT_TRUE(sub_map_page_stem("abc\n", stem));  // the sub-map was named "unit"
-  EXPECT_EQ(stem, "");
-}
-
-TEST(LabelwebSubMapPageStem, RefusesPartsTooShortToNameAPage) {
-  std::string_view stem;
-  EXPECT_FALSE(sub_map_page_stem("output/ab\n", stem));
-  EXPECT_FALSE(sub_map_page_stem("output/\n", stem));
-  EXPECT_FALSE(sub_map_page_stem("", stem));
-  EXPECT_FALSE(sub_map_page_stem("\n", stem));
-}
-
-TEST(LabelwebParentPageStem, TakesTheNameAfterTheLastSlash) {
-  EXPECT_EQ(parent_page_stem("output/top.unit\n"), "top.unit");
-  EXPECT_EQ(parent_page_stem("top.unit\n"), "top.unit");
-  EXPECT_EQ(parent_page_stem("a/top.unit"), "top.unit");
-  EXPECT_EQ(parent_page_stem("a/\n"), "");
+TEST(LabelwebPageText, LinkPartsPercentEncodeAllButTheUnreservedBytesAndSlash) {
+  PageText page;
+  append_link_part(page, "dir/A-z_0.9~ b%?#&<>\"'=\xc3\xa9\t");
+  EXPECT_EQ(text_of(page), "dir/A-z_0.9~%20b%25%3F%23%26%3C%3E%22%27%3D%C3%A9%09");
+  EXPECT_TRUE(is_link_safe("dir/A-z_0.9~"));
+  EXPECT_FALSE(is_link_safe("a b"));
+  EXPECT_FALSE(is_link_safe("\xc3\xa9"));
 }
 
 TEST(LabelwebWriteHtml, OneByOneMapIsAWholePage) {
-  PageBuffer page;
-  write_html(empty_unit(0, 0), one_by_one(), page.get(), Settings());
-  EXPECT_EQ(page.text(), std::string(kHead) +
+  PageText page;
+  write_html(empty_unit(0, 0), one_by_one(), page, Settings());
+  EXPECT_EQ(text_of(page), std::string(kHead) +
                              "<tr>\n<td align=left>\n.</td>\n</tr>\n</table></BODY></HTML>\n");
 }
 
@@ -200,9 +158,9 @@ TEST(LabelwebWriteHtml, PageHeadNamesTheLayerAndPageEndLinksUp) {
   map m = one_by_one();
   m.layer = -1;
   m.somabove = "output/top.unit\n";
-  PageBuffer page;
-  write_html(empty_unit(0, 0), m, page.get(), Settings());
-  EXPECT_EQ(page.text(),
+  PageText page;
+  write_html(empty_unit(0, 0), m, page, Settings());
+  EXPECT_EQ(text_of(page),
             "<HTML><BODY bgcolor=#FFFFFF text=#000000><TITLE>Layer -1 Map</TITLE>\n"
             "<H1>Layer -1 Map</H1><BR>\n"
             "<BR><table border=8 cellpadding=4>\n"
@@ -216,14 +174,14 @@ TEST(LabelwebWriteHtml, RowsOpenAtColumnZeroAndCloseAtTheLastColumn) {
   m.xdim = 2;
   m.ydim = 2;
   m.layer = 0;
-  PageBuffer page;
-  write_html(empty_unit(0, 0), m, page.get(), Settings());
-  const std::string first = page.text();
-  write_html(empty_unit(1, 0), m, page.get(), Settings());
-  write_html(empty_unit(0, 1), m, page.get(), Settings());
-  write_html(empty_unit(1, 1), m, page.get(), Settings());
+  PageText page;
+  write_html(empty_unit(0, 0), m, page, Settings());
+  const std::string first = text_of(page);
+  write_html(empty_unit(1, 0), m, page, Settings());
+  write_html(empty_unit(0, 1), m, page, Settings());
+  write_html(empty_unit(1, 1), m, page, Settings());
   EXPECT_EQ(first, std::string(kHead) + "<tr>\n<td align=left>\n.</td>\n");
-  EXPECT_EQ(page.text(), std::string(kHead) +
+  EXPECT_EQ(text_of(page), std::string(kHead) +
                              "<tr>\n<td align=left>\n.</td>\n<td align=left>\n.</td>\n</tr>\n"
                              "<tr>\n<td align=left>\n.</td>\n<td align=left>\n.</td>\n</tr>\n"
                              "</table></BODY></HTML>\n");
@@ -231,11 +189,9 @@ TEST(LabelwebWriteHtml, RowsOpenAtColumnZeroAndCloseAtTheLastColumn) {
 
 TEST(LabelwebWriteHtml, ColouredSectionsShadeFromTheFirstToTheLastScore) {
   unit u;
-  u.m1_labels = {label("alpha", 0.75), label("beta", 0.5), label("gamma", 0.25)};
-  u.m1_counter = 3;
+  set_labels(u.m1_labels, {label("alpha", 0.75), label("beta", 0.5), label("gamma", 0.25)});
   u.nr_mode1_labels = 3;
-  u.m0_labels = {label("single", 0.3)};
-  u.m0_counter = 1;
+  set_labels(u.m0_labels, {label("single", 0.3)});
   u.nr_mode0_labels = 1;
   EXPECT_EQ(cell_of(u),
             "<td align=left>\n"
@@ -252,9 +208,8 @@ TEST(LabelwebWriteHtml, ScoresOutsideTheFirstAndLastAreClampedInTheColour) {
   unit u;
   // Entry 0 is the top of the scale and entry n-1 its bottom, whatever the
   // scores: 0.9 lies above the scale (grey -144), -0.5 below it (grey 360).
-  u.m1_labels = {label("top", 0.5), label("higher", 0.9), label("below", -0.5),
-                 label("last", 0.0)};
-  u.m1_counter = 4;
+  set_labels(u.m1_labels,
+             {label("top", 0.5), label("higher", 0.9), label("below", -0.5), label("last", 0.0)});
   u.nr_mode1_labels = 4;
   EXPECT_EQ(cell_of(u),
             "<td align=left>\n"
@@ -273,8 +228,7 @@ TEST(LabelwebWriteHtml, ScoresPrintLikePercentPointFourF) {
                            HUGE_VAL, -HUGE_VAL, std::nan("")};
   for (const double score : scores) {
     unit u;
-    u.m0_labels = {label("p", score)};
-    u.m0_counter = 1;
+    set_labels(u.m0_labels, {label("p", score)});
     u.nr_mode0_labels = 1;
     char expected[512];
     std::snprintf(expected, sizeof expected, "p (%.4f)</font>", score);
@@ -284,8 +238,7 @@ TEST(LabelwebWriteHtml, ScoresPrintLikePercentPointFourF) {
 
 TEST(LabelwebWriteHtml, UnitFileLabelsFollowTheirSwitch) {
   unit u;
-  u.torvel_labels = {label("first", 0), label("second\n", 0)};
-  u.torvel_counter = 2;
+  set_labels(u.torvel_labels, {label("first", 0), label("second\n", 0)});
   u.nr_torvel_labels = 2;
   EXPECT_EQ(cell_of(u), "<td align=left>\nLABELs by Cadrel I<BR>first<BR>second\n<BR><HR>.</td>\n");
   Settings off;
@@ -332,11 +285,9 @@ TEST(LabelwebWriteHtml, LinkPrefixesAndEndingAreWrittenAsConfigured) {
 
 TEST(LabelwebWriteHtml, LabelsFromTheFileAreEscaped) {
   unit u;
-  u.torvel_labels = {label("<b>bold</b>", 0)};
-  u.torvel_counter = 1;
+  set_labels(u.torvel_labels, {label("<b>bold</b>", 0)});
   u.nr_torvel_labels = 1;
-  u.m1_labels = {label("<script>alert(\"x\")</script>", 1.0)};
-  u.m1_counter = 1;
+  set_labels(u.m1_labels, {label("<script>alert(\"x\")</script>", 1.0)});
   u.nr_mode1_labels = 1;
   EXPECT_EQ(cell_of(u),
             "<td align=left>\n"
@@ -363,8 +314,9 @@ TEST(LabelwebWriteHtml, ShowsNoMoreThanTheEntriesStored) {
   unit u;
   add_documents(u, {"d1"});
   u.nr_mapped_vecs = 4;
-  u.torvel_labels = {label("kept", 0), label("stale", 0)};
-  u.torvel_counter = 1;  // "stale" is left over from an earlier unit
+  set_labels(u.torvel_labels, {label("stale", 0), label("stale", 0)});  // an earlier unit's
+  u.torvel_labels.clear();
+  set_labels(u.torvel_labels, {label("kept", 0)});
   u.nr_torvel_labels = 5;
   Settings no_keys;
   no_keys.keylinks_output = 0;
@@ -376,11 +328,9 @@ TEST(LabelwebWriteHtml, NegativeCountsShowNothing) {
   unit u;
   add_documents(u, {"d1"});
   u.nr_mapped_vecs = -1;
-  u.torvel_labels = {label("t", 0)};
-  u.torvel_counter = 1;
+  set_labels(u.torvel_labels, {label("t", 0)});
   u.nr_torvel_labels = -3;
-  u.m1_labels = {label("m", 1)};
-  u.m1_counter = 1;
+  set_labels(u.m1_labels, {label("m", 1)});
   u.nr_mode1_labels = INT_MIN;
   EXPECT_EQ(cell_of(u), "<td align=left>\n.</td>\n");
 }

@@ -33,18 +33,6 @@ TEST(SomtrainNames, SecondFieldOfEveryNodeIdIsTheLayer) {
   }
 }
 
-TEST(SomtrainNames, SubMapAddressLeadsBackToTheSubMap) {
-  const std::string address = sub_map_address("output/", "map_1_2.unit");
-  EXPECT_EQ(address, "output/map_1_2.som");
-  // labelcalc: the address less its last three characters, then "unit", is the map name.
-  EXPECT_EQ(address.substr(0, address.size() - 3) + "unit", "output/" + std::string("map_1_2.unit"));
-  // labelweb: the part after the last "/" less its last three characters,
-  // then "unit.labelunit.html", is the sub-map's page.
-  const std::string last = address.substr(address.rfind('/') + 1);
-  EXPECT_EQ(last.substr(0, last.size() - 3) + "unit.labelunit.html", "map_1_2.unit.labelunit.html");
-  EXPECT_EQ(sub_map_address("a/b/", "x_0_0.unit"), "a/b/x_0_0.som");
-}
-
 TEST(SomtrainNames, MapSeedDependsOnSeedAndPathOnly) {
   EXPECT_EQ(map_seed(1, "1_2"), map_seed(1, "1_2"));
   EXPECT_NE(map_seed(1, "1_2"), map_seed(1, "2_1"));
