@@ -114,7 +114,9 @@ TEST(Candidates, EmptyAndBinaryInput) {
   EXPECT_TRUE(collect_candidates("", words).candidates.empty());
   std::string binary;
   for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>((i * 151 + 7) & 0xFF));
+  binary += "\001document clustering\377";  // between bytes that end words
   auto doc = collect_candidates(binary, words);
+  EXPECT_EQ(by_stem(doc)["document cluster"].surface, "document clustering");
   for (const auto& c : doc.candidates) {
     std::string surface = surface_form(doc, c);
     EXPECT_EQ(surface.find('\0'), std::string::npos);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <utf8proc.h>
 
+#include <algorithm>
+
 #include "keyphrases/phrase_hash.h"
 
 namespace keyphrases {
@@ -80,9 +82,12 @@ TEST_F(ExtractorTest, EmptyAndBinaryDocuments) {
   EXPECT_TRUE(ex.extract("the of and 123 4.5", 10).empty());
   std::string binary;
   for (int i = 0; i < 20000; ++i) binary.push_back(static_cast<char>((i * 7919 + i / 3) & 0xFF));
-  const char tail[] = "\0\xFF\xFE valid words here \xC3";
+  const char tail[] = "\0\xFF\xFE document clustering.\001Document clustering here \xC3";
   binary.append(tail, sizeof tail - 1);
-  for (const auto& k : ex.extract(binary, 50)) {
+  const auto keys = ex.extract(binary, 50);
+  EXPECT_TRUE(std::any_of(keys.begin(), keys.end(),
+                          [](const Keyphrase& k) { return k.stemmed == "document cluster"; }));
+  for (const auto& k : keys) {
     EXPECT_TRUE(valid_utf8(k.surface)) << k.surface;
     EXPECT_TRUE(valid_utf8(k.stemmed));
     EXPECT_EQ(k.surface.find_first_of(std::string("\t\n\r\0", 4)), std::string::npos);

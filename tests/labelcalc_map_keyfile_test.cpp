@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
 #include "tests/test_util.h"
 
 namespace somlabel {
@@ -52,6 +56,20 @@ TEST(MapKeyFile, WrongFormatNamesTheMapBaseName) {
             "Wrong format of keyfile: world.unit\nDesired format:phrase stemmed_phrase score !\n"
             "Start KEAKeyphraseExtractor with option -a !");
   std::fclose(in);
+}
+
+TEST(MapKeyFile, AWriteThatFailsOnlyAtTheCloseFailsTheMap) {
+  testutil::TempDir dir;
+  testutil::write_file(dir.path() / "m.unit.labelunit", "$MODE1_PHRASES 1\nA\ta\t0.5\n");
+  std::filesystem::create_directory(dir.path() / "key");
+  std::filesystem::create_symlink("/dev/full", dir.path() / "key" / "m.unit.key");
+  Settings settings;
+  settings.keypath = dir.str() + "key/";
+  testing::internal::CaptureStderr();
+  EXPECT_FALSE(write_map_keyfile(dir.str() + "m.unit", settings));
+  const std::string keyfile = settings.keypath + "m.unit.key";
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "labelcalc: cannot write " + keyfile + ": " + std::strerror(ENOSPC) + "\n");
 }
 
 TEST(MapKeyFile, FullTableDropsNewPhrasesWithANotice) {

@@ -39,6 +39,12 @@ TEST_F(Mode1Test, MergesTheDocumentsOfTheUnit) {
             "Neural Networks\tneural network\t0.300000\n");
 }
 
+TEST_F(Mode1Test, RunsOfTabsSeparateTheFieldsOnce) {
+  key_file("d1", "\t\tData Mining\t\t\tdata mine\t\t0.5\n");
+  ASSERT_TRUE(run({"d1"}));
+  EXPECT_EQ(labels_, "$MODE1_PHRASES 1\nData Mining\tdata mine\t0.500000\n");
+}
+
 TEST_F(Mode1Test, NoDocumentsOrEmptyKeyFilesGiveAnEmptyBlock) {
   ASSERT_TRUE(run({}));
   EXPECT_EQ(labels_, "$MODE1_PHRASES 0\n");

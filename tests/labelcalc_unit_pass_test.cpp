@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,25 @@ TEST(UnitPass, FileEndingInsideTheListKeepsOnlyNamesRead) {
   const std::string errors = testing::internal::GetCapturedStderr();
   EXPECT_EQ(calls.back(), "cat / n=3 docs=z,") << "no stale names from the unit before";
   EXPECT_NE(errors.find("j= 1 , mapped_vecs = 3\n"), std::string::npos);
+}
+
+TEST(UnitPass, TenThousandNamesAreKeptAndOnlyMoreAreCutWithAWarning) {
+  for (const int names : {10000, 10001}) {
+    std::string list;
+    for (int i = 0; i < names; ++i) list += " d";
+    testing::internal::CaptureStderr();
+    const std::string out = pass("$NR_VEC_MAPPED " + std::to_string(names) + "\n$MAPPED_VECS" +
+                                     list + "\n$NR_SOMS_MAPPED 0\n",
+                                 1);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    size_t vec_lines = 0;
+    for (size_t at = 0; (at = out.find("$VEC d\n", at)) != std::string::npos; ++at) ++vec_lines;
+    EXPECT_EQ(vec_lines, 10000u) << names;
+    EXPECT_EQ(std::count(calls.back().begin(), calls.back().end(), ','), 10000) << names;
+    EXPECT_NE(out.find("$MAPPED_VECS" + list + "\n"), std::string::npos) << "every name is copied";
+    EXPECT_EQ(errors.find("maximum of mapped vectors (10000) exceeded") != std::string::npos,
+              names == 10001);
+  }
 }
 
 TEST(UnitPass, AFailingStepStopsThePassWithItsMessage) {

@@ -33,8 +33,7 @@ TEST(SomtrainNames, SecondFieldOfEveryNodeIdIsTheLayer) {
   }
 }
 
-TEST(SomtrainNames, MapSeedDependsOnSeedAndPathOnly) {
-  EXPECT_EQ(map_seed(1, "1_2"), map_seed(1, "1_2"));
+TEST(SomtrainNames, MapSeedDependsOnSeedAndPath) {
   EXPECT_NE(map_seed(1, "1_2"), map_seed(1, "2_1"));
   EXPECT_NE(map_seed(1, ""), map_seed(2, ""));
 }
