@@ -8,7 +8,7 @@
 #include <utf8proc.h>
 
 #include "keyphrases/candidates.h"
-#include "keyphrases/text.h"
+#include "text/tokenizer.h"
 
 namespace {
 
@@ -22,13 +22,13 @@ bool valid_utf8(std::string_view s) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
   std::size_t previous_end = 0;
-  for (const keyphrases::Token& t : keyphrases::tokenize(text)) {
+  for (const text::Token& t : text::tokenize(text)) {
     if (t.text.empty() || t.offset < previous_end || t.offset + t.text.size() > size ||
-        t.text.data() != text.data() + t.offset || !valid_utf8(t.text) || !valid_utf8(keyphrases::lower(t.text)))
+        t.text.data() != text.data() + t.offset || !valid_utf8(t.text) || !valid_utf8(text::lower(t.text)))
       std::abort();
     previous_end = t.offset + t.text.size();
   }
-  static keyphrases::WordNormalizer words(keyphrases::Language::english);
+  static keyphrases::WordNormalizer words(text::Language::english);
   auto doc = keyphrases::collect_candidates(text, words);
   for (const auto& c : doc.candidates)
     if (c.count == 0 || c.length < 1 || c.length > keyphrases::kMaxPhraseWords ||

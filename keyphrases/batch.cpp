@@ -1,13 +1,13 @@
-#include "batch.h"
+#include "keyphrases/batch.h"
 
 #include <atomic>
 #include <cstdio>
 #include <memory>
 #include <mutex>
 
-#include "extractor.h"
-#include "io.h"
-#include "parallel.h"
+#include "keyphrases/extractor.h"
+#include "keyphrases/io.h"
+#include "keyphrases/parallel.h"
 
 namespace keyphrases {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "model.h"
-#include "status.h"
+#include "keyphrases/model.h"
+#include "keyphrases/status.h"
 
 namespace keyphrases {
 
@@ -20,7 +20,7 @@ struct BatchOptions {
   unsigned threads = 1;
   bool incremental = false;   // skip jobs whose key file is newer than the document
   bool progress = false;      // progress bar on standard error
-  Language language = Language::english;
+  text::Language language = text::Language::english;
 };
 
 struct BatchReport {

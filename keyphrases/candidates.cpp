@@ -1,10 +1,12 @@
-#include "candidates.h"
+#include "keyphrases/candidates.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "phrase_hash.h"
-#include "pos_lexicon.h"
+#include "keyphrases/phrase_hash.h"
+#include "keyphrases/pos_lexicon.h"
+#include "text/stopwords.h"
+#include "text/tokenizer.h"
 
 namespace keyphrases {
 namespace {
@@ -23,7 +25,7 @@ struct TokenInfo {
 };
 
 // A content word may stand in a phrase.
-bool is_content(const Token& t, const WordNormalizer::Word& w) {
+bool is_content(const text::Token& t, const WordNormalizer::Word& w) {
   return !w.stopword && !t.is_number && t.text.size() > 1 && w.may_modify;
 }
 
@@ -37,7 +39,7 @@ class Collector {
  public:
   Collector(std::string_view text, WordNormalizer& words) : words_(words) {
     words_.begin_document();
-    auto tokens = tokenize(text);
+    auto tokens = text::tokenize(text);
     doc_.n_tokens = static_cast<std::uint32_t>(tokens.size());
     doc_.first_sentence_end = doc_.n_tokens;
     infos_.reserve(tokens.size());
@@ -56,7 +58,7 @@ class Collector {
   }
 
  private:
-  void add_token(const Token& t, std::size_t index) {
+  void add_token(const text::Token& t, std::size_t index) {
     if (t.sentence_start && index > 0 && doc_.first_sentence_end == doc_.n_tokens)
       doc_.first_sentence_end = static_cast<std::uint32_t>(index);
     const auto& w = words_.normalize(t.text);
@@ -306,10 +308,10 @@ const WordNormalizer::Word& WordNormalizer::normalize(std::string_view token) {
   std::size_t i = full & mask;
   for (; slots_[i].entry != 0; i = (i + 1) & mask)
     if (slots_[i].hash == h && entries_[slots_[i].entry - 1].token == token) return entries_[slots_[i].entry - 1].word;
-  std::string lowered = lower(token);
+  std::string lowered = text::lower(token);
   Word w;
-  w.stopword = is_stopword(lang_, lowered);
-  if (lang_ == Language::english) set_english_roles(lowered, w);
+  w.stopword = text::is_stopword(lang_, lowered);
+  if (lang_ == text::Language::english) set_english_roles(lowered, w);
   w.stem = std::string(stemmer_.stem(lowered));
   slots_[i] = {h, static_cast<std::uint32_t>(entries_.size() + 1)};
   entries_.push_back({std::string(token), std::move(w)});

@@ -12,7 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "text.h"
+#include "text/language.h"
+#include "text/stemmer.h"
 
 namespace keyphrases {
 
@@ -34,17 +35,17 @@ class WordNormalizer {
     bool may_end = true;
   };
 
-  explicit WordNormalizer(Language lang) : lang_(lang), stemmer_(lang) {}
+  explicit WordNormalizer(text::Language lang) : lang_(lang), stemmer_(lang) {}
 
   // The entry for a token's text. Valid until the next begin_document().
   [[nodiscard]] const Word& normalize(std::string_view token);
   // Drops the cache when full; call only between documents.
   void begin_document();
-  [[nodiscard]] Language language() const { return lang_; }
+  [[nodiscard]] text::Language language() const { return lang_; }
 
  private:
-  Language lang_;
-  Stemmer stemmer_;
+  text::Language lang_;
+  text::Stemmer stemmer_;
   struct Entry {
     std::string token;
     Word word;

@@ -1,4 +1,4 @@
-#include "cli.h"
+#include "keyphrases/cli.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
-#include "batch.h"
 #include "common/shard.h"
-#include "io.h"
-#include "model.h"
-#include "parallel.h"
-#include "trainer.h"
+#include "keyphrases/batch.h"
+#include "keyphrases/io.h"
+#include "keyphrases/model.h"
+#include "keyphrases/parallel.h"
+#include "keyphrases/trainer.h"
 
 namespace keyphrases {
 namespace {
@@ -122,14 +122,14 @@ int fail(const std::string& message) {
 }
 
 struct Common {
-  Language language = Language::english;
+  text::Language language = text::Language::english;
   bool language_given = false;
   unsigned threads = 1;
 };
 
 std::optional<std::string> read_common(const Args& args, unsigned default_jobs, Common* c) {
   if (args.has("--language")) {
-    auto lang = parse_language(args.get("--language"));
+    auto lang = text::parse_language(args.get("--language"));
     if (!lang) return "unknown language '" + args.get("--language") + "' (english, german, french, spanish)";
     c->language = *lang;
     c->language_given = true;
@@ -153,8 +153,8 @@ std::optional<Model> open_model(const std::string& path, Common* c) {
   }
   if (c->language_given && c->language != model->language()) {
     std::fprintf(stderr, "keyphrases: %s: model was trained for %s, not %s\n", path.c_str(),
-                 std::string(language_name(model->language())).c_str(),
-                 std::string(language_name(c->language)).c_str());
+                 std::string(text::language_name(model->language())).c_str(),
+                 std::string(text::language_name(c->language)).c_str());
     return std::nullopt;
   }
   c->language = model->language();

@@ -1,11 +1,11 @@
-#include "extractor.h"
+#include "keyphrases/extractor.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
 
-#include "features.h"
-#include "ranker.h"
+#include "keyphrases/features.h"
+#include "keyphrases/ranker.h"
 
 namespace keyphrases {
 

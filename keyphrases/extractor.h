@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "candidates.h"
-#include "model.h"
+#include "keyphrases/candidates.h"
+#include "keyphrases/model.h"
 
 namespace keyphrases {
 
@@ -25,7 +25,7 @@ inline constexpr std::size_t kRerankedCandidates = 300;
 // shared, not copied.
 class Extractor {
  public:
-  Extractor(Model model, Language lang) : model_(std::move(model)), words_(lang) {}
+  Extractor(Model model, text::Language lang) : model_(std::move(model)), words_(lang) {}
 
   // The best `n` phrases, best first. Ties go to the earlier first occurrence.
   [[nodiscard]] std::vector<Keyphrase> extract(std::string_view text, std::size_t n);

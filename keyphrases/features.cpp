@@ -1,11 +1,11 @@
-#include "features.h"
+#include "keyphrases/features.h"
 
 #include <algorithm>
 #include <cmath>
 #include <numeric>
 
-#include "phrase_hash.h"
-#include "ranker.h"
+#include "keyphrases/phrase_hash.h"
+#include "keyphrases/ranker.h"
 
 namespace keyphrases {
 namespace {

@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "candidates.h"
-#include "model.h"
+#include "keyphrases/candidates.h"
+#include "keyphrases/model.h"
 
 namespace keyphrases {
 

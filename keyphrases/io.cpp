@@ -1,4 +1,4 @@
-#include "io.h"
+#include "keyphrases/io.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "status.h"
+#include "keyphrases/status.h"
 
 namespace keyphrases {
 

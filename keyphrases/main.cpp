@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "cli.h"
+#include "keyphrases/cli.h"
 
 int main(int argc, char** argv) {
   try {

@@ -1,4 +1,4 @@
-#include "model.h"
+#include "keyphrases/model.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "io.h"
-#include "model_format.h"
+#include "keyphrases/io.h"
+#include "keyphrases/model_format.h"
 
 namespace keyphrases {
 namespace {
@@ -124,7 +124,7 @@ std::optional<Model> Model::from_bytes(std::string_view bytes, std::string_view 
     return fail(error, "keyphrases: " + std::string(name) + ": model format version " +
                            std::to_string(h.version) + ", this program reads version " +
                            std::to_string(model_format::kVersion) + "; retrain the model");
-  if (h.language > static_cast<std::uint32_t>(Language::spanish)) return bad("unknown language");
+  if (h.language > static_cast<std::uint32_t>(text::Language::spanish)) return bad("unknown language");
   if (h.table_slots < 1 || (h.table_slots & (h.table_slots - 1)) != 0 || h.table_slots > (1ULL << 40) ||
       h.n_phrases >= h.table_slots || h.n_weights > 4096)
     return bad("inconsistent header");
@@ -138,7 +138,7 @@ std::optional<Model> Model::from_bytes(std::string_view bytes, std::string_view 
   m.table_ = body + h.n_weights * sizeof(double);
   m.slots_ = h.table_slots;
   m.n_documents_ = h.n_documents;
-  m.language_ = static_cast<Language>(h.language);
+  m.language_ = static_cast<text::Language>(h.language);
   m.supervised_ = (h.flags & model_format::kFlagSupervised) != 0;
   return m;
 }

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "status.h"
-#include "text.h"
+#include "keyphrases/status.h"
+#include "text/language.h"
 
 namespace keyphrases {
 
@@ -23,7 +23,7 @@ struct PhraseStats {
 
 // What training produces and save_model() writes.
 struct ModelData {
-  Language language = Language::english;
+  text::Language language = text::Language::english;
   std::uint64_t n_documents = 0;
   bool supervised = false;
   std::vector<double> weights;  // ranker parameters; size kNumWeights from ranker.h
@@ -44,7 +44,7 @@ struct ModelData {
 class Model {
  public:
   [[nodiscard]] PhraseStats lookup(std::uint64_t key) const;
-  [[nodiscard]] Language language() const { return language_; }
+  [[nodiscard]] text::Language language() const { return language_; }
   [[nodiscard]] std::uint64_t n_documents() const { return n_documents_; }
   [[nodiscard]] bool supervised() const { return supervised_; }
   [[nodiscard]] const std::vector<double>& weights() const { return weights_; }
@@ -61,7 +61,7 @@ class Model {
   const unsigned char* table_ = nullptr;
   std::uint64_t slots_ = 0;
   std::uint64_t n_documents_ = 0;
-  Language language_ = Language::english;
+  text::Language language_ = text::Language::english;
   bool supervised_ = false;
   std::vector<double> weights_;
 };

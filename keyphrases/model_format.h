@@ -25,7 +25,7 @@ inline constexpr std::uint32_t kFlagSupervised = 1;
 struct Header {
   char magic[8];
   std::uint32_t version;
-  std::uint32_t language;        // keyphrases::Language
+  std::uint32_t language;        // text::Language
   std::uint64_t n_documents;     // documents the frequencies were counted on
   std::uint32_t n_weights;
   std::uint32_t flags;

@@ -1,11 +1,11 @@
-#include "pos_lexicon.h"
+#include "keyphrases/pos_lexicon.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
 
-#include "pos_lexicon_data.h"
+#include "keyphrases/pos_lexicon_data.h"
 
 namespace keyphrases {
 namespace {

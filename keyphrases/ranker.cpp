@@ -1,4 +1,4 @@
-#include "ranker.h"
+#include "keyphrases/ranker.h"
 
 #include <algorithm>
 #include <cmath>

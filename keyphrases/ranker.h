@@ -10,8 +10,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "features.h"
-#include "model.h"
+#include "keyphrases/features.h"
+#include "keyphrases/model.h"
 
 namespace keyphrases {
 

@@ -1,4 +1,4 @@
-#include "trainer.h"
+#include "keyphrases/trainer.h"
 
 #include <algorithm>
 #include <mutex>
@@ -6,12 +6,13 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "candidates.h"
-#include "features.h"
-#include "io.h"
-#include "parallel.h"
-#include "phrase_hash.h"
-#include "ranker.h"
+#include "keyphrases/candidates.h"
+#include "keyphrases/features.h"
+#include "keyphrases/io.h"
+#include "keyphrases/parallel.h"
+#include "keyphrases/phrase_hash.h"
+#include "keyphrases/ranker.h"
+#include "text/tokenizer.h"
 
 namespace keyphrases {
 namespace {
@@ -30,7 +31,7 @@ struct GoldDocument {
 };
 
 struct Worker {
-  explicit Worker(Language lang) : words(lang) {}
+  explicit Worker(text::Language lang) : words(lang) {}
   WordNormalizer words;
   Counts counts;
   Status status;
@@ -44,7 +45,7 @@ GoldKeys keys_of_gold(std::string_view text, WordNormalizer& words) {
     std::size_t end = std::min(text.find('\n', start), text.size());
     std::string stemmed;
     line_words.clear();
-    for (const Token& t : tokenize(text.substr(start, end - start))) {
+    for (const text::Token& t : text::tokenize(text.substr(start, end - start))) {
       const auto& w = words.normalize(t.text);
       if (!stemmed.empty()) stemmed.push_back(' ');
       stemmed += w.stem;
@@ -98,7 +99,7 @@ void store_phrases(const Counts& counts, std::uint64_t n_docs, ModelData* out) {
 
 }  // namespace
 
-std::vector<std::uint64_t> gold_keys(std::string_view gold_text, Language lang) {
+std::vector<std::uint64_t> gold_keys(std::string_view gold_text, text::Language lang) {
   WordNormalizer words(lang);
   return keys_of_gold(gold_text, words).phrases;
 }

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "model.h"
-#include "ranker.h"
-#include "text.h"
+#include "keyphrases/model.h"
+#include "keyphrases/ranker.h"
+#include "text/language.h"
 
 namespace keyphrases {
 
@@ -21,13 +21,14 @@ inline constexpr std::uint64_t kPruneFromDocuments = 100;
 inline constexpr std::size_t kMaxTrainingRowsPerDocument = 2000;
 
 struct TrainOptions {
-  Language language = Language::english;
+  text::Language language = text::Language::english;
   unsigned threads = 1;
   RankerKind ranker = RankerKind::prior;  // used only where gold files exist
 };
 
 // Gold file text -> phrase keys of its lines, stemmed as candidates are.
-[[nodiscard]] std::vector<std::uint64_t> gold_keys(std::string_view gold_text, Language lang);
+[[nodiscard]] std::vector<std::uint64_t> gold_keys(std::string_view gold_text,
+                                                  text::Language lang);
 
 // Fails when `dir` cannot be read, holds no X.txt, or a text cannot be read.
 [[nodiscard]] Status train_model(const std::string& dir, const TrainOptions& options, ModelData* out);

@@ -142,7 +142,7 @@ std::string apply_option(const std::string& key, const std::string& value, Optio
     return {};
   }
   if (key == "--language") {
-    auto language = keyphrases::parse_language(value);
+    auto language = text::parse_language(value);
     if (!language) return key + ": unknown language '" + value + "'";
     o.language = *language;
     return {};

@@ -15,7 +15,7 @@ struct Options {
   std::string documents;  // directory of plain-text documents
   std::string work_dir;   // where options, process files and OUTPUTPATH go
   std::string output_path = "output/";
-  keyphrases::Language language = keyphrases::Language::english;
+  text::Language language = text::Language::english;
   VocabularyLimits vocabulary;
   HierarchySettings hierarchy;
 };

@@ -6,6 +6,10 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "text/stemmer.h"
+#include "text/stopwords.h"
+#include "text/tokenizer.h"
+
 namespace somtrain {
 namespace {
 
@@ -18,13 +22,13 @@ struct StemStats {
 
 // Stem -> count for one text; fills the corpus-wide statistics as it goes.
 std::map<std::string, std::uint32_t> count_stems(
-    const std::string& text, keyphrases::Language language, keyphrases::Stemmer& stemmer,
+    const std::string& text, text::Language language, text::Stemmer& stemmer,
     std::unordered_map<std::string, StemStats>& stats) {
   std::map<std::string, std::uint32_t> counts;
-  for (const keyphrases::Token& token : keyphrases::tokenize(text)) {
+  for (const text::Token& token : text::tokenize(text)) {
     if (token.is_number) continue;
-    const std::string word = keyphrases::lower(token.text);
-    if (word.size() < kMinWordBytes || keyphrases::is_stopword(language, word)) continue;
+    const std::string word = text::lower(token.text);
+    if (word.size() < kMinWordBytes || text::is_stopword(language, word)) continue;
     std::string stem(stemmer.stem(word));
     ++stats[stem].forms[word];
     ++counts[std::move(stem)];
@@ -65,8 +69,8 @@ std::vector<std::string> choose_stems(const std::unordered_map<std::string, Stem
 }  // namespace
 
 Corpus build_corpus(const std::vector<DocumentText>& texts, const VocabularyLimits& limits,
-                    keyphrases::Language language) {
-  keyphrases::Stemmer stemmer(language);
+                    text::Language language) {
+  text::Stemmer stemmer(language);
   std::unordered_map<std::string, StemStats> stats;
   std::vector<std::map<std::string, std::uint32_t>> counts;
   counts.reserve(texts.size());

@@ -1,6 +1,6 @@
 // The documents a map is trained on: one term-count vector per document over
 // a shared vocabulary of stems, made with the tokenizer, stopword lists and
-// stemmer of keyphrases/text.h.
+// stemmer of text/, as keyphrases makes them.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "keyphrases/text.h"
+#include "text/language.h"
 
 namespace somtrain {
 
@@ -52,7 +52,7 @@ struct DocumentText {
 // Words that count: lower-cased, not a stopword, not a number, two letters or
 // more; each is counted under its stem.
 [[nodiscard]] Corpus build_corpus(const std::vector<DocumentText>& texts,
-                                  const VocabularyLimits& limits, keyphrases::Language language);
+                                  const VocabularyLimits& limits, text::Language language);
 
 // File names in `dir` that can be documents: regular files (symbolic links to
 // them included) whose names hold no white space and do not start with ".",

@@ -23,7 +23,7 @@ std::map<std::string, Phrase> by_stem(const DocumentCandidates& doc) {
 }
 
 TEST(Candidates, NgramsWithinSentencesGroupedByStem) {
-  WordNormalizer words(Language::english);
+  WordNormalizer words(text::Language::english);
   auto doc = collect_candidates("Neural networks learn. The neural network of the brain.", words);
   auto c = by_stem(doc);
   // Tokens: Neural networks learn | The neural network of the brain
@@ -41,7 +41,7 @@ TEST(Candidates, NgramsWithinSentencesGroupedByStem) {
 }
 
 TEST(Candidates, SurfaceIsMostFrequentFormTiesGoToFirstSeen) {
-  WordNormalizer words(Language::english);
+  WordNormalizer words(text::Language::english);
   auto tie = by_stem(collect_candidates("Neural networks learn. The neural network of the brain.", words));
   EXPECT_EQ(tie["neural network"].surface, "Neural networks");
   EXPECT_EQ(tie["network"].surface, "networks");
@@ -51,7 +51,7 @@ TEST(Candidates, SurfaceIsMostFrequentFormTiesGoToFirstSeen) {
 }
 
 TEST(Candidates, NoStopwordsNumbersOrSingleCharactersInPhrases) {
-  WordNormalizer words(Language::english);
+  WordNormalizer words(text::Language::english);
   auto c = by_stem(collect_candidates("the quality of service in version 2 release x y", words));
   std::vector<std::string> stems;
   for (const auto& [k, v] : c) stems.push_back(k);
@@ -62,18 +62,18 @@ TEST(Candidates, NoStopwordsNumbersOrSingleCharactersInPhrases) {
 // does not know (names, jargon) count as nouns. Other languages keep every run.
 TEST(Candidates, EnglishPhrasesAreNounPhrases) {
   struct Case {
-    Language lang;
+    text::Language lang;
     const char* text;
     std::vector<std::string> stems;  // sorted
   } cases[] = {
-      {Language::english, "The thread inherits masks", {"mask", "thread"}},
-      {Language::english, "functions calculate values", {"function", "valu"}},
-      {Language::english, "probably willing", {}},
-      {Language::english, "efficient algorithms", {"algorithm", "effici algorithm"}},
-      {Language::english, "labeled training data",
+      {text::Language::english, "The thread inherits masks", {"mask", "thread"}},
+      {text::Language::english, "functions calculate values", {"function", "valu"}},
+      {text::Language::english, "probably willing", {}},
+      {text::Language::english, "efficient algorithms", {"algorithm", "effici algorithm"}},
+      {text::Language::english, "labeled training data",
        {"data", "label train", "label train data", "train", "train data"}},
-      {Language::english, "pthread mutexes", {"mutex", "pthread", "pthread mutex"}},
-      {Language::german, "schnelle Algorithmen", {"algorithm", "schnell", "schnell algorithm"}},
+      {text::Language::english, "pthread mutexes", {"mutex", "pthread", "pthread mutex"}},
+      {text::Language::german, "schnelle Algorithmen", {"algorithm", "schnell", "schnell algorithm"}},
   };
   for (const auto& k : cases) {
     WordNormalizer words(k.lang);
@@ -85,14 +85,14 @@ TEST(Candidates, EnglishPhrasesAreNounPhrases) {
 }
 
 TEST(Candidates, PunctuationSplitsPhrases) {
-  WordNormalizer words(Language::english);
+  WordNormalizer words(text::Language::english);
   auto c = by_stem(collect_candidates("maps, units; grids (cells) \"labels\"", words));
   EXPECT_EQ(c.size(), 5u);
   EXPECT_EQ(c.count("map unit"), 0u);
 }
 
 TEST(Candidates, CountsOccurrencesInsideLongerOnes) {
-  WordNormalizer words(Language::english);
+  WordNormalizer words(text::Language::english);
   auto c = by_stem(
       collect_candidates("Artificial neural networks. The neural network of the brain.", words));
   EXPECT_EQ(c["network"]->in_longer, 2u);
@@ -102,7 +102,7 @@ TEST(Candidates, CountsOccurrencesInsideLongerOnes) {
 }
 
 TEST(Candidates, WordRanksAverageOne) {
-  WordNormalizer words(Language::english);
+  WordNormalizer words(text::Language::english);
   auto doc = collect_candidates("Neural networks learn. The neural network of the brain.", words);
   ASSERT_EQ(doc.word_rank.size(), doc.word_stems.size());
   double sum = std::accumulate(doc.word_rank.begin(), doc.word_rank.end(), 0.0);
@@ -110,7 +110,7 @@ TEST(Candidates, WordRanksAverageOne) {
 }
 
 TEST(Candidates, EmptyAndBinaryInput) {
-  WordNormalizer words(Language::english);
+  WordNormalizer words(text::Language::english);
   EXPECT_TRUE(collect_candidates("", words).candidates.empty());
   std::string binary;
   for (int i = 0; i < 4096; ++i) binary.push_back(static_cast<char>((i * 151 + 7) & 0xFF));

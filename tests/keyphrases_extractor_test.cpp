@@ -39,7 +39,7 @@ class ExtractorTest : public ::testing::Test {
 TEST_F(ExtractorTest, BestFirstScoresInUnitIntervalLimitedToN) {
   ModelData data;
   data.n_documents = 10;
-  Extractor ex(make_model(data, storage_), Language::english);
+  Extractor ex(make_model(data, storage_), text::Language::english);
   auto out = ex.extract(
       "Self-organizing maps. A self-organizing map places documents on a grid of map units. "
       "Map units get labels; labels are keyphrases of the documents.",
@@ -64,7 +64,7 @@ TEST_F(ExtractorTest, FrequentPhrasesInTheModelRankLower) {
   ModelData data;
   data.n_documents = 10;
   data.phrases = {{phrase_key_of("appl"), {9, 0, 0}}};
-  Extractor ex(make_model(data, storage_), Language::english);
+  Extractor ex(make_model(data, storage_), text::Language::english);
   auto out = ex.extract("apple banana", 3);
   ASSERT_EQ(out.size(), 3u);
   std::vector<std::string> order;
@@ -77,7 +77,7 @@ TEST_F(ExtractorTest, FrequentPhrasesInTheModelRankLower) {
 }
 
 TEST_F(ExtractorTest, EmptyAndBinaryDocuments) {
-  Extractor ex(make_model(ModelData{}, storage_), Language::english);
+  Extractor ex(make_model(ModelData{}, storage_), text::Language::english);
   EXPECT_TRUE(ex.extract("", 10).empty());
   EXPECT_TRUE(ex.extract("the of and 123 4.5", 10).empty());
   std::string binary;
@@ -95,7 +95,7 @@ TEST_F(ExtractorTest, EmptyAndBinaryDocuments) {
 }
 
 TEST_F(ExtractorTest, SameOutputWhateverCameBefore) {
-  Extractor ex(make_model(ModelData{}, storage_), Language::english);
+  Extractor ex(make_model(ModelData{}, storage_), text::Language::english);
   const std::string doc = "Hierarchical clustering merges clusters. Cluster labels come from terms.";
   auto first = ex.extract(doc, 10);
   (void)ex.extract("Entirely different text about string kernels and support vector machines.", 10);
@@ -108,7 +108,7 @@ TEST_F(ExtractorTest, SameOutputWhateverCameBefore) {
 }
 
 TEST_F(ExtractorTest, OtherLanguages) {
-  Extractor ex(make_model(ModelData{}, storage_), Language::german);
+  Extractor ex(make_model(ModelData{}, storage_), text::Language::german);
   auto out = ex.extract("Die selbstorganisierende Karte ordnet Dokumente und Karten.", 10);
   std::vector<std::string> stems;
   for (const auto& k : out) stems.push_back(k.stemmed);

@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 
 ModelData sample() {
   ModelData d;
-  d.language = Language::german;
+  d.language = text::Language::german;
   d.n_documents = 42;
   d.supervised = true;
   d.weights = {0.5, -1.25, 3.0};
@@ -38,7 +38,7 @@ TEST(Model, RoundTrip) {
   std::string error;
   auto m = parse(bytes, &error);
   ASSERT_TRUE(m) << error;
-  EXPECT_EQ(m->language(), Language::german);
+  EXPECT_EQ(m->language(), text::Language::german);
   EXPECT_EQ(m->n_documents(), 42u);
   EXPECT_TRUE(m->supervised());
   EXPECT_EQ(m->weights(), (std::vector<double>{0.5, -1.25, 3.0}));
@@ -229,7 +229,7 @@ TEST(PinnedModel, LoadsWithTheCountsOfItsTrainingTexts) {
   std::string error;
   const auto model = Model::load(kPinnedModel, &error);
   ASSERT_TRUE(model) << error;
-  EXPECT_EQ(model->language(), Language::english);
+  EXPECT_EQ(model->language(), text::Language::english);
   EXPECT_EQ(model->n_documents(), 2u);
   EXPECT_TRUE(model->supervised());
   EXPECT_EQ(model->weights().size(), 55u);

@@ -11,16 +11,16 @@ namespace {
 const std::string kCorpus = std::string(TESTS_DIR) + "/fixtures/keyphrases/corpus";
 
 TEST(GoldKeys, OneKeyPerLineStemmedLikeCandidates) {
-  auto keys = gold_keys("Self-Organizing Maps\n\nmap units\r\nmap units\nSupport Vector Machines", Language::english);
+  auto keys = gold_keys("Self-Organizing Maps\n\nmap units\r\nmap units\nSupport Vector Machines", text::Language::english);
   std::vector<std::uint64_t> expected = {phrase_key_of("self-organ map"), phrase_key_of("map unit"),
                                          phrase_key_of("support vector machin")};
   EXPECT_EQ(keys, expected);
-  EXPECT_TRUE(gold_keys("", Language::english).empty());
+  EXPECT_TRUE(gold_keys("", text::Language::english).empty());
 }
 
 TEST(Train, CountsDocumentFrequenciesAndLearnsFromGold) {
   ModelData data;
-  ASSERT_TRUE(train_model(kCorpus, {Language::english, 2}, &data).ok());
+  ASSERT_TRUE(train_model(kCorpus, {text::Language::english, 2}, &data).ok());
   EXPECT_EQ(data.n_documents, 4u);
   EXPECT_TRUE(data.supervised);  // maps.key and kernels.key stand beside their texts
   std::string error;
@@ -36,14 +36,14 @@ TEST(Train, CountsDocumentFrequenciesAndLearnsFromGold) {
 
 TEST(Train, SameModelWhateverTheThreads) {
   ModelData one, four;
-  ASSERT_TRUE(train_model(kCorpus, {Language::english, 1}, &one).ok());
-  ASSERT_TRUE(train_model(kCorpus, {Language::english, 4}, &four).ok());
+  ASSERT_TRUE(train_model(kCorpus, {text::Language::english, 1}, &one).ok());
+  ASSERT_TRUE(train_model(kCorpus, {text::Language::english, 4}, &four).ok());
   EXPECT_EQ(serialize_model(one), serialize_model(four));
 }
 
 TEST(Train, MissingDirectoryFails) {
   ModelData data;
-  Status st = train_model("/nonexistent/kp", {Language::english, 1}, &data);
+  Status st = train_model("/nonexistent/kp", {text::Language::english, 1}, &data);
   ASSERT_FALSE(st.ok());
   EXPECT_NE(st.message().find("/nonexistent/kp"), std::string::npos);
 }

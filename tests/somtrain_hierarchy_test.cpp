@@ -45,7 +45,7 @@ Corpus two_topics() {
     texts.push_back({"net" + std::to_string(i), "socket socket network address port"});
     texts.push_back({"math" + std::to_string(i), "sine cosine tangent angle radian"});
   }
-  return build_corpus(texts, VocabularyLimits{1, 1.0, 5000}, keyphrases::Language::english);
+  return build_corpus(texts, VocabularyLimits{1, 1.0, 5000}, text::Language::english);
 }
 
 HierarchySettings small(Grid top, Grid sub, int expand, int depth) {

@@ -12,7 +12,7 @@
 namespace somtrain {
 namespace {
 
-using keyphrases::Language;
+using text::Language;
 
 VocabularyLimits everything() { return VocabularyLimits{1, 1.0, 5000}; }
 

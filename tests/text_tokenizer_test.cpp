@@ -1,12 +1,12 @@
-// Tokenizer, lower-casing, stopwords and stemmer of keyphrases/text.h.
-#include "keyphrases/text.h"
+// Words of a text: where they start and end, and their lower-case form.
+#include "text/tokenizer.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-namespace keyphrases {
+namespace text {
 namespace {
 
 std::vector<std::string> words_of(std::string_view text) {
@@ -78,44 +78,5 @@ TEST(Lower, UnicodeAwareAndDropsInvalidBytes) {
   EXPECT_EQ(lower(""), "");
 }
 
-TEST(Stopwords, PerLanguage) {
-  EXPECT_TRUE(is_stopword(Language::english, "the"));
-  EXPECT_TRUE(is_stopword(Language::english, "using"));
-  EXPECT_FALSE(is_stopword(Language::english, "network"));
-  EXPECT_FALSE(is_stopword(Language::english, "und"));
-  EXPECT_TRUE(is_stopword(Language::german, "und"));
-  EXPECT_TRUE(is_stopword(Language::german, "für"));
-  EXPECT_TRUE(is_stopword(Language::french, "les"));
-  EXPECT_TRUE(is_stopword(Language::french, "été"));
-  EXPECT_TRUE(is_stopword(Language::spanish, "los"));
-  EXPECT_TRUE(is_stopword(Language::spanish, "más"));
-  EXPECT_FALSE(is_stopword(Language::spanish, "red"));
-  EXPECT_FALSE(is_stopword(Language::english, "The"));  // callers lower-case first
-}
-
-TEST(Stemmer, SnowballPerLanguage) {
-  Stemmer en(Language::english);
-  EXPECT_EQ(en.stem("networks"), "network");
-  EXPECT_EQ(en.stem("self-organizing"), "self-organ");
-  EXPECT_EQ(en.stem("machines"), "machin");
-  Stemmer de(Language::german);
-  EXPECT_EQ(de.stem("häuser"), "haus");
-  EXPECT_EQ(de.stem("dokumente"), "dokument");
-  Stemmer moved(std::move(en));
-  EXPECT_EQ(moved.stem("units"), "unit");
-  EXPECT_EQ(moved.language(), Language::english);
-}
-
-TEST(Language, ParsesNamesAndCodes) {
-  EXPECT_EQ(parse_language("English"), Language::english);
-  EXPECT_EQ(parse_language("de"), Language::german);
-  EXPECT_EQ(parse_language("FR"), Language::french);
-  EXPECT_EQ(parse_language("spanish"), Language::spanish);
-  EXPECT_FALSE(parse_language("klingon").has_value());
-  EXPECT_FALSE(parse_language("").has_value());
-  for (Language l : {Language::english, Language::german, Language::french, Language::spanish})
-    EXPECT_EQ(parse_language(language_name(l)), l);
-}
-
 }  // namespace
-}  // namespace keyphrases
+}  // namespace text

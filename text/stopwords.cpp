@@ -1,12 +1,8 @@
-// Stopword lists: common function words, written for this project.
-// English also lists frequent verbs, adverbs and vague nouns of running text
-// ("paper", "show", "using") that rarely start or end a keyphrase.
-#include <string_view>
+#include "text/stopwords.h"
+
 #include <unordered_set>
 
-#include "text.h"
-
-namespace keyphrases {
+namespace text {
 namespace {
 
 constexpr std::string_view kEnglish = R"(
@@ -130,4 +126,4 @@ const WordSet& words_of(Language lang) {
 
 bool is_stopword(Language lang, std::string_view word) { return words_of(lang).count(word) != 0; }
 
-}  // namespace keyphrases
+}  // namespace text

@@ -1,35 +1,9 @@
-#include "text.h"
+#include "text/tokenizer.h"
 
-#include <libstemmer.h>
 #include <utf8proc.h>
 
-#include <algorithm>
-#include <new>
-#include <stdexcept>
-#include <utility>
-
-namespace keyphrases {
+namespace text {
 namespace {
-
-struct LanguageName {
-  Language lang;
-  std::string_view name;
-  std::string_view code;
-  const char* snowball;
-};
-
-constexpr LanguageName kLanguages[] = {
-    {Language::english, "english", "en", "english"},
-    {Language::german, "german", "de", "german"},
-    {Language::french, "french", "fr", "french"},
-    {Language::spanish, "spanish", "es", "spanish"},
-};
-
-const LanguageName& entry(Language lang) {
-  for (const auto& l : kLanguages)
-    if (l.lang == lang) return l;
-  return kLanguages[0];
-}
 
 // One decoded character; `size` bytes long, `cp` < 0 for an invalid byte.
 struct Char {
@@ -159,15 +133,6 @@ class Tokenizer {
 
 }  // namespace
 
-std::optional<Language> parse_language(std::string_view name) {
-  std::string l = lower(name);
-  for (const auto& e : kLanguages)
-    if (l == e.name || l == e.code) return e.lang;
-  return std::nullopt;
-}
-
-std::string_view language_name(Language lang) { return entry(lang).name; }
-
 std::vector<Token> tokenize(std::string_view text) { return Tokenizer(text).run(); }
 
 std::string lower(std::string_view word) {
@@ -191,33 +156,4 @@ std::string lower(std::string_view word) {
   return out;
 }
 
-Stemmer::Stemmer(Language lang) : lang_(lang), stemmer_(sb_stemmer_new(entry(lang).snowball, "UTF_8")) {
-  if (stemmer_ == nullptr) throw std::bad_alloc();
-}
-
-Stemmer::~Stemmer() {
-  if (stemmer_ != nullptr) sb_stemmer_delete(stemmer_);
-}
-
-Stemmer::Stemmer(Stemmer&& other) noexcept
-    : lang_(other.lang_), stemmer_(std::exchange(other.stemmer_, nullptr)) {}
-
-Stemmer& Stemmer::operator=(Stemmer&& other) noexcept {
-  if (this != &other) {
-    if (stemmer_ != nullptr) sb_stemmer_delete(stemmer_);
-    lang_ = other.lang_;
-    stemmer_ = std::exchange(other.stemmer_, nullptr);
-  }
-  return *this;
-}
-
-std::string_view Stemmer::stem(std::string_view lowered_word) {
-  if (stemmer_ == nullptr) return lowered_word;
-  const sb_symbol* s = sb_stemmer_stem(
-      stemmer_, reinterpret_cast<const sb_symbol*>(lowered_word.data()),
-      static_cast<int>(lowered_word.size()));
-  if (s == nullptr) throw std::bad_alloc();
-  return {reinterpret_cast<const char*>(s), static_cast<std::size_t>(sb_stemmer_length(stemmer_))};
-}
-
-}  // namespace keyphrases
+}  // namespace text
