@@ -241,8 +241,7 @@ bool redo_leaf_blocks(const std::string& map, const somlabel::Settings& settings
       documents.emplace_back(value);
     }
   }
-  std::string error;
-  return out.close(error);
+  return out.close().ok();
 }
 
 // The map key file of M, from M.labelunit, as KEYFILE.oracle.
@@ -274,8 +273,7 @@ bool redo_map_keyfile(const std::string& map, const somlabel::Settings& settings
   std::vector<Line> lines;
   if (!split_lines(block_lines, name, lines)) return false;
   somlabel::put(out.get(), both_tables(lines, settings.number_of_phrases, totals));
-  std::string error;
-  return out.close(error);
+  return out.close().ok();
 }
 
 }  // namespace

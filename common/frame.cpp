@@ -71,8 +71,7 @@ int run_frame(int argc, char** argv, Program program, Settings& settings,
     std::fprintf(stderr, "Invalid value for option MODE in given option file, ciao ...\n");
     return kExitFailure;
   }
-  std::string ignored;
-  (void)options.close(ignored);
+  (void)options.close();  // read only: nothing to lose
   if (const std::string_view key = text_option_with_nul(settings); !key.empty()) {
     std::fprintf(stderr, "%s: option %.*s in the option file %s holds a NUL byte\n",
                  program_name(program), static_cast<int>(key.size()), key.data(), argv[2]);

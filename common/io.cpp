@@ -1,9 +1,11 @@
 #include "common/io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -12,6 +14,12 @@
 namespace somlabel {
 
 std::string errno_text() { return std::strerror(errno); }
+
+std::string errno_message(std::string_view what, std::string_view name) {
+  std::string message(what);
+  message.append(" ").append(name).append(": ").append(std::strerror(errno));
+  return message;
+}
 
 LineReader::LineReader(FILE* in, size_t initial_capacity)
     : in_(in),
@@ -125,8 +133,8 @@ int File::cut_at_end() {
   return errno;
 }
 
-bool File::close(std::string& error) {
-  if (file_ == nullptr) return true;
+Result File::close() {
+  if (file_ == nullptr) return {};
   // A write that failed earlier left its reason in errno, most likely still
   // there: the stream itself keeps only the error flag.
   const int earlier = errno;
@@ -140,9 +148,116 @@ bool File::close(std::string& error) {
   if (std::fclose(std::exchange(file_, nullptr)) != 0 && reason == 0) {
     reason = errno != 0 ? errno : EIO;
   }
-  if (reason == 0) return true;
-  error = std::strerror(reason);
-  return false;
+  if (reason == 0) return {};
+  errno = reason;
+  return Result::failure(errno_message("cannot write", name_));
+}
+
+namespace {
+
+Result write_all(int fd, std::string_view bytes, const std::string& what,
+                 const std::string& shown) {
+  while (!bytes.empty()) {
+    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;
+      return Result::failure(errno_message("cannot write " + what, shown));
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return {};
+}
+
+// Messages name `shown`, the user's file, even while writing its temporary twin.
+Result write_to(const std::string& path, const std::string& shown, std::string_view bytes,
+                const std::string& what, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+  if (fd < 0) return Result::failure(errno_message("cannot create " + what, shown));
+  Result written = write_all(fd, bytes, what, shown);
+  if (::close(fd) != 0 && written.ok()) {
+    written = Result::failure(errno_message("cannot write " + what, shown));
+  }
+  return written;
+}
+
+}  // namespace
+
+Result read_file(const std::string& path, std::string& contents) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Result::failure(errno_message("cannot open", path));
+  contents.clear();
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && info.st_size > 0) {
+    contents.reserve(static_cast<size_t>(info.st_size));
+  }
+  char buffer[1 << 16];
+  while (true) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      Result failed = Result::failure(errno_message("cannot read", path));
+      ::close(fd);
+      return failed;
+    }
+    if (n == 0) break;
+    contents.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fd);
+  return {};
+}
+
+Result write_file_atomic(const std::string& path, std::string_view bytes, std::string_view what,
+                         bool unlink_old) {
+  const std::string kind(what);
+  struct stat info {};
+  if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    return write_to(path, path, bytes, kind, O_WRONLY | O_TRUNC);
+  }
+  const std::string temp = path + ".tmp." + std::to_string(::getpid());
+  Result written = write_to(temp, path, bytes, kind, O_WRONLY | O_CREAT | O_TRUNC);
+  if (written.ok() && unlink_old) ::unlink(path.c_str());
+  if (written.ok() && ::rename(temp.c_str(), path.c_str()) != 0) {
+    written = Result::failure(errno_message("cannot write " + kind, path));
+  }
+  if (!written.ok()) ::unlink(temp.c_str());
+  return written;
+}
+
+Result list_files(const std::string& dir, std::string_view suffix,
+                  std::vector<std::string>& names) {
+  DIR* directory = ::opendir(dir.c_str());
+  if (directory == nullptr) return Result::failure(errno_message("cannot read directory", dir));
+  names.clear();
+  while (const dirent* entry = ::readdir(directory)) {
+    const std::string_view name = entry->d_name;
+    if (!name.ends_with(suffix) || name == "." || name == "..") continue;
+    // Entries that cannot be stat'ed (a dangling link) are listed so that
+    // reading them reports the reason instead of passing over them.
+    struct stat info {};
+    if (::stat(join_path(dir, name).c_str(), &info) != 0 || S_ISREG(info.st_mode)) {
+      names.emplace_back(name);
+    }
+  }
+  ::closedir(directory);
+  std::sort(names.begin(), names.end());
+  return {};
+}
+
+bool is_directory(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string join_path(const std::string& dir, std::string_view name) {
+  if (dir.empty() || dir.back() == '/') return dir + std::string(name);
+  return dir + "/" + std::string(name);
+}
+
+long long modification_time(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return -1;
+  return static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
 }
 
 }  // namespace somlabel

@@ -1,17 +1,25 @@
-// Buffered file input and output shared by the tools. Lines are read whole,
-// whatever their length, embedded NUL bytes included; output files report
-// write errors when they are closed.
+// File input and output of every tool. Lines are read whole, whatever their
+// length, embedded NUL bytes included; output files report write errors when
+// they are closed. The operations that return a Result leave the message to
+// their caller (common/result.h): keyphrases reads and writes on several
+// threads, and decides itself whether a missing file is an error.
 #pragma once
 
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "common/result.h"
 
 namespace somlabel {
 
 // The system's reason for the last failed call, as strerror words it.
 [[nodiscard]] std::string errno_text();
+
+// "what name: reason" for the last failed call.
+[[nodiscard]] std::string errno_message(std::string_view what, std::string_view name);
 
 // Reads a FILE* line by line, from large blocks read with fread and cut with
 // memchr, handing out views instead of copies. The reader reads ahead: the
@@ -67,9 +75,9 @@ class File {
   [[nodiscard]] bool is_open() const { return file_ != nullptr; }
   [[nodiscard]] const std::string& name() const { return name_; }
 
-  // Flushes and closes. False when a write failed at any point or the
-  // close itself failed; then `error` holds the system's reason.
-  [[nodiscard]] bool close(std::string& error);
+  // Flushes and closes. Fails, with the message "cannot write NAME: reason",
+  // when a write failed at any point or the close itself failed.
+  [[nodiscard]] Result close();
 
  private:
   void discard();  // closes without a word, as the destructor does
@@ -84,5 +92,34 @@ class File {
 inline void put(FILE* out, std::string_view text) {
   fwrite(text.data(), 1, text.size(), out);
 }
+
+// The whole file. Messages: "cannot open NAME: reason", "cannot read NAME: reason".
+[[nodiscard]] Result read_file(const std::string& path, std::string& contents);
+
+// Writes through a temporary file beside `path` and renames it into place, so
+// readers never see half a file. Devices and pipes (e.g. /dev/full) are written
+// directly instead, since a rename would replace them. `what` names the kind of
+// file in messages ("cannot create model NAME: ...", "cannot write key file NAME: ...").
+// With unlink_old the old file is removed just before the rename: ext4 flushes
+// data to disk when a rename replaces a file, which made rewriting thousands of
+// key files ten times slower; readers may then briefly find no file.
+[[nodiscard]] Result write_file_atomic(const std::string& path, std::string_view bytes,
+                                       std::string_view what, bool unlink_old = false);
+
+// Names of the regular files in `dir` (symbolic links followed) ending in
+// `suffix`, sorted bytewise. Names that cannot be stat'ed are included, so
+// that the caller's read reports why; directories and devices are not.
+// Message: "cannot read directory DIR: reason".
+[[nodiscard]] Result list_files(const std::string& dir, std::string_view suffix,
+                                std::vector<std::string>& names);
+
+[[nodiscard]] bool is_directory(const std::string& path);
+
+// dir + "/" + name, without doubling a slash that dir already ends in
+// ("output/tmp_kea/" as the labeller passes it).
+[[nodiscard]] std::string join_path(const std::string& dir, std::string_view name);
+
+// Modification time in nanoseconds, or -1 when the file cannot be stat'ed.
+[[nodiscard]] long long modification_time(const std::string& path);
 
 }  // namespace somlabel

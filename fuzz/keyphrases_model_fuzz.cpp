@@ -20,15 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::uint64_t sum = keyphrases::model_checksum(std::string_view(bytes).substr(sizeof(Header)));
     std::memcpy(bytes.data() + offsetof(Header, checksum), &sum, sizeof sum);
   }
-  std::string error;
-  auto model = keyphrases::Model::from_bytes(bytes, "fuzz", &error);
-  if (!model) return 0;
+  keyphrases::Model model;
+  if (!keyphrases::Model::from_bytes(bytes, "fuzz", model)) return 0;
   for (const char* phrase : {"map", "neural network", "self-organ map unit"})
-    (void)model->lookup(keyphrases::phrase_key_of(phrase));
+    (void)model.lookup(keyphrases::phrase_key_of(phrase));
   for (std::size_t at = sizeof(Header); at + 8 <= bytes.size(); at += 24) {
     std::uint64_t key;
     std::memcpy(&key, bytes.data() + at, sizeof key);
-    (void)model->lookup(key);
+    (void)model.lookup(key);
   }
   return 0;
 }

@@ -5,12 +5,14 @@
 #include <memory>
 #include <mutex>
 
+#include "common/io.h"
 #include "keyphrases/extractor.h"
-#include "keyphrases/io.h"
 #include "keyphrases/parallel.h"
 
 namespace keyphrases {
 namespace {
+
+using somlabel::Result;
 
 class Progress {
  public:
@@ -40,23 +42,23 @@ class Progress {
 };
 
 bool up_to_date(const KeyJob& job) {
-  long long key = modification_time(job.key_file);
-  return key >= 0 && key > modification_time(job.document);
+  long long key = somlabel::modification_time(job.key_file);
+  return key >= 0 && key > somlabel::modification_time(job.document);
 }
 
 }  // namespace
 
-Status run_batch(const std::vector<KeyJob>& jobs, const Model& model, const BatchOptions& options,
+Result run_batch(const std::vector<KeyJob>& jobs, const Model& model, const BatchOptions& options,
                  BatchReport* report) {
   std::vector<std::unique_ptr<Extractor>> extractors;
   for (unsigned t = 0; t < std::max(1u, options.threads); ++t)
     extractors.push_back(std::make_unique<Extractor>(model, options.language));
   std::atomic<bool> failed{false};
   std::mutex mutex;
-  Status first_failure;
+  Result first_failure;
   std::atomic<std::size_t> written{0}, skipped{0}, unreadable{0}, bytes{0};
   Progress progress(jobs.size(), options.progress);
-  auto fail = [&](Status st) {
+  auto fail = [&](Result st) {
     std::lock_guard lock(mutex);
     if (first_failure.ok()) first_failure = std::move(st);
     failed = true;
@@ -70,23 +72,25 @@ Status run_batch(const std::vector<KeyJob>& jobs, const Model& model, const Batc
       return;
     }
     std::string text;
-    if (Status st = read_file(job.document, &text); !st.ok()) {
+    if (Result st = somlabel::read_file(job.document, text); !st.ok()) {
       ++unreadable;
       std::lock_guard lock(mutex);
-      std::fprintf(stderr, "%s\n", st.message().c_str());
+      somlabel::report("keyphrases", st);
       return;
     }
     bytes += text.size();
     auto phrases = extractors[w]->extract(text, options.n_phrases);
-    if (Status st = write_file_atomic(job.key_file, format_keyfile(phrases, options.details), "key file", true);
-        !st.ok())
+    const std::string keys = format_keyfile(phrases, options.details);
+    if (Result st = somlabel::write_file_atomic(job.key_file, keys, "key file", true); !st.ok()) {
       return fail(std::move(st));
+    }
     ++written;
     progress.step();
   });
   if (report != nullptr) *report = {written.load(), skipped.load(), unreadable.load(), bytes.load()};
   if (first_failure.ok() && unreadable > 0)
-    return Status::failure("keyphrases: " + std::to_string(unreadable.load()) + " of " + std::to_string(jobs.size()) +
+    return Result::failure(std::to_string(unreadable.load()) + " of " +
+                           std::to_string(jobs.size()) +
                            " documents could not be read; they have no key file");
   return first_failure;
 }

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
 #include "keyphrases/model.h"
-#include "keyphrases/status.h"
 
 namespace keyphrases {
 
@@ -32,8 +32,9 @@ struct BatchReport {
 
 // Output does not depend on the number of threads. A document that cannot be
 // read is reported on standard error and skipped; the batch then fails with a
-// count. A write error stops the batch and is returned.
-[[nodiscard]] Status run_batch(const std::vector<KeyJob>& jobs, const Model& model,
-                               const BatchOptions& options, BatchReport* report);
+// count. A write error stops the batch. The failure's message is the caller's
+// to print.
+[[nodiscard]] somlabel::Result run_batch(const std::vector<KeyJob>& jobs, const Model& model,
+                                         const BatchOptions& options, BatchReport* report);
 
 }  // namespace keyphrases

@@ -13,15 +13,21 @@
 #include <string>
 #include <vector>
 
+#include "common/exit_codes.h"
+#include "common/io.h"
 #include "common/shard.h"
 #include "keyphrases/batch.h"
-#include "keyphrases/io.h"
 #include "keyphrases/model.h"
 #include "keyphrases/parallel.h"
 #include "keyphrases/trainer.h"
 
 namespace keyphrases {
 namespace {
+
+using somlabel::kExitFailure;
+using somlabel::kExitSuccess;
+using somlabel::kExitUsage;
+using somlabel::Result;
 
 constexpr const char* kExtractUsage =
     "usage: keyphrases [extract] -l DIR -m MODEL -n N [-a] [--language LANG] [--jobs J]\n";
@@ -116,8 +122,8 @@ std::optional<unsigned long> parse_count(const std::string& s) {
   return v;
 }
 
-int fail(const std::string& message) {
-  std::fprintf(stderr, "%s\n", message.c_str());
+int fail(const Result& result) {
+  somlabel::report("keyphrases", result);
   return kExitFailure;
 }
 
@@ -145,19 +151,18 @@ std::optional<std::string> read_common(const Args& args, unsigned default_jobs, 
 
 // Loads the model and settles the language; prints its own message on failure.
 std::optional<Model> open_model(const std::string& path, Common* c) {
-  std::string error;
-  auto model = Model::load(path, &error);
-  if (!model) {
-    std::fprintf(stderr, "%s\n", error.c_str());
+  Model model;
+  if (Result loaded = Model::load(path, model); !loaded) {
+    somlabel::report("keyphrases", loaded);
     return std::nullopt;
   }
-  if (c->language_given && c->language != model->language()) {
+  if (c->language_given && c->language != model.language()) {
     std::fprintf(stderr, "keyphrases: %s: model was trained for %s, not %s\n", path.c_str(),
-                 std::string(text::language_name(model->language())).c_str(),
+                 std::string(text::language_name(model.language())).c_str(),
                  std::string(text::language_name(c->language)).c_str());
     return std::nullopt;
   }
-  c->language = model->language();
+  c->language = model.language();
   return model;
 }
 
@@ -173,18 +178,18 @@ int run_extract(int argc, char** argv, int first) {
   if (auto err = read_common(args, 1, &c)) return usage_error(kExtractUsage, *err);
   std::string dir = args.get("-l");
   std::vector<std::string> names;
-  if (Status st = list_files(dir, ".txt", &names); !st.ok()) return fail(st.message());
+  if (Result st = somlabel::list_files(dir, ".txt", names); !st.ok()) return fail(st);
   auto model = open_model(args.get("-m"), &c);
   if (!model) return kExitFailure;
   std::vector<KeyJob> jobs;
   for (const auto& name : names) {
-    std::string base = join_path(dir, name.substr(0, name.size() - 4));
+    std::string base = somlabel::join_path(dir, name.substr(0, name.size() - 4));
     jobs.push_back({base + ".txt", base + ".key"});
   }
   BatchOptions options{*n, args.has("-a"), c.threads, false, false, c.language};
   BatchReport report;
-  Status st = run_batch(jobs, *model, options, &report);
-  return st.ok() ? kExitSuccess : fail(st.message());
+  Result st = run_batch(jobs, *model, options, &report);
+  return st.ok() ? kExitSuccess : fail(st);
 }
 
 int run_train(int argc, char** argv, int first) {
@@ -199,9 +204,9 @@ int run_train(int argc, char** argv, int first) {
   if (ranker != "prior" && ranker != "full") return usage_error(kTrainUsage, "--ranker wants prior or full");
   TrainOptions options{c.language, c.threads, ranker == "full" ? RankerKind::full : RankerKind::prior};
   ModelData data;
-  if (Status st = train_model(args.get("-l"), options, &data); !st.ok()) return fail(st.message());
-  Status st = save_model(data, args.get("-m"));
-  return st.ok() ? kExitSuccess : fail(st.message());
+  if (Result st = train_model(args.get("-l"), options, &data); !st.ok()) return fail(st);
+  Result st = save_model(data, args.get("-m"));
+  return st.ok() ? kExitSuccess : fail(st);
 }
 
 void keep_slice(somlabel::Shard shard, std::vector<std::string>* names) {
@@ -212,10 +217,11 @@ void keep_slice(somlabel::Shard shard, std::vector<std::string>* names) {
 
 // Shards running at once may all find the directory missing; the one that
 // loses the race to create it goes on.
-Status ensure_directory(const std::string& dir) {
-  if (is_directory(dir)) return {};
-  if (::mkdir(dir.c_str(), 0755) == 0 || (errno == EEXIST && is_directory(dir))) return {};
-  return Status::failure("keyphrases: cannot create directory " + dir + ": " + std::strerror(errno));
+Result ensure_directory(const std::string& dir) {
+  if (somlabel::is_directory(dir)) return {};
+  if (::mkdir(dir.c_str(), 0755) == 0 || (errno == EEXIST && somlabel::is_directory(dir)))
+    return {};
+  return Result::failure(somlabel::errno_message("cannot create directory", dir));
 }
 
 int run_docs(int argc, char** argv, int first) {
@@ -241,17 +247,18 @@ int run_docs(int argc, char** argv, int first) {
   if (auto err = read_common(args, default_threads(), &c)) return usage_error(kDocsUsage, *err);
   std::string source = args.get("--source"), keys = args.get("--keys");
   std::vector<std::string> names;
-  if (Status st = list_files(source, "", &names); !st.ok()) return fail(st.message());
+  if (Result st = somlabel::list_files(source, "", names); !st.ok()) return fail(st);
   keep_slice(shard, &names);
   auto model = open_model(args.get("-m"), &c);
   if (!model) return kExitFailure;
-  if (Status st = ensure_directory(keys); !st.ok()) return fail(st.message());
+  if (Result st = ensure_directory(keys); !st.ok()) return fail(st);
   std::vector<KeyJob> jobs;
-  for (const auto& name : names) jobs.push_back({join_path(source, name), join_path(keys, name + ending)});
+  for (const auto& name : names)
+    jobs.push_back({somlabel::join_path(source, name), somlabel::join_path(keys, name + ending)});
   BatchOptions options{*n, true, c.threads, args.has("--incremental"), ::isatty(2) != 0, c.language};
   BatchReport report;
-  Status st = run_batch(jobs, *model, options, &report);
-  return st.ok() ? kExitSuccess : fail(st.message());
+  Result st = run_batch(jobs, *model, options, &report);
+  return st.ok() ? kExitSuccess : fail(st);
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
-// The command line: subcommands extract (default), train and docs.
-// Exit codes: 0 success, 1 failure, 2 usage error.
+// The command line: subcommands extract (default), train and docs. Returns the
+// exit status (common/exit_codes.h).
 #pragma once
 
 namespace keyphrases {
-
-enum ExitCode : int { kExitSuccess = 0, kExitFailure = 1, kExitUsage = 2 };
 
 [[nodiscard]] int run_cli(int argc, char** argv);
 

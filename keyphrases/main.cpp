@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "common/exit_codes.h"
 #include "keyphrases/cli.h"
 
 int main(int argc, char** argv) {
@@ -9,6 +10,6 @@ int main(int argc, char** argv) {
     return keyphrases::run_cli(argc, argv);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "keyphrases: %s\n", e.what());
-    return keyphrases::kExitFailure;
+    return somlabel::kExitFailure;
   }
 }

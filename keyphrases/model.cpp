@@ -9,11 +9,13 @@
 #include <cerrno>
 #include <cstring>
 
-#include "keyphrases/io.h"
+#include "common/io.h"
 #include "keyphrases/model_format.h"
 
 namespace keyphrases {
 namespace {
+
+using somlabel::Result;
 
 using model_format::Header;
 using model_format::PhraseEntry;
@@ -63,15 +65,6 @@ void put_entry(std::vector<PhraseEntry>& table, std::uint64_t key, PhraseStats s
     }
 }
 
-std::string sys_error(const std::string& what, const std::string& path) {
-  return "keyphrases: " + what + " " + path + ": " + std::strerror(errno);
-}
-
-std::optional<Model> fail(std::string* error, std::string message) {
-  if (error != nullptr) *error = std::move(message);
-  return std::nullopt;
-}
-
 }  // namespace
 
 std::string serialize_model(const ModelData& data) {
@@ -94,8 +87,8 @@ std::string serialize_model(const ModelData& data) {
   return out;
 }
 
-Status save_model(const ModelData& data, const std::string& path) {
-  return write_file_atomic(path, serialize_model(data), "model");
+Result save_model(const ModelData& data, const std::string& path) {
+  return somlabel::write_file_atomic(path, serialize_model(data), "model");
 }
 
 // Bounded by the table size: a table with no empty slot (possible only in a
@@ -112,16 +105,16 @@ PhraseStats Model::lookup(std::uint64_t key) const {
   return {};
 }
 
-std::optional<Model> Model::from_bytes(std::string_view bytes, std::string_view name, std::string* error) {
+Result Model::from_bytes(std::string_view bytes, std::string_view name, Model& model) {
   auto bad = [&](const char* why) {
-    return fail(error, "keyphrases: " + std::string(name) + ": not a usable model file: " + why);
+    return Result::failure(std::string(name) + ": not a usable model file: " + why);
   };
   Header h;
   if (bytes.size() < sizeof h) return bad("too short for the header");
   std::memcpy(&h, bytes.data(), sizeof h);
   if (std::memcmp(h.magic, model_format::kMagic, sizeof h.magic) != 0) return bad("wrong magic number");
   if (h.version != model_format::kVersion)
-    return fail(error, "keyphrases: " + std::string(name) + ": model format version " +
+    return Result::failure(std::string(name) + ": model format version " +
                            std::to_string(h.version) + ", this program reads version " +
                            std::to_string(model_format::kVersion) + "; retrain the model");
   if (h.language > static_cast<std::uint32_t>(text::Language::spanish)) return bad("unknown language");
@@ -140,30 +133,35 @@ std::optional<Model> Model::from_bytes(std::string_view bytes, std::string_view 
   m.n_documents_ = h.n_documents;
   m.language_ = static_cast<text::Language>(h.language);
   m.supervised_ = (h.flags & model_format::kFlagSupervised) != 0;
-  return m;
+  model = std::move(m);
+  return {};
 }
 
-std::optional<Model> Model::load(const std::string& path, std::string* error) {
+Result Model::load(const std::string& path, Model& model) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return fail(error, sys_error("cannot open model", path));
+  if (fd < 0) return Result::failure(somlabel::errno_message("cannot open model", path));
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     if (!S_ISREG(st.st_mode)) errno = EINVAL;
-    std::string message = sys_error("cannot read model", path);
+    Result failed = Result::failure(somlabel::errno_message("cannot read model", path));
     ::close(fd);
-    return fail(error, message);
+    return failed;
   }
   auto size = static_cast<std::size_t>(st.st_size);
   void* map = size == 0 ? nullptr : ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
   ::close(fd);
-  if (map == MAP_FAILED) return fail(error, sys_error("cannot map model", path));
+  if (map == MAP_FAILED) {
+    return Result::failure(somlabel::errno_message("cannot map model", path));
+  }
   std::string_view bytes(static_cast<const char*>(map), size);
-  auto model = from_bytes(bytes, path, error);
-  if (model && map != nullptr)
-    model->owner_ = std::shared_ptr<const void>(map, [size](const void* p) { ::munmap(const_cast<void*>(p), size); });
-  else if (map != nullptr)
+  Result loaded = from_bytes(bytes, path, model);
+  if (loaded.ok() && map != nullptr) {
+    model.owner_ = std::shared_ptr<const void>(
+        map, [size](const void* p) { ::munmap(const_cast<void*>(p), size); });
+  } else if (map != nullptr) {
     ::munmap(map, size);
-  return model;
+  }
+  return loaded;
 }
 
 }  // namespace keyphrases

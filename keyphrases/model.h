@@ -5,12 +5,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "keyphrases/status.h"
+#include "common/result.h"
 #include "text/language.h"
 
 namespace keyphrases {
@@ -37,8 +36,9 @@ struct ModelData {
 [[nodiscard]] std::string serialize_model(const ModelData& data);
 
 // Writes to a temporary name beside `path`, then renames it, so a failed write
-// never leaves a half-written model under the final name.
-[[nodiscard]] Status save_model(const ModelData& data, const std::string& path);
+// never leaves a half-written model under the final name. The failure's
+// message is the caller's to print.
+[[nodiscard]] somlabel::Result save_model(const ModelData& data, const std::string& path);
 
 // Read-only view of a loaded model. Cheap to copy; shares the bytes.
 class Model {
@@ -49,12 +49,12 @@ class Model {
   [[nodiscard]] bool supervised() const { return supervised_; }
   [[nodiscard]] const std::vector<double>& weights() const { return weights_; }
 
-  // Checks magic, version, sizes and checksum; `name` names the source in messages.
-  // On failure returns nullopt and sets *error. `bytes` must outlive the Model.
-  [[nodiscard]] static std::optional<Model> from_bytes(std::string_view bytes,
-                                                       std::string_view name, std::string* error);
+  // Checks magic, version, sizes and checksum; `name` names the source in
+  // messages, which are the caller's to print. `bytes` must outlive `model`.
+  [[nodiscard]] static somlabel::Result from_bytes(std::string_view bytes, std::string_view name,
+                                                   Model& model);
   // Maps the file and checks it as from_bytes does.
-  [[nodiscard]] static std::optional<Model> load(const std::string& path, std::string* error);
+  [[nodiscard]] static somlabel::Result load(const std::string& path, Model& model);
 
  private:
   std::shared_ptr<const void> owner_;

@@ -6,9 +6,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/io.h"
 #include "keyphrases/candidates.h"
 #include "keyphrases/features.h"
-#include "keyphrases/io.h"
 #include "keyphrases/parallel.h"
 #include "keyphrases/phrase_hash.h"
 #include "keyphrases/ranker.h"
@@ -16,6 +16,8 @@
 
 namespace keyphrases {
 namespace {
+
+using somlabel::Result;
 
 using Counts = std::unordered_map<std::uint64_t, PhraseStats>;
 
@@ -34,7 +36,7 @@ struct Worker {
   explicit Worker(text::Language lang) : words(lang) {}
   WordNormalizer words;
   Counts counts;
-  Status status;
+  Result status;
 };
 
 GoldKeys keys_of_gold(std::string_view text, WordNormalizer& words) {
@@ -104,25 +106,25 @@ std::vector<std::uint64_t> gold_keys(std::string_view gold_text, text::Language 
   return keys_of_gold(gold_text, words).phrases;
 }
 
-Status train_model(const std::string& dir, const TrainOptions& options, ModelData* out) {
+Result train_model(const std::string& dir, const TrainOptions& options, ModelData* out) {
   std::vector<std::string> names;
-  if (Status st = list_files(dir, ".txt", &names); !st.ok()) return st;
-  if (names.empty()) return Status::failure("keyphrases: " + dir + " holds no documents X.txt to train on");
+  if (Result st = somlabel::list_files(dir, ".txt", names); !st.ok()) return st;
+  if (names.empty()) return Result::failure(dir + " holds no documents X.txt to train on");
   std::vector<Worker> workers;
   for (unsigned t = 0; t < std::max(1u, options.threads); ++t) workers.emplace_back(options.language);
   std::vector<GoldDocument> golds(names.size());
   std::vector<char> has_gold(names.size(), 0);
   parallel_for(names.size(), options.threads, [&](std::size_t i, unsigned w) {
     Worker& worker = workers[w];
-    std::string base = join_path(dir, names[i].substr(0, names[i].size() - 4));
+    std::string base = somlabel::join_path(dir, names[i].substr(0, names[i].size() - 4));
     std::string text, gold_text;
-    if (Status st = read_file(base + ".txt", &text); !st.ok()) {
+    if (Result st = somlabel::read_file(base + ".txt", text); !st.ok()) {
       if (worker.status.ok()) worker.status = st;
       return;
     }
     DocumentCandidates doc = collect_candidates(text, worker.words);
     for (const auto& c : doc.candidates) ++worker.counts[c.key].df;
-    if (!read_file(base + ".key", &gold_text).ok()) return;
+    if (!somlabel::read_file(base + ".key", gold_text).ok()) return;  // no gold keyphrases
     GoldKeys keys = keys_of_gold(gold_text, worker.words);
     for (auto k : keys.phrases) ++worker.counts[k].gold;
     for (auto [k, n] : keys.words) worker.counts[k].in_gold += n;

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/result.h"
 #include "keyphrases/model.h"
 #include "keyphrases/ranker.h"
 #include "text/language.h"
@@ -30,7 +31,9 @@ struct TrainOptions {
 [[nodiscard]] std::vector<std::uint64_t> gold_keys(std::string_view gold_text,
                                                   text::Language lang);
 
-// Fails when `dir` cannot be read, holds no X.txt, or a text cannot be read.
-[[nodiscard]] Status train_model(const std::string& dir, const TrainOptions& options, ModelData* out);
+// Fails when `dir` cannot be read, holds no X.txt, or a text cannot be read;
+// the message is the caller's to print.
+[[nodiscard]] somlabel::Result train_model(const std::string& dir, const TrainOptions& options,
+                                           ModelData* out);
 
 }  // namespace keyphrases

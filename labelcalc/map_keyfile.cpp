@@ -66,12 +66,9 @@ bool write_map_keyfile(const std::string& map, const Settings& settings) {
     return false;
   }
   table.write_block(keyfile.get(), table.finish(settings.number_of_phrases));
-  std::string error;
-  if (!keyfile.close(error)) {
-    std::fprintf(stderr, "labelcalc: cannot write %s: %s\n", keyfilepath.c_str(), error.c_str());
-    return false;
-  }
-  return true;
+  const Result closed = keyfile.close();
+  report("labelcalc", closed);
+  return closed.ok();
 }
 
 }  // namespace somlabel

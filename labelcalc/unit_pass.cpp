@@ -183,13 +183,9 @@ bool UnitPass::link_sub_map(const std::string& address) {
   put(above.get(), " ");
   put(above.get(), map_);
   put(above.get(), "\n");
-  std::string error;
-  if (!above.close(error)) {
-    std::fprintf(stderr, "labelcalc: cannot write %s: %s\n", sub_labelunit.c_str(),
-                 error.c_str());
-    return false;
-  }
-  return true;
+  const Result closed = above.close();
+  report("labelcalc", closed);
+  return closed.ok();
 }
 
 }  // namespace
@@ -225,13 +221,9 @@ bool do_the_parsman(const std::string& map, const Settings& settings) {
   const bool passed =
       pass_unit_file(unit_file.get(), labelunit.get(), map, settings, default_label_steps());
   if (!passed && std::ferror(labelunit.get()) == 0) return false;  // the pass said why
-  std::string error;
-  if (!labelunit.close(error)) {
-    std::fprintf(stderr, "labelcalc: cannot write %s: %s\n", labelunit_file.c_str(),
-                 error.c_str());
-    return false;
-  }
-  return passed;
+  const Result closed = labelunit.close();
+  report("labelcalc", closed);
+  return closed.ok() && passed;
 }
 
 }  // namespace somlabel

@@ -63,12 +63,9 @@ bool generate_html(std::string& labelfilename, const Settings& settings) {
                  std::strerror(result.read_error));
     return false;
   }
-  std::string reason;
-  if (!page.close(reason)) {
-    std::fprintf(stderr, "labelweb: cannot write %s: %s\n", labelfilename.c_str(), reason.c_str());
-    return false;
-  }
-  return true;
+  const Result closed = page.close();
+  report("labelweb", closed);
+  return closed.ok();
 }
 
 }  // namespace somlabel::labelweb

@@ -150,22 +150,6 @@ std::string apply_option(const std::string& key, const std::string& value, Optio
   return "unknown option " + key;
 }
 
-bool read_text(const std::string& name, std::string& text) {
-  somlabel::File file;
-  if (!file.open(name, "rb")) {
-    std::fprintf(stderr, "somtrain: cannot read %s: %s\n", name.c_str(), somlabel::errno_text().c_str());
-    return false;
-  }
-  char buffer[65536];
-  size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) text.append(buffer, got);
-  if (std::ferror(file.get())) {
-    std::fprintf(stderr, "somtrain: cannot read %s: %s\n", name.c_str(), somlabel::errno_text().c_str());
-    return false;
-  }
-  return true;
-}
-
 // Paths as the option file states them: relative to `from`, ending in "/".
 bool relative_directory(const std::string& dir, const std::string& from, std::string& result) {
   namespace fs = std::filesystem;
@@ -198,7 +182,9 @@ bool read_documents(const Options& o, std::vector<DocumentText>& texts) {
   }
   for (const std::string& name : names) {
     DocumentText text{name, {}};
-    if (!read_text(o.documents + '/' + name, text.text)) return false;
+    const somlabel::Result read = somlabel::read_file(o.documents + '/' + name, text.text);
+    somlabel::report("somtrain", read);
+    if (!read) return false;
     texts.push_back(std::move(text));
   }
   return true;

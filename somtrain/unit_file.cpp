@@ -65,12 +65,9 @@ bool write_file(const std::string& name, const std::string& text) {
     return false;
   }
   somlabel::put(file.get(), text);
-  std::string error;
-  if (!file.close(error)) {
-    std::fprintf(stderr, "somtrain: cannot write %s: %s\n", name.c_str(), error.c_str());
-    return false;
-  }
-  return true;
+  const somlabel::Result closed = file.close();
+  somlabel::report("somtrain", closed);
+  return closed.ok();
 }
 
 bool make_directory(const std::string& name) {

@@ -41,9 +41,7 @@ TEST(FileClose, ReportsAWriteToAFullDevice) {
   File file;
   ASSERT_TRUE(file.open("/dev/full", "w"));
   somlabel::put(file.get(), "one line\n");
-  std::string error;
-  EXPECT_FALSE(file.close(error));
-  EXPECT_EQ(error, "No space left on device");
+  EXPECT_EQ(file.close().message(), "cannot write /dev/full: No space left on device");
 }
 
 TEST(FileClose, ReportsAWriteThatFailedLongBeforeTheClose) {
@@ -51,9 +49,7 @@ TEST(FileClose, ReportsAWriteThatFailedLongBeforeTheClose) {
   ASSERT_TRUE(file.open("/dev/full", "w"));
   std::setvbuf(file.get(), nullptr, _IONBF, 0);  // the write fails at once, nothing is left to flush
   somlabel::put(file.get(), "one line\n");
-  std::string error;
-  EXPECT_FALSE(file.close(error));
-  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(file.close().ok());
 }
 
 TEST(TextOptionWithNul, NamesTheFirstTextSettingThatHoldsANulByte) {

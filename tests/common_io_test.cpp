@@ -11,19 +11,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool write_new(const fs::path& path, const std::string& text, std::string& error) {
+Result write_new(const fs::path& path, const std::string& text) {
   File file;
-  if (!file.create(path.string())) return false;
+  if (!file.create(path.string())) return Result::failure("cannot create");
   put(file.get(), text);
-  return file.close(error);
+  return file.close();
 }
 
 TEST(FileCreate, ReplacesAnOlderFileWhole) {
   testutil::TempDir dir;
   const fs::path page = dir.path() / "page.html";
   testutil::write_file(page, "an older and much longer page\n");
-  std::string error;
-  ASSERT_TRUE(write_new(page, "new\n", error)) << error;
+  const Result written = write_new(page, "new\n");
+  ASSERT_TRUE(written) << written.message();
   EXPECT_EQ(testutil::read_file(page), "new\n");
 }
 
@@ -32,8 +32,8 @@ TEST(FileCreate, OverwritesInPlaceAndEndsWhereTheWritingEnded) {
   const fs::path page = dir.path() / "page.html";
   testutil::write_file(page, "old\n");
   fs::create_hard_link(page, dir.path() / "same.html");
-  std::string error;
-  ASSERT_TRUE(write_new(page, "a longer new page\n", error)) << error;
+  const Result written = write_new(page, "a longer new page\n");
+  ASSERT_TRUE(written) << written.message();
   EXPECT_EQ(testutil::read_file(dir.path() / "same.html"), "a longer new page\n");
   {
     // Abandoned without close(), as after a failed map: the older tail goes too.
@@ -49,8 +49,8 @@ TEST(FileCreate, WritesThroughALink) {
   const fs::path target = dir.path() / "target";
   testutil::write_file(target, "old\n");
   fs::create_symlink(target, dir.path() / "link");
-  std::string error;
-  ASSERT_TRUE(write_new(dir.path() / "link", "new\n", error)) << error;
+  const Result written = write_new(dir.path() / "link", "new\n");
+  ASSERT_TRUE(written) << written.message();
   EXPECT_TRUE(fs::is_symlink(dir.path() / "link"));
   EXPECT_EQ(testutil::read_file(target), "new\n");
 }
@@ -59,9 +59,9 @@ TEST(FileCreate, AFullDeviceFailsTheClose) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   testutil::TempDir dir;
   fs::create_symlink("/dev/full", dir.path() / "page.html");
-  std::string error;
-  EXPECT_FALSE(write_new(dir.path() / "page.html", std::string(100000, 'x'), error));
-  EXPECT_EQ(error, "No space left on device");
+  const fs::path page = dir.path() / "page.html";
+  EXPECT_EQ(write_new(page, std::string(100000, 'x')).message(),
+            "cannot write " + page.string() + ": No space left on device");
 }
 
 TEST(FileCreate, ANameWithANulByteTouchesNoFile) {

@@ -13,10 +13,10 @@ namespace {
 
 Model make_model(const ModelData& data, std::string& storage) {
   storage = serialize_model(data);
-  std::string error;
-  auto m = Model::from_bytes(storage, "test", &error);
-  EXPECT_TRUE(m) << error;
-  return *m;
+  Model model;
+  const somlabel::Result parsed = Model::from_bytes(storage, "test", model);
+  EXPECT_TRUE(parsed) << parsed.message();
+  return model;
 }
 
 bool valid_utf8(const std::string& s) {

@@ -29,8 +29,21 @@ ModelData sample() {
   return d;
 }
 
+// The model in `bytes`, or none with the reason in *error.
 std::optional<Model> parse(const std::string& bytes, std::string* error) {
-  return Model::from_bytes(bytes, "test.model", error);
+  Model model;
+  const somlabel::Result parsed = Model::from_bytes(bytes, "test.model", model);
+  *error = parsed.message();
+  if (!parsed) return std::nullopt;
+  return model;
+}
+
+std::optional<Model> load(const std::string& path, std::string* error) {
+  Model model;
+  const somlabel::Result loaded = Model::load(path, model);
+  *error = loaded.message();
+  if (!loaded) return std::nullopt;
+  return model;
 }
 
 TEST(Model, RoundTrip) {
@@ -69,7 +82,7 @@ TEST(Model, RefusesTruncatedFiles) {
   for (std::size_t size : {std::size_t{0}, std::size_t{7}, std::size_t{63}, std::size_t{64}, bytes.size() - 1}) {
     std::string error;
     EXPECT_FALSE(parse(bytes.substr(0, size), &error)) << size;
-    EXPECT_NE(error.find("keyphrases: test.model"), std::string::npos) << error;
+    EXPECT_EQ(error.rfind("test.model: not a usable model file: ", 0), 0u) << error;
   }
   std::string longer = bytes + "x";
   std::string error;
@@ -127,18 +140,16 @@ TEST_F(ModelFile, SaveThenLoadLeavesNoTemporaryFile) {
   ASSERT_TRUE(save_model(sample(), path).ok());
   ASSERT_TRUE(save_model(sample(), path).ok());  // replacing works too
   std::string error;
-  auto m = Model::load(path, &error);
+  auto m = load(path, &error);
   ASSERT_TRUE(m) << error;
   EXPECT_EQ(m->lookup(phrase_key_of("karte")).df, 7u);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
 TEST_F(ModelFile, WriteErrorNamesFileAndReason) {
-  Status st = save_model(sample(), "/dev/full");
+  somlabel::Result st = save_model(sample(), "/dev/full");
   ASSERT_FALSE(st.ok());
-  EXPECT_NE(st.message().find("keyphrases: "), std::string::npos);
-  EXPECT_NE(st.message().find("/dev/full"), std::string::npos) << st.message();
-  EXPECT_NE(st.message().find(std::strerror(ENOSPC)), std::string::npos) << st.message();
+  EXPECT_EQ(st.message(), std::string("cannot write model /dev/full: ") + std::strerror(ENOSPC));
 
   std::string missing = (dir_ / "no" / "m.model").string();
   st = save_model(sample(), missing);
@@ -149,13 +160,13 @@ TEST_F(ModelFile, WriteErrorNamesFileAndReason) {
 TEST_F(ModelFile, LoadErrors) {
   std::string error;
   std::string missing = (dir_ / "absent.model").string();
-  EXPECT_FALSE(Model::load(missing, &error));
+  EXPECT_FALSE(load(missing, &error));
   EXPECT_NE(error.find(missing), std::string::npos);
   EXPECT_NE(error.find(std::strerror(ENOENT)), std::string::npos) << error;
-  EXPECT_FALSE(Model::load(dir_.string(), &error));
+  EXPECT_FALSE(load(dir_.string(), &error));
   std::string empty = (dir_ / "empty.model").string();
   std::ofstream(empty).close();
-  EXPECT_FALSE(Model::load(empty, &error));
+  EXPECT_FALSE(load(empty, &error));
   EXPECT_NE(error.find("too short"), std::string::npos) << error;
 }
 
@@ -177,7 +188,7 @@ TEST(Model, LookupInFullTableTerminates) {
   h.checksum = model_checksum(std::string_view(bytes).substr(sizeof h));
   std::memcpy(bytes.data(), &h, sizeof h);
   std::string error;
-  auto m = Model::from_bytes(bytes, "full", &error);
+  auto m = parse(bytes, &error);
   ASSERT_TRUE(m) << error;
   EXPECT_EQ(m->lookup(phrase_key_of("absent")).df, 0u);
 }
@@ -227,7 +238,7 @@ TEST(PinnedModel, HeaderAtTheDocumentedOffsets) {
 
 TEST(PinnedModel, LoadsWithTheCountsOfItsTrainingTexts) {
   std::string error;
-  const auto model = Model::load(kPinnedModel, &error);
+  const auto model = load(kPinnedModel, &error);
   ASSERT_TRUE(model) << error;
   EXPECT_EQ(model->language(), text::Language::english);
   EXPECT_EQ(model->n_documents(), 2u);

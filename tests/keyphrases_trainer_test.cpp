@@ -23,10 +23,11 @@ TEST(Train, CountsDocumentFrequenciesAndLearnsFromGold) {
   ASSERT_TRUE(train_model(kCorpus, {text::Language::english, 2}, &data).ok());
   EXPECT_EQ(data.n_documents, 4u);
   EXPECT_TRUE(data.supervised);  // maps.key and kernels.key stand beside their texts
-  std::string error;
   std::string bytes = serialize_model(data);
-  auto m = Model::from_bytes(bytes, "trained", &error);
-  ASSERT_TRUE(m) << error;
+  Model model;
+  const somlabel::Result parsed = Model::from_bytes(bytes, "trained", model);
+  ASSERT_TRUE(parsed) << parsed.message();
+  const Model* m = &model;
   EXPECT_EQ(m->lookup(phrase_key_of("string kernel")).df, 1u);
   EXPECT_EQ(m->lookup(phrase_key_of("string kernel")).gold, 1u);
   EXPECT_EQ(m->lookup(phrase_key_of("document")).df, 3u);  // all texts but clustering.txt
@@ -43,7 +44,7 @@ TEST(Train, SameModelWhateverTheThreads) {
 
 TEST(Train, MissingDirectoryFails) {
   ModelData data;
-  Status st = train_model("/nonexistent/kp", {text::Language::english, 1}, &data);
+  somlabel::Result st = train_model("/nonexistent/kp", {text::Language::english, 1}, &data);
   ASSERT_FALSE(st.ok());
   EXPECT_NE(st.message().find("/nonexistent/kp"), std::string::npos);
 }
