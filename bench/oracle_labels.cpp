@@ -24,12 +24,14 @@
 #include <string>
 #include <vector>
 
+#include "bench/fixed_record_table.h"
 #include "common/io.h"
 #include "common/keyfile_line.h"
 #include "common/map_keys.h"
 #include "common/map_names.h"
+#include "common/numbers.h"
 #include "common/settings.h"
-#include "bench/fixed_record_table.h"
+#include "labelcalc/map_driver.h"
 #include "labelcalc/phrase_table.h"
 #include "tests/phrase_table_oracle.h"
 
@@ -288,7 +290,7 @@ int main(int argc, char** argv) {
   somlabel::Settings settings;
   somlabel::File options, process;
   if (!options.open(argv[1], "r") || !process.open(argv[2], "r") ||
-      somlabel::read_option_file(options.get(), somlabel::Program::labelcalc, settings) !=
+      somlabel::read_option_file(options.get(), somlabel::kLabelcalcKeys, settings) !=
           somlabel::OptionResult::ok) {
     std::fprintf(stderr, "oracle_labels: cannot read %s or %s\n", argv[1], argv[2]);
     return 1;

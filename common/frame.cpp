@@ -12,105 +12,91 @@ namespace {
 constexpr const char* kVersion = "2.0";
 constexpr const char* kContact = "somlabel-bugs@example.org";
 
-const char* program_name(Program program) {
-  return program == Program::labelcalc ? "labelcalc" : "labelweb";
+void print_banner(const char* invoked_as) {
+  std::printf("%s, Version %s by Orvandel Oct 2002\n", invoked_as, kVersion);
+  std::printf("Bugreport to %s, thx\n", kContact);
+  std::printf("Starting ....\n");
 }
 
-void print_help(const char* invoked_as, Program program) {
-  std::printf("Usage: %s processfile config_file\n", invoked_as);
-  if (program == Program::labelcalc) {
-    std::printf(
-        "Labels every map named in the process file: reads each unit file, writes its\n"
-        "labelunit file and the map key file. Options come from config_file.\n");
-  } else {
-    std::printf(
-        "Writes one HTML page per labelunit file named in the process file.\n"
-        "Options come from config_file.\n");
+Result read_settings(const Tool& tool, const char* option_file, Settings& settings) {
+  File options;
+  if (!options.open(option_file, "r")) {
+    std::fprintf(stderr, "%s: cannot open option file %s: %s\n", tool.name, option_file,
+                 errno_text().c_str());
+    return Result::failure();
   }
-  std::printf("Exit status: 0 all maps done, 1 a map or an input failed, 2 usage.\n");
+  if (read_option_file(options.get(), tool.keys, settings) == OptionResult::invalid_mode) {
+    std::fprintf(stderr, "Invalid value for option MODE in given option file, ciao ...\n");
+    return Result::failure();
+  }
+  if (const std::string_view key = text_option_with_nul(settings, tool.keys); !key.empty()) {
+    std::fprintf(stderr, "%s: option %.*s in the option file %s holds a NUL byte\n", tool.name,
+                 static_cast<int>(key.size()), key.data(), option_file);
+    return Result::failure();
+  }
+  return tool.check == nullptr ? Result() : tool.check(settings);
+}
+
+Result walk_maps(const Tool& tool, const char* process_file, const Settings& settings) {
+  File process;
+  if (!process.open(process_file, "r")) {
+    std::fprintf(stderr, "%s: cannot open process file %s: %s\n", tool.name, process_file,
+                 errno_text().c_str());
+    return Result::failure();
+  }
+  // A name with a NUL byte would reach the system cut short, naming another
+  // file (for writing, perhaps the unit file being read).
+  size_t line_number = 0;
+  return walk_process_file(process.get(), settings.path, [&](std::string& name) {
+    ++line_number;
+    if (name.find('\0') == std::string::npos) return tool.work(name, settings);
+    std::fprintf(stderr, "%s: line %zu of the process file %s holds a NUL byte\n", tool.name,
+                 line_number, process_file);
+    return Result::failure();
+  });
+}
+
+Result print_times(const Tool& tool, std::time_t start_time) {
+  std::printf("Start time : %s", std::ctime(&start_time));
+  const std::time_t end_time = std::time(nullptr);
+  std::printf("Ending time: %s", std::ctime(&end_time));
+  if (std::fflush(stdout) == 0) return {};
+  std::fprintf(stderr, "%s: cannot write to standard output: %s\n", tool.name,
+               errno_text().c_str());
+  return Result::failure();
 }
 
 }  // namespace
 
-bool walk_process_file(FILE* in, const std::string& path, const MapWork& work) {
+Result walk_process_file(FILE* in, const std::string& path,
+                         const std::function<Result(std::string& name)>& work) {
   LineReader reader(in);
   std::string_view line;
   while (reader.next(line)) {
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
     std::string name = path;
     name.append(line);
-    if (!work(name)) return false;
+    if (Result done = work(name); !done) return done;
   }
-  return true;
+  return {};
 }
 
-int run_frame(int argc, char** argv, Program program, Settings& settings,
-              const SettingsCheck& check,
-              const std::function<MapWork(const Settings&)>& make_work) {
-  const char* invoked_as = argc > 0 ? argv[0] : program_name(program);
+int run_frame(int argc, char** argv, const Tool& tool) {
+  const char* invoked_as = argc > 0 ? argv[0] : tool.name;
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    print_help(invoked_as, program);
+    std::printf("Usage: %s %s\n%s", invoked_as, tool.operands, tool.help);
     return kExitSuccess;
   }
   if (argc != 3) {
-    std::fprintf(stderr, "Usage: %s processfile config_file\n", invoked_as);
+    std::fprintf(stderr, "Usage: %s %s\n", invoked_as, tool.operands);
     return kExitUsage;
   }
   const std::time_t start_time = std::time(nullptr);
-  std::printf("%s, Version %s by Orvandel Oct 2002\n", invoked_as, kVersion);
-  std::printf("Bugreport to %s, thx\n", kContact);
-  std::printf("Starting ....\n");
-
-  File options;
-  if (!options.open(argv[2], "r")) {
-    std::fprintf(stderr, "%s: cannot open option file %s: %s\n", program_name(program), argv[2],
-                 errno_text().c_str());
-    return kExitFailure;
-  }
-  if (read_option_file(options.get(), program, settings) == OptionResult::invalid_mode) {
-    std::fprintf(stderr, "Invalid value for option MODE in given option file, ciao ...\n");
-    return kExitFailure;
-  }
-  (void)options.close();  // read only: nothing to lose
-  if (const std::string_view key = text_option_with_nul(settings); !key.empty()) {
-    std::fprintf(stderr, "%s: option %.*s in the option file %s holds a NUL byte\n",
-                 program_name(program), static_cast<int>(key.size()), key.data(), argv[2]);
-    return kExitFailure;
-  }
-  if (check && !check(settings)) return kExitFailure;
-
-  File process;
-  if (!process.open(argv[1], "r")) {
-    std::fprintf(stderr, "%s: cannot open process file %s: %s\n", program_name(program),
-                 argv[1], errno_text().c_str());
-    return kExitFailure;
-  }
-  const MapWork work = make_work(settings);
-  // A name with a NUL byte would reach the system cut short, naming another
-  // file (for writing, perhaps the unit file being read).
-  size_t line_number = 0;
-  const MapWork checked_work = [&](std::string& name) {
-    ++line_number;
-    if (name.find('\0') != std::string::npos) {
-      std::fprintf(stderr, "%s: line %zu of the process file %s holds a NUL byte\n",
-                   program_name(program), line_number, argv[1]);
-      return false;
-    }
-    return work(name);
-  };
-  if (!walk_process_file(process.get(), settings.path, checked_work)) {
-    return kExitFailure;
-  }
-
-  std::printf("Start time : %s", std::ctime(&start_time));
-  const std::time_t end_time = std::time(nullptr);
-  std::printf("Ending time: %s", std::ctime(&end_time));
-  if (std::fflush(stdout) != 0) {
-    std::fprintf(stderr, "%s: cannot write to standard output: %s\n", program_name(program),
-                 errno_text().c_str());
-    return kExitFailure;
-  }
-  return kExitSuccess;
+  print_banner(invoked_as);
+  Settings settings;
+  if (!read_settings(tool, argv[2], settings)) return kExitFailure;
+  if (!walk_maps(tool, argv[1], settings)) return kExitFailure;
+  return print_times(tool, start_time) ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace somlabel

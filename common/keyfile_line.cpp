@@ -1,7 +1,7 @@
 #include "common/keyfile_line.h"
 
 #include "common/io.h"
-#include "common/settings.h"
+#include "common/numbers.h"
 
 namespace somlabel {
 namespace {

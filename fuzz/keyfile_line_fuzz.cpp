@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "common/keyfile_line.h"
-#include "common/settings.h"
+#include "common/numbers.h"
 #include "fuzz/fuzz_util.h"
 
 namespace {

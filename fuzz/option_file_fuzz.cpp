@@ -5,12 +5,16 @@
 #include "common/frame.h"
 #include "common/settings.h"
 #include "fuzz/fuzz_util.h"
+#include "labelcalc/map_driver.h"
+#include "labelweb/page_maker.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  for (somlabel::Program program : {somlabel::Program::labelcalc, somlabel::Program::labelweb}) {
+  for (const std::span<const somlabel::OptionKey> own_keys :
+       {std::span<const somlabel::OptionKey>(somlabel::kLabelcalcKeys),
+        std::span<const somlabel::OptionKey>(somlabel::labelweb::kLabelwebKeys)}) {
     FILE* in = fuzzutil::input(data, size);
     somlabel::Settings settings;
-    const somlabel::OptionResult result = somlabel::read_option_file(in, program, settings);
+    const somlabel::OptionResult result = somlabel::read_option_file(in, own_keys, settings);
     std::fclose(in);
     if (result == somlabel::OptionResult::ok && (settings.mode < 0 || settings.mode > 2)) {
       fuzzutil::fail("an accepted option file left MODE outside 0..2");
@@ -25,11 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* in = fuzzutil::input(data, size);
   size_t names = 0;
   size_t bytes = 0;
-  const bool walked = somlabel::walk_process_file(in, "p/", [&](std::string& name) {
+  const somlabel::Result walked = somlabel::walk_process_file(in, "p/", [&](std::string& name) {
     if (name.compare(0, 2, "p/") != 0) fuzzutil::fail("a name lost its path");
     ++names;
     bytes += name.size() - 2;
-    return true;
+    return somlabel::Result();
   });
   std::fclose(in);
   if (!walked) fuzzutil::fail("the walk failed although every map succeeded");

@@ -4,6 +4,7 @@
 #include "common/keyfile_line.h"
 #include "common/map_keys.h"
 #include "common/map_names.h"
+#include "common/numbers.h"
 
 namespace somlabel {
 namespace {

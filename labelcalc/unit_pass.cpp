@@ -7,6 +7,7 @@
 #include "common/io.h"
 #include "common/map_keys.h"
 #include "common/map_names.h"
+#include "common/numbers.h"
 #include "labelcalc/mode0_step.h"
 #include "labelcalc/mode1_step.h"
 #include "labelcalc/token_reader.h"

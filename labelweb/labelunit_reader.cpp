@@ -8,7 +8,7 @@
 #include "common/io.h"
 #include "common/keyfile_line.h"
 #include "common/map_keys.h"
-#include "common/settings.h"
+#include "common/numbers.h"
 
 namespace somlabel::labelweb {
 namespace {

@@ -68,4 +68,10 @@ bool generate_html(std::string& labelfilename, const Settings& settings) {
   return closed.ok();
 }
 
+Result make_page(std::string& labelfilename, const Settings& settings) {
+  if (generate_html(labelfilename, settings)) return {};
+  std::fprintf(stderr, "Error generating html code for %s\n", labelfilename.c_str());
+  return Result::failure();
+}
+
 }  // namespace somlabel::labelweb

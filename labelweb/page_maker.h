@@ -4,10 +4,20 @@
 #include <cstdio>
 #include <string>
 
+#include "common/result.h"
 #include "common/settings.h"
 #include "labelweb/labelunit_reader.h"
 
 namespace somlabel::labelweb {
+
+// The keys labelweb reads beyond those every tool knows.
+inline constexpr OptionKey kLabelwebKeys[] = {
+    text_key("KEYFILESLINKPATH", &Settings::keylinkpath),
+    text_key("SOURCEFILESLINKPATH", &Settings::sourcelinkpath),
+    number_key("KEYLINKS_OUTPUT", &Settings::keylinks_output),
+    number_key("CADRELI_OUTPUT", &Settings::cadrelI_output),
+    number_key("FILELINKS_OUTPUT", &Settings::filelinks_output),
+};
 
 // Reads a labelunit file from `in` to its end and writes its whole map page
 // to `page`: the part of every unit (write_html), or, for a file without
@@ -23,5 +33,9 @@ namespace somlabel::labelweb {
 // failure message on standard error; returns false when the page could not
 // be written completely.
 [[nodiscard]] bool generate_html(std::string& labelfilename, const Settings& settings);
+
+// labelweb's work on one map for the start-up frame: generate_html, and on
+// failure the line naming the file as generate_html left its name.
+[[nodiscard]] Result make_page(std::string& labelfilename, const Settings& settings);
 
 }  // namespace somlabel::labelweb

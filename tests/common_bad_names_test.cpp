@@ -54,20 +54,19 @@ TEST(FileClose, ReportsAWriteThatFailedLongBeforeTheClose) {
 
 TEST(TextOptionWithNul, NamesTheFirstTextSettingThatHoldsANulByte) {
   somlabel::Settings settings;
-  EXPECT_EQ(somlabel::text_option_with_nul(settings), "");
+  EXPECT_EQ(somlabel::text_option_with_nul(settings, {}), "");
   settings.keypath = "out/\0key/"s;
-  EXPECT_EQ(somlabel::text_option_with_nul(settings), "KEYPATH");
+  EXPECT_EQ(somlabel::text_option_with_nul(settings, {}), "KEYPATH");
   settings.path = "x\0"s;
-  EXPECT_EQ(somlabel::text_option_with_nul(settings), "OUTPUTPATH");
+  EXPECT_EQ(somlabel::text_option_with_nul(settings, {}), "OUTPUTPATH");
 }
 
 TEST(TextOptionWithNul, SeesAValueReadFromTheOptionFile) {
   somlabel::Settings settings;
   FILE* in = testutil::input("MODE 2\nSOURCEPATH docs/\0/\n"s);
-  ASSERT_EQ(somlabel::read_option_file(in, somlabel::Program::labelcalc, settings),
-            somlabel::OptionResult::ok);
+  ASSERT_EQ(somlabel::read_option_file(in, {}, settings), somlabel::OptionResult::ok);
   std::fclose(in);
-  EXPECT_EQ(somlabel::text_option_with_nul(settings), "SOURCEPATH");
+  EXPECT_EQ(somlabel::text_option_with_nul(settings, {}), "SOURCEPATH");
 }
 
 }  // namespace

@@ -2,13 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
-#include <climits>
-#include <cmath>
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <random>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,10 +13,16 @@
 namespace somlabel {
 namespace {
 
+// Keys of a tool of its own, beyond those every tool knows.
+constexpr OptionKey kOwnKeys[] = {
+    text_key("KEYFILESLINKPATH", &Settings::keylinkpath),
+    number_key("KEYLINKS_OUTPUT", &Settings::keylinks_output),
+};
+
 OptionResult read(const std::string& text, Settings& settings,
-                  Program program = Program::labelcalc) {
+                  std::span<const OptionKey> own_keys = {}) {
   FILE* in = testutil::input(text);
-  const OptionResult result = read_option_file(in, program, settings);
+  const OptionResult result = read_option_file(in, own_keys, settings);
   std::fclose(in);
   return result;
 }
@@ -86,108 +87,29 @@ TEST(OptionFile, ModeIsValidatedValueByValue) {
   Settings word;
   EXPECT_EQ(read("MODE two\n", word), OptionResult::ok);
   EXPECT_EQ(word.mode, 0);
-  Settings labelweb;
-  EXPECT_EQ(read("MODE -1\n", labelweb, Program::labelweb), OptionResult::invalid_mode);
+  Settings with_own_keys;
+  EXPECT_EQ(read("MODE -1\n", with_own_keys, kOwnKeys), OptionResult::invalid_mode);
 }
 
-TEST(OptionFile, EachToolPassesOverTheOthersKeys) {
+TEST(OptionFile, AToolReadsItsOwnKeysAndPassesOverAllOthers) {
   const std::string text = "KEYLINKS_OUTPUT 0\nKEYFILESLINKPATH k/\nKEA_PROGRAM keyphrases\n";
-  Settings calc;
-  ASSERT_EQ(read(text, calc, Program::labelcalc), OptionResult::ok);
-  EXPECT_EQ(calc.keylinks_output, 1);
-  EXPECT_EQ(calc.keylinkpath, "key/");
-  EXPECT_EQ(calc.kea_program, "keyphrases");
-  Settings web;
-  ASSERT_EQ(read(text, web, Program::labelweb), OptionResult::ok);
-  EXPECT_EQ(web.keylinks_output, 0);
-  EXPECT_EQ(web.keylinkpath, "k/");
-  EXPECT_EQ(web.kea_program, "");
-}
-
-TEST(Numbers, ConvertLikeTheCLibrary) {
-  EXPECT_EQ(to_int("42"), 42);
-  EXPECT_EQ(to_int("  -7xyz"), -7);
-  EXPECT_EQ(to_int("+5\n"), 5);
-  EXPECT_EQ(to_int("abc"), 0);
-  EXPECT_EQ(to_int(""), 0);
-  EXPECT_EQ(to_int("99999999999999999999"), INT_MAX);
-  EXPECT_EQ(to_int("-99999999999999999999"), INT_MIN);
-  EXPECT_DOUBLE_EQ(to_double(" 0.25\n"), 0.25);
-  EXPECT_DOUBLE_EQ(to_double("1e-3 tail"), 0.001);
-  EXPECT_DOUBLE_EQ(to_double("x"), 0.0);
-  EXPECT_DOUBLE_EQ(to_double("0." + std::string(300, '0') + "5"), 5e-301) << "long numbers convert whole";
-}
-
-// to_double must give exactly what strtod gives on one line of text (up to
-// its first NUL), bit for bit: scores are summed and printed, so one ulp shows.
-double strtod_of(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
-
-void expect_same_as_strtod(const std::string& text) {
-  const double got = to_double(text);
-  const double want = strtod_of(text);
-  EXPECT_EQ(std::bit_cast<uint64_t>(got), std::bit_cast<uint64_t>(want)) << "text '" << text << "'";
-}
-
-TEST(Numbers, DoublesAreExactlyThoseOfStrtod) {
-  for (const char* text :
-       {"0.123456\n", "1", "-2.5", "+3.25", "+-1", "-+1", "--1", "0x1p3", "0X10", "-0x10", "1e5",
-        "1E-5", "1e", "1e+", "1.", ".5", "-.5", "+.5", " \t\v\f\r 7.5", "8\n", "1e308", "1e309",
-        "-1e309", "1e-320", "1e-400", "-0", "-0.0", "inf", "-infinity", "nan", "NaN(12)",
-        "00012.5000", "1.5e3x", "9007199254740993", "0.1000000000000000055511151231257827",
-        "2.2250738585072011e-308", "4.9406564584124654e-324", "1.7976931348623157e308", "",
-        " ", "-", "+", "."}) {
-    expect_same_as_strtod(text);
-  }
-  expect_same_as_strtod(std::string("12.5\0""99", 7));
-  EXPECT_EQ(to_double("\n8"), 0.0) << "a number on the next line is not read";
-  EXPECT_EQ(to_double("0.5\n8"), 0.5);
-  expect_same_as_strtod("1" + std::string(400, '0') + ".5");
-  expect_same_as_strtod("0." + std::string(400, '9'));
-}
-
-TEST(Numbers, RandomTextsConvertLikeStrtod) {
-  std::mt19937_64 rng(7);
-  const std::string alphabet = "0123456789012345678901234567890123456789..eE+-  \txXpinfa";
-  std::uniform_int_distribution<size_t> pick(0, alphabet.size() - 1), length(0, 24);
-  for (int n = 0; n < 40000; ++n) {
-    std::string text;
-    for (size_t k = length(rng); k > 0; --k) text += alphabet[pick(rng)];
-    if (n % 2 == 0) text += '\n';
-    expect_same_as_strtod(text);
-  }
-  char buffer[64];
-  // Scores as the tools write them, where the short path is taken, and
-  // digits around the limits of that path.
-  std::uniform_real_distribution<double> score(0, 1e5);
-  for (int n = 0; n < 20000; ++n) {
-    const double value = score(rng) / (n % 3 == 0 ? 1e4 : 1);
-    for (const char* format : {"%f", "-%.6f", "%.10f", "%.15f", "%.0f", "%.22f"}) {
-      std::snprintf(buffer, sizeof buffer, format, value);
-      expect_same_as_strtod(buffer);
-    }
-  }
-  for (const char* text : {"9007199254740992", "9007199254740993", "900719925474099.3",
-                           "1234567890123456789", "12345678901234567890", "0.0000000000000000000001",
-                           "0.00000000000000000000001", "5."}) {
-    expect_same_as_strtod(text);
-  }
-  EXPECT_EQ(to_double(" \n5"), 0.0) << "blanks before a line end end the number";
-  for (int n = 0; n < 20000; ++n) {
-    const double value = std::bit_cast<double>(rng());
-    if (std::isnan(value)) continue;
-    for (const char* format : {"%.17g", "%f", "%.6f", "%e", "%.3g"}) {
-      std::snprintf(buffer, sizeof buffer, format, value);
-      expect_same_as_strtod(buffer);
-    }
-  }
+  Settings without;
+  ASSERT_EQ(read(text, without), OptionResult::ok);
+  EXPECT_EQ(without.keylinks_output, 1);
+  EXPECT_EQ(without.keylinkpath, "key/");
+  Settings with;
+  ASSERT_EQ(read(text, with, kOwnKeys), OptionResult::ok);
+  EXPECT_EQ(with.keylinks_output, 0);
+  EXPECT_EQ(with.keylinkpath, "k/");
+  EXPECT_EQ(with.kea_program, "") << "a key of no list";
 }
 
 TEST(ProcessFile, OneNamePerLineBehindThePath) {
   std::vector<std::string> names;
   FILE* in = testutil::input("a.unit\n\nsub dir/b.unit\nlast");
-  const bool ok = walk_process_file(in, "out/", [&](std::string& name) {
+  const Result ok = walk_process_file(in, "out/", [&](std::string& name) {
     names.push_back(name);
-    return true;
+    return Result();
   });
   std::fclose(in);
   EXPECT_TRUE(ok);
@@ -198,9 +120,9 @@ TEST(ProcessFile, OneNamePerLineBehindThePath) {
 TEST(ProcessFile, StopsAtTheFirstFailingMap) {
   std::vector<std::string> names;
   FILE* in = testutil::input("one\ntwo\nthree\n");
-  const bool ok = walk_process_file(in, "", [&](std::string& name) {
+  const Result ok = walk_process_file(in, "", [&](std::string& name) {
     names.push_back(name);
-    return name != "two";
+    return name == "two" ? Result::failure() : Result();
   });
   std::fclose(in);
   EXPECT_FALSE(ok);

@@ -10,7 +10,9 @@
 #include <limits>
 #include <string>
 
+#include "labelweb/page_maker.h"
 #include "labelweb/page_writer.h"
+#include "tests/test_util.h"
 
 namespace somlabel::labelweb {
 namespace {
@@ -333,6 +335,23 @@ TEST(LabelwebWriteHtml, NegativeCountsShowNothing) {
   set_labels(u.m1_labels, {label("m", 1)});
   u.nr_mode1_labels = INT_MIN;
   EXPECT_EQ(cell_of(u), "<td align=left>\n.</td>\n");
+}
+
+// One option file serves both tools: labelweb reads its five keys and passes
+// over labelcalc's own.
+TEST(LabelwebKeys, ReadsThePageKeysAndPassesOverLabelcalcs) {
+  FILE* in = testutil::input(
+      "KEA_PROGRAM x\nKEYFILESLINKPATH k/\nSOURCEFILESLINKPATH s/\nKEYLINKS_OUTPUT 0\n"
+      "CADRELI_OUTPUT 2\nFILELINKS_OUTPUT 3\n");
+  Settings settings;
+  ASSERT_EQ(read_option_file(in, kLabelwebKeys, settings), OptionResult::ok);
+  std::fclose(in);
+  EXPECT_EQ(settings.kea_program, "");
+  EXPECT_EQ(settings.keylinkpath, "k/");
+  EXPECT_EQ(settings.sourcelinkpath, "s/");
+  EXPECT_EQ(settings.keylinks_output, 0);
+  EXPECT_EQ(settings.cadrelI_output, 2);
+  EXPECT_EQ(settings.filelinks_output, 3);
 }
 
 }  // namespace

@@ -31,9 +31,9 @@ Stemmer& Stemmer::operator=(Stemmer&& other) noexcept {
 
 std::string_view Stemmer::stem(std::string_view lowered_word) {
   if (stemmer_ == nullptr) return lowered_word;
-  const sb_symbol* s = sb_stemmer_stem(stemmer_,
-                                       reinterpret_cast<const sb_symbol*>(lowered_word.data()),
-                                       static_cast<int>(lowered_word.size()));
+  const sb_symbol* s =
+      sb_stemmer_stem(stemmer_, reinterpret_cast<const sb_symbol*>(lowered_word.data()),
+                      static_cast<int>(lowered_word.size()));
   if (s == nullptr) throw std::bad_alloc();
   return {reinterpret_cast<const char*>(s), static_cast<std::size_t>(sb_stemmer_length(stemmer_))};
 }

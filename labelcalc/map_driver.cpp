@@ -1,0 +1,25 @@
+#include "labelcalc/map_driver.h"
+
+#include <cstdio>
+
+#include "labelcalc/map_keyfile.h"
+#include "labelcalc/unit_pass.h"
+
+namespace somlabel {
+
+Result check_labelcalc_settings(const Settings& settings) {
+  if (settings.number_of_phrases >= 1) return {};
+  std::fprintf(stderr, "labelcalc: option NUMBEROFPHRASES must be at least 1, not %d\n",
+               settings.number_of_phrases);
+  return Result::failure();
+}
+
+Result label_map(std::string& map, const Settings& settings) {
+  if (!do_the_parsman(map, settings)) {
+    std::fprintf(stderr, "Error parsing unit file for map %s\n", map.c_str());
+    return Result::failure();
+  }
+  return write_map_keyfile(map, settings) ? Result() : Result::failure();
+}
+
+}  // namespace somlabel

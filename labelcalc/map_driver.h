@@ -1,0 +1,24 @@
+// What labelcalc hands the start-up frame (common/frame.h): its option keys,
+// its check of the settings and its work on one map.
+#pragma once
+
+#include <string>
+
+#include "common/result.h"
+#include "common/settings.h"
+
+namespace somlabel {
+
+// The keys labelcalc reads beyond those every tool knows.
+inline constexpr OptionKey kLabelcalcKeys[] = {
+    text_key("KEA_PROGRAM", &Settings::kea_program),
+};
+
+// Refuses NUMBEROFPHRASES below 1, with a message.
+[[nodiscard]] Result check_labelcalc_settings(const Settings& settings);
+
+// One map: do_the_parsman, then write_map_keyfile. Fails after the messages
+// of the failing step and, when the pass failed, the line naming the map.
+[[nodiscard]] Result label_map(std::string& map, const Settings& settings);
+
+}  // namespace somlabel
