@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -13,6 +14,8 @@
 
 #include "common/exit_codes.h"
 #include "common/io.h"
+#include "somtrain/steps.h"
+#include "somtrain/unit_file.h"
 
 namespace somtrain {
 namespace {
@@ -49,7 +52,24 @@ constexpr const char* kHelp =
     "  --max-terms N               vocabulary size at most [5000]\n"
     "  --language LANG             english, german, french, spanish [english]\n"
     "  --jobs J                    threads; the output does not depend on it [all cores]\n"
+    "  --sample N                  train each map on at most N of its documents, a\n"
+    "                              sample drawn with the seed; all are mapped [all]\n"
     "  --help                      this text\n"
+    "\n"
+    "In steps, for the tasks of a batch job (the same options in every step; what\n"
+    "the steps hand on lies in WORKDIR/.somtrain/). Together they write the same\n"
+    "files as one run:\n"
+    "  --step count --shard I/N    stem counts of slice I of N of the documents\n"
+    "  --step vocabulary --slices N   the terms, once all N slices are counted\n"
+    "  --step map --map NAME --slices N   one map: the top map (NAME map.unit) or the\n"
+    "                              sub-map of an expanded unit (map_X_Y.unit, ...)\n"
+    "                              once the map above is done; with N > 1 the top map\n"
+    "                              is only trained, then:\n"
+    "  --step assign --shard I/N   its documents of slice I put on its units\n"
+    "  --step finish --slices N    its unit file, once all N slices are assigned\n"
+    "  --step map --layer L --shard I/M   slice I of M of the maps of layer L\n"
+    "  --step process              option file and process files, once all maps are\n"
+    "                              done\n"
     "Documents are the regular files in DOCUMENTS whose names hold no blank and do\n"
     "not start with '.'. Exit status: 0 success, 1 failure, 2 usage error.\n";
 
@@ -81,6 +101,50 @@ bool valid_name(std::string_view name) {
 }
 
 bool has_blank(std::string_view text) { return text.find_first_of(" \t\n\r\v\f") != std::string_view::npos; }
+
+std::string apply_step_option(const std::string& key, const std::string& value, Options& o) {
+  if (!o.step) o.step = StepRequest{};
+  StepRequest& request = *o.step;
+  long n = 0;
+  if (key == "--step") {
+    if (parse_step(value, request.step)) return {};
+    return key + " wants count, vocabulary, map, assign, finish or process";
+  }
+  if (key == "--shard") {
+    const auto shard = somlabel::parse_shard(value);
+    if (!shard) return key + " wants I/N, 1 <= I <= N";
+    request.shard = *shard;
+  } else if (key == "--slices") {
+    if (!parse_int(value, 1, static_cast<long>(somlabel::kMaxShards), n)) {
+      return key + " wants a whole number from 1";
+    }
+    request.slices = static_cast<std::size_t>(n);
+  } else if (key == "--layer") {
+    if (!parse_int(value, 1, 10, n)) return key + " wants a whole number from 1 to 10";
+    request.layer = static_cast<int>(n);
+  } else {
+    request.map = value;
+  }
+  return {};
+}
+
+// What each step needs besides the options of the training.
+std::string check_step(const Options& o, const std::vector<std::string>& given) {
+  auto has = [&](const char* key) {
+    return std::find(given.begin(), given.end(), key) != given.end();
+  };
+  if (!has("--step")) return "--shard, --slices, --map and --layer go with --step";
+  switch (o.step->step) {
+    case Step::count:
+    case Step::assign:
+      return has("--shard") ? "" : "this step wants --shard I/N";
+    case Step::map:
+      if (has("--map") == has("--layer")) return "--step map wants --map NAME or --layer L";
+      return has("--layer") && !has("--shard") ? "--layer wants --shard I/N" : "";
+    default:
+      return "";
+  }
+}
 
 // One "--key value" option. Returns an empty string when it was applied,
 // otherwise the reason it was refused.
@@ -141,6 +205,18 @@ std::string apply_option(const std::string& key, const std::string& value, Optio
     o.output_path = value;
     return {};
   }
+  if (key == "--sample") {
+    unsigned long long sample = 0;
+    auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), sample);
+    if (ec != std::errc() || ptr != value.data() + value.size())
+      return key + " wants a whole number";
+    h.sample = static_cast<std::size_t>(sample);
+    return {};
+  }
+  if (key == "--step" || key == "--shard" || key == "--slices" || key == "--map" ||
+      key == "--layer") {
+    return apply_step_option(key, value, o);
+  }
   if (key == "--language") {
     auto language = text::parse_language(value);
     if (!language) return key + ": unknown language '" + value + "'";
@@ -150,17 +226,11 @@ std::string apply_option(const std::string& key, const std::string& value, Optio
   return "unknown option " + key;
 }
 
-// Paths as the option file states them: relative to `from`, ending in "/".
-bool relative_directory(const std::string& dir, const std::string& from, std::string& result) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  const fs::path target = fs::weakly_canonical(fs::absolute(dir, ec), ec);
-  const fs::path base = fs::weakly_canonical(fs::absolute(from, ec), ec);
-  if (ec) return false;
-  result = target.lexically_relative(base).generic_string();
-  if (result.empty()) result = ".";
-  result += '/';
-  return true;
+bool flushed() {
+  if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
+  std::fprintf(stderr, "somtrain: cannot write standard output: %s\n",
+               somlabel::errno_text().c_str());
+  return false;
 }
 
 bool is_terminal() { return isatty(STDERR_FILENO) == 1; }
@@ -207,7 +277,7 @@ bool check_names(const Options& o, const Corpus& corpus, const Hierarchy& hierar
 }  // namespace
 
 int parse_options(int argc, char** argv, Options& options) {
-  std::vector<std::string> positional;
+  std::vector<std::string> positional, step_keys;
   options.hierarchy.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -227,36 +297,26 @@ int parse_options(int argc, char** argv, Options& options) {
         return usage_error(arg + " wants a value");
       }
       if (std::string refused = apply_option(key, value, options); !refused.empty()) return usage_error(refused);
+      if (options.step) step_keys.push_back(key);
       continue;
     }
     positional.push_back(arg);
   }
   if (positional.size() != 2) return usage_error("wants a document directory and a working directory");
+  if (options.step) {
+    if (std::string refused = check_step(options, step_keys); !refused.empty())
+      return usage_error(refused);
+  }
   options.documents = positional[0];
   options.work_dir = positional[1];
   return -1;
 }
 
 int run(const Options& o) {
+  if (o.step) return run_step(o) && flushed() ? somlabel::kExitSuccess : somlabel::kExitFailure;
   const auto start = std::chrono::steady_clock::now();
   OutputLayout layout;
-  layout.output_path = o.output_path;
-  std::error_code ec;
-  std::filesystem::create_directories(o.work_dir + '/' + o.output_path, ec);
-  if (ec) {
-    std::fprintf(stderr, "somtrain: cannot create directory %s/%s: %s\n", o.work_dir.c_str(),
-                 o.output_path.c_str(), ec.message().c_str());
-    return somlabel::kExitFailure;
-  }
-  if (!relative_directory(o.documents, o.work_dir, layout.source_path) ||
-      !relative_directory(o.documents, o.work_dir + '/' + o.output_path, layout.source_link_path)) {
-    std::fprintf(stderr, "somtrain: cannot resolve %s\n", o.documents.c_str());
-    return somlabel::kExitFailure;
-  }
-  if (has_blank(layout.source_path) || has_blank(layout.source_link_path)) {
-    std::fprintf(stderr, "somtrain: %s: the option file cannot hold a path with blanks\n", o.documents.c_str());
-    return somlabel::kExitFailure;
-  }
+  if (!output_layout(o.documents, o.work_dir, o.output_path, layout)) return somlabel::kExitFailure;
 
   std::vector<DocumentText> texts;
   if (!read_documents(o, texts)) return somlabel::kExitFailure;
@@ -282,11 +342,7 @@ int run(const Options& o) {
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("somtrain: %zu documents, %zu maps, %zu units in %s/%s (%.1f s)\n", corpus.documents.size(),
               hierarchy.maps.size(), units, o.work_dir.c_str(), o.output_path.c_str(), seconds);
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "somtrain: cannot write standard output: %s\n", somlabel::errno_text().c_str());
-    return somlabel::kExitFailure;
-  }
-  return somlabel::kExitSuccess;
+  return flushed() ? somlabel::kExitSuccess : somlabel::kExitFailure;
 }
 
 int run_cli(int argc, char** argv) {

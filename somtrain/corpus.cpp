@@ -15,28 +15,6 @@ namespace {
 
 constexpr std::size_t kMinWordBytes = 2;
 
-struct StemStats {
-  int document_frequency = 0;
-  std::map<std::string, long> forms;  // lower-cased surface form -> occurrences
-};
-
-// Stem -> count for one text; fills the corpus-wide statistics as it goes.
-std::map<std::string, std::uint32_t> count_stems(
-    const std::string& text, text::Language language, text::Stemmer& stemmer,
-    std::unordered_map<std::string, StemStats>& stats) {
-  std::map<std::string, std::uint32_t> counts;
-  for (const text::Token& token : text::tokenize(text)) {
-    if (token.is_number) continue;
-    const std::string word = text::lower(token.text);
-    if (word.size() < kMinWordBytes || text::is_stopword(language, word)) continue;
-    std::string stem(stemmer.stem(word));
-    ++stats[stem].forms[word];
-    ++counts[std::move(stem)];
-  }
-  for (const auto& entry : counts) ++stats[entry.first].document_frequency;
-  return counts;
-}
-
 std::string most_frequent_form(const std::map<std::string, long>& forms) {
   auto best = forms.begin();  // map order: the smaller form wins a tie
   for (auto it = forms.begin(); it != forms.end(); ++it) {
@@ -45,8 +23,8 @@ std::string most_frequent_form(const std::map<std::string, long>& forms) {
   return best->first;
 }
 
-std::vector<std::string> choose_stems(const std::unordered_map<std::string, StemStats>& stats,
-                                      std::size_t document_count, const VocabularyLimits& limits) {
+std::vector<std::string> choose_stems(const StemTable& stats, std::size_t document_count,
+                                      const VocabularyLimits& limits) {
   std::vector<std::pair<int, std::string>> candidates;
   const double max_df = limits.max_df_share * static_cast<double>(document_count);
   for (const auto& [stem, stat] : stats) {
@@ -68,30 +46,56 @@ std::vector<std::string> choose_stems(const std::unordered_map<std::string, Stem
 
 }  // namespace
 
+StemCounts count_stems(std::string_view text, text::Language language,
+                       text::Stemmer& stemmer, StemTable& table) {
+  StemCounts counts;
+  for (const text::Token& token : text::tokenize(text)) {
+    if (token.is_number) continue;
+    const std::string word = text::lower(token.text);
+    if (word.size() < kMinWordBytes || text::is_stopword(language, word)) continue;
+    std::string stem(stemmer.stem(word));
+    ++table[stem].forms[word];
+    ++counts[std::move(stem)];
+  }
+  for (const auto& entry : counts) ++table[entry.first].document_frequency;
+  return counts;
+}
+
+Vocabulary choose_vocabulary(const StemTable& table, std::size_t documents,
+                             const VocabularyLimits& limits) {
+  Vocabulary vocabulary;
+  vocabulary.stems = choose_stems(table, documents, limits);
+  for (const std::string& stem : vocabulary.stems) {
+    vocabulary.labels.push_back(most_frequent_form(table.at(stem).forms));
+  }
+  return vocabulary;
+}
+
+std::vector<TermCount> term_counts(const StemCounts& counts,
+                                   const std::unordered_map<std::string, std::uint32_t>& index) {
+  std::vector<TermCount> terms;
+  for (const auto& [stem, count] : counts) {
+    auto found = index.find(stem);
+    if (found != index.end()) terms.push_back({found->second, count});
+  }
+  return terms;
+}
+
 Corpus build_corpus(const std::vector<DocumentText>& texts, const VocabularyLimits& limits,
                     text::Language language) {
   text::Stemmer stemmer(language);
-  std::unordered_map<std::string, StemStats> stats;
-  std::vector<std::map<std::string, std::uint32_t>> counts;
+  StemTable table;
+  std::vector<StemCounts> counts;
   counts.reserve(texts.size());
-  for (const DocumentText& text : texts) {
-    counts.push_back(count_stems(text.text, language, stemmer, stats));
-  }
+  for (const DocumentText& text : texts)
+    counts.push_back(count_stems(text.text, language, stemmer, table));
 
-  Corpus corpus;
-  corpus.stems = choose_stems(stats, texts.size(), limits);
+  Vocabulary vocabulary = choose_vocabulary(table, texts.size(), limits);
+  Corpus corpus{{}, std::move(vocabulary.stems), std::move(vocabulary.labels)};
   std::unordered_map<std::string, std::uint32_t> index;
-  for (std::uint32_t i = 0; i < corpus.stems.size(); ++i) {
-    index.emplace(corpus.stems[i], i);
-    corpus.labels.push_back(most_frequent_form(stats.at(corpus.stems[i]).forms));
-  }
+  for (std::uint32_t i = 0; i < corpus.stems.size(); ++i) index.emplace(corpus.stems[i], i);
   for (std::size_t d = 0; d < texts.size(); ++d) {
-    Document document{texts[d].name, {}};
-    for (const auto& [stem, count] : counts[d]) {  // stem order is term-index order
-      auto found = index.find(stem);
-      if (found != index.end()) document.terms.push_back({found->second, count});
-    }
-    corpus.documents.push_back(std::move(document));
+    corpus.documents.push_back(Document{texts[d].name, term_counts(counts[d], index)});
   }
   return corpus;
 }

@@ -4,12 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "text/language.h"
+#include "text/stemmer.h"
 
 namespace somtrain {
 
@@ -42,6 +45,37 @@ struct Corpus {
   std::vector<std::string> labels;  // per term index: the word shown for it, the stem's
                                     // most frequent lower-cased form (ties: the smaller)
 };
+
+// What the vocabulary is chosen from, per stem: how many documents hold it
+// and how often each lower-cased form of it occurs. Tables of parts of a
+// collection add up to the table of the whole.
+struct StemStats {
+  int document_frequency = 0;
+  std::map<std::string, long> forms;
+};
+using StemTable = std::unordered_map<std::string, StemStats>;
+
+// One document's words that count (see build_corpus), stem -> occurrences, in
+// stem order.
+using StemCounts = std::map<std::string, std::uint32_t>;
+
+// Counts one text and adds it to `table`.
+[[nodiscard]] StemCounts count_stems(std::string_view text, text::Language language,
+                                     text::Stemmer& stemmer, StemTable& table);
+
+// The vocabulary of a collection of `documents` by `limits`: stems sorted, so
+// a term's index is its rank, and the label of each.
+struct Vocabulary {
+  std::vector<std::string> stems;
+  std::vector<std::string> labels;
+};
+[[nodiscard]] Vocabulary choose_vocabulary(const StemTable& table, std::size_t documents,
+                                           const VocabularyLimits& limits);
+
+// A document's counts over a vocabulary (stem -> term index); stems outside
+// it are left out. Ascending term index, since the stems are sorted.
+[[nodiscard]] std::vector<TermCount> term_counts(
+    const StemCounts& counts, const std::unordered_map<std::string, std::uint32_t>& index);
 
 // One document's text, by name.
 struct DocumentText {

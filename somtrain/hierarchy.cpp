@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/map_names.h"
+#include "somtrain/sample.h"
 
 namespace somtrain {
 namespace {
@@ -16,26 +17,28 @@ bool readable_label(const std::string& word) {
   return word.size() >= kMinLabelBytes && !(word[0] >= '0' && word[0] <= '9');
 }
 
-std::vector<std::string> top_terms(const Codebook& codebook, int unit, const Corpus& corpus,
-                                   int count) {
-  const double* w = codebook.row(unit);
-  std::vector<std::size_t> terms;
-  for (std::size_t d = 0; d < codebook.dims; ++d) {
-    if (w[d] > 0.0 && readable_label(corpus.labels[d])) terms.push_back(d);
+// The documents a map is trained on: all, or a sample when there are more
+// than settings.sample.
+std::vector<SparseVector> training_set(const std::vector<SparseVector>& vectors,
+                                       const HierarchySettings& settings, const std::string& path) {
+  SampleSelector sample(vectors.size(), settings.sample, sample_seed(settings.seed, path));
+  std::vector<SparseVector> chosen;
+  for (const SparseVector& vector : vectors) {
+    if (sample.take()) chosen.push_back(vector);
   }
-  const std::size_t keep = std::min(terms.size(), static_cast<std::size_t>(std::max(count, 0)));
-  std::partial_sort(terms.begin(), terms.begin() + static_cast<std::ptrdiff_t>(keep), terms.end(),
-                    [w](std::size_t a, std::size_t b) { return w[a] != w[b] ? w[a] > w[b] : a < b; });
-  std::vector<std::string> labels;
-  for (std::size_t i = 0; i < keep; ++i) labels.push_back(corpus.labels[terms[i]]);
-  return labels;
+  return chosen;
 }
 
 MapResult train_map(const Corpus& corpus, const std::vector<int>& members, const Grid& grid,
                     std::string path, int layer, const HierarchySettings& settings) {
   const std::vector<SparseVector> vectors = tfidf_vectors(corpus, members);
-  Codebook codebook = initial_codebook(grid, corpus.stems.size(), vectors, map_seed(settings.seed, path));
-  train(codebook, vectors, settings.schedule, settings.jobs);
+  const bool sampled = settings.sample > 0 && vectors.size() > settings.sample;
+  const std::vector<SparseVector> sample =
+      sampled ? training_set(vectors, settings, path) : std::vector<SparseVector>{};
+  const std::vector<SparseVector>& training = sampled ? sample : vectors;
+  Codebook codebook =
+      initial_codebook(grid, corpus.stems.size(), training, map_seed(settings.seed, path));
+  train(codebook, training, settings.schedule, settings.jobs);
   const std::vector<int> bmu = map_vectors(codebook, vectors, settings.jobs);
 
   MapResult map{std::move(path), layer, grid, std::vector<UnitResult>(static_cast<std::size_t>(grid.units()))};
@@ -46,14 +49,10 @@ MapResult train_map(const Corpus& corpus, const std::vector<int>& members, const
   }
   for (int u = 0; u < grid.units(); ++u) {
     UnitResult& unit = map.units[static_cast<std::size_t>(u)];
-    if (!unit.documents.empty()) unit.labels = top_terms(codebook, u, corpus, settings.labels);
+    if (!unit.documents.empty())
+      unit.labels = unit_labels(codebook, u, corpus.labels, settings.labels);
   }
   return map;
-}
-
-std::string sub_path(const MapResult& map, int unit) {
-  std::string coordinates = std::to_string(map.grid.x(unit)) + '_' + std::to_string(map.grid.y(unit));
-  return map.path.empty() ? coordinates : map.path + '_' + coordinates;
 }
 
 }  // namespace
@@ -67,11 +66,10 @@ Hierarchy grow_hierarchy(const Corpus& corpus, const HierarchySettings& settings
   if (on_map) on_map(hierarchy.maps.back());
   // Breadth first: maps are appended while the loop walks them.
   for (std::size_t m = 0; m < hierarchy.maps.size(); ++m) {
-    if (hierarchy.maps[m].layer >= settings.depth) continue;
     for (int u = 0; u < hierarchy.maps[m].grid.units(); ++u) {
       const MapResult& parent = hierarchy.maps[m];
       const UnitResult& unit = parent.units[static_cast<std::size_t>(u)];
-      if (static_cast<int>(unit.documents.size()) <= settings.expand) continue;
+      if (!expands(settings, parent, unit.documents.size())) continue;
       MapResult child = train_map(corpus, unit.documents, settings.sub, sub_path(parent, u),
                                   parent.layer + 1, settings);
       hierarchy.maps[m].units[static_cast<std::size_t>(u)].sub_map = static_cast<int>(hierarchy.maps.size());
@@ -80,6 +78,33 @@ Hierarchy grow_hierarchy(const Corpus& corpus, const HierarchySettings& settings
     }
   }
   return hierarchy;
+}
+
+std::vector<std::string> unit_labels(const Codebook& codebook, int unit,
+                                     const std::vector<std::string>& labels, int count) {
+  const double* w = codebook.row(unit);
+  std::vector<std::size_t> terms;
+  for (std::size_t d = 0; d < codebook.dims; ++d) {
+    if (w[d] > 0.0 && readable_label(labels[d])) terms.push_back(d);
+  }
+  const std::size_t keep = std::min(terms.size(), static_cast<std::size_t>(std::max(count, 0)));
+  std::partial_sort(
+      terms.begin(), terms.begin() + static_cast<std::ptrdiff_t>(keep), terms.end(),
+      [w](std::size_t a, std::size_t b) { return w[a] != w[b] ? w[a] > w[b] : a < b; });
+  std::vector<std::string> chosen;
+  for (std::size_t i = 0; i < keep; ++i) chosen.push_back(labels[terms[i]]);
+  return chosen;
+}
+
+bool expands(const HierarchySettings& settings, const MapResult& map, std::size_t documents) {
+  return map.layer < settings.depth &&
+         documents > static_cast<std::size_t>(std::max(settings.expand, 0));
+}
+
+std::string sub_path(const MapResult& map, int unit) {
+  std::string coordinates =
+      std::to_string(map.grid.x(unit)) + '_' + std::to_string(map.grid.y(unit));
+  return map.path.empty() ? coordinates : map.path + '_' + coordinates;
 }
 
 std::string map_file_name(const std::string& base, const MapResult& map) {
@@ -103,6 +128,11 @@ std::uint64_t map_seed(std::uint64_t seed, const std::string& path) {
   z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
   z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
   return z ^ (z >> 31);
+}
+
+std::uint64_t sample_seed(std::uint64_t seed, const std::string& path) {
+  // No map path holds a "/", so this seed is no other map's.
+  return map_seed(seed, "sample/" + path);
 }
 
 }  // namespace somtrain

@@ -21,6 +21,8 @@ struct HierarchySettings {
   int depth = 2;    // ...while its map's layer is below this (the top map is layer 1)
   int labels = 5;   // "$LABEL" terms per unit that holds documents
   TrainingSchedule schedule;
+  std::size_t sample = 0;  // a map is trained on at most this many of its documents
+                           // (a seeded sample); 0: on all of them. All are mapped.
   std::uint64_t seed = 1;
   int jobs = 1;
 };
@@ -63,5 +65,21 @@ using MapTrained = std::function<void(const MapResult&)>;
 // The seed of one map: the run's seed mixed with the map's path, so that a map
 // does not depend on how many maps were trained before it.
 [[nodiscard]] std::uint64_t map_seed(std::uint64_t seed, const std::string& path);
+// The seed that draws a map's training sample (HierarchySettings::sample).
+[[nodiscard]] std::uint64_t sample_seed(std::uint64_t seed, const std::string& path);
+
+// The "$LABEL" words of a unit: its `count` heaviest terms by `labels` (the
+// corpus's label per term), heaviest first, words of three characters or more
+// that do not start with a digit.
+[[nodiscard]] std::vector<std::string> unit_labels(const Codebook& codebook, int unit,
+                                                   const std::vector<std::string>& labels,
+                                                   int count);
+
+// Whether a unit of `map` holding `documents` documents gets a sub-map.
+[[nodiscard]] bool expands(const HierarchySettings& settings, const MapResult& map,
+                           std::size_t documents);
+
+// The path of the sub-map of `unit` of `map`.
+[[nodiscard]] std::string sub_path(const MapResult& map, int unit);
 
 }  // namespace somtrain

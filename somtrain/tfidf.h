@@ -15,6 +15,18 @@ struct SparseVector {
   [[nodiscard]] double squared_norm() const;
 };
 
+// How many of a set of documents hold each term, and how many documents the
+// set has: what the inverse document frequency of a map is taken over.
+struct DocumentFrequencies {
+  std::vector<int> per_term;  // indexed by term
+  std::size_t documents = 0;
+  void add(const std::vector<TermCount>& terms);
+};
+
+// The vector of one document of that set, by the formula below.
+[[nodiscard]] SparseVector tfidf_vector(const std::vector<TermCount>& terms,
+                                        const DocumentFrequencies& frequencies);
+
 // The vectors of corpus.documents[members[i]], in that order. The inverse
 // document frequency is taken over `members` only, so a sub-map weighs the
 // terms that tell its own documents apart:

@@ -36,26 +36,24 @@ std::string joined(const std::vector<std::string>& words) {
   return text;  // with a leading space, or empty
 }
 
-void unit_block(std::string& out, const Corpus& corpus, const Hierarchy& hierarchy,
-                const MapResult& map, int u, const std::string& base,
-                const std::string& output_path) {
+UnitBlock unit_block(const Corpus& corpus, const Hierarchy& hierarchy, const MapResult& map, int u,
+                     const std::string& base, const std::string& output_path) {
   const UnitResult& unit = map.units[static_cast<std::size_t>(u)];
-  line(out, keys::kPosX, std::to_string(map.grid.x(u)));
-  line(out, keys::kPosY, std::to_string(map.grid.y(u)));
-  line(out, keys::kNodeId, node_id(base, map, u));
-  line(out, keys::kQuanterrorNode, fixed6(unit.quantization_error));
-  line(out, keys::kNrVecMapped, std::to_string(unit.documents.size()));
-  std::vector<std::string> names;
-  for (int d : unit.documents) names.push_back(corpus.documents[static_cast<std::size_t>(d)].name);
-  out.append(keys::kMappedVecs).append(joined(names)) += '\n';
-  line(out, keys::kNrSomsMapped, unit.sub_map < 0 ? "0" : "1");
+  UnitBlock block{map.grid.x(u),
+                  map.grid.y(u),
+                  node_id(base, map, u),
+                  unit.quantization_error,
+                  unit.documents.size(),
+                  {},
+                  {},
+                  unit.labels};
+  for (int d : unit.documents)
+    block.names += ' ' + corpus.documents[static_cast<std::size_t>(d)].name;
   if (unit.sub_map >= 0) {
     const MapResult& sub = hierarchy.maps[static_cast<std::size_t>(unit.sub_map)];
-    line(out, keys::kUrlMappedSoms,
-         somlabel::sub_map_address(output_path + map_file_name(base, sub), kAddressTail));
+    block.sub_map_address = unit_address(output_path, base, sub);
   }
-  line(out, keys::kNrLabels, std::to_string(unit.labels.size()));
-  out.append(keys::kLabel).append(joined(unit.labels)) += '\n';
+  return block;
 }
 
 bool write_file(const std::string& name, const std::string& text) {
@@ -70,6 +68,23 @@ bool write_file(const std::string& name, const std::string& text) {
   return closed.ok();
 }
 
+// Paths as the option file states them: relative to `from`, ending in "/".
+bool relative_directory(const std::string& dir, const std::string& from, std::string& result) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path target = fs::weakly_canonical(fs::absolute(dir, ec), ec);
+  const fs::path base = fs::weakly_canonical(fs::absolute(from, ec), ec);
+  if (ec) return false;
+  result = target.lexically_relative(base).generic_string();
+  if (result.empty()) result = ".";
+  result += '/';
+  return true;
+}
+
+bool has_blank(std::string_view text) {
+  return text.find_first_of(" \t\n\r\v\f") != std::string_view::npos;
+}
+
 bool make_directory(const std::string& name) {
   std::error_code ec;
   std::filesystem::create_directories(name, ec);
@@ -82,14 +97,39 @@ bool make_directory(const std::string& name) {
 
 }  // namespace
 
+std::string unit_address(const std::string& output_path, const std::string& base,
+                         const MapResult& sub) {
+  return somlabel::sub_map_address(output_path + map_file_name(base, sub), kAddressTail);
+}
+
+std::string unit_file_head(const Grid& grid) {
+  std::string out;
+  line(out, keys::kType, "rect");
+  line(out, keys::kXdim, std::to_string(grid.xdim));
+  line(out, keys::kYdim, std::to_string(grid.ydim));
+  return out;
+}
+
+void append_unit_block(std::string& out, const UnitBlock& block) {
+  line(out, keys::kPosX, std::to_string(block.x));
+  line(out, keys::kPosY, std::to_string(block.y));
+  line(out, keys::kNodeId, block.node_id);
+  line(out, keys::kQuanterrorNode, fixed6(block.quantization_error));
+  line(out, keys::kNrVecMapped, std::to_string(block.documents));
+  out.append(keys::kMappedVecs).append(block.names) += '\n';
+  line(out, keys::kNrSomsMapped, block.sub_map_address.empty() ? "0" : "1");
+  if (!block.sub_map_address.empty()) line(out, keys::kUrlMappedSoms, block.sub_map_address);
+  line(out, keys::kNrLabels, std::to_string(block.labels.size()));
+  out.append(keys::kLabel).append(joined(block.labels)) += '\n';
+}
+
 std::string unit_file_text(const Corpus& corpus, const Hierarchy& hierarchy, std::size_t map,
                            const std::string& base, const std::string& output_path) {
   const MapResult& m = hierarchy.maps[map];
-  std::string out;
-  line(out, keys::kType, "rect");
-  line(out, keys::kXdim, std::to_string(m.grid.xdim));
-  line(out, keys::kYdim, std::to_string(m.grid.ydim));
-  for (int u = 0; u < m.grid.units(); ++u) unit_block(out, corpus, hierarchy, m, u, base, output_path);
+  std::string out = unit_file_head(m.grid);
+  for (int u = 0; u < m.grid.units(); ++u) {
+    append_unit_block(out, unit_block(corpus, hierarchy, m, u, base, output_path));
+  }
   return out;
 }
 
@@ -126,18 +166,42 @@ std::string option_file_text(const OutputLayout& layout) {
   return out;
 }
 
-bool write_outputs(const std::string& work_dir, const OutputLayout& layout, const Corpus& corpus,
-                   const Hierarchy& hierarchy, const std::string& base) {
+bool output_layout(const std::string& documents, const std::string& work_dir,
+                   const std::string& output_path, OutputLayout& layout) {
+  layout.output_path = output_path;
+  if (!make_directory(work_dir + '/' + output_path)) return false;
+  if (!relative_directory(documents, work_dir, layout.source_path) ||
+      !relative_directory(documents, work_dir + '/' + output_path, layout.source_link_path)) {
+    std::fprintf(stderr, "somtrain: cannot resolve %s\n", documents.c_str());
+    return false;
+  }
+  if (has_blank(layout.source_path) || has_blank(layout.source_link_path)) {
+    std::fprintf(stderr, "somtrain: %s: the option file cannot hold a path with blanks\n",
+                 documents.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool write_process_files(const std::string& work_dir, const OutputLayout& layout,
+                         const Hierarchy& hierarchy, const std::string& base) {
   const std::string dir = work_dir + '/';
   const std::string maps_dir = dir + layout.output_path;
+  return make_directory(maps_dir + "key") && make_directory(maps_dir + "tmp_kea") &&
+         write_file(dir + "process", process_file_text(hierarchy, base, false)) &&
+         write_file(dir + "process.web", process_file_text(hierarchy, base, true)) &&
+         write_file(dir + "options", option_file_text(layout));
+}
+
+bool write_outputs(const std::string& work_dir, const OutputLayout& layout, const Corpus& corpus,
+                   const Hierarchy& hierarchy, const std::string& base) {
+  const std::string maps_dir = work_dir + '/' + layout.output_path;
   if (!make_directory(maps_dir + "key") || !make_directory(maps_dir + "tmp_kea")) return false;
   for (std::size_t m = 0; m < hierarchy.maps.size(); ++m) {
     const std::string name = maps_dir + map_file_name(base, hierarchy.maps[m]);
     if (!write_file(name, unit_file_text(corpus, hierarchy, m, base, layout.output_path))) return false;
   }
-  return write_file(dir + "process", process_file_text(hierarchy, base, false)) &&
-         write_file(dir + "process.web", process_file_text(hierarchy, base, true)) &&
-         write_file(dir + "options", option_file_text(layout));
+  return write_process_files(work_dir, layout, hierarchy, base);
 }
 
 }  // namespace somtrain

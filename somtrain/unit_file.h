@@ -20,6 +20,28 @@ struct OutputLayout {
   std::string source_link_path;            // SOURCEFILESLINKPATH: documents, seen from the pages
 };
 
+// One unit's block of a unit file, as it will be written.
+struct UnitBlock {
+  int x = 0;
+  int y = 0;
+  std::string node_id;
+  double quantization_error = 0.0;
+  std::size_t documents = 0;
+  std::string names;                // each document name after a space, in corpus order
+  std::string sub_map_address;      // "$URL_MAPPED_SOMS"; empty for a leaf
+  std::vector<std::string> labels;  // "$LABEL" words
+};
+
+// The "$URL_MAPPED_SOMS" value of the unit that `sub` expands: the sub-map's
+// map name (`output_path`, its file name) with its final "unit" replaced by
+// "som".
+[[nodiscard]] std::string unit_address(const std::string& output_path, const std::string& base,
+                                       const MapResult& sub);
+
+// The map-level lines that open a unit file, and one unit's block after them.
+[[nodiscard]] std::string unit_file_head(const Grid& grid);
+void append_unit_block(std::string& out, const UnitBlock& block);
+
 // The unit file of hierarchy.maps[map]: "$TYPE", "$XDIM", "$YDIM", then per
 // unit in row order "$POS_X", "$POS_Y", "$NODE_ID", "$QUANTERROR_NODE",
 // "$NR_VEC_MAPPED", "$MAPPED_VECS", "$NR_SOMS_MAPPED", "$URL_MAPPED_SOMS"
@@ -39,6 +61,17 @@ struct OutputLayout {
 
 // The option file both tools read.
 [[nodiscard]] std::string option_file_text(const OutputLayout& layout);
+
+// The layout of a training of `documents` into `work_dir`, paths as the
+// option file states them. False after printing why it cannot be stated.
+[[nodiscard]] bool output_layout(const std::string& documents, const std::string& work_dir,
+                                 const std::string& output_path, OutputLayout& layout);
+
+// Writes the option file "options" and the process files "process" and
+// "process.web" under `work_dir`, and creates the key directory and the
+// extractor's working directory in work_dir/output_path.
+[[nodiscard]] bool write_process_files(const std::string& work_dir, const OutputLayout& layout,
+                                       const Hierarchy& hierarchy, const std::string& base);
 
 // Writes everything under `work_dir`: the option file "options", the process
 // files "process" and "process.web", the unit files in work_dir/output_path,

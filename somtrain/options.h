@@ -1,0 +1,37 @@
+// What a run of somtrain is asked to do: the options of the training, and
+// for a run of one step (steps.h) which step and which part of the work.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "common/shard.h"
+#include "text/language.h"
+#include "somtrain/corpus.h"
+#include "somtrain/hierarchy.h"
+
+namespace somtrain {
+
+enum class Step { count, vocabulary, map, assign, finish, process };
+
+struct StepRequest {
+  Step step = Step::count;
+  somlabel::Shard shard;   // count, assign; map with `layer`
+  std::size_t slices = 1;  // the documents were counted, and the top map's are assigned, in
+                           // this many slices (vocabulary, map, finish)
+  std::string map;         // map, assign, finish: a unit file name ("map.unit", "map_1_2.unit")
+  int layer = 0;           // map: instead of `map`, the slice `shard` of this layer's maps
+};
+
+struct Options {
+  std::string documents;  // directory of plain-text documents
+  std::string work_dir;   // where options, process files and OUTPUTPATH go
+  std::string output_path = "output/";
+  text::Language language = text::Language::english;
+  VocabularyLimits vocabulary;
+  HierarchySettings hierarchy;
+  std::optional<StepRequest> step;  // one step of a training in steps; none: all at once
+};
+
+}  // namespace somtrain

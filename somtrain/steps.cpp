@@ -1,0 +1,925 @@
+#include "somtrain/steps.h"
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <system_error>
+#include <unordered_map>
+#include <vector>
+
+#include "common/exit_codes.h"
+#include "common/io.h"
+#include "common/result.h"
+#include "somtrain/corpus.h"
+#include "somtrain/hierarchy.h"
+#include "somtrain/sample.h"
+#include "somtrain/tfidf.h"
+#include "somtrain/unit_file.h"
+
+namespace somtrain {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Vectors handed to map_vectors at a time while documents stream past a map.
+constexpr std::size_t kAssignBatch = 4096;
+
+std::string state_dir(const Options& o) {
+  return o.work_dir + '/' + std::string(kStateFolder) + '/';
+}
+
+std::string slice_name(std::string_view what, somlabel::Shard shard) {
+  return std::string(what) + '-' + std::to_string(shard.index) + "-of-" +
+         std::to_string(shard.count);
+}
+
+bool refuse(const std::string& name, const std::string& why) {
+  std::fprintf(stderr, "somtrain: %s: %s\n", name.c_str(), why.c_str());
+  return false;
+}
+
+bool make_directory(const std::string& name) {
+  std::error_code ec;
+  fs::create_directories(name, ec);
+  return !ec || refuse(name, "cannot create directory: " + ec.message());
+}
+
+// A file written under NAME.tmp and renamed to NAME once it is complete.
+class StateFile {
+ public:
+  [[nodiscard]] bool open(const std::string& name) {
+    name_ = name;
+    if (file_.open(name + ".tmp", "wb")) return true;
+    return refuse(name + ".tmp", "cannot create: " + somlabel::errno_text());
+  }
+  [[nodiscard]] FILE* get() const { return file_.get(); }
+  void put(std::string_view text) { somlabel::put(file_.get(), text); }
+  [[nodiscard]] bool commit() {
+    if (const somlabel::Result closed = file_.close(); !closed) {
+      somlabel::report("somtrain", closed);
+      return false;
+    }
+    if (std::rename((name_ + ".tmp").c_str(), name_.c_str()) == 0) return true;
+    return refuse(name_, "cannot rename into place: " + somlabel::errno_text());
+  }
+
+ private:
+  std::string name_;
+  somlabel::File file_;
+};
+
+std::vector<std::string_view> split(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t end = text.find(separator, start);
+    parts.push_back(text.substr(start, end == std::string_view::npos ? end : end - start));
+    if (end == std::string_view::npos) return parts;
+    start = end + 1;
+  }
+}
+
+template <typename Number>
+bool parse_number(std::string_view text, Number& value) {
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return !text.empty() && ec == std::errc() && ptr == end;
+}
+
+std::string_view chomp(std::string_view line) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  return line;
+}
+
+// Reads a state file line by line; names the file in every complaint.
+class StateReader {
+ public:
+  [[nodiscard]] bool open(const std::string& name) {
+    name_ = name;
+    if (!file_.open(name, "rb")) return refuse(name, "cannot read: " + somlabel::errno_text());
+    reader_ = std::make_unique<somlabel::LineReader>(file_.get());
+    return true;
+  }
+  // False at the end, and after a read error (then failed() is true).
+  [[nodiscard]] bool next(std::string_view& line) {
+    if (reader_->next(line)) {
+      ++line_number_;
+      line = chomp(line);
+      return true;
+    }
+    if (std::ferror(file_.get()))
+      failed_ = !refuse(name_, "cannot read: " + somlabel::errno_text());
+    return false;
+  }
+  [[nodiscard]] bool failed() const { return failed_; }
+  [[nodiscard]] bool damaged(const std::string& what) const {
+    return refuse(name_ + ':' + std::to_string(line_number_),
+                  what + "; start again from the step that wrote it");
+  }
+
+ private:
+  std::string name_;
+  somlabel::File file_;
+  std::unique_ptr<somlabel::LineReader> reader_;
+  std::size_t line_number_ = 0;
+  bool failed_ = false;
+};
+
+// Everything that decides the result; steps of one training must agree on it.
+std::string options_line(const Options& o) {
+  const HierarchySettings& h = o.hierarchy;
+  char numbers[160];
+  std::snprintf(numbers, sizeof numbers, "max-df %a sigma-start %a sigma-end %a",
+                o.vocabulary.max_df_share, h.schedule.sigma_start, h.schedule.sigma_end);
+  return "options language " + std::string(text::language_name(o.language)) + " min-df " +
+         std::to_string(o.vocabulary.min_df) + " max-terms " +
+         std::to_string(o.vocabulary.max_terms) + ' ' + numbers + " top " +
+         std::to_string(h.top.xdim) + 'x' + std::to_string(h.top.ydim) + " sub " +
+         std::to_string(h.sub.xdim) + 'x' + std::to_string(h.sub.ydim) + " expand " +
+         std::to_string(h.expand) + " depth " + std::to_string(h.depth) + " epochs " +
+         std::to_string(h.schedule.epochs) + " sample " + std::to_string(h.sample) + " seed " +
+         std::to_string(h.seed) + " labels " + std::to_string(h.labels) + " name " + h.name +
+         " output-path " + o.output_path;
+}
+
+// ---- document counts ------------------------------------------------------
+
+void append_counts(std::string& out, const StemCounts& counts) {
+  for (const auto& [stem, count] : counts) {
+    out += ' ';
+    out += stem;
+    out += ' ';
+    out += std::to_string(count);
+  }
+}
+
+bool write_stems(const std::string& name, const StemTable& table, std::size_t documents,
+                 text::Language language) {
+  std::vector<const StemTable::value_type*> entries;
+  for (const auto& entry : table) entries.push_back(&entry);
+  std::sort(entries.begin(), entries.end(), [](auto a, auto b) { return a->first < b->first; });
+  StateFile file;
+  if (!file.open(name)) return false;
+  file.put("documents " + std::to_string(documents) + " language " +
+           std::string(text::language_name(language)) + '\n');
+  for (const auto* entry : entries) {
+    std::string line =
+        entry->first + '\t' + std::to_string(entry->second.document_frequency) + '\t';
+    for (const auto& [form, count] : entry->second.forms)
+      line += form + ' ' + std::to_string(count) + ' ';
+    line.back() = '\n';
+    file.put(line);
+  }
+  return file.commit();
+}
+
+bool list_for_steps(const Options& o, std::vector<std::string>& names, bool report) {
+  std::vector<std::string> skipped;
+  std::string error;
+  if (!list_documents(o.documents, names, skipped, error)) {
+    std::fprintf(stderr, "somtrain: cannot read directory %s: %s\n", o.documents.c_str(),
+                 error.c_str());
+    return false;
+  }
+  for (const std::string& name : skipped) {
+    if (report)
+      refuse(o.documents + '/' + name, "passed over: not a regular file, or a name with a blank");
+  }
+  return true;
+}
+
+bool count_step(const Options& o, somlabel::Shard shard) {
+  std::vector<std::string> names;
+  if (!list_for_steps(o, names, false) || !make_directory(state_dir(o))) return false;
+  const somlabel::ShardRange range = somlabel::shard_range(shard, names.size());
+  text::Stemmer stemmer(o.language);
+  StemTable table;
+  StateFile counts;
+  if (!counts.open(state_dir(o) + slice_name("counts", shard))) return false;
+  for (std::size_t d = range.begin; d < range.end; ++d) {
+    std::string text;
+    const somlabel::Result read = somlabel::read_file(o.documents + '/' + names[d], text);
+    somlabel::report("somtrain", read);
+    if (!read) return false;
+    std::string line = names[d] + '\t';
+    append_counts(line, count_stems(text, o.language, stemmer, table));
+    line += '\n';
+    counts.put(line);
+  }
+  if (!counts.commit()) return false;
+  if (!write_stems(state_dir(o) + slice_name("stems", shard), table, range.end - range.begin,
+                   o.language)) {
+    return false;
+  }
+  std::printf("somtrain: counted slice %zu of %zu: %zu documents\n", shard.index, shard.count,
+              range.end - range.begin);
+  return true;
+}
+
+// ---- vocabulary -----------------------------------------------------------
+
+bool read_stems(const std::string& name, const Options& o, StemTable& table,
+                std::size_t& documents) {
+  StateReader in;
+  std::string_view line;
+  if (!in.open(name)) return false;
+  const std::string head = "language " + std::string(text::language_name(o.language));
+  std::size_t count = 0;
+  if (!in.next(line) || !line.starts_with("documents ") || !line.ends_with(" " + head) ||
+      !parse_number(split(line, ' ')[1], count)) {
+    return in.failed() ? false : in.damaged("not the counts of this training (" + head + ")");
+  }
+  documents += count;
+  while (in.next(line)) {
+    const auto fields = split(line, '\t');
+    int frequency = 0;
+    if (fields.size() != 3 || !parse_number(fields[1], frequency))
+      return in.damaged("not a stem line");
+    StemStats& stats = table[std::string(fields[0])];
+    stats.document_frequency += frequency;
+    const auto forms = split(fields[2], ' ');
+    for (std::size_t i = 0; i + 1 < forms.size(); i += 2) {
+      long occurrences = 0;
+      if (!parse_number(forms[i + 1], occurrences)) return in.damaged("not a stem line");
+      stats.forms[std::string(forms[i])] += occurrences;
+    }
+  }
+  return !in.failed();
+}
+
+bool vocabulary_step(const Options& o, std::size_t slices) {
+  std::vector<std::string> names;
+  if (!list_for_steps(o, names, true)) return false;
+  if (names.empty()) return refuse(o.documents, "no documents");
+  StemTable table;
+  std::size_t documents = 0;
+  for (std::size_t i = 1; i <= slices; ++i) {
+    if (!read_stems(state_dir(o) + slice_name("stems", {i, slices}), o, table, documents))
+      return false;
+  }
+  if (documents != names.size()) {
+    return refuse(o.documents, std::to_string(names.size()) + " documents, but the counts hold " +
+                                   std::to_string(documents) + "; count them again");
+  }
+  const Vocabulary vocabulary = choose_vocabulary(table, documents, o.vocabulary);
+  StateFile file;
+  if (!file.open(state_dir(o) + "vocabulary")) return false;
+  file.put("documents " + std::to_string(documents) + '\n' + options_line(o) + '\n');
+  for (std::size_t t = 0; t < vocabulary.stems.size(); ++t) {
+    const std::string& stem = vocabulary.stems[t];
+    file.put(stem + '\t' + vocabulary.labels[t] + '\t' +
+             std::to_string(table.at(stem).document_frequency) + '\n');
+  }
+  if (!file.commit()) return false;
+  std::printf("somtrain: %zu documents, %zu terms\n", documents, vocabulary.stems.size());
+  return true;
+}
+
+// What later steps read of the vocabulary file.
+struct TermTable {
+  std::size_t documents = 0;
+  std::vector<std::string> labels;
+  DocumentFrequencies frequencies;  // over the whole collection
+  std::unordered_map<std::string, std::uint32_t> index;
+};
+
+bool read_terms(const Options& o, TermTable& terms) {
+  StateReader in;
+  std::string_view line;
+  if (!in.open(state_dir(o) + "vocabulary")) return false;
+  if (!in.next(line) || !line.starts_with("documents ") ||
+      !parse_number(line.substr(10), terms.documents)) {
+    return in.failed() ? false : in.damaged("not a vocabulary");
+  }
+  if (!in.next(line) || line != options_line(o)) {
+    return in.failed() ? false : in.damaged("made with other options than these");
+  }
+  terms.frequencies.documents = terms.documents;
+  while (in.next(line)) {
+    const auto fields = split(line, '\t');
+    int frequency = 0;
+    if (fields.size() != 3 || !parse_number(fields[2], frequency))
+      return in.damaged("not a term line");
+    terms.index.emplace(std::string(fields[0]), static_cast<std::uint32_t>(terms.labels.size()));
+    terms.labels.emplace_back(fields[1]);
+    terms.frequencies.per_term.push_back(frequency);
+  }
+  return !in.failed();
+}
+
+// ---- maps -----------------------------------------------------------------
+
+// Part of a file of document lines: `skip` lines, then `take` of them (all
+// that are left when npos).
+struct MemberPart {
+  std::string file;
+  std::size_t skip = 0;
+  std::size_t take = std::string::npos;
+  bool with_distance = false;  // lines NAME<TAB>DISTANCE<TAB>COUNTS instead of NAME<TAB>COUNTS
+};
+
+// One document as a map reads it.
+struct Member {
+  std::string_view name;
+  std::string_view counts;  // " STEM COUNT STEM COUNT ...", as the counts line holds it
+  double distance = 0.0;    // to its unit, in an assigned slice
+  std::vector<TermCount> terms;
+};
+
+// Streams the documents of a map, part after part.
+class MemberReader {
+ public:
+  MemberReader(std::vector<MemberPart> parts, const TermTable& terms)
+      : parts_(std::move(parts)), terms_(terms) {}
+
+  // False at the end or on a failure; failed() tells them apart.
+  [[nodiscard]] bool next(Member& member) {
+    while (true) {
+      if (!in_ && !open_next()) return false;
+      std::string_view line;
+      const MemberPart& part = parts_[part_ - 1];
+      if (left_ > 0 && in_->next(line)) {
+        --left_;
+        return parse(line, part.with_distance, member);
+      }
+      if (in_->failed()) return fail();
+      if (left_ > 0 && part.take != std::string::npos)
+        return fail(in_->damaged("fewer documents than counted"));
+      in_.reset();
+    }
+  }
+  [[nodiscard]] bool failed() const { return failed_; }
+
+ private:
+  bool open_next() {
+    if (part_ >= parts_.size()) return false;
+    const MemberPart& part = parts_[part_++];
+    in_ = std::make_unique<StateReader>();
+    if (!in_->open(part.file)) return fail();
+    std::string_view line;
+    for (std::size_t i = 0; i < part.skip; ++i) {
+      if (!in_->next(line))
+        return fail(in_->failed() ? false : in_->damaged("fewer documents than counted"));
+    }
+    left_ = part.take;
+    return true;
+  }
+
+  bool parse(std::string_view line, bool with_distance, Member& member) {
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string_view::npos) return fail(in_->damaged("not a document line"));
+    member.name = line.substr(0, tab);
+    std::string_view rest = line.substr(tab + 1);
+    if (with_distance) {
+      const std::size_t second = rest.find('\t');
+      if (second == std::string_view::npos) return fail(in_->damaged("not a document line"));
+      const std::string distance(rest.substr(0, second));
+      char* end = nullptr;
+      member.distance = std::strtod(distance.c_str(), &end);  // %a reads back exactly
+      if (distance.empty() || *end != '\0') return fail(in_->damaged("not a distance"));
+      rest = rest.substr(second + 1);
+    }
+    member.counts = rest;
+    member.terms.clear();
+    // Stems come in byte order, the order of term indices too.
+    const auto words = split(rest, ' ');
+    for (std::size_t i = 1; i + 1 < words.size(); i += 2) {
+      std::uint32_t count = 0;
+      if (!parse_number(words[i + 1], count)) return fail(in_->damaged("not a stem count"));
+      auto found = terms_.index.find(std::string(words[i]));
+      if (found != terms_.index.end()) member.terms.push_back({found->second, count});
+    }
+    return true;
+  }
+
+  bool fail(bool = false) {
+    failed_ = true;
+    return false;
+  }
+
+  std::vector<MemberPart> parts_;
+  const TermTable& terms_;
+  std::size_t part_ = 0;
+  std::size_t left_ = 0;
+  std::unique_ptr<StateReader> in_;
+  bool failed_ = false;
+};
+
+// Where a map lies in the hierarchy.
+struct MapPlace {
+  MapResult map;     // path, layer and grid; no units
+  MapResult parent;  // the map above, for a sub-map
+  int unit = -1;     // the parent's unit that the map expands; -1 for the top map
+};
+
+// A map by its unit file name: the top map "BASE.unit", or
+// "BASE_X_Y[_X_Y...].unit" below it.
+bool parse_map_name(const Options& o, const std::string& name, MapPlace& place) {
+  const HierarchySettings& h = o.hierarchy;
+  const std::string suffix = ".unit";
+  auto refused = [&] { return refuse(name, "not the name of a map of this hierarchy"); };
+  if (!name.ends_with(suffix) || !name.starts_with(h.name)) return refused();
+  const std::string path = name.substr(h.name.size(), name.size() - h.name.size() - suffix.size());
+  place = MapPlace{MapResult{"", 1, h.top, {}}, {}, -1};
+  if (path.empty()) return true;
+  if (path[0] != '_') return refused();
+  const auto fields = split(std::string_view(path).substr(1), '_');
+  if (fields.size() % 2 != 0) return refused();
+  for (std::size_t i = 0; i < fields.size(); i += 2) {
+    const MapResult& map = place.map;
+    int x = -1, y = -1;
+    // Digits as the names are written: no sign, no leading zero.
+    const bool plain = parse_number(fields[i], x) && parse_number(fields[i + 1], y) &&
+                       std::to_string(x) == fields[i] && std::to_string(y) == fields[i + 1];
+    if (!plain || x >= map.grid.xdim || y >= map.grid.ydim || map.layer >= h.depth)
+      return refused();
+    place.parent = map;
+    place.unit = y * map.grid.xdim + x;
+    place.map = MapResult{sub_path(map, place.unit), map.layer + 1, h.sub, {}};
+  }
+  return true;
+}
+
+// A finished map: how its documents were assigned, and per unit how many it
+// holds and whether a sub-map expands it.
+struct DoneRecord {
+  std::size_t slices = 1;
+  std::vector<std::size_t> documents;
+  std::vector<bool> expanded;
+};
+
+std::string map_state(const Options& o, const MapResult& map) {
+  return state_dir(o) + map_file_name(o.hierarchy.name, map);
+}
+
+bool read_done(const Options& o, const MapResult& map, DoneRecord& record) {
+  StateReader in;
+  std::string_view line;
+  if (!in.open(map_state(o, map) + ".done")) return false;
+  if (!in.next(line) || !parse_number(line, record.slices) || record.slices == 0) {
+    return in.failed() ? false : in.damaged("not a finished map");
+  }
+  while (in.next(line)) {
+    const auto fields = split(line, ' ');
+    std::size_t documents = 0;
+    if (fields.size() != 2 || !parse_number(fields[0], documents) ||
+        (fields[1] != "0" && fields[1] != "1")) {
+      return in.damaged("not a unit line");
+    }
+    record.documents.push_back(documents);
+    record.expanded.push_back(fields[1] == "1");
+  }
+  if (in.failed()) return false;
+  if (record.documents.size() != static_cast<std::size_t>(map.grid.units()))
+    return in.damaged("units missing");
+  return true;
+}
+
+std::string assigned_name(const Options& o, const MapResult& map, somlabel::Shard slice, int unit) {
+  return map_state(o, map) + '/' + slice_name("assign", slice) + '/' + std::to_string(unit);
+}
+
+// The documents of a map in collection order, and how many: the counted
+// slices for the top map, the assigned slices of the unit above for a sub-map.
+bool member_parts(const Options& o, const MapPlace& place, std::size_t slices,
+                  std::vector<MemberPart>& parts, std::size_t& members) {
+  if (place.unit < 0) {
+    for (std::size_t i = 1; i <= slices; ++i)
+      parts.push_back({state_dir(o) + slice_name("counts", {i, slices})});
+    return true;  // the caller knows the count from the vocabulary
+  }
+  DoneRecord record;
+  if (!read_done(o, place.parent, record)) return false;
+  const auto u = static_cast<std::size_t>(place.unit);
+  if (!record.expanded[u]) {
+    const Grid& grid = place.parent.grid;
+    return refuse(map_file_name(o.hierarchy.name, place.map),
+                  "unit (" + std::to_string(grid.x(place.unit)) + "," +
+                      std::to_string(grid.y(place.unit)) + ") of " +
+                      map_file_name(o.hierarchy.name, place.parent) + " has no sub-map");
+  }
+  members = record.documents[u];
+  for (std::size_t i = 1; i <= record.slices; ++i) {
+    parts.push_back({assigned_name(o, place.parent, {i, record.slices}, place.unit), 0,
+                     std::string::npos, true});
+  }
+  return true;
+}
+
+// The counted slices that hold documents [range.begin, range.end) of `total`.
+std::vector<MemberPart> counted_range(const Options& o, std::size_t slices, std::size_t total,
+                                      somlabel::ShardRange range) {
+  std::vector<MemberPart> parts;
+  for (std::size_t i = 1; i <= slices; ++i) {
+    const somlabel::ShardRange counted = somlabel::shard_range({i, slices}, total);
+    const std::size_t begin = std::max(range.begin, counted.begin),
+                      end = std::min(range.end, counted.end);
+    if (begin < end)
+      parts.push_back(
+          {state_dir(o) + slice_name("counts", {i, slices}), begin - counted.begin, end - begin});
+  }
+  return parts;
+}
+
+// Document frequencies over a sub-map's documents (a first pass over them).
+bool sub_map_frequencies(const std::vector<MemberPart>& parts, const TermTable& terms,
+                         DocumentFrequencies& frequencies) {
+  frequencies = DocumentFrequencies{std::vector<int>(terms.labels.size(), 0), 0};
+  MemberReader reader(parts, terms);
+  Member member;
+  while (reader.next(member)) frequencies.add(member.terms);
+  return !reader.failed();
+}
+
+// Trains a map's weights on its documents, or on a seeded sample of them.
+bool train_codebook(const Options& o, const MapPlace& place, const std::vector<MemberPart>& parts,
+                    const TermTable& terms, const DocumentFrequencies& frequencies,
+                    Codebook& codebook) {
+  const HierarchySettings& h = o.hierarchy;
+  SampleSelector sample(frequencies.documents, h.sample, sample_seed(h.seed, place.map.path));
+  std::vector<SparseVector> training;
+  MemberReader reader(parts, terms);
+  Member member;
+  std::size_t seen = 0;
+  while (reader.next(member)) {
+    ++seen;
+    if (sample.take()) training.push_back(tfidf_vector(member.terms, frequencies));
+  }
+  if (reader.failed()) return false;
+  if (seen != frequencies.documents) {
+    return refuse(parts.empty() ? state_dir(o) : parts.front().file,
+                  std::to_string(seen) + " documents where " +
+                      std::to_string(frequencies.documents) +
+                      " were counted; start again from the count step");
+  }
+  codebook = initial_codebook(place.map.grid, terms.labels.size(), training,
+                              map_seed(h.seed, place.map.path));
+  train(codebook, training, h.schedule, h.jobs);
+  return true;
+}
+
+// The documents of one slice of a map, each put on its unit: per unit a file
+// of their lines with their distances, written under assign-I-of-K.tmp/ and
+// renamed when every unit's file is complete.
+class SliceWriter {
+ public:
+  [[nodiscard]] bool open(const Options& o, const MapPlace& place, somlabel::Shard slice) {
+    final_ = map_state(o, place.map) + '/' + slice_name("assign", slice);
+    temporary_ = final_ + ".tmp";
+    std::error_code ec;
+    fs::remove_all(temporary_, ec);
+    if (!make_directory(temporary_)) return false;
+    const int units = place.map.grid.units();
+    raise_file_limit(static_cast<rlim_t>(units) + 64);
+    files_ = std::vector<somlabel::File>(static_cast<std::size_t>(units));
+    for (int u = 0; u < units; ++u) {
+      const std::string name = temporary_ + '/' + std::to_string(u);
+      if (!files_[static_cast<std::size_t>(u)].open(name, "wb")) {
+        return refuse(name, "cannot create: " + somlabel::errno_text());
+      }
+    }
+    return true;
+  }
+  void add(int unit, const Member& member, double distance) {
+    char text[64];
+    std::snprintf(text, sizeof text, "\t%a\t", distance);
+    FILE* out = files_[static_cast<std::size_t>(unit)].get();
+    somlabel::put(out, member.name);
+    somlabel::put(out, text);
+    somlabel::put(out, member.counts);
+    std::fputc('\n', out);
+  }
+  [[nodiscard]] bool commit() {
+    for (std::size_t u = 0; u < files_.size(); ++u) {
+      if (const somlabel::Result closed = files_[u].close(); !closed) {
+        somlabel::report("somtrain", closed);
+        return false;
+      }
+    }
+    std::error_code ec;
+    fs::remove_all(final_, ec);
+    fs::rename(temporary_, final_, ec);
+    return !ec || refuse(final_, "cannot rename into place: " + ec.message());
+  }
+
+ private:
+  static void raise_file_limit(rlim_t wanted) {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= wanted) return;
+    limit.rlim_cur = std::min(wanted, limit.rlim_max);
+    setrlimit(RLIMIT_NOFILE, &limit);
+  }
+
+  std::string final_, temporary_;
+  std::vector<somlabel::File> files_;
+};
+
+// Puts the documents of `parts` on the units of a trained map.
+bool assign_slice(const Options& o, const MapPlace& place, somlabel::Shard slice,
+                  const std::vector<MemberPart>& parts, const TermTable& terms,
+                  const DocumentFrequencies& frequencies, const Codebook& codebook) {
+  SliceWriter writer;
+  if (!writer.open(o, place, slice)) return false;
+  MemberReader reader(parts, terms);
+  // Lines of a batch are kept whole: a member's views end with the reader's next line.
+  std::vector<std::string> names, counts;
+  std::vector<SparseVector> vectors;
+  auto flush = [&] {
+    const std::vector<int> bmu = map_vectors(codebook, vectors, o.hierarchy.jobs);
+    for (std::size_t i = 0; i < vectors.size(); ++i) {
+      const Member kept{names[i], counts[i], 0.0, {}};
+      writer.add(bmu[i], kept, distance(codebook, bmu[i], vectors[i]));
+    }
+    names.clear();
+    counts.clear();
+    vectors.clear();
+  };
+  Member member;
+  while (reader.next(member)) {
+    names.emplace_back(member.name);
+    counts.emplace_back(member.counts);
+    vectors.push_back(tfidf_vector(member.terms, frequencies));
+    if (vectors.size() == kAssignBatch) flush();
+  }
+  if (reader.failed()) return false;
+  flush();
+  return writer.commit();
+}
+
+// Codebooks of maps whose documents are assigned by other tasks: the grid,
+// the dimension, then the weights as they lie in memory (one machine type).
+bool save_codebook(const std::string& name, const Codebook& codebook) {
+  StateFile file;
+  if (!file.open(name)) return false;
+  file.put("codebook " + std::to_string(codebook.grid.xdim) + ' ' +
+           std::to_string(codebook.grid.ydim) + ' ' + std::to_string(codebook.dims) + '\n');
+  std::fwrite(codebook.weights.data(), sizeof(double), codebook.weights.size(), file.get());
+  return file.commit();
+}
+
+bool load_codebook(const std::string& name, const Grid& grid, std::size_t dims,
+                   Codebook& codebook) {
+  somlabel::File file;
+  if (!file.open(name, "rb")) return refuse(name, "cannot read: " + somlabel::errno_text());
+  const std::string head = "codebook " + std::to_string(grid.xdim) + ' ' +
+                           std::to_string(grid.ydim) + ' ' + std::to_string(dims) + '\n';
+  std::string got(head.size(), '\0');
+  codebook =
+      Codebook{grid, dims, std::vector<double>(static_cast<std::size_t>(grid.units()) * dims)};
+  const bool whole =
+      std::fread(got.data(), 1, got.size(), file.get()) == got.size() && got == head &&
+      std::fread(codebook.weights.data(), sizeof(double), codebook.weights.size(), file.get()) ==
+          codebook.weights.size() &&
+      std::fgetc(file.get()) == EOF;
+  return whole || refuse(name, "not the codebook of this map; train it again");
+}
+
+// A document named like a map would share its key file with the map's.
+bool check_map_name(const Options& o, const std::string& file_name) {
+  struct stat info {};
+  const std::string document = o.documents + '/' + file_name;
+  if (::stat(document.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return true;
+  return refuse(document, "a document may not have the name of a map; choose another --name");
+}
+
+// Writes a map's unit file from its assigned slices, then its done record.
+bool finish_map(const Options& o, const MapPlace& place, std::size_t slices, const TermTable& terms,
+                const Codebook& codebook) {
+  const HierarchySettings& h = o.hierarchy;
+  const MapResult& map = place.map;
+  const std::string file_name = map_file_name(h.name, map);
+  const std::string output = o.work_dir + '/' + o.output_path;
+  if (!check_map_name(o, file_name) || !make_directory(output)) return false;
+  StateFile unit_file;
+  if (!unit_file.open(output + file_name)) return false;
+  unit_file.put(unit_file_head(map.grid));
+  std::string done = std::to_string(slices) + '\n';
+  for (int u = 0; u < map.grid.units(); ++u) {
+    UnitBlock block{map.grid.x(u), map.grid.y(u), node_id(h.name, map, u), 0.0, 0, {}, {}, {}};
+    std::vector<MemberPart> parts;
+    for (std::size_t i = 1; i <= slices; ++i) {
+      parts.push_back({assigned_name(o, map, {i, slices}, u), 0, std::string::npos, true});
+    }
+    MemberReader reader(parts, terms);
+    Member member;
+    while (reader.next(member)) {
+      block.quantization_error += member.distance;  // in collection order, as one run sums them
+      ++block.documents;
+      block.names += ' ';
+      block.names += member.name;
+    }
+    if (reader.failed()) return false;
+    const bool expanded = expands(h, map, block.documents);
+    if (expanded) {
+      block.sub_map_address =
+          unit_address(o.output_path, h.name, {sub_path(map, u), map.layer + 1, h.sub, {}});
+    }
+    if (block.documents > 0) block.labels = unit_labels(codebook, u, terms.labels, h.labels);
+    std::string text;
+    append_unit_block(text, block);
+    unit_file.put(text);
+    done += std::to_string(block.documents) + (expanded ? " 1\n" : " 0\n");
+  }
+  StateFile record;
+  return unit_file.commit() && record.open(map_state(o, map) + ".done") &&
+         (record.put(done), record.commit());
+}
+
+// Trains one map; with slices > 1 the top map is only trained, and its
+// documents are assigned by the assign step.
+bool train_map_step(const Options& o, const MapPlace& place, std::size_t slices,
+                    const TermTable& terms) {
+  std::vector<MemberPart> parts;
+  std::size_t members = terms.documents;
+  if (!member_parts(o, place, slices, parts, members)) return false;
+  DocumentFrequencies frequencies = terms.frequencies;
+  if (place.unit >= 0 && !sub_map_frequencies(parts, terms, frequencies)) return false;
+  if (frequencies.documents != members) {
+    return refuse(map_state(o, place.map),
+                  "the documents above it changed; train the map above again");
+  }
+  Codebook codebook;
+  if (!train_codebook(o, place, parts, terms, frequencies, codebook)) return false;
+  const std::string name = map_file_name(o.hierarchy.name, place.map);
+  if (place.unit < 0 && slices > 1) {
+    if (!save_codebook(map_state(o, place.map) + ".codebook", codebook)) return false;
+    std::printf("somtrain: trained %s (%zu documents), to be assigned in %zu slices\n",
+                name.c_str(), members, slices);
+    return true;
+  }
+  if (!assign_slice(o, place, {1, 1}, parts, terms, frequencies, codebook) ||
+      !finish_map(o, place, 1, terms, codebook)) {
+    return false;
+  }
+  std::printf("somtrain: trained %s (%zu documents)\n", name.c_str(), members);
+  return true;
+}
+
+// The maps of `layer` in process order, found through the done records of
+// the layers above it.
+bool layer_maps(const Options& o, int layer, std::vector<MapPlace>& places) {
+  places = {MapPlace{MapResult{"", 1, o.hierarchy.top, {}}, {}, -1}};
+  for (int l = 1; l < layer; ++l) {
+    std::vector<MapPlace> below;
+    for (const MapPlace& place : places) {
+      DoneRecord record;
+      if (!read_done(o, place.map, record)) return false;
+      for (int u = 0; u < place.map.grid.units(); ++u) {
+        if (!record.expanded[static_cast<std::size_t>(u)]) continue;
+        below.push_back(
+            {MapResult{sub_path(place.map, u), l + 1, o.hierarchy.sub, {}}, place.map, u});
+      }
+    }
+    places = std::move(below);
+  }
+  return true;
+}
+
+bool map_step(const Options& o, const StepRequest& request) {
+  TermTable terms;
+  if (!read_terms(o, terms)) return false;
+  std::vector<MapPlace> places;
+  if (request.layer > 0) {
+    if (!layer_maps(o, request.layer, places)) return false;
+    const somlabel::ShardRange range = somlabel::shard_range(request.shard, places.size());
+    places = std::vector<MapPlace>(places.begin() + static_cast<std::ptrdiff_t>(range.begin),
+                                   places.begin() + static_cast<std::ptrdiff_t>(range.end));
+  } else {
+    places.resize(1);
+    if (!parse_map_name(o, request.map, places[0])) return false;
+  }
+  for (const MapPlace& place : places) {
+    if (!train_map_step(o, place, request.slices, terms)) return false;
+  }
+  return true;
+}
+
+bool top_map(const Options& o, const StepRequest& request, MapPlace& place) {
+  if (!parse_map_name(o, request.map.empty() ? o.hierarchy.name + ".unit" : request.map, place))
+    return false;
+  return place.unit < 0 || refuse(request.map, "only the top map is assigned in slices");
+}
+
+bool assign_step(const Options& o, const StepRequest& request) {
+  TermTable terms;
+  MapPlace place;
+  Codebook codebook;
+  if (!read_terms(o, terms) || !top_map(o, request, place) ||
+      !load_codebook(map_state(o, place.map) + ".codebook", place.map.grid, terms.labels.size(),
+                     codebook)) {
+    return false;
+  }
+  const somlabel::ShardRange range = somlabel::shard_range(request.shard, terms.documents);
+  if (!assign_slice(o, place, request.shard,
+                    counted_range(o, request.shard.count, terms.documents, range), terms,
+                    terms.frequencies, codebook)) {
+    return false;
+  }
+  std::printf("somtrain: assigned slice %zu of %zu of %s: %zu documents\n", request.shard.index,
+              request.shard.count, map_file_name(o.hierarchy.name, place.map).c_str(),
+              range.end - range.begin);
+  return true;
+}
+
+bool finish_step(const Options& o, const StepRequest& request) {
+  TermTable terms;
+  MapPlace place;
+  Codebook codebook;
+  if (!read_terms(o, terms) || !top_map(o, request, place) ||
+      !load_codebook(map_state(o, place.map) + ".codebook", place.map.grid, terms.labels.size(),
+                     codebook) ||
+      !finish_map(o, place, request.slices, terms, codebook)) {
+    return false;
+  }
+  std::printf("somtrain: trained %s (%zu documents)\n",
+              map_file_name(o.hierarchy.name, place.map).c_str(), terms.documents);
+  return true;
+}
+
+// The hierarchy's shape, from the done records: what the process files need.
+bool finished_hierarchy(const Options& o, Hierarchy& hierarchy,
+                        std::vector<std::vector<std::string>>& layers) {
+  std::vector<MapPlace> places;
+  for (int layer = 1;; ++layer) {
+    if (!layer_maps(o, layer, places)) return false;
+    if (places.empty()) return true;
+    layers.emplace_back();
+    for (const MapPlace& place : places) {
+      if (place.unit >= 0) {
+        for (MapResult& parent : hierarchy.maps) {
+          if (parent.path == place.parent.path) {
+            parent.units[static_cast<std::size_t>(place.unit)].sub_map =
+                static_cast<int>(hierarchy.maps.size());
+          }
+        }
+      }
+      MapResult map = place.map;
+      map.units.resize(static_cast<std::size_t>(map.grid.units()));
+      hierarchy.maps.push_back(std::move(map));
+      layers.back().push_back(map_file_name(o.hierarchy.name, place.map));
+    }
+  }
+}
+
+bool process_step(const Options& o) {
+  Hierarchy hierarchy;
+  std::vector<std::vector<std::string>> layers;
+  OutputLayout layout;
+  if (!finished_hierarchy(o, hierarchy, layers) ||
+      !output_layout(o.documents, o.work_dir, o.output_path, layout) ||
+      !write_process_files(o.work_dir, layout, hierarchy, o.hierarchy.name)) {
+    return false;
+  }
+  for (std::size_t l = 0; l < layers.size(); ++l) {
+    StateFile file;
+    if (!file.open(state_dir(o) + "layer-" + std::to_string(l + 1))) return false;
+    for (const std::string& name : layers[l]) file.put(name + '\n');
+    if (!file.commit()) return false;
+  }
+  std::printf("somtrain: %zu maps in %zu layers\n", hierarchy.maps.size(), layers.size());
+  return true;
+}
+
+}  // namespace
+
+bool parse_step(std::string_view name, Step& step) {
+  static constexpr std::pair<std::string_view, Step> kSteps[] = {
+      {"count", Step::count},   {"vocabulary", Step::vocabulary}, {"map", Step::map},
+      {"assign", Step::assign}, {"finish", Step::finish},         {"process", Step::process}};
+  for (const auto& [text, value] : kSteps) {
+    if (text == name) {
+      step = value;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool run_step(const Options& options) {
+  const StepRequest& request = *options.step;
+  switch (request.step) {
+    case Step::count:
+      return count_step(options, request.shard);
+    case Step::vocabulary:
+      return vocabulary_step(options, request.slices);
+    case Step::map:
+      return map_step(options, request);
+    case Step::assign:
+      return assign_step(options, request);
+    case Step::finish:
+      return finish_step(options, request);
+    case Step::process:
+      return process_step(options);
+  }
+  return false;
+}
+
+}  // namespace somtrain
