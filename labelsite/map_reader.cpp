@@ -1,0 +1,84 @@
+#include "labelsite/map_reader.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+
+#include "common/io.h"
+#include "common/keyfile_line.h"
+#include "common/map_keys.h"
+#include "common/settings.h"
+#include "labelweb/labelunit_reader.h"
+
+namespace somlabel::labelsite {
+namespace {
+
+void read_best_phrases(SiteMap& map) {
+  File in;
+  if (!in.open(map.key_file, "r")) {
+    std::fprintf(stderr,
+                 "labelsite: warning: the map %s is shown without its best phrases: cannot open "
+                 "its map key file %s: %s\n",
+                 map.title.c_str(), map.key_file.c_str(), errno_text().c_str());
+    return;
+  }
+  if (!read_map_key_phrases(in.get(), kMapPhrases, map.best_phrases)) {
+    std::fprintf(stderr,
+                 "labelsite: warning: the map key file %s is not a \"$MODE1_PHRASES\" line and "
+                 "phrase lines; the map %s is shown with %zu of its best phrases\n",
+                 map.key_file.c_str(), map.title.c_str(), map.best_phrases.size());
+  }
+}
+
+void check_page(const SiteMap& map) {
+  struct stat info;
+  if (stat(map.page_path.c_str(), &info) == 0) return;
+  std::fprintf(stderr, "labelsite: warning: the map page %s is missing (labelweb writes it): %s\n",
+               map.page_path.c_str(), errno_text().c_str());
+}
+
+}  // namespace
+
+bool read_map_key_phrases(FILE* in, int count, std::vector<std::string>& phrases) {
+  LineReader lines(in);
+  std::string_view line;
+  if (!lines.next(line)) return false;
+  const size_t space = line.find(' ');
+  if (space == std::string_view::npos || line.substr(0, space) != keys::kMode1Phrases) {
+    return false;
+  }
+  const int stated = to_int(line.substr(space + 1));
+  for (int i = 0; i < stated && static_cast<int>(phrases.size()) < count; ++i) {
+    KeyLine fields;
+    if (!lines.next(line) || split_keyfile_line(line, fields) != KeyLineStatus::ok) return false;
+    phrases.emplace_back(fields.phrase);
+  }
+  return true;
+}
+
+bool read_map(SiteIndex& index, const std::string& labelunit_name) {
+  File in;
+  if (!in.open(labelunit_name, "r")) {
+    std::fprintf(stderr, "labelsite: cannot open labelunit file %s: %s\n", labelunit_name.c_str(),
+                 errno_text().c_str());
+    return false;
+  }
+  index.begin_map(labelunit_name);
+  labelweb::map map;
+  const labelweb::ReadResult result =
+      labelweb::read_labelunit(in.get(), map, [&index](const labelweb::unit& unit, const auto&) {
+        index.add_unit(unit);
+        return true;
+      });
+  if (result.read_error != 0) {
+    std::fprintf(stderr, "labelsite: cannot read labelunit file %s: %s\n", labelunit_name.c_str(),
+                 std::strerror(result.read_error));
+    return false;
+  }
+  index.end_map(map);
+  read_best_phrases(index.maps().back());
+  check_page(index.maps().back());
+  return true;
+}
+
+}  // namespace somlabel::labelsite

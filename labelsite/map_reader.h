@@ -1,0 +1,24 @@
+// Reading one map for the site: its labelunit file, read once from top to
+// bottom by labelweb's reader, and the head of its map key file.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "labelsite/site_index.h"
+
+namespace somlabel::labelsite {
+
+// Adds the map whose labelunit file is `labelunit_name` to `index`. False
+// after printing why, when the labelunit file cannot be opened or read. A
+// missing or unreadable map key file, or a missing map page, only gets a
+// warning: the map is listed without its best phrases, or links to nothing.
+[[nodiscard]] bool read_map(SiteIndex& index, const std::string& labelunit_name);
+
+// The first `count` phrases of a map key file ("$MODE1_PHRASES N", then N
+// key-file lines). False when the file does not have that layout; the
+// phrases read until then stay in `phrases`.
+[[nodiscard]] bool read_map_key_phrases(FILE* in, int count, std::vector<std::string>& phrases);
+
+}  // namespace somlabel::labelsite

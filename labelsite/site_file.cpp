@@ -1,0 +1,27 @@
+#include "labelsite/site_file.h"
+
+#include <cstdio>
+
+namespace somlabel::labelsite {
+
+bool SiteFile::create(const std::string& name) {
+  text_.clear();
+  if (file_.create(name)) return true;
+  std::fprintf(stderr, "labelsite: cannot write %s: %s\n", name.c_str(), errno_text().c_str());
+  return false;
+}
+
+void SiteFile::flush() {
+  put(file_.get(), text_.view());
+  text_.clear();
+}
+
+bool SiteFile::close() {
+  flush();
+  std::string error;
+  if (file_.close(error)) return true;
+  std::fprintf(stderr, "labelsite: cannot write %s: %s\n", file_.name().c_str(), error.c_str());
+  return false;
+}
+
+}  // namespace somlabel::labelsite

@@ -1,0 +1,159 @@
+#include "labelsite/site_index.h"
+
+#include <algorithm>
+
+#include "common/map_keys.h"
+#include "labelweb/page_writer.h"
+
+namespace somlabel::labelsite {
+namespace {
+
+constexpr std::string_view kSubMapPageEnding = "unit.labelunit.html";
+constexpr std::string_view kParentPageEnding = ".labelunit.html";
+
+std::string_view without_suffix(std::string_view text, std::string_view suffix) {
+  if (text.ends_with(suffix)) text.remove_suffix(suffix.size());
+  return text;
+}
+
+}  // namespace
+
+std::string_view file_name(std::string_view path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+void SiteIndex::begin_map(const std::string& labelunit_name) {
+  SiteMap& map = maps_.emplace_back();
+  map.page_path = labelunit_name + std::string(keys::kPageEnding);
+  map.title = without_suffix(file_name(labelunit_name), keys::kLabelunitEnding);
+  map.key_file = settings_.keypath + map.title + settings_.keyfileending;
+}
+
+int SiteIndex::map_with_page(std::string_view page) const {
+  const auto found = map_pages_.find(page);
+  return found == map_pages_.end() ? -1 : found->second;
+}
+
+int SiteIndex::phrase_id(std::string_view text) {
+  if (const auto found = phrase_ids_.find(text); found != phrase_ids_.end()) return found->second;
+  const int id = static_cast<int>(phrases_.size());
+  phrases_.emplace_back().text = text;
+  phrase_ids_.emplace(std::string(text), id);
+  return id;
+}
+
+// Labels of one list of the unit; the unit's refs were added last, so a
+// phrase met again in the same unit is found at the end of its list.
+void SiteIndex::add_labels(int unit, const std::vector<phrase>& labels, int shown, int& kept) {
+  SiteUnit& site_unit = units_[static_cast<size_t>(unit)];
+  for (int rank = 0; rank < shown; ++rank) {
+    // The last "$LABEL" value of a line keeps the line end.
+    std::string_view text = labels[static_cast<size_t>(rank)].phrase;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
+    if (text.find_first_not_of(" \t") == std::string_view::npos) continue;
+    const int id = phrase_id(text);
+    std::vector<UnitRef>& refs = phrases_[static_cast<size_t>(id)].units;
+    if (!refs.empty() && refs.back().unit == unit) {
+      refs.back().rank = std::min(refs.back().rank, rank);
+      continue;
+    }
+    refs.push_back({unit, rank});
+    if (kept < kUnitPhrases) site_unit.phrases[kept++] = id;
+  }
+}
+
+void SiteIndex::add_unit(const labelweb::unit& unit) {
+  SiteMap& map = maps_.back();
+  const int id = static_cast<int>(units_.size());
+  SiteUnit& site_unit = units_.emplace_back();
+  site_unit.map = static_cast<int>(maps_.size()) - 1;
+  site_unit.x = unit.pos_x;
+  site_unit.y = unit.pos_y;
+  site_unit.documents = std::max(unit.nr_mapped_vecs, 0);
+  ++map.units;
+  map.documents += site_unit.documents;
+
+  // The lists as the map page shows them, in its order of importance.
+  int kept = 0;
+  add_labels(id, unit.m1_labels,
+             labelweb::shown_count(unit.nr_mode1_labels, unit.m1_counter, unit.m1_labels.size()),
+             kept);
+  add_labels(id, unit.m0_labels,
+             labelweb::shown_count(unit.nr_mode0_labels, unit.m0_counter, unit.m0_labels.size()),
+             kept);
+  if (settings_.cadrelI_output != 0) {
+    add_labels(id, unit.torvel_labels,
+               labelweb::shown_count(unit.nr_torvel_labels, unit.torvel_counter,
+                                     unit.torvel_labels.size()),
+               kept);
+  }
+
+  if (unit.nr_soms_mapped != 0) {
+    std::string_view stem;
+    if (labelweb::sub_map_page_stem(unit.url_mapped_soms, stem)) {
+      std::string page = std::string(stem) + std::string(kSubMapPageEnding);
+      const bool sub_map_indexed = map_pages_.contains(page);
+      map.sub_maps.push_back({unit.pos_x, unit.pos_y, std::move(page)});
+      if (sub_map_indexed) return;
+    }
+  }
+  const int shown =
+      labelweb::shown_count(unit.nr_mapped_vecs, unit.vec_counter, unit.filelist.size());
+  for (int i = 0; i < shown; ++i) {
+    const std::string& name = unit.filelist[static_cast<size_t>(i)];
+    documents_.push_back({names_.size(), static_cast<uint32_t>(name.size()), id});
+    names_.append(name);
+  }
+}
+
+void SiteIndex::end_map(const labelweb::map& map) {
+  SiteMap& site_map = maps_.back();
+  site_map.layer = map.layer;
+  site_map.xdim = map.xdim;
+  site_map.ydim = map.ydim;
+  const std::string_view parent = labelweb::parent_page_stem(map.somabove);
+  if (!parent.empty()) site_map.parent_page = std::string(parent) + std::string(kParentPageEnding);
+  map_pages_.try_emplace(std::string(file_name(site_map.page_path)),
+                         static_cast<int>(maps_.size()) - 1);
+}
+
+MapTree map_tree(const SiteIndex& index) {
+  const std::vector<SiteMap>& maps = index.maps();
+  const size_t count = maps.size();
+  MapTree tree;
+  tree.children.resize(count);
+  tree.parent.assign(count, -1);
+  tree.expands.assign(count, SubMapLink{-1, -1, {}});
+
+  // Would hanging `child` below `parent` close a circle?
+  const auto is_ancestor = [&tree](int candidate, int of) {
+    for (int at = of; at != -1; at = tree.parent[static_cast<size_t>(at)]) {
+      if (at == candidate) return true;
+    }
+    return false;
+  };
+  const auto hang = [&](int child, int parent, int x, int y) {
+    if (child == -1 || tree.parent[static_cast<size_t>(child)] != -1) return;
+    if (is_ancestor(child, parent)) return;
+    tree.parent[static_cast<size_t>(child)] = parent;
+    tree.children[static_cast<size_t>(parent)].push_back(child);
+    tree.expands[static_cast<size_t>(child)] = {x, y, {}};
+  };
+  for (size_t m = 0; m < count; ++m) {
+    for (const SubMapLink& link : maps[m].sub_maps) {
+      hang(index.map_with_page(link.page), static_cast<int>(m), link.x, link.y);
+    }
+  }
+  for (size_t m = 0; m < count; ++m) {
+    if (maps[m].parent_page.empty()) continue;
+    const int parent = index.map_with_page(maps[m].parent_page);
+    if (parent != -1) hang(static_cast<int>(m), parent, -1, -1);
+  }
+  for (size_t m = 0; m < count; ++m) {
+    if (tree.parent[m] == -1) tree.roots.push_back(static_cast<int>(m));
+  }
+  return tree;
+}
+
+}  // namespace somlabel::labelsite
