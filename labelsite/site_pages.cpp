@@ -320,9 +320,7 @@ class SiteWriter {
       out.append(settings_.keylinkpath);
       append_link_part(out, name);
       out.append(settings_.keyfileending);
-      out.append("\">");
-      append_html_text(out, settings_.keyfileending);
-      out.append("</a>");
+      out.append("\">key file</a>");
     }
     out.append("\n");
   }
@@ -362,7 +360,7 @@ class SiteWriter {
       out.append(
           "<table class=\"index\">\n<thead><tr><th>Document<th>Map and unit<th>Phrases "
           "of the unit");
-      if (settings_.keylinks_output != 0) out.append("<th>Key file");
+      if (settings_.keylinks_output != 0) out.append("<th>Its own phrases");
       out.append("</thead>\n<tbody>\n");
       const size_t end = std::min(count, page * kDocumentsPerPage);
       for (size_t row = (page - 1) * kDocumentsPerPage; row < end; ++row) {
