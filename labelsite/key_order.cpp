@@ -1,20 +1,53 @@
 #include "labelsite/key_order.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
+#include <iterator>
+#include <utility>
 
 #include "labelsite/web_text.h"
 
 namespace somlabel::labelsite {
 namespace {
 
-// The first eight bytes of `key`, big-endian, zeros after its end: a lower
+// Eight bytes of `key` from `from`, big-endian, zeros after its end: a lower
 // prefix means an earlier key.
-uint64_t prefix_of(std::string_view key) {
+uint64_t prefix_of(std::string_view key, size_t from) {
+  if (key.size() >= from + 8) {
+    uint64_t word;
+    std::memcpy(&word, key.data() + from, 8);
+    // The first byte the highest.
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    return word;
+  }
   uint64_t prefix = 0;
-  for (size_t i = 0; i < 8; ++i) {
+  for (size_t i = from; i < from + 8; ++i) {
     prefix = (prefix << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
   }
   return prefix;
+}
+
+// A stable radix sort by the two prefix words, a byte at a time from the
+// last; a byte that every entry shares costs one counting pass.
+void sort_by_prefix(std::vector<KeyOrder::Entry>& entries) {
+  std::vector<KeyOrder::Entry> sorted(entries.size());
+  for (int byte = 15; byte >= 0; --byte) {
+    const int word = byte / 8;
+    const int shift = 8 * (7 - byte % 8);
+    const auto digit = [&](const KeyOrder::Entry& entry) {
+      return static_cast<size_t>((entry.prefix[word] >> shift) & 0xff);
+    };
+    size_t counts[256] = {};
+    for (const KeyOrder::Entry& entry : entries) ++counts[digit(entry)];
+    if (std::find(std::begin(counts), std::end(counts), entries.size()) != std::end(counts)) {
+      continue;
+    }
+    size_t position = 0;
+    for (size_t& count : counts) position += std::exchange(count, position);
+    for (const KeyOrder::Entry& entry : entries) sorted[counts[digit(entry)]++] = entry;
+    entries.swap(sorted);
+  }
 }
 
 }  // namespace
@@ -35,17 +68,30 @@ void KeyOrder::build(size_t count, const std::function<std::string_view(size_t)>
     const int words = std::max(word_starts(item_key, starts, kMaxWords), 1);
     starts[0] = 0;
     for (int w = 0; w < words; ++w) {
-      entries_.push_back({prefix_of(item_key.substr(starts[w])), static_cast<uint32_t>(i),
+      const std::string_view word = item_key.substr(starts[w]);
+      entries_.push_back({{prefix_of(word, 0), prefix_of(word, 8)},
+                          static_cast<uint32_t>(i),
                           static_cast<uint32_t>(starts[w])});
     }
   }
-  std::sort(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    if (const int order = key(a).compare(key(b)); order != 0) return order < 0;
-    if (a.item == b.item) return a.start < b.start;
-    if (const int order = key(a.item).compare(key(b.item)); order != 0) return order < 0;
-    return a.item < b.item;
-  });
+  sort_by_prefix(entries_);
+  // Entries whose first sixteen bytes agree are ordered by the rest.
+  const auto same_prefix = [](const Entry& a, const Entry& b) {
+    return a.prefix[0] == b.prefix[0] && a.prefix[1] == b.prefix[1];
+  };
+  for (auto run = entries_.begin(); run != entries_.end();) {
+    auto end = run + 1;
+    while (end != entries_.end() && same_prefix(*run, *end)) ++end;
+    if (end - run > 1) {
+      std::sort(run, end, [this](const Entry& a, const Entry& b) {
+        if (const int order = key(a).compare(key(b)); order != 0) return order < 0;
+        if (a.item == b.item) return a.start < b.start;
+        if (const int order = key(a.item).compare(key(b.item)); order != 0) return order < 0;
+        return a.item < b.item;
+      });
+    }
+    run = end;
+  }
 }
 
 }  // namespace somlabel::labelsite

@@ -17,7 +17,9 @@ inline constexpr int kMaxWords = 8;
 class KeyOrder {
  public:
   struct Entry {
-    uint64_t prefix = 0;  // the first eight bytes of the entry's key, for a quick compare
+    // The first sixteen bytes of the entry's key, big-endian: most entries
+    // are ordered by these alone, without reading their keys.
+    uint64_t prefix[2] = {0, 0};
     uint32_t item = 0;
     uint32_t start = 0;  // where the entry's word starts in the item's key
   };

@@ -36,10 +36,26 @@ int SiteIndex::map_with_page(std::string_view page) const {
 }
 
 int SiteIndex::phrase_id(std::string_view text) {
-  if (const auto found = phrase_ids_.find(text); found != phrase_ids_.end()) return found->second;
+  if (2 * (phrases_.size() + 1) > phrase_slots_.size()) {
+    phrase_slots_.assign(std::max<size_t>(2 * phrase_slots_.size(), 1024), -1);
+    const size_t mask = phrase_slots_.size() - 1;
+    for (size_t id = 0; id < phrases_.size(); ++id) {
+      size_t slot = phrase_hashes_[id] & mask;
+      while (phrase_slots_[slot] != -1) slot = (slot + 1) & mask;
+      phrase_slots_[slot] = static_cast<int>(id);
+    }
+  }
+  const size_t hash = TextHash{}(text);
+  const size_t mask = phrase_slots_.size() - 1;
+  size_t slot = hash & mask;
+  for (; phrase_slots_[slot] != -1; slot = (slot + 1) & mask) {
+    const auto id = static_cast<size_t>(phrase_slots_[slot]);
+    if (phrase_hashes_[id] == hash && phrases_[id].text == text) return static_cast<int>(id);
+  }
   const int id = static_cast<int>(phrases_.size());
+  phrase_slots_[slot] = id;
+  phrase_hashes_.push_back(hash);
   phrases_.emplace_back().text = text;
-  phrase_ids_.emplace(std::string(text), id);
   return id;
 }
 

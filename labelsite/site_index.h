@@ -114,9 +114,11 @@ class SiteIndex {
   std::vector<SiteDocument> documents_;
   std::string names_;  // every document name, one after the other
   std::vector<SitePhrase> phrases_;
-  // Exact text to index in phrases_; page file name to map.
-  std::unordered_map<std::string, int, TextHash, std::equal_to<>> phrase_ids_;
-  std::unordered_map<std::string, int, TextHash, std::equal_to<>> map_pages_;
+  // The phrases by their exact text: open addressing on the texts' hashes,
+  // each slot the index of a phrase or -1; at most half of them in use.
+  std::vector<int> phrase_slots_;
+  std::vector<size_t> phrase_hashes_;                                          // per phrase
+  std::unordered_map<std::string, int, TextHash, std::equal_to<>> map_pages_;  // page file name
 };
 
 // The file name of a page: the part of its path after the last "/".

@@ -55,6 +55,12 @@ std::string join(const std::string& folder, std::string_view name) {
 }
 
 void append_number(PageText& out, long long number) {
+  if (number >= 0 && number < 100) {  // most numbers of the search data and pages
+    const char digits[2] = {static_cast<char>('0' + number / 10),
+                            static_cast<char>('0' + number % 10)};
+    number < 10 ? out.push_back(digits[1]) : out.append(digits, 2);
+    return;
+  }
   char text[24];
   const auto end = std::to_chars(text, text + sizeof text, number).ptr;
   out.append(text, static_cast<size_t>(end - text));
@@ -77,6 +83,7 @@ void append_coordinates(PageText& out, int x, int y) {
 
 bool is_valid_utf8(std::string_view text) {
   size_t pos = 0;
+  while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80) ++pos;
   while (pos < text.size()) {
     const size_t start = pos;
     if (decode_utf8(text, pos) == kReplacementCharacter &&
@@ -85,6 +92,30 @@ bool is_valid_utf8(std::string_view text) {
     }
   }
   return true;
+}
+
+// What a document name needs on its way into pages, links and the search
+// data. Most names need nothing anywhere and are copied as they are.
+enum NameForm : unsigned char {
+  kLinkPlain = 1,    // a link part as it is (and page text, too)
+  kScriptPlain = 2,  // printable ASCII that a script string takes as it is: no blank, " \\ <
+};
+
+constexpr std::array<unsigned char, 256> kNameForms = [] {
+  std::array<unsigned char, 256> table{};
+  for (unsigned c = 0x21; c < 0x7f; ++c) {
+    const bool link = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                      c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+    const bool script = c != '"' && c != '\\' && c != '<';
+    table[c] = static_cast<unsigned char>((link ? kLinkPlain : 0) | (script ? kScriptPlain : 0));
+  }
+  return table;
+}();
+
+unsigned name_form(std::string_view name) {
+  unsigned form = kLinkPlain | kScriptPlain;
+  for (const char c : name) form &= kNameForms[static_cast<unsigned char>(c)];
+  return form;
 }
 
 // The key of an entry as the search script derives it from the text, when
@@ -120,9 +151,10 @@ class SiteWriter {
 
  private:
   struct PhraseGroup {
-    uint32_t item = 0;           // the phrase shown, the first of those with its key
-    std::vector<uint32_t> more;  // further phrases with the same key
+    uint32_t item = 0;            // the phrase shown, the first of those with its key
+    std::vector<UnitRef> merged;  // with further phrases of its key: the units of all
     size_t page = 1;
+    std::string search_tail;  // its search entries after the key, once made
   };
 
   // --- what every page needs ----------------------------------------------
@@ -145,6 +177,7 @@ class SiteWriter {
       text.clear();
       append_html_text(text, map.title);
       map_title_.emplace_back(text.view());
+      map_link_.push_back("<a href=\"" + map_href_.back() + "\">" + map_title_.back() + "</a>");
     }
     tree_ = map_tree(index_);
   }
@@ -178,13 +211,7 @@ class SiteWriter {
 
   static void end_page(PageText& out) { out.append("</body>\n</html>\n"); }
 
-  void append_map_link(PageText& out, int map) {
-    out.append("<a href=\"");
-    out.append(map_href_[static_cast<size_t>(map)]);
-    out.append("\">");
-    out.append(map_title_[static_cast<size_t>(map)]);
-    out.append("</a>");
-  }
+  void append_map_link(PageText& out, int map) { out.append(map_link_[static_cast<size_t>(map)]); }
 
   void append_unit_link(PageText& out, int unit_id) {
     const SiteUnit& unit = index_.units()[static_cast<size_t>(unit_id)];
@@ -291,37 +318,29 @@ class SiteWriter {
     return html;
   }
 
-  void append_document_row(PageText& out, uint32_t item, std::string_view id) {
+  void append_document_row(PageText& out, uint32_t item, size_t letter) {
     const SiteDocument& document = index_.documents()[item];
     const std::string_view name = index_.name(document);
-    out.append("<tr");
-    if (!id.empty()) {
-      out.append(" id=\"");
-      out.append(id);
-      out.append("\"");
+    const bool plain = (name_form(name) & kLinkPlain) != 0;
+    if (letter < kBuckets) {
+      out.append("<tr id=\"letter-");
+      append_number(out, static_cast<long long>(letter));
+      out.append("\"><td>");
+    } else {
+      out.append("<tr><td>");
     }
-    out.append("><td>");
     if (settings_.filelinks_output != 0) {
       out.append("<a href=\"");
       out.append(settings_.sourcelinkpath);
-      append_link_part(out, name);
+      plain ? out.append(name) : append_link_part(out, name);
       out.append("\">");
-      append_html_text(out, name);
-      out.append("</a>");
-    } else {
-      append_html_text(out, name);
     }
+    plain ? out.append(name) : append_html_text(out, name);
+    if (settings_.filelinks_output != 0) out.append("</a>");
     out.append("<td>");
     append_unit_link(out, document.unit);
     out.append("<td>");
     out.append(unit_phrases_html(document.unit));
-    if (settings_.keylinks_output != 0) {
-      out.append("<td><a href=\"");
-      out.append(settings_.keylinkpath);
-      append_link_part(out, name);
-      out.append(settings_.keyfileending);
-      out.append("\">key file</a>");
-    }
     out.append("\n");
   }
 
@@ -342,7 +361,9 @@ class SiteWriter {
       }
       const std::string_view name = index_.name(index_.documents()[item]);
       if (row % kDocumentsPerPage == 0) ranges.emplace_back(name, name);
-      ranges.back().second = name;
+      if (row % kDocumentsPerPage == kDocumentsPerPage - 1 || row == count - 1) {
+        ranges.back().second = name;
+      }
     }
     for (size_t page = 1; page <= pages; ++page) {
       SiteFile file;
@@ -358,18 +379,13 @@ class SiteWriter {
       if (page == 1) append_page_list(out, "documents", ranges);
       append_pager(out, "documents", page, pages);
       out.append(
-          "<table class=\"index\">\n<thead><tr><th>Document<th>Map and unit<th>Phrases "
-          "of the unit");
-      if (settings_.keylinks_output != 0) out.append("<th>Its own phrases");
-      out.append("</thead>\n<tbody>\n");
+          "<table class=\"index\">\n<thead><tr><th>Document<th>Map and unit<th>Phrases of the "
+          "unit</thead>\n<tbody>\n");
       const size_t end = std::min(count, page * kDocumentsPerPage);
       for (size_t row = (page - 1) * kDocumentsPerPage; row < end; ++row) {
-        std::string id;
-        const auto first = std::find(letter_rows.begin(), letter_rows.end(), row);
-        if (first != letter_rows.end()) {
-          id = "letter-" + std::to_string(first - letter_rows.begin());
-        }
-        append_document_row(out, document_rows_[row], id);
+        const uint32_t item = document_rows_[row];
+        const size_t bucket = bucket_of(documents_.key(item));
+        append_document_row(out, item, letter_rows[bucket] == row ? bucket : kBuckets);
         file.written();
       }
       out.append("</tbody>\n</table>\n");
@@ -392,32 +408,36 @@ class SiteWriter {
     for (const KeyOrder::Entry& entry : phrases_.entries()) {
       if (entry.start != 0) continue;
       if (!groups_.empty() && phrases_.key(groups_.back().item) == phrases_.key(entry.item)) {
-        groups_.back().more.push_back(entry.item);
+        merge_units(groups_.back(), phrases[entry.item].units);
       } else {
-        groups_.push_back({entry.item, {}, 1});
+        groups_.push_back({entry.item, {}, 1, {}});
       }
       group_of_item_[entry.item] = groups_.size() - 1;
     }
     summary_.phrases = groups_.size();
   }
 
-  // The units of a group, one entry per unit, in unit order (map by map, in
-  // the order of the process file, then row by row).
-  const std::vector<UnitRef>& group_units(const PhraseGroup& group) {
-    const std::vector<UnitRef>& first = index_.phrases()[group.item].units;
-    if (group.more.empty()) return first;
-    merged_ = first;
-    for (const uint32_t item : group.more) {
-      const std::vector<UnitRef>& units = index_.phrases()[item].units;
-      merged_.insert(merged_.end(), units.begin(), units.end());
-    }
-    std::sort(merged_.begin(), merged_.end(), [](const UnitRef& a, const UnitRef& b) {
+  // Adds a further phrase's units to a group: one entry per unit, at its
+  // better place, in unit order (map by map in the order of the process file,
+  // then row by row), the order in which each phrase met its units.
+  void merge_units(PhraseGroup& group, const std::vector<UnitRef>& more) {
+    if (group.merged.empty()) group.merged = index_.phrases()[group.item].units;
+    const size_t middle = group.merged.size();
+    group.merged.insert(group.merged.end(), more.begin(), more.end());
+    const auto by_unit = [](const UnitRef& a, const UnitRef& b) {
       return a.unit != b.unit ? a.unit < b.unit : a.rank < b.rank;
-    });
-    merged_.erase(std::unique(merged_.begin(), merged_.end(),
-                              [](const UnitRef& a, const UnitRef& b) { return a.unit == b.unit; }),
-                  merged_.end());
-    return merged_;
+    };
+    std::inplace_merge(group.merged.begin(),
+                       group.merged.begin() + static_cast<std::ptrdiff_t>(middle),
+                       group.merged.end(), by_unit);
+    group.merged.erase(
+        std::unique(group.merged.begin(), group.merged.end(),
+                    [](const UnitRef& a, const UnitRef& b) { return a.unit == b.unit; }),
+        group.merged.end());
+  }
+
+  const std::vector<UnitRef>& group_units(const PhraseGroup& group) const {
+    return group.merged.empty() ? index_.phrases()[group.item].units : group.merged;
   }
 
   // Cuts the index into pages; returns each page's first and last phrase.
@@ -506,9 +526,17 @@ class SiteWriter {
     const SiteUnit& unit = index_.units()[static_cast<size_t>(document.unit)];
     const std::string_view name = index_.name(document);
     out.append("[");
-    append_js_string(out, name);
-    out.append(",");
-    append_entry_key(out, name, documents_.key(entry.item), entry.start);
+    if ((name_form(name) & kScriptPlain) != 0) {
+      // Printable ASCII without blanks: the key is the name lower-cased.
+      out.push_back('"');
+      out.append(name);
+      out.append("\",");
+      append_number(out, entry.start);
+    } else {
+      append_js_string(out, name);
+      out.append(",");
+      append_entry_key(out, name, documents_.key(entry.item), entry.start);
+    }
     for (const int value : {unit.map, unit.x, unit.y}) {
       out.append(",");
       append_number(out, value);
@@ -524,31 +552,39 @@ class SiteWriter {
 
   void append_phrase_entry(PageText& out, const KeyOrder::Entry& entry) {
     const size_t g = group_of_item_[entry.item];
-    const PhraseGroup& group = groups_[g];
+    PhraseGroup& group = groups_[g];
     const std::string_view text = index_.phrases()[group.item].text;
     out.append("[");
     append_js_string(out, text);
     out.append(",");
     append_entry_key(out, text, phrases_.key(group.item), entry.start);
+    if (group.search_tail.empty()) group.search_tail = search_tail(group, g);
+    out.append(group.search_tail);
+  }
+
+  // The rest of a phrase's search entries: its page and number in the index,
+  // its number of units and the best of them, by the phrase's place there.
+  std::string search_tail(const PhraseGroup& group, size_t number) {
     std::vector<UnitRef> best = group_units(group);
     const size_t shown = std::min<size_t>(best.size(), kSearchUnitsPerPhrase);
     std::partial_sort(best.begin(), best.begin() + static_cast<std::ptrdiff_t>(shown), best.end(),
                       [](const UnitRef& a, const UnitRef& b) {
                         return a.rank != b.rank ? a.rank < b.rank : a.unit < b.unit;
                       });
-    for (const long long value : {static_cast<long long>(group.page), static_cast<long long>(g),
-                                  static_cast<long long>(best.size())}) {
-      out.append(",");
-      append_number(out, value);
+    PageText tail;
+    for (const size_t value : {group.page, number, best.size()}) {
+      tail.append(",");
+      append_number(tail, static_cast<long long>(value));
     }
     for (size_t i = 0; i < shown; ++i) {
       const SiteUnit& unit = index_.units()[static_cast<size_t>(best[i].unit)];
       for (const int value : {unit.map, unit.x, unit.y}) {
-        out.append(",");
-        append_number(out, value);
+        tail.append(",");
+        append_number(tail, value);
       }
     }
-    out.append("]");
+    tail.append("]");
+    return std::string(tail.view());
   }
 
   // Writes the entries of one kind into search/<kind><N>.js files; returns
@@ -765,13 +801,13 @@ class SiteWriter {
   MapTree tree_;
   std::vector<std::string> map_href_;   // percent-encoded, relative to the folder
   std::vector<std::string> map_title_;  // HTML-escaped
+  std::vector<std::string> map_link_;   // the two in a link
   KeyOrder documents_;
   std::vector<uint32_t> document_rows_;    // the document index, A to Z
   std::vector<std::string> unit_phrases_;  // per unit, HTML, made when first needed
   KeyOrder phrases_;
   std::vector<PhraseGroup> groups_;  // the phrase index, A to Z
   std::vector<size_t> group_of_item_;
-  std::vector<UnitRef> merged_;
   std::vector<std::string> document_firsts_;
   std::vector<std::string> phrase_firsts_;
 };

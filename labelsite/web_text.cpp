@@ -42,6 +42,31 @@ constexpr ByteTable kJsPlain = [] {
   return table;
 }();
 
+// Bytes that a search key takes as they are: ASCII other than blanks,
+// control characters and upper-case letters.
+constexpr ByteTable kKeyPlain = [] {
+  ByteTable table{};
+  for (unsigned c = 0x21; c < 0x7f; ++c) table[c] = !(c >= 'A' && c <= 'Z');
+  return table;
+}();
+
+// Bytes after which a letter starts a word: ASCII other than letters and digits.
+constexpr ByteTable kWordSeparator = [] {
+  ByteTable table{};
+  for (unsigned c = 0; c < 0x80; ++c) table[c] = !is_ascii_alnum(c);
+  return table;
+}();
+
+// Bytes that start a letter: ASCII letters and the lead bytes of characters
+// beyond ASCII.
+constexpr ByteTable kLetterStart = [] {
+  ByteTable table{};
+  for (unsigned c = 0; c < table.size(); ++c) {
+    table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0xC0;
+  }
+  return table;
+}();
+
 // Characters that HTML forbids in text (control characters other than
 // blanks, noncharacters): they are parse errors, shown as U+FFFD.
 bool forbidden_in_html(char32_t c) {
@@ -214,20 +239,23 @@ void append_search_key(std::string& out, std::string_view text) {
   bool blank_pending = false;
   size_t pos = 0;
   while (pos < text.size()) {
-    const auto byte = static_cast<unsigned char>(text[pos]);
-    if (byte >= 'a' && byte <= 'z' && !blank_pending) {  // the usual byte: taken as it is
-      out.push_back(static_cast<char>(byte));
-      ++pos;
-      continue;
+    size_t end = pos;
+    while (end < text.size() && kKeyPlain[static_cast<unsigned char>(text[end])]) ++end;
+    if (end == pos) {
+      const char32_t c = decode_utf8(text, end);
+      if (is_blank(c)) {
+        blank_pending = out.size() != begin;
+        pos = end;
+        continue;
+      }
+      if (blank_pending) out.push_back(' ');
+      append_utf8(out, to_lower(c));
+    } else {
+      if (blank_pending) out.push_back(' ');
+      out.append(text.data() + pos, end - pos);
     }
-    const char32_t c = decode_utf8(text, pos);
-    if (is_blank(c)) {
-      blank_pending = out.size() != begin;
-      continue;
-    }
-    if (blank_pending) out.push_back(' ');
     blank_pending = false;
-    append_utf8(out, to_lower(c));
+    pos = end;
   }
 }
 
@@ -238,14 +266,14 @@ std::string search_key(std::string_view text) {
 }
 
 int word_starts(std::string_view key, size_t* starts, int max_starts) {
+  if (key.empty() || max_starts < 1) return 0;
   int count = 0;
-  for (size_t i = 0; i < key.size() && count < max_starts; ++i) {
-    const auto c = static_cast<unsigned char>(key[i]);
-    const bool is_letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0xC0;
-    const bool after_separator =
-        i == 0 || (static_cast<unsigned char>(key[i - 1]) < 0x80 &&
-                   !is_ascii_alnum(static_cast<unsigned char>(key[i - 1])));
-    if (i == 0 || (is_letter && after_separator)) starts[count++] = i;
+  starts[count++] = 0;
+  for (size_t i = 1; i < key.size() && count < max_starts; ++i) {
+    if (kWordSeparator[static_cast<unsigned char>(key[i - 1])] &&
+        kLetterStart[static_cast<unsigned char>(key[i])]) {
+      starts[count++] = i;
+    }
   }
   return count;
 }
