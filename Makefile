@@ -71,9 +71,12 @@ demo: build
 bench: build
 	bench/run.sh $(BUILD)
 
-# docs/demo-top.png: the demo's top map page as headless Chromium shows it.
+# Pictures of the demo as headless Chromium shows it: the top map page,
+# index.html and a search. They go to demo/output/screenshots/; with
+# UPDATE_DOCS=1 they replace those of the README in docs/.
+SCREENSHOTS = $(if $(UPDATE_DOCS),docs,demo/output/screenshots)
 screenshot: demo
-	demo/screenshot.sh demo/output/output/map.unit.labelunit.html docs/demo-top.png
+	demo/screenshot.py $(SCREENSHOTS) demo/output
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) demo/output

@@ -10,6 +10,7 @@
 #  4. maps:       somtrain           (unit files, process files, option file)
 #  5. labels:     labelcalc, MODE 2, with the keyphrases tool as its extractor
 #  6. pages:      labelweb
+#  7. site:       labelsite (index.html with the search, the document and phrase indexes)
 # Everything lands in DIR (default demo/output/), which is emptied first.
 # --pages N takes N pages only (the browser test uses a few dozen); options
 # after "--" go to somtrain (map sizes, --expand, ...).
@@ -28,7 +29,7 @@ while [ $# -gt 0 ]; do
     *) echo "demo/run.sh: unknown argument $1" >&2; exit 2 ;;
   esac
 done
-for tool in keyphrases somtrain labelcalc labelweb; do
+for tool in keyphrases somtrain labelcalc labelweb labelsite; do
   if [ ! -x "$build/$tool/$tool" ]; then
     echo "demo/run.sh: $build/$tool/$tool is missing; build first (make build)" >&2
     exit 1
@@ -81,7 +82,9 @@ step "labelling the units"
 (cd "$out" && run_logged labelcalc "$build/labelcalc/labelcalc" process options)
 step "writing the pages"
 (cd "$out" && run_logged labelweb "$build/labelweb/labelweb" process.web options)
-for log in labelcalc labelweb; do
+step "writing the site pages"
+(cd "$out" && run_logged labelsite "$build/labelsite/labelsite" process.web options)
+for log in labelcalc labelweb labelsite; do
   if grep -a -i -q -e warning -e error "$out/logs/$log.log"; then
     echo "demo/run.sh: $log reported problems, see $out/logs/$log.log" >&2
   fi
@@ -91,4 +94,5 @@ maps=$(wc -l <"$out/process")
 units=$(cat "$out"/output/*.unit | grep -c '^\$POS_X ')
 top=$(tail -n 1 "$out/process.web")
 echo "Top map page: $out/output/$top.html"
+echo "Site index:   $out/output/index.html"
 echo "documents $documents, maps $maps, units $units, seconds $SECONDS"

@@ -21,7 +21,7 @@ case_name=
 tool_bin=$suite_work/.bin
 real_bin=$suite_work/.real-bin
 mkdir -p "$tool_bin" "$real_bin"
-for tool in labelcalc labelweb keyphrases somtrain; do
+for tool in labelcalc labelweb labelsite keyphrases somtrain; do
   for candidate in "$build_dir/$tool/$tool" "$build_dir/$tool"; do
     if [ -f "$candidate" ] && [ -x "$candidate" ]; then
       if [ -n "${VALGRIND:-}" ]; then

@@ -1,10 +1,10 @@
 #!/usr/bin/python3
-"""Checks labelweb's map pages in one or more folders.
+"""Checks the map pages of labelweb and the site pages of labelsite.
 
 Usage: check_pages.py FOLDER_OR_PAGE...
 
 Every *.html file found (folders are searched recursively) is parsed with
-html5lib, the HTML5 parsing algorithm browsers use, and must:
+html5lib, the HTML5 parsing algorithm browsers use. A map page must:
   - raise no parse error other than those the page format itself causes: no
     doctype, and the "One Level Up" link placed inside the table after its
     last row (a parser moves it in front of the table);
@@ -16,12 +16,22 @@ html5lib, the HTML5 parsing algorithm browsers use, and must:
     relative to the page's folder. Links with a scheme (http:, ...) cannot be
     checked here; they are counted and listed as skipped.
 
+A site page (one that starts with a doctype) must be valid UTF-8, declare
+its charset, raise no parse error at all, hold only the elements and
+attributes the site writes (scripts only on index.html: its search data and
+its search script), and every link must lead to a file and, with a
+"#fragment", to an element of that id. The search data of index.html must
+load: each search/<kind><N>.js file a call with a JSON array, the first key
+of each file the one index.html lists, the keys of all files in order.
+
 Prints one line per problem and a closing count; exits 1 when a page has a
 problem, 2 when html5lib is missing (Debian package python3-html5lib) or an
 argument names nothing.
 """
 
+import json
 import os
+import re
 import sys
 import urllib.parse
 
@@ -50,6 +60,20 @@ ALLOWED_ELEMENTS = {
 }
 
 
+# Elements and their attributes as the site pages write them.
+SITE_ELEMENTS = {
+    "html": {"lang"}, "head": set(), "meta": {"charset", "name", "content"}, "title": set(),
+    "style": set(), "body": set(), "nav": set(), "h1": set(), "h2": set(), "h3": set(),
+    "p": {"class", "id"}, "a": {"href"}, "span": {"class"}, "br": set(), "ul": {"class"},
+    "ol": set(), "li": set(), "dl": {"class"}, "dt": {"id"}, "dd": set(),
+    "table": {"class"}, "thead": set(), "tbody": set(), "tr": {"id"}, "th": set(),
+    "td": set(), "label": {"for"}, "div": {"id"}, "details": set(), "summary": set(),
+    "input": {"type", "id", "placeholder", "autocomplete", "spellcheck", "autofocus",
+              "disabled"},
+    "script": {"type", "id"},
+}
+
+
 def pages_in(argument):
     if os.path.isfile(argument):
         return [argument]
@@ -61,7 +85,8 @@ def pages_in(argument):
     return sorted(found)
 
 
-def check_link(page, href, problems, skipped):
+def check_link(page, href, problems, skipped, ids=None):
+    """`ids(path)` gives the ids of a site page, for links with a fragment."""
     parts = urllib.parse.urlsplit(href)
     if parts.scheme or parts.netloc:
         skipped.append(f"{page}: {href}")
@@ -74,13 +99,25 @@ def check_link(page, href, problems, skipped):
     path = os.path.join(os.fsencode(os.path.dirname(page)), target)
     if not os.path.isfile(path):
         problems.append(f"{page}: link {href!r} leads to no file ({os.fsdecode(path)})")
+    elif parts.fragment and ids is not None and parts.fragment not in ids(path):
+        problems.append(f"{page}: link {href!r} leads to no element of that id")
 
 
-def check_page(page, problems, skipped):
+def parse(page):
     parser = html5lib.HTMLParser(tree=html5lib.getTreeBuilder("etree"),
                                  namespaceHTMLElements=False)
     with open(page, "rb") as stream:
         document = parser.parse(stream.read())
+    return parser, document
+
+
+def is_site_page(page):
+    with open(page, "rb") as stream:
+        return stream.read(15).lower() == b"<!doctype html>"
+
+
+def check_map_page(page, problems, skipped):
+    parser, document = parse(page)
     for position, code, data in parser.errors:
         name = (data or {}).get("name", "")
         if (code, name) not in ALLOWED_ERRORS:
@@ -103,6 +140,95 @@ def check_page(page, problems, skipped):
         problems.append(f"{page}: rows of different widths {sorted(widths)}")
 
 
+class SiteIds:
+    """The ids of site pages, each page parsed once."""
+
+    def __init__(self):
+        self.cache = {}
+
+    def __call__(self, path):
+        if path not in self.cache:
+            ids = set()
+            if is_site_page(path):
+                _, document = parse(path)
+                ids = {e.attrib["id"] for e in document.iter() if "id" in e.attrib}
+            self.cache[path] = ids
+        return self.cache[path]
+
+
+def check_site_page(page, problems, skipped, ids):
+    with open(page, "rb") as stream:
+        try:
+            stream.read().decode("utf-8")
+        except UnicodeDecodeError as error:
+            problems.append(f"{page}: not UTF-8: {error}")
+    parser, document = parse(page)
+    for position, code, data in parser.errors:
+        line, column = position
+        name = (data or {}).get("name", "")
+        problems.append(f"{page}:{line}:{column}: parse error {code} {name}".rstrip())
+    if not any(e.attrib.get("charset", "").lower() == "utf-8" for e in document.iter("meta")):
+        problems.append(f"{page}: no <meta charset=\"utf-8\">")
+    scripts = list(document.iter("script"))
+    if scripts and (os.path.basename(page) != "index.html" or len(scripts) > 2):
+        problems.append(f"{page}: {len(scripts)} scripts")
+    for element in document.iter():
+        tag = element.tag
+        if not isinstance(tag, str):
+            continue
+        if tag not in SITE_ELEMENTS:
+            problems.append(f"{page}: unexpected element <{tag}>")
+            continue
+        for attribute in element.attrib:
+            if attribute not in SITE_ELEMENTS[tag]:
+                problems.append(f"{page}: unexpected attribute {attribute} on <{tag}>")
+        if tag == "a":
+            check_link(page, element.attrib.get("href", ""), problems, skipped, ids)
+        if tag == "script" and element.attrib.get("id") == "search-data":
+            check_search_data(page, json.loads(element.text), problems)
+
+
+def entry_key(entry):
+    """The search key of a search entry: given, or the text from a place on, lower-cased."""
+    key = entry[1]
+    if isinstance(key, str):
+        return key
+    return re.sub("[A-Z]+", lambda m: m.group(0).lower(), entry[0][key:])
+
+
+def check_search_data(page, data, problems):
+    folder = os.path.dirname(page)
+    for title, href in data["maps"]:
+        if not os.path.isfile(os.path.join(folder, urllib.parse.unquote(href))):
+            problems.append(f"{page}: the search data links map {title} to no file: {href}")
+    counts = {"d": data["documents"], "p": data["phrases"]}
+    for kind, firsts in data["slices"].items():
+        previous = None
+        entries = 0
+        for number, first in enumerate(firsts + [None]):
+            name = os.path.join(folder, "search", f"{kind}{number}.js")
+            if first is None:
+                if os.path.exists(name):
+                    problems.append(f"{name}: left over, index.html lists no such file")
+                break
+            with open(name, encoding="ascii") as stream:
+                text = stream.read()
+            head = f'somlabelShard("{kind}",{number},'
+            if not text.startswith(head) or not text.endswith(");\n"):
+                problems.append(f"{name}: not a call of somlabelShard")
+                continue
+            keys = [entry_key(entry) for entry in json.loads(text[len(head):-3])]
+            if keys[0] != first:
+                problems.append(f"{name}: first key {keys[0]!r}, index.html says {first!r}")
+            for key in keys:
+                if previous is not None and key < previous:
+                    problems.append(f"{name}: key {key!r} after {previous!r}")
+                previous = key
+            entries += len(keys)
+        if entries < counts[kind]:
+            problems.append(f"{page}: {entries} search entries of kind {kind} for {counts[kind]}")
+
+
 def main(arguments):
     if not arguments:
         sys.stderr.write(__doc__)
@@ -116,9 +242,13 @@ def main(arguments):
         pages.extend(found)
     problems, skipped = [], []
     failed = 0
+    ids = SiteIds()
     for page in pages:
         before = len(problems)
-        check_page(page, problems, skipped)
+        if is_site_page(page):
+            check_site_page(page, problems, skipped, ids)
+        else:
+            check_map_page(page, problems, skipped)
         failed += len(problems) > before
     for problem in problems:
         print(problem)

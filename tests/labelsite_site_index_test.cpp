@@ -30,9 +30,9 @@ const std::string kTop =
     "$MODE1_PHRASES 1\ndata mining\tdata mine\t0.3\n"
     "$MODE0_PHRASES 5\n$M0_LABEL Text\ttext\t1.0\n$NR_LABELS 2\n$LABEL alpha beta\n";
 
-class SiteIndexTest : public ::testing::Test {
+class LabelsiteIndexTest : public ::testing::Test {
  protected:
-  SiteIndexTest() {
+  LabelsiteIndexTest() {
     settings_.path = dir_.str();
     settings_.keypath = dir_.str() + "key/";
   }
@@ -74,7 +74,7 @@ class SiteIndexTest : public ::testing::Test {
   SiteIndex index_{settings_};
 };
 
-TEST_F(SiteIndexTest, ListsEachDocumentOnTheDeepestMapThatHoldsIt) {
+TEST_F(LabelsiteIndexTest, ListsEachDocumentOnTheDeepestMapThatHoldsIt) {
   read({{"sub.unit", kSub}, {"top.unit", kTop}});
   EXPECT_EQ(documents(),
             (std::vector<std::string>{"d1@sub.unit(0,0)", "d2@sub.unit(0,1)", "d3@top.unit(1,0)"}));
@@ -90,13 +90,13 @@ TEST_F(SiteIndexTest, ListsEachDocumentOnTheDeepestMapThatHoldsIt) {
   EXPECT_EQ(maps[1].sub_maps[0].page, "sub.unit.labelunit.html");
 }
 
-TEST_F(SiteIndexTest, KeepsTheDocumentsOfASubMapNotReadBefore) {
+TEST_F(LabelsiteIndexTest, KeepsTheDocumentsOfASubMapNotReadBefore) {
   read({{"top.unit", kTop}});  // the sub-map is not part of this run
   EXPECT_EQ(documents(),
             (std::vector<std::string>{"d1@top.unit(0,0)", "d2@top.unit(0,0)", "d3@top.unit(1,0)"}));
 }
 
-TEST_F(SiteIndexTest, PhrasesKeepTheirUnitsAndPlaces) {
+TEST_F(LabelsiteIndexTest, PhrasesKeepTheirUnitsAndPlaces) {
   read({{"sub.unit", kSub}, {"top.unit", kTop}});
   // Units: 0 sub(0,0), 1 sub(0,1), 2 top(0,0), 3 top(1,0). A phrase met
   // twice on a unit counts once, at its better place; "beta" loses the line end.
@@ -111,7 +111,7 @@ TEST_F(SiteIndexTest, PhrasesKeepTheirUnitsAndPlaces) {
   EXPECT_EQ(without_cadrel.phrases().size(), 3u);
 }
 
-TEST_F(SiteIndexTest, TreeHangsSubMapsBelowTheUnitsTheyExpand) {
+TEST_F(LabelsiteIndexTest, TreeHangsSubMapsBelowTheUnitsTheyExpand) {
   read({{"sub.unit", kSub}, {"top.unit", kTop}});
   const MapTree tree = map_tree(index_);
   EXPECT_EQ(tree.roots, std::vector<int>{1});
@@ -121,7 +121,7 @@ TEST_F(SiteIndexTest, TreeHangsSubMapsBelowTheUnitsTheyExpand) {
   EXPECT_EQ(tree.expands[0].y, 0);
 }
 
-TEST_F(SiteIndexTest, TreeBreaksCircles) {
+TEST_F(LabelsiteIndexTest, TreeBreaksCircles) {
   const std::string links_down_to_a =
       "$XDIM 1\n$YDIM 1\n$POS_X 0\n$POS_Y 0\n$NR_SOMS_MAPPED 1\n$URL_MAPPED_SOMS a.xyz\n";
   const std::string links_down_to_b =

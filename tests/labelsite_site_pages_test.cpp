@@ -28,9 +28,9 @@ std::string one_unit_map(const std::vector<std::string>& documents,
   return text;
 }
 
-class SitePagesTest : public ::testing::Test {
+class LabelsitePagesTest : public ::testing::Test {
  protected:
-  SitePagesTest() { settings_.path = dir_.str(); }
+  LabelsitePagesTest() { settings_.path = dir_.str(); }
 
   // Writes the maps (name, labelunit text) and the site of them.
   SiteSummary site(const std::vector<std::pair<std::string, std::string>>& maps) {
@@ -53,7 +53,7 @@ class SitePagesTest : public ::testing::Test {
   Settings settings_;
 };
 
-TEST_F(SitePagesTest, DocumentIndexRunsAToZOverPages) {
+TEST_F(LabelsitePagesTest, DocumentIndexRunsAToZOverPages) {
   std::vector<std::string> names = {"Zeta", "alpha", "Beta"};
   for (int i = 2499; i >= 0; --i) names.push_back("n" + std::to_string(10000 + i));
   const SiteSummary summary = site({{"m.unit", one_unit_map(names, {"x"})}});
@@ -82,7 +82,7 @@ TEST_F(SitePagesTest, DocumentIndexRunsAToZOverPages) {
   EXPECT_TRUE(exists("search/d0.js"));
 }
 
-TEST_F(SitePagesTest, PhraseIndexMergesCaseAndListsUnitsMapByMap) {
+TEST_F(LabelsitePagesTest, PhraseIndexMergesCaseAndListsUnitsMapByMap) {
   const std::string two_units =
       "$XDIM 2\n$YDIM 1\n$POS_X 0\n$POS_Y 0\n$NR_SOMS_MAPPED 0\n$MODE1_PHRASES 1\nText\ttext\t1\n"
       "$POS_X 1\n$POS_Y 0\n$NR_SOMS_MAPPED 0\n$MODE1_PHRASES 2\nTEXT\ttext\t1\nb\tb\t1\n";
@@ -97,7 +97,7 @@ TEST_F(SitePagesTest, PhraseIndexMergesCaseAndListsUnitsMapByMap) {
   EXPECT_NE(page("search/p0.js").find("[\"text\",0,1,1,3,"), std::string::npos);
 }
 
-TEST_F(SitePagesTest, EscapesEverythingFromTheLabelunitFiles) {
+TEST_F(LabelsitePagesTest, EscapesEverythingFromTheLabelunitFiles) {
   const std::string hostile = "<script>alert(1)</script>";
   site({{"m&<x>.unit", one_unit_map({"%22" + hostile}, {hostile + "\"'"})}});
   for (const std::string name :
@@ -113,7 +113,7 @@ TEST_F(SitePagesTest, EscapesEverythingFromTheLabelunitFiles) {
             std::string::npos);
 }
 
-TEST_F(SitePagesTest, TreeAndLinksReachMapsInOtherFolders) {
+TEST_F(LabelsitePagesTest, TreeAndLinksReachMapsInOtherFolders) {
   const std::string top =
       "$XDIM 1\n$YDIM 1\n$POS_X 0\n$POS_Y 0\n$NODE_ID t_1_0_0\n$NR_VEC_MAPPED 1\n"
       "$NR_SOMS_MAPPED 1\n$URL_MAPPED_SOMS deep/sub.xyz\n";

@@ -24,7 +24,7 @@ mkdir -p "$bin" "$work/run"
 # shows the bare name.
 real_bin=$work/.real-bin
 mkdir -p "$real_bin"
-for tool in labelcalc labelweb keyphrases somtrain; do
+for tool in labelcalc labelweb labelsite keyphrases somtrain; do
   for candidate in "$build_dir/$tool/$tool" "$build_dir/$tool"; do
     if [ -f "$candidate" ] && [ -x "$candidate" ]; then
       if [ -n "${VALGRIND:-}" ]; then

@@ -1,0 +1,53 @@
+#!/usr/bin/python3
+"""Pictures of a demo folder in headless Chromium, for `make screenshot`.
+
+Usage: demo/screenshot.py OUTDIR DEMO_FOLDER [QUERY]
+
+Writes OUTDIR/demo-top.png (the top map page), OUTDIR/site-index.png
+(index.html) and OUTDIR/site-search.png (index.html after typing QUERY; by
+default the first word of the top map's best phrase). Prints their paths.
+"""
+
+import pathlib
+import sys
+
+import browser
+
+
+def default_query(demo):
+    """The first word of the first phrase of the top map's map key file."""
+    top = (demo / "process.web").read_text().splitlines()[-1].removesuffix(".labelunit")
+    key = demo / "output" / "key" / (pathlib.Path(top).name + ".key")
+    lines = key.read_text(encoding="utf-8", errors="replace").splitlines()
+    return lines[1].split("\t")[0].split(" ")[0] if len(lines) > 1 else "a"
+
+
+def main():
+    if len(sys.argv) not in (3, 4):
+        sys.stderr.write(__doc__)
+        return 2
+    out = pathlib.Path(sys.argv[1])
+    demo = pathlib.Path(sys.argv[2])
+    query = sys.argv[3] if len(sys.argv) == 4 else default_query(demo)
+    pages = demo / "output"
+    top = pages / ((demo / "process.web").read_text().splitlines()[-1] + ".html")
+    out.mkdir(parents=True, exist_ok=True)
+    shots = []
+    with browser.chromium(1280, 1000) as driver:
+        driver.get(browser.url(top))
+        shots.append(out / "demo-top.png")
+        driver.save_screenshot(str(shots[-1]))
+        driver.get(browser.url(pages / "index.html"))
+        shots.append(out / "site-index.png")
+        driver.save_screenshot(str(shots[-1]))
+        driver.find_element("id", "search").send_keys(query)
+        browser.wait_for_search(driver)
+        shots.append(out / "site-search.png")
+        driver.save_screenshot(str(shots[-1]))
+    for shot in shots:
+        print(shot)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
