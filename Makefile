@@ -76,7 +76,7 @@ bench: build
 # UPDATE_DOCS=1 they replace those of the README in docs/.
 SCREENSHOTS = $(if $(UPDATE_DOCS),docs,demo/output/screenshots)
 screenshot: demo
-	demo/screenshot.py $(SCREENSHOTS) demo/output
+	demo/screenshot.py $(SCREENSHOTS) demo/output pthread
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) demo/output

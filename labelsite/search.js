@@ -92,19 +92,29 @@
     document.head.appendChild(script);
   }
 
+  // What an entry stands for: an entry per word of a name or phrase may match.
+  function identity(kind, e) {
+    return kind === "p" ? String(e[3]) : e[0] + "\u0000" + e[2] + "," + e[3] + "," + e[4];
+  }
+
   // Calls done(entries, more) with up to LIMIT entries whose key starts
-  // with `query`, in key order; `more` when there are further ones.
+  // with `query`, in key order, each document or phrase once; `more` when
+  // there are further ones.
   function find(kind, query, done) {
     var firsts = data.slices[kind];
     var slice = Math.max(lowerBound(firsts, query) - 1, 0);
     var found = [];
+    var seen = Object.create(null);
     function scan() {
       if (slice >= firsts.length) return done(found, false);
       load(kind, slice, function () {
         var s = slices[kind][slice];
         for (var i = lowerBound(s.keys, query); i < s.keys.length; i++) {
           if (!s.keys[i].startsWith(query)) return done(found, false);
+          var id = identity(kind, s.entries[i]);
+          if (seen[id]) continue;
           if (found.length === LIMIT) return done(found, true);
+          seen[id] = true;
           found.push(s.entries[i]);
         }
         slice++;
@@ -180,7 +190,7 @@
 
   // The units that carry the phrases found, best place first, each once.
   function showUnits(entries) {
-    var seen = {};
+    var seen = Object.create(null);
     var units = [];
     entries.forEach(function (e) {
       for (var i = 5; i + 2 < e.length && units.length < LIMIT; i += 3) {

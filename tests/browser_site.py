@@ -137,6 +137,9 @@ def search_phrase(driver, index, phrase, top_title):
     carriers = entry.find_element(By.XPATH, "following-sibling::dd[1]").text
     check(top_title in carriers,
           f"the phrase index has {phrase!r} on {carriers!r}, not on {top_title}")
+    word = phrase.split(" ")[0]
+    texts = [i.find_element(By.TAG_NAME, "a").text for i in search(driver, index, word)["Phrases"]]
+    check(len(set(texts)) == len(texts), f"searching {word!r} lists a phrase twice: {texts}")
     sections = search(driver, index, phrase)
     unit = sections["Units"][0].find_element(By.TAG_NAME, "a")
     target, text = unit.get_attribute("href"), unit.text
