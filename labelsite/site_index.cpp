@@ -2,32 +2,17 @@
 
 #include <algorithm>
 
-#include "common/map_keys.h"
-#include "labelweb/page_writer.h"
+#include "common/map_names.h"
 
 namespace somlabel::labelsite {
-namespace {
-
-constexpr std::string_view kSubMapPageEnding = "unit.labelunit.html";
-constexpr std::string_view kParentPageEnding = ".labelunit.html";
-
-std::string_view without_suffix(std::string_view text, std::string_view suffix) {
-  if (text.ends_with(suffix)) text.remove_suffix(suffix.size());
-  return text;
-}
-
-}  // namespace
-
-std::string_view file_name(std::string_view path) {
-  const size_t slash = path.rfind('/');
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
 
 void SiteIndex::begin_map(const std::string& labelunit_name) {
   SiteMap& map = maps_.emplace_back();
-  map.page_path = labelunit_name + std::string(keys::kPageEnding);
-  map.title = without_suffix(file_name(labelunit_name), keys::kLabelunitEnding);
-  map.key_file = settings_.keypath + map.title + settings_.keyfileending;
+  map.page_path = labelunit_name + std::string(kPageEnding);
+  std::string_view title = base_name(labelunit_name);
+  if (title.ends_with(kLabelunitEnding)) title.remove_suffix(kLabelunitEnding.size());
+  map.title = title;
+  map.key_file = key_file_name(settings_, map.title);
 }
 
 int SiteIndex::map_with_page(std::string_view page) const {
@@ -61,9 +46,9 @@ int SiteIndex::phrase_id(std::string_view text) {
 
 // Labels of one list of the unit; the unit's refs were added last, so a
 // phrase met again in the same unit is found at the end of its list.
-void SiteIndex::add_labels(int unit, const std::vector<phrase>& labels, int shown, int& kept) {
+void SiteIndex::add_labels(int unit, std::span<const phrase> labels, int& kept) {
   SiteUnit& site_unit = units_[static_cast<size_t>(unit)];
-  for (int rank = 0; rank < shown; ++rank) {
+  for (int rank = 0; rank < static_cast<int>(labels.size()); ++rank) {
     // The last "$LABEL" value of a line keeps the line end.
     std::string_view text = labels[static_cast<size_t>(rank)].phrase;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.remove_suffix(1);
@@ -92,32 +77,21 @@ void SiteIndex::add_unit(const labelweb::unit& unit) {
 
   // The lists as the map page shows them, in its order of importance.
   int kept = 0;
-  add_labels(id, unit.m1_labels,
-             labelweb::shown_count(unit.nr_mode1_labels, unit.m1_counter, unit.m1_labels.size()),
-             kept);
-  add_labels(id, unit.m0_labels,
-             labelweb::shown_count(unit.nr_mode0_labels, unit.m0_counter, unit.m0_labels.size()),
-             kept);
+  add_labels(id, unit.m1_labels.first(unit.nr_mode1_labels), kept);
+  add_labels(id, unit.m0_labels.first(unit.nr_mode0_labels), kept);
   if (settings_.cadrelI_output != 0) {
-    add_labels(id, unit.torvel_labels,
-               labelweb::shown_count(unit.nr_torvel_labels, unit.torvel_counter,
-                                     unit.torvel_labels.size()),
-               kept);
+    add_labels(id, unit.torvel_labels.first(unit.nr_torvel_labels), kept);
   }
 
   if (unit.nr_soms_mapped != 0) {
-    std::string_view stem;
-    if (labelweb::sub_map_page_stem(unit.url_mapped_soms, stem)) {
-      std::string page = std::string(stem) + std::string(kSubMapPageEnding);
+    std::string page = sub_map_page_name(unit.url_mapped_soms);
+    if (!page.empty()) {
       const bool sub_map_indexed = map_pages_.contains(page);
       map.sub_maps.push_back({unit.pos_x, unit.pos_y, std::move(page)});
       if (sub_map_indexed) return;
     }
   }
-  const int shown =
-      labelweb::shown_count(unit.nr_mapped_vecs, unit.vec_counter, unit.filelist.size());
-  for (int i = 0; i < shown; ++i) {
-    const std::string& name = unit.filelist[static_cast<size_t>(i)];
+  for (const std::string& name : unit.filelist.first(unit.nr_mapped_vecs)) {
     documents_.push_back({names_.size(), static_cast<uint32_t>(name.size()), id});
     names_.append(name);
   }
@@ -128,9 +102,8 @@ void SiteIndex::end_map(const labelweb::map& map) {
   site_map.layer = map.layer;
   site_map.xdim = map.xdim;
   site_map.ydim = map.ydim;
-  const std::string_view parent = labelweb::parent_page_stem(map.somabove);
-  if (!parent.empty()) site_map.parent_page = std::string(parent) + std::string(kParentPageEnding);
-  map_pages_.try_emplace(std::string(file_name(site_map.page_path)),
+  site_map.parent_page = parent_page_name(map.somabove);
+  map_pages_.try_emplace(std::string(base_name(site_map.page_path)),
                          static_cast<int>(maps_.size()) - 1);
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -106,7 +107,7 @@ class SiteIndex {
 
  private:
   int phrase_id(std::string_view text);
-  void add_labels(int unit, const std::vector<phrase>& labels, int shown, int& kept);
+  void add_labels(int unit, std::span<const phrase> labels, int& kept);
 
   const Settings& settings_;
   std::vector<SiteMap> maps_;
@@ -120,9 +121,6 @@ class SiteIndex {
   std::vector<size_t> phrase_hashes_;                                          // per phrase
   std::unordered_map<std::string, int, TextHash, std::equal_to<>> map_pages_;  // page file name
 };
-
-// The file name of a page: the part of its path after the last "/".
-[[nodiscard]] std::string_view file_name(std::string_view path);
 
 // The maps as a forest: each map hangs below the map that links down to its
 // page (the first one, in process-file order), or else below the map its

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "common/io.h"
+#include "common/map_names.h"
 #include "labelsite/key_order.h"
 #include "labelsite/search_script.h"
 #include "labelsite/site_file.h"
@@ -55,10 +56,10 @@ std::string join(const std::string& folder, std::string_view name) {
 }
 
 void append_number(PageText& out, long long number) {
-  if (number >= 0 && number < 100) {  // most numbers of the search data and pages
-    const char digits[2] = {static_cast<char>('0' + number / 10),
-                            static_cast<char>('0' + number % 10)};
-    number < 10 ? out.push_back(digits[1]) : out.append(digits, 2);
+  if (number >= 0 && number < 1000) {  // most numbers of the search data and pages
+    if (number >= 100) out.push_back(static_cast<char>('0' + number / 100));
+    if (number >= 10) out.push_back(static_cast<char>('0' + number / 10 % 10));
+    out.push_back(static_cast<char>('0' + number % 10));
     return;
   }
   char text[24];
@@ -166,7 +167,7 @@ class SiteWriter {
       const std::string_view page = map.page_path;
       const std::string_view page_folder =
           page.find('/') == std::string_view::npos ? "" : page.substr(0, page.rfind('/'));
-      std::string href(file_name(page));
+      std::string href(base_name(page));
       if (page_folder != folder_) {
         href = fs::path(map.page_path).lexically_normal().lexically_relative(base).string();
         if (href.empty()) href = fs::absolute(map.page_path).lexically_normal().string();

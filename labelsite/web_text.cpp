@@ -7,7 +7,6 @@
 namespace somlabel::labelsite {
 namespace {
 
-constexpr char kUpperHex[] = "0123456789ABCDEF";
 constexpr char kLowerHex[] = "0123456789abcdef";
 
 using ByteTable = std::array<bool, 256>;
@@ -15,14 +14,6 @@ using ByteTable = std::array<bool, 256>;
 constexpr bool is_ascii_alnum(unsigned c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
-
-constexpr ByteTable kLinkSafe = [] {
-  ByteTable table{};
-  for (unsigned c = 0; c < table.size(); ++c) {
-    table[c] = is_ascii_alnum(c) || c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
-  }
-  return table;
-}();
 
 // ASCII bytes that HTML text takes as they are: printable ones other than
 // & < > " ', and tab, line feed and carriage return.
@@ -192,19 +183,6 @@ void append_html_text(PageText& out, std::string_view text) {
     plain_start = pos;
   }
   out.append(text.substr(plain_start));
-}
-
-void append_link_part(PageText& out, std::string_view text) {
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (kLinkSafe[c]) continue;
-    out.append(text.substr(start, i - start));
-    const char code[3] = {'%', kUpperHex[c >> 4], kUpperHex[c & 0xf]};
-    out.append(code, 3);
-    start = i + 1;
-  }
-  out.append(text.substr(start));
 }
 
 void append_js_string(PageText& out, std::string_view text) {

@@ -13,6 +13,7 @@
 
 namespace somlabel::labelsite {
 
+using labelweb::append_link_part;  // as the map pages write links
 using labelweb::PageText;
 
 inline constexpr char32_t kReplacementCharacter = 0xFFFD;
@@ -26,10 +27,6 @@ inline constexpr char32_t kReplacementCharacter = 0xFFFD;
 // entities, invalid UTF-8, NUL and the control characters that HTML forbids
 // as U+FFFD.
 void append_html_text(PageText& out, std::string_view text);
-
-// Appends `text` as a part of a link: every byte other than A-Z a-z 0-9
-// - . _ ~ / as %XX, as the map pages write their links.
-void append_link_part(PageText& out, std::string_view text);
 
 // Appends `text` as a JavaScript string literal in double quotes, in ASCII:
 // other characters as \uXXXX (surrogate pairs beyond the BMP), invalid UTF-8

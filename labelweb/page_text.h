@@ -33,7 +33,8 @@ class PageText {
   void clear() { size_ = 0; }  // keeps the room for the next page
 
  private:
-  void grow(size_t more) {
+  // Out of line, so that append() itself stays small enough to be inlined.
+  [[gnu::noinline]] void grow(size_t more) {
     const size_t capacity = std::max({capacity_ * 2, size_ + more, size_t{1} << 12});
     auto larger = std::make_unique_for_overwrite<char[]>(capacity);
     if (size_ != 0) std::memcpy(larger.get(), data_.get(), size_);

@@ -61,12 +61,6 @@ TEST(LabelsiteText, EscapesPageText) {
   for (const auto& [text, html] : cases) EXPECT_EQ(appended(append_html_text, text), html);
 }
 
-TEST(LabelsiteText, EncodesLinksAsTheMapPagesDo) {
-  EXPECT_EQ(appended(append_link_part, "dir/a-b_c.d~e"), "dir/a-b_c.d~e");
-  EXPECT_EQ(appended(append_link_part, "a b#c?d%\"<"), "a%20b%23c%3Fd%25%22%3C");
-  EXPECT_EQ(appended(append_link_part, "caf\xC3\xA9\xFF"), "caf%C3%A9%FF");
-}
-
 TEST(LabelsiteText, WritesAsciiJavaScriptStrings) {
   const std::pair<std::string, std::string> cases[] = {
       {"plain", "\"plain\""},
