@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Times labelcalc and labelweb on generated corpora, each next to its floor
+# Times labelcalc, labelweb and labelsite on generated corpora, each next to its floor
 # in the same run, checks that every output is byte-identical to the
 # plain-scan reference, and prints one table.
 #
@@ -18,8 +18,9 @@ GEN=$BUILD/bench/gen_corpus
 ORACLE=$BUILD/bench/oracle_labels
 LABELCALC=$BUILD/labelcalc/labelcalc
 LABELWEB=$BUILD/labelweb/labelweb
+LABELSITE=$BUILD/labelsite/labelsite
 KEYPHRASES=$BUILD/keyphrases/keyphrases
-for tool in "$GEN" "$ORACLE" "$LABELCALC" "$LABELWEB" "$KEYPHRASES"; do
+for tool in "$GEN" "$ORACLE" "$LABELCALC" "$LABELWEB" "$LABELSITE" "$KEYPHRASES"; do
   [ -x "$tool" ] || { echo "bench: $tool is missing; build first (make build)" >&2; exit 1; }
 done
 [ -x /usr/bin/time ] || { echo "bench: /usr/bin/time is missing (Debian package 'time')" >&2; exit 1; }
@@ -122,6 +123,7 @@ compare_with_reference() {
 # The tools run in the corpus directory (the option files use relative paths).
 labelcalc_in() { echo env -C "$1" "$LABELCALC" process options; }
 labelweb_in() { echo env -C "$1" "$LABELWEB" process.web options; }
+labelsite_in() { echo env -C "$1" "$LABELSITE" process.web options; }
 
 # Files labelcalc reads in a corpus: unit files, document key files,
 # labelunit files (read back for the map key file) and the sub-maps' key files.
@@ -158,6 +160,10 @@ race taskset -c 0 $(labelweb_in "$W") -- taskset -c 0 bash -c 'xargs -d "\n" -a 
   "$SCRATCH/wide-labelunits" "$SCRATCH/copy"
 row "1 wide" "labelweb on one CPU" "$T_WEB" "cat of them into a file" "$T_FLOOR" "-" "$C_WEB" "$C_FLOOR"
 rm -f "$SCRATCH/copy"
+# labelsite writes the site pages of the same maps beside labelweb's pages;
+# its floor is labelweb, both on one CPU.
+race taskset -c 0 $(labelsite_in "$W") -- taskset -c 0 $(labelweb_in "$W")
+row "1 wide" "labelsite on one CPU" "$T_TOOL" "labelweb on one CPU" "$T_FLOOR" "$RSS_TOOL" "$C_TOOL" "$C_FLOOR"
 
 # The same hierarchy with a tenth of the documents: memory must not grow.
 corpus wide20k wide 20000
@@ -165,6 +171,9 @@ race $(labelcalc_in "$DATA/wide20k") --
 row "1 wide, 20,000" "labelcalc MODE 1" "$T_TOOL" "-" 0 "$RSS_TOOL" "$C_TOOL"
 race $(labelweb_in "$DATA/wide20k") --
 row "1 wide, 20,000" "labelweb" "$T_TOOL" "-" 0 "$RSS_TOOL" "$C_TOOL"
+$(labelweb_in "$DATA/wide20k") > /dev/null 2>&1
+race $(labelsite_in "$DATA/wide20k") --
+row "1 wide, 20,000" "labelsite" "$T_TOOL" "-" 0 "$RSS_TOOL" "$C_TOOL"
 
 # 2. huge: one unit of 10,000 documents, 40 phrases each from 20,000.
 corpus huge huge
@@ -211,6 +220,23 @@ row "3 mode 0" "extractor start (1 of 20)" "$(per_start "$T_TOOL")" "start of /b
 $(labelweb_in "$M") > /dev/null 2>&1
 race $(labelweb_in "$M") -- cat "$M/output/m0.unit.labelunit"
 row "3 mode 0" "labelweb" "$T_TOOL" "cat of the labelunit file" "$T_FLOOR" "$RSS_TOOL" "$C_TOOL" "$C_FLOOR"
+
+# The site in headless Chromium: index.html opened from file:// until its
+# search is ready, then a query typed until its results show (needs
+# chromium-driver and python3-selenium, which scripts/setup installs).
+echo
+echo "labelsite's index.html in headless Chromium (fastest of 5):"
+for dir in "$W" ${SITE_MILLION:+"$DATA/wide1m"}; do
+  if [ "$dir" = "$DATA/wide1m" ]; then
+    # SITE_MILLION=1: the same hierarchy with a million documents (about 5 GB).
+    corpus wide1m wide 1000000
+    for tool in labelcalc_in labelweb_in labelsite_in; do $($tool "$dir") > /dev/null 2>&1; done
+    race $(labelsite_in "$dir") -- $(labelweb_in "$dir")
+    row "1 wide, 10^6" "labelsite" "$T_TOOL" "labelweb" "$T_FLOOR" "$RSS_TOOL" "$C_TOOL" "$C_FLOOR"
+  fi
+  printf '  %-12s %s\n' "$(basename "$dir"):" \
+    "$(/usr/bin/python3 "$ROOT/bench/site_open.py" "$dir/output/index.html" doc00012 5 2>&1)"
+done
 
 echo
 echo
