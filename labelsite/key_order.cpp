@@ -85,7 +85,7 @@ void KeyOrder::build(size_t count, const std::function<std::string_view(size_t)>
     if (end - run > 1) {
       std::sort(run, end, [this](const Entry& a, const Entry& b) {
         if (const int order = key(a).compare(key(b)); order != 0) return order < 0;
-        if (a.item == b.item) return a.start < b.start;
+        if (a.start != b.start) return a.start < b.start;  // a text that starts so, first
         if (const int order = key(a.item).compare(key(b.item)); order != 0) return order < 0;
         return a.item < b.item;
       });

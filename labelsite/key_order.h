@@ -25,9 +25,10 @@ class KeyOrder {
   };
 
   // Orders items 0 .. count-1, `text_of(i)` giving item i's text. Entries
-  // come by key (bytewise, which is code point order), then by the item's
-  // whole key, then by item number: the order is total, so the same items
-  // always come out the same.
+  // come by key (bytewise, which is code point order), then by where their
+  // word starts (a text that starts with the key comes first), then by the
+  // item's whole key, then by item number: the order is total, so the same
+  // items always come out the same.
   void build(size_t count, const std::function<std::string_view(size_t)>& text_of);
 
   [[nodiscard]] const std::vector<Entry>& entries() const { return entries_; }

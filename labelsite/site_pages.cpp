@@ -30,7 +30,9 @@ constexpr std::string_view kStyle =
     "dl.index dt{font-weight:bold;margin-top:.5em}dl.index dd{margin-left:1.5em}"
     "dl.legend dt{font-weight:bold}dl.legend dd{margin:0 0 .4em 1.5em}"
     "#search{font-size:110%;padding:.3em;width:100%;max-width:40em;box-sizing:border-box}"
-    "#search-results h3{font-size:100%;margin:.8em 0 .2em}#search-results ul{margin:0}";
+    "#search-results{display:grid;gap:0 2em;grid-template-columns:repeat(auto-fit,minmax(18em,1fr))}"
+    "#search-results h3{font-size:100%;margin:.8em 0 .2em}"
+    "#search-results ul{margin:0;padding-left:1.2em}";
 
 // The buckets of the letter bar: 0-9, A to Z, then everything else.
 constexpr size_t kBuckets = 28;
