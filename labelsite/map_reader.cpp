@@ -7,6 +7,7 @@
 #include "common/io.h"
 #include "common/keyfile_line.h"
 #include "common/map_keys.h"
+#include "common/numbers.h"
 #include "common/settings.h"
 #include "labelweb/labelunit_reader.h"
 
@@ -56,12 +57,12 @@ bool read_map_key_phrases(FILE* in, int count, std::vector<std::string>& phrases
   return true;
 }
 
-bool read_map(SiteIndex& index, const std::string& labelunit_name) {
+Result read_map(SiteIndex& index, const std::string& labelunit_name) {
   File in;
   if (!in.open(labelunit_name, "r")) {
     std::fprintf(stderr, "labelsite: cannot open labelunit file %s: %s\n", labelunit_name.c_str(),
                  errno_text().c_str());
-    return false;
+    return Result::failure();
   }
   index.begin_map(labelunit_name);
   labelweb::map map;
@@ -70,12 +71,12 @@ bool read_map(SiteIndex& index, const std::string& labelunit_name) {
   if (result.read_error != 0) {
     std::fprintf(stderr, "labelsite: cannot read labelunit file %s: %s\n", labelunit_name.c_str(),
                  std::strerror(result.read_error));
-    return false;
+    return Result::failure();
   }
   index.end_map(map);
   read_best_phrases(index.maps().back());
   check_page(index.maps().back());
-  return true;
+  return {};
 }
 
 }  // namespace somlabel::labelsite

@@ -6,15 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
 #include "labelsite/site_index.h"
 
 namespace somlabel::labelsite {
 
-// Adds the map whose labelunit file is `labelunit_name` to `index`. False
+// Adds the map whose labelunit file is `labelunit_name` to `index`. Fails
 // after printing why, when the labelunit file cannot be opened or read. A
 // missing or unreadable map key file, or a missing map page, only gets a
 // warning: the map is listed without its best phrases, or links to nothing.
-[[nodiscard]] bool read_map(SiteIndex& index, const std::string& labelunit_name);
+[[nodiscard]] Result read_map(SiteIndex& index, const std::string& labelunit_name);
 
 // The first `count` phrases of a map key file ("$MODE1_PHRASES N", then N
 // key-file lines). False when the file does not have that layout; the

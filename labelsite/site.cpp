@@ -13,6 +13,7 @@
 #include "labelsite/map_reader.h"
 #include "labelsite/site_index.h"
 #include "labelsite/site_pages.h"
+#include "labelweb/page_maker.h"
 
 namespace somlabel::labelsite {
 namespace {
@@ -53,11 +54,13 @@ bool read_settings(const char* name, Settings& settings) {
     std::fprintf(stderr, "labelsite: cannot open option file %s: %s\n", name, errno_text().c_str());
     return false;
   }
-  if (read_option_file(options.get(), Program::labelweb, settings) == OptionResult::invalid_mode) {
+  // The keys labelweb knows: one option file serves both.
+  const std::span<const OptionKey> keys = labelweb::kLabelwebKeys;
+  if (read_option_file(options.get(), keys, settings) == OptionResult::invalid_mode) {
     std::fprintf(stderr, "Invalid value for option MODE in given option file, ciao ...\n");
     return false;
   }
-  if (const std::string_view key = text_option_with_nul(settings); !key.empty()) {
+  if (const std::string_view key = text_option_with_nul(settings, keys); !key.empty()) {
     std::fprintf(stderr, "labelsite: option %.*s in the option file %s holds a NUL byte\n",
                  static_cast<int>(key.size()), key.data(), name);
     return false;
@@ -65,13 +68,13 @@ bool read_settings(const char* name, Settings& settings) {
   return true;
 }
 
-// Reads every map of the process file; false after the first failing map.
-bool read_maps(const char* process_name, SiteIndex& index, Progress& progress) {
+// Reads every map of the process file; fails after the first failing map.
+Result read_maps(const char* process_name, SiteIndex& index, Progress& progress) {
   File process;
   if (!process.open(process_name, "r")) {
     std::fprintf(stderr, "labelsite: cannot open process file %s: %s\n", process_name,
                  errno_text().c_str());
-    return false;
+    return Result::failure();
   }
   size_t line_number = 0;
   return walk_process_file(process.get(), index.settings().path, [&](std::string& name) {
@@ -79,7 +82,7 @@ bool read_maps(const char* process_name, SiteIndex& index, Progress& progress) {
     if (name.find('\0') != std::string::npos) {
       std::fprintf(stderr, "labelsite: line %zu of the process file %s holds a NUL byte\n",
                    line_number, process_name);
-      return false;
+      return Result::failure();
     }
     progress.show("reading map " + std::to_string(line_number) + ": " + name);
     return read_map(index, name);
@@ -120,7 +123,7 @@ int run(int argc, char** argv) {
   }
   progress.show("writing the site pages");
   SiteSummary summary;
-  const bool written = write_site(index, folder_of(index.maps().back().page_path), summary);
+  const Result written = write_site(index, folder_of(index.maps().back().page_path), summary);
   progress.done();
   if (!written) return kExitFailure;
   std::printf("Site index: %s\n", summary.index_path.c_str());

@@ -18,10 +18,9 @@ void SiteFile::flush() {
 
 bool SiteFile::close() {
   flush();
-  std::string error;
-  if (file_.close(error)) return true;
-  std::fprintf(stderr, "labelsite: cannot write %s: %s\n", file_.name().c_str(), error.c_str());
-  return false;
+  const Result closed = file_.close();
+  report("labelsite", closed);
+  return closed.ok();
 }
 
 }  // namespace somlabel::labelsite

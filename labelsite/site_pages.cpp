@@ -30,7 +30,8 @@ constexpr std::string_view kStyle =
     "dl.index dt{font-weight:bold;margin-top:.5em}dl.index dd{margin-left:1.5em}"
     "dl.legend dt{font-weight:bold}dl.legend dd{margin:0 0 .4em 1.5em}"
     "#search{font-size:110%;padding:.3em;width:100%;max-width:40em;box-sizing:border-box}"
-    "#search-results{display:grid;gap:0 2em;grid-template-columns:repeat(auto-fit,minmax(18em,1fr))}"
+    "#search-results{display:grid;gap:0 "
+    "2em;grid-template-columns:repeat(auto-fit,minmax(18em,1fr))}"
     "#search-results h3{font-size:100%;margin:.8em 0 .2em}"
     "#search-results ul{margin:0;padding-left:1.2em}";
 
@@ -817,8 +818,8 @@ class SiteWriter {
 
 }  // namespace
 
-bool write_site(const SiteIndex& index, const std::string& folder, SiteSummary& summary) {
-  return SiteWriter(index, folder, summary).write();
+Result write_site(const SiteIndex& index, const std::string& folder, SiteSummary& summary) {
+  return SiteWriter(index, folder, summary).write() ? Result() : Result::failure();
 }
 
 }  // namespace somlabel::labelsite

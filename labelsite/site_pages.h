@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "common/result.h"
 #include "labelsite/site_index.h"
 
 namespace somlabel::labelsite {
@@ -38,8 +39,8 @@ struct SiteSummary {
 };
 
 // Writes the site of `index` into `folder` (empty: the working directory).
-// Returns false after printing the failure, naming the file.
-[[nodiscard]] bool write_site(const SiteIndex& index, const std::string& folder,
-                              SiteSummary& summary);
+// Fails after printing why, naming the file.
+[[nodiscard]] Result write_site(const SiteIndex& index, const std::string& folder,
+                                SiteSummary& summary);
 
 }  // namespace somlabel::labelsite
