@@ -10,4 +10,9 @@ void report(std::string_view tool, const Result& result) {
                result.message().c_str());
 }
 
+Result reported(std::string_view tool, const Result& result) {
+  report(tool, result);
+  return result.ok() ? Result() : Result::failure();
+}
+
 }  // namespace somlabel

@@ -38,4 +38,7 @@ class [[nodiscard]] Result {
 // Prints "tool: message" on standard error for a failure that carries a message.
 void report(std::string_view tool, const Result& result);
 
+// Reports `result` and passes it on as a failure that has been reported.
+[[nodiscard]] Result reported(std::string_view tool, const Result& result);
+
 }  // namespace somlabel

@@ -23,7 +23,7 @@ size_t count_lines(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* in = fuzzutil::input(data, size);
   somlabel::PhraseTable table;
-  const bool gathered = somlabel::gather_mode1_blocks(in, "fuzz.unit", table);
+  const somlabel::Result gathered = somlabel::gather_mode1_blocks(in, "fuzz.unit", table);
   std::fclose(in);
   if (!gathered) return 0;
   if (table.count() > somlabel::kMaxPhrases) fuzzutil::fail("the table grew past its capacity");

@@ -79,14 +79,14 @@ class InWorkDirectory {
 
 // Stands in for the mode-0 step, which starts the extractor: writes what
 // the real step writes for an empty key file, after checking the record.
-bool catman_stand_in(const somlabel::unit& curr_unit, FILE* opf, const std::string&,
-                     const somlabel::Settings& settings) {
+somlabel::Result catman_stand_in(const somlabel::unit& curr_unit, FILE* opf, const std::string&,
+                                 const somlabel::Settings& settings) {
   if (curr_unit.label_document_count() > curr_unit.filelist.size() ||
       curr_unit.filelist.size() > static_cast<size_t>(somlabel::kMaxMappedVecs)) {
     fuzzutil::fail("the unit record promises more documents than it keeps");
   }
   std::fprintf(opf, "$MODE0_PHRASES %d\n", settings.number_of_phrases);
-  return true;
+  return {};
 }
 
 }  // namespace
@@ -110,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     FILE* in = fuzzutil::input(data, size);
     fuzzutil::Output labelunit;
-    const bool passed =
+    const somlabel::Result passed =
         somlabel::pass_unit_file(in, labelunit.get(), dir + "top.unit", settings, steps);
     std::fclose(in);
     const std::string written = labelunit.text();
@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A passed map goes on to its map key file.
     FILE* back = fuzzutil::input(reinterpret_cast<const uint8_t*>(written.data()), written.size());
     somlabel::PhraseTable table;
-    const bool gathered = somlabel::gather_mode1_blocks(back, "top.unit", table);
+    const somlabel::Result gathered = somlabel::gather_mode1_blocks(back, "top.unit", table);
     std::fclose(back);
     if (gathered) {
       fuzzutil::Output keyfile;

@@ -15,11 +15,11 @@ Result check_labelcalc_settings(const Settings& settings) {
 }
 
 Result label_map(std::string& map, const Settings& settings) {
-  if (!do_the_parsman(map, settings)) {
+  if (Result parsed = do_the_parsman(map, settings); !parsed) {
     std::fprintf(stderr, "Error parsing unit file for map %s\n", map.c_str());
-    return Result::failure();
+    return parsed;
   }
-  return write_map_keyfile(map, settings) ? Result() : Result::failure();
+  return write_map_keyfile(map, settings);
 }
 
 }  // namespace somlabel

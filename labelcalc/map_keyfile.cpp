@@ -27,7 +27,7 @@ void first_two_tokens(std::string_view line, std::string_view& first, std::strin
 
 }  // namespace
 
-bool gather_mode1_blocks(FILE* labelunit, std::string_view name, PhraseTable& table) {
+Result gather_mode1_blocks(FILE* labelunit, std::string_view name, PhraseTable& table) {
   LineReader reader(labelunit);
   std::string_view line;
   long phrase_linecount = 0;
@@ -39,17 +39,17 @@ bool gather_mode1_blocks(FILE* labelunit, std::string_view name, PhraseTable& ta
       continue;
     }
     --phrase_linecount;
-    if (!merge_key_line(table, line, name, TableKind::map)) return false;
+    if (!merge_key_line(table, line, name, TableKind::map)) return Result::failure();
   }
-  return true;
+  return {};
 }
 
-bool write_map_keyfile(const std::string& map, const Settings& settings) {
+Result write_map_keyfile(const std::string& map, const Settings& settings) {
   const std::string unitlabelname = labelunit_name(map);
   File labelunit;
   if (!labelunit.open(unitlabelname, "r")) {
     std::fprintf(stderr, "Couldn't open labelunit file %s !\n", unitlabelname.c_str());
-    return false;
+    return Result::failure();
   }
   const std::string keyfilepath = key_file_name(settings, base_name(map));
   File keyfile;
@@ -57,19 +57,17 @@ bool write_map_keyfile(const std::string& map, const Settings& settings) {
     const std::string reason = errno_text();
     std::fprintf(stderr, "Couldn't write keyfile %s !\n", keyfilepath.c_str());
     std::fprintf(stderr, "labelcalc: %s: %s\n", keyfilepath.c_str(), reason.c_str());
-    return false;
+    return Result::failure();
   }
   PhraseTable table;
-  if (!gather_mode1_blocks(labelunit.get(), base_name(map), table)) return false;
+  if (!gather_mode1_blocks(labelunit.get(), base_name(map), table)) return Result::failure();
   if (std::ferror(labelunit.get()) != 0) {
     std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", unitlabelname.c_str(),
                  errno_text().c_str());
-    return false;
+    return Result::failure();
   }
   table.write_block(keyfile.get(), table.finish(settings.number_of_phrases));
-  const Result closed = keyfile.close();
-  report("labelcalc", closed);
-  return closed.ok();
+  return reported("labelcalc", keyfile.close());
 }
 
 }  // namespace somlabel

@@ -7,18 +7,20 @@
 #include <string>
 #include <string_view>
 
+#include "common/result.h"
 #include "common/settings.h"
 #include "labelcalc/phrase_table.h"
 
 namespace somlabel {
 
 // Merges the phrase lines of every "$MODE1_PHRASES" block of a labelunit
-// stream into `table`. `name` is used in the format message. False after
+// stream into `table`. `name` is used in the format message. Fails after
 // printing why.
-[[nodiscard]] bool gather_mode1_blocks(FILE* labelunit, std::string_view name, PhraseTable& table);
+[[nodiscard]] Result gather_mode1_blocks(FILE* labelunit, std::string_view name,
+                                         PhraseTable& table);
 
-// Reads the map's labelunit file and writes its map key file. False after
+// Reads the map's labelunit file and writes its map key file. Fails after
 // printing why.
-[[nodiscard]] bool write_map_keyfile(const std::string& map, const Settings& settings);
+[[nodiscard]] Result write_map_keyfile(const std::string& map, const Settings& settings);
 
 }  // namespace somlabel

@@ -69,15 +69,15 @@ void print_write_failure(const std::string& text_name, int error) {
 
 // Appends one document to the open unit text file. A document that exists
 // but cannot be read counts as not found; only then is the reason added.
-bool append_document(const std::string& document, int out, const std::string& text_name,
-                     char* block) {
+Result append_document(const std::string& document, int out, const std::string& text_name,
+                       char* block) {
   if (has_nul(document)) errno = EINVAL;
   const int in = has_nul(document) ? -1 : open(document.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) {
     const int error = errno;
     std::fprintf(stderr, "File not found %s\n", document.c_str());
     if (error != ENOENT) print_reason(document, error);
-    return false;
+    return Result::failure();
   }
   const CopyResult result = copy_all(in, out, block);
   close(in);
@@ -87,41 +87,41 @@ bool append_document(const std::string& document, int out, const std::string& te
   } else if (result.write_error != 0) {
     print_write_failure(text_name, result.write_error);
   }
-  return result.read_error == 0 && result.write_error == 0;
+  return result.read_error == 0 && result.write_error == 0 ? Result() : Result::failure();
 }
 
 // Writes the unit's documents back to back into a fresh unit text file.
-bool join_documents(const unit& curr_unit, const Settings& settings,
-                    const std::string& text_name) {
+Result join_documents(const unit& curr_unit, const Settings& settings,
+                      const std::string& text_name) {
   if (has_nul(text_name)) errno = EINVAL;
   const int out =
       has_nul(text_name) ? -1 : open(text_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (out < 0) {
     print_write_failure(text_name, errno);
-    return false;
+    return Result::failure();
   }
   const auto block = std::make_unique_for_overwrite<char[]>(kCopyBlock);
   for (size_t i = 0; i < curr_unit.label_document_count(); ++i) {
     if (!append_document(settings.sourcepath + curr_unit.filelist[i], out, text_name,
                          block.get())) {
       close(out);
-      return false;
+      return Result::failure();
     }
   }
   if (close(out) != 0) {
     print_write_failure(text_name, errno);
-    return false;
+    return Result::failure();
   }
-  return true;
+  return {};
 }
 
 // The key file of an earlier run must not pass for this run's result (the
 // Java extractor would even skip the unit because of it).
-bool remove_old_key_file(const std::string& key_name) {
-  if (unlink(key_name.c_str()) == 0 || errno == ENOENT) return true;
+Result remove_old_key_file(const std::string& key_name) {
+  if (unlink(key_name.c_str()) == 0 || errno == ENOENT) return {};
   std::fprintf(stderr, "labelcalc: cannot remove the old key file %s: %s\n", key_name.c_str(),
                errno_text().c_str());
-  return false;
+  return Result::failure();
 }
 
 // Copies `from` to `to` (replacing it) and deletes `from`: a rename across
@@ -172,13 +172,13 @@ void print_key_file_missing(const std::string& key_name) {
 
 // Writes "$MODE0_PHRASES" and one "$M0_LABEL" line per key-file line. The
 // lines are gathered first, so a read error leaves `opf` untouched.
-bool copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* opf) {
+Result copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* opf) {
   File key_file;
   if (!key_file.open(key_name, "r")) {
     const int error = errno;
     print_key_file_missing(key_name);
     if (error != ENOENT) print_reason(key_name, error);
-    return false;
+    return Result::failure();
   }
   std::string block(keys::kMode0Phrases);
   block += ' ' + std::to_string(number_of_phrases) + '\n';
@@ -193,27 +193,27 @@ bool copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* op
     const int error = errno != 0 ? errno : EIO;
     print_key_file_missing(key_name);
     print_reason(key_name, error);
-    return false;
+    return Result::failure();
   }
   put(opf, block);
-  return true;
+  return {};
 }
 
 }  // namespace
 
-bool do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
-                   const Settings& settings) {
+Result do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
+                     const Settings& settings) {
   const std::string stem = settings.kea_tmp_path + std::string(base_name(map)) + '.' +
                            curr_unit.pos_x_str + '_' + curr_unit.pos_y_str;
   const std::string text_name = stem + std::string(kTextEnding);
   const std::string key_name = stem + std::string(kKeyEnding);
-  if (!join_documents(curr_unit, settings, text_name)) return false;
-  if (!remove_old_key_file(key_name)) return false;
+  if (!join_documents(curr_unit, settings, text_name)) return Result::failure();
+  if (!remove_old_key_file(key_name)) return Result::failure();
   const ProgramRun run = run_program(extractor_arguments(settings));
   move_into_key_directory(text_name, settings.keypath);
   if (!run.started) {
     print_key_file_missing(key_name);
-    return false;
+    return Result::failure();
   }
   return copy_key_lines(key_name, settings.number_of_phrases, opf);
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/records.h"
+#include "common/result.h"
 #include "common/settings.h"
 
 namespace somlabel {
@@ -14,8 +15,8 @@ namespace somlabel {
 // working directory, runs the extractor over that directory, moves the text
 // file into the key directory and writes "$MODE0_PHRASES" and one
 // "$M0_LABEL" line per line of the unit key file to `opf`. `opf` is the open
-// labelunit stream, lent by the caller. Returns false after printing why;
-// nothing has then been written to `opf`.
+// labelunit stream, lent by the caller. Fails after printing why; nothing
+// has then been written to `opf`.
 //
 // Names: the unit text file is kea_tmp_path + map base name + "." +
 // pos_x_str + "_" + pos_y_str + ".txt", used exactly as it stands (no shell
@@ -23,7 +24,7 @@ namespace somlabel {
 // of an earlier run is removed before the extractor starts, so only this
 // run's result is read. The extractor (see extractor_run.h) is awaited
 // without a timeout, and its exit status is not examined.
-[[nodiscard]] bool do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
-                                 const Settings& settings);
+[[nodiscard]] Result do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
+                                   const Settings& settings);
 
 }  // namespace somlabel

@@ -13,22 +13,22 @@ namespace somlabel {
 namespace {
 
 // Merges every line of one document key file; false after printing why.
-bool merge_key_file(FILE* in, const std::string& name, PhraseTable& table) {
+Result merge_key_file(FILE* in, const std::string& name, PhraseTable& table) {
   LineReader reader(in);
   std::string_view line;
   while (reader.next(line)) {
-    if (!merge_key_line(table, line, name, TableKind::unit)) return false;
+    if (!merge_key_line(table, line, name, TableKind::unit)) return Result::failure();
   }
   if (std::ferror(in) != 0) {
     std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", name.c_str(), errno_text().c_str());
-    return false;
+    return Result::failure();
   }
-  return true;
+  return {};
 }
 
 }  // namespace
 
-bool do_the_calcman(const unit& curr_unit, FILE* opf, const Settings& settings) {
+Result do_the_calcman(const unit& curr_unit, FILE* opf, const Settings& settings) {
   PhraseTable table;
   const size_t documents = curr_unit.label_document_count();
   for (size_t i = 0; i < documents; ++i) {
@@ -40,12 +40,12 @@ bool do_the_calcman(const unit& curr_unit, FILE* opf, const Settings& settings) 
       if (error != ENOENT) {
         std::fprintf(stderr, "labelcalc: %s: %s\n", name.c_str(), std::strerror(error));
       }
-      return false;
+      return Result::failure();
     }
-    if (!merge_key_file(key_file.get(), name, table)) return false;
+    if (!merge_key_file(key_file.get(), name, table)) return Result::failure();
   }
   table.write_block(opf, table.finish(settings.number_of_phrases));
-  return true;
+  return {};
 }
 
 }  // namespace somlabel

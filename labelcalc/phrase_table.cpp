@@ -342,24 +342,24 @@ void PhraseTable::write_block(FILE* out, int k) const {
   }
 }
 
-bool merge_key_line(PhraseTable& table, std::string_view line, std::string_view name,
-                    TableKind kind) {
+Result merge_key_line(PhraseTable& table, std::string_view line, std::string_view name,
+                      TableKind kind) {
   KeyLine fields;
   const KeyLineStatus status = split_keyfile_line(line, fields);
   if (status != KeyLineStatus::ok) {
     print_keyfile_format_error(status, name);
-    return false;
+    return Result::failure();
   }
   if (table.add(fields.phrase, fields.stemmed_phrase, fields.score) !=
       PhraseTable::AddResult::omitted) {
-    return true;
+    return {};
   }
   if (kind == TableKind::map) std::fputs("phrase ", stdout);
   put(stdout, fields.phrase);
   std::printf(kind == TableKind::map ? " is omitted, maximum phrases per unit (%d) reached!!\n"
                                      : " omitted, maximum phrases per unit (%d) reached!!\n",
               kMaxPhrases);
-  return true;
+  return {};
 }
 
 }  // namespace somlabel

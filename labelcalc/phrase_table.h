@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/records.h"
+#include "common/result.h"
 
 namespace somlabel {
 
@@ -31,9 +32,9 @@ class PhraseTable;
 
 // Splits one key-file line and merges it into `table`, printing the notice
 // when the phrase is dropped. A line without its fields prints the format
-// error naming `name` and gives false.
-[[nodiscard]] bool merge_key_line(PhraseTable& table, std::string_view line,
-                                  std::string_view name, TableKind kind);
+// error naming `name` and fails.
+[[nodiscard]] Result merge_key_line(PhraseTable& table, std::string_view line,
+                                    std::string_view name, TableKind kind);
 
 class PhraseTable {
  public:

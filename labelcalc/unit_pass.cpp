@@ -31,13 +31,13 @@ class UnitPass {
            const LabelSteps& steps)
       : reader_(in), out_(out), map_(map), settings_(settings), steps_(steps) {}
 
-  bool run();
+  Result run();
 
  private:
   bool read_value();
-  bool mapped_vecs();
+  Result mapped_vecs();
   void warn_about_names(int names_read);
-  bool link_sub_map(const std::string& address);
+  Result link_sub_map(const std::string& address);
   // A write to the labelunit file has failed: the map fails, so the label
   // steps and links that would follow (extractor runs, appends to the
   // sub-maps' files) are not started. The caller reports the write error.
@@ -54,7 +54,7 @@ class UnitPass {
   bool at_end_ = false;
 };
 
-bool UnitPass::run() {
+Result UnitPass::run() {
   while (!at_end_ && reader_.next_token(token_)) {
     put(out_, token_);
     const std::string_view key = token_;
@@ -75,30 +75,30 @@ bool UnitPass::run() {
     } else if (key == keys::kNrVecMapped) {
       if (read_value()) curr_unit_.nr_mapped_vecs = to_int(value_);
     } else if (key == keys::kMappedVecs) {
-      if (!mapped_vecs()) return false;
+      if (!mapped_vecs()) return Result::failure();
     } else if (key == keys::kNrSomsMapped) {
       if (!read_value()) continue;
       curr_unit_.nr_soms_mapped = to_int(value_);
       if (curr_unit_.nr_soms_mapped != 0 || settings_.mode == 0) continue;
-      if (output_failed()) return false;
+      if (output_failed()) return Result::failure();
       if (!steps_.calcman(curr_unit_, out_, settings_)) {
         std::fprintf(stderr, "Error calculating keyphrases for Unit %d %d in map %s\n",
                      curr_unit_.pos_x, curr_unit_.pos_y, map_.c_str());
-        return false;
+        return Result::failure();
       }
     } else if (key == keys::kUrlMappedSoms) {
       if (!read_value()) continue;
       curr_unit_.url_mapped_soms = value_;
-      if (output_failed() || !link_sub_map(value_)) return false;
+      if (output_failed() || !link_sub_map(value_)) return Result::failure();
     } else {
       reader_.copy_rest_of_line(out_);
     }
   }
   if (reader_.failed()) {
     std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", map_.c_str(), errno_text().c_str());
-    return false;
+    return Result::failure();
   }
-  return true;
+  return {};
 }
 
 // Reads the one value token of a known key and writes " value\n". At the end
@@ -115,7 +115,7 @@ bool UnitPass::read_value() {
   return true;
 }
 
-bool UnitPass::mapped_vecs() {
+Result UnitPass::mapped_vecs() {
   // Names not read (the file ends inside the list) are neither copied nor
   // kept: the label steps see only this unit's names.
   curr_unit_.filelist.clear();
@@ -143,13 +143,13 @@ bool UnitPass::mapped_vecs() {
     put(out_, "\n");
   }
   if (names_read != curr_unit_.nr_mapped_vecs) warn_about_names(names_read);
-  if (settings_.mode != 0 && settings_.mode != 2) return true;
-  if (output_failed()) return false;
+  if (settings_.mode != 0 && settings_.mode != 2) return {};
+  if (output_failed()) return Result::failure();
   if (!steps_.catman(curr_unit_, out_, map_, settings_)) {
     std::fputs("AN Error occured while catting the files and parsing them\n", stderr);
-    return false;
+    return Result::failure();
   }
-  return true;
+  return {};
 }
 
 void UnitPass::warn_about_names(int names_read) {
@@ -161,45 +161,43 @@ void UnitPass::warn_about_names(int names_read) {
 
 // Copies the sub-map's map key file in as this unit's mode-1 block and tells
 // the sub-map's labelunit file which map lies above it.
-bool UnitPass::link_sub_map(const std::string& address) {
+Result UnitPass::link_sub_map(const std::string& address) {
   const std::string keyfile = key_file_name(settings_, sub_map_name(base_name(address)));
   File sub_keys;
   if (!sub_keys.open(keyfile, "r")) {
     std::fprintf(stderr, "Error opening keyfile %s\n", keyfile.c_str());
-    return false;
+    return Result::failure();
   }
   if (!copy_stream(sub_keys.get(), out_)) {
     std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", keyfile.c_str(),
                  errno_text().c_str());
-    return false;
+    return Result::failure();
   }
 
   const std::string sub_labelunit = labelunit_name(sub_map_name(address));
   File above;
   if (!above.open(sub_labelunit, "a")) {
     std::fprintf(stderr, "Error opening mapped label unitfile %s", sub_labelunit.c_str());
-    return false;
+    return Result::failure();
   }
   put(above.get(), keys::kSomAbove);
   put(above.get(), " ");
   put(above.get(), map_);
   put(above.get(), "\n");
-  const Result closed = above.close();
-  report("labelcalc", closed);
-  return closed.ok();
+  return reported("labelcalc", above.close());
 }
 
 }  // namespace
 
 LabelSteps default_label_steps() { return {&do_the_catman, &do_the_calcman}; }
 
-bool pass_unit_file(FILE* in, FILE* out, const std::string& map, const Settings& settings,
-                    const LabelSteps& steps) {
+Result pass_unit_file(FILE* in, FILE* out, const std::string& map, const Settings& settings,
+                      const LabelSteps& steps) {
   UnitPass pass(in, out, map, settings, steps);
   return pass.run();
 }
 
-bool do_the_parsman(const std::string& map, const Settings& settings) {
+Result do_the_parsman(const std::string& map, const Settings& settings) {
   File unit_file;
   if (!unit_file.open(map, "r")) {
     const int error = errno;
@@ -207,7 +205,7 @@ bool do_the_parsman(const std::string& map, const Settings& settings) {
     if (error != ENOENT) {
       std::fprintf(stderr, "labelcalc: %s: %s\n", map.c_str(), std::strerror(error));
     }
-    return false;
+    return Result::failure();
   }
   const std::string labelunit_file = labelunit_name(map);
   std::printf("Processing %s and writing %s ...\n", map.c_str(), labelunit_file.c_str());
@@ -217,14 +215,13 @@ bool do_the_parsman(const std::string& map, const Settings& settings) {
     std::fputs("Error writing file\n", stderr);
     std::fprintf(stderr, "labelcalc: cannot create %s: %s\n", labelunit_file.c_str(),
                  reason.c_str());
-    return false;
+    return Result::failure();
   }
-  const bool passed =
+  Result passed =
       pass_unit_file(unit_file.get(), labelunit.get(), map, settings, default_label_steps());
-  if (!passed && std::ferror(labelunit.get()) == 0) return false;  // the pass said why
-  const Result closed = labelunit.close();
-  report("labelcalc", closed);
-  return closed.ok() && passed;
+  if (!passed && std::ferror(labelunit.get()) == 0) return passed;  // the pass said why
+  if (Result closed = reported("labelcalc", labelunit.close()); !closed) return closed;
+  return passed;
 }
 
 }  // namespace somlabel

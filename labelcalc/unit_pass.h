@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/records.h"
+#include "common/result.h"
 #include "common/settings.h"
 
 namespace somlabel {
@@ -14,8 +15,8 @@ namespace somlabel {
 // The label steps the pass calls at a unit's "$MAPPED_VECS" (mode 0 and 2)
 // and at a leaf unit's "$NR_SOMS_MAPPED" (mode 1 and 2). Tests replace them.
 struct LabelSteps {
-  bool (*catman)(const unit&, FILE*, const std::string& map, const Settings&);
-  bool (*calcman)(const unit&, FILE*, const Settings&);
+  Result (*catman)(const unit&, FILE*, const std::string& map, const Settings&);
+  Result (*calcman)(const unit&, FILE*, const Settings&);
 };
 
 // The steps labelcalc runs: do_the_catman and do_the_calcman.
@@ -23,15 +24,15 @@ struct LabelSteps {
 
 // Reads the unit file from `in` and writes the labelunit lines to `out`.
 // `map` is the map name, used in messages and for the mode-0 files. Returns
-// false after printing why; `out` then ends at the point of failure. When a
-// write to `out` has failed (ferror), the pass stops before the next label
-// step or sub-map link and returns false without a message: the caller, who
-// knows the file's name, reports it.
-[[nodiscard]] bool pass_unit_file(FILE* in, FILE* out, const std::string& map,
-                                  const Settings& settings, const LabelSteps& steps);
+// a failure after printing why; `out` then ends at the point of failure. When
+// a write to `out` has failed (ferror), the pass stops before the next label
+// step or sub-map link and fails without a message: the caller, who knows the
+// file's name, reports it.
+[[nodiscard]] Result pass_unit_file(FILE* in, FILE* out, const std::string& map,
+                                    const Settings& settings, const LabelSteps& steps);
 
 // The whole pass for one map: opens the unit file named `map` and creates
-// `map` + ".labelunit". Returns false after printing why.
-[[nodiscard]] bool do_the_parsman(const std::string& map, const Settings& settings);
+// `map` + ".labelunit". Fails after printing why.
+[[nodiscard]] Result do_the_parsman(const std::string& map, const Settings& settings);
 
 }  // namespace somlabel

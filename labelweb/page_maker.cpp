@@ -35,7 +35,7 @@ ReadResult write_page(FILE* in, FILE* page, const Settings& settings) {
   return result;
 }
 
-bool generate_html(std::string& labelfilename, const Settings& settings) {
+Result generate_html(std::string& labelfilename, const Settings& settings) {
   std::printf("Processing %s ....", labelfilename.c_str());
   File labelfile;
   if (!labelfile.open(labelfilename, "r")) {
@@ -44,7 +44,7 @@ bool generate_html(std::string& labelfilename, const Settings& settings) {
     if (error != ENOENT) {
       std::fprintf(stderr, "labelweb: %s: %s\n", labelfilename.c_str(), std::strerror(error));
     }
-    return false;
+    return Result::failure();
   }
   labelfilename.append(kPageEnding);
   std::printf("and writing %s !\n", labelfilename.c_str());
@@ -53,7 +53,7 @@ bool generate_html(std::string& labelfilename, const Settings& settings) {
     const std::string reason = errno_text();
     std::fprintf(stderr, "Couldn't open htmlfile: %s\n", labelfilename.c_str());
     std::fprintf(stderr, "labelweb: cannot create %s: %s\n", labelfilename.c_str(), reason.c_str());
-    return false;
+    return Result::failure();
   }
   // Only large blocks are written: no stream buffer needs to hold them.
   std::setvbuf(page.get(), nullptr, _IONBF, 0);
@@ -61,17 +61,15 @@ bool generate_html(std::string& labelfilename, const Settings& settings) {
   if (result.read_error != 0) {
     std::fprintf(stderr, "labelweb: cannot read %s: %s\n", labelfile.name().c_str(),
                  std::strerror(result.read_error));
-    return false;
+    return Result::failure();
   }
-  const Result closed = page.close();
-  report("labelweb", closed);
-  return closed.ok();
+  return reported("labelweb", page.close());
 }
 
 Result make_page(std::string& labelfilename, const Settings& settings) {
-  if (generate_html(labelfilename, settings)) return {};
-  std::fprintf(stderr, "Error generating html code for %s\n", labelfilename.c_str());
-  return Result::failure();
+  Result made = generate_html(labelfilename, settings);
+  if (!made) std::fprintf(stderr, "Error generating html code for %s\n", labelfilename.c_str());
+  return made;
 }
 
 }  // namespace somlabel::labelweb

@@ -30,9 +30,9 @@ inline constexpr OptionKey kLabelwebKeys[] = {
 // ".html". Appends ".html" to `labelfilename` once the labelunit file is
 // open, so a caller that names the file in its own failure message names the
 // page from then on. Prints the progress line on standard output and its own
-// failure message on standard error; returns false when the page could not
+// failure message on standard error; fails when the page could not
 // be written completely.
-[[nodiscard]] bool generate_html(std::string& labelfilename, const Settings& settings);
+[[nodiscard]] Result generate_html(std::string& labelfilename, const Settings& settings);
 
 // labelweb's work on one map for the start-up frame: generate_html, and on
 // failure the line naming the file as generate_html left its name.

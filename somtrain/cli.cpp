@@ -20,6 +20,8 @@
 namespace somtrain {
 namespace {
 
+using somlabel::Result;
+
 constexpr int kMaxSide = 100;  // a map side; 100 x 100 units at most
 
 constexpr const char* kUsage =
@@ -235,12 +237,10 @@ bool flushed() {
 
 bool is_terminal() { return isatty(STDERR_FILENO) == 1; }
 
-bool read_documents(const Options& o, std::vector<DocumentText>& texts) {
+Result read_documents(const Options& o, std::vector<DocumentText>& texts) {
   std::vector<std::string> names, skipped;
-  std::string error;
-  if (!list_documents(o.documents, names, skipped, error)) {
-    std::fprintf(stderr, "somtrain: cannot read directory %s: %s\n", o.documents.c_str(), error.c_str());
-    return false;
+  if (Result listed = list_documents(o.documents, names, skipped); !listed) {
+    return somlabel::reported("somtrain", listed);
   }
   for (const std::string& name : skipped) {
     std::fprintf(stderr, "somtrain: %s/%s: passed over: not a regular file, or a name with a blank\n",
@@ -248,30 +248,29 @@ bool read_documents(const Options& o, std::vector<DocumentText>& texts) {
   }
   if (names.empty()) {
     std::fprintf(stderr, "somtrain: %s: no documents\n", o.documents.c_str());
-    return false;
+    return Result::failure();
   }
   for (const std::string& name : names) {
     DocumentText text{name, {}};
-    const somlabel::Result read = somlabel::read_file(o.documents + '/' + name, text.text);
-    somlabel::report("somtrain", read);
-    if (!read) return false;
+    const Result read = somlabel::read_file(o.documents + '/' + name, text.text);
+    if (!read) return somlabel::reported("somtrain", read);
     texts.push_back(std::move(text));
   }
-  return true;
+  return {};
 }
 
 // A document named like a map would share its key file with the map's.
-bool check_names(const Options& o, const Corpus& corpus, const Hierarchy& hierarchy) {
+Result check_names(const Options& o, const Corpus& corpus, const Hierarchy& hierarchy) {
   std::set<std::string> maps;
   for (const MapResult& map : hierarchy.maps) maps.insert(map_file_name(o.hierarchy.name, map));
   for (const Document& document : corpus.documents) {
     if (maps.count(document.name) != 0) {
       std::fprintf(stderr, "somtrain: %s/%s: a document may not have the name of a map; choose another --name\n",
                    o.documents.c_str(), document.name.c_str());
-      return false;
+      return Result::failure();
     }
   }
-  return true;
+  return {};
 }
 
 }  // namespace

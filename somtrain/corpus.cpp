@@ -100,8 +100,8 @@ Corpus build_corpus(const std::vector<DocumentText>& texts, const VocabularyLimi
   return corpus;
 }
 
-bool list_documents(const std::string& dir, std::vector<std::string>& names,
-                    std::vector<std::string>& skipped, std::string& error) {
+somlabel::Result list_documents(const std::string& dir, std::vector<std::string>& names,
+                                std::vector<std::string>& skipped) {
   namespace fs = std::filesystem;
   std::error_code ec;
   fs::directory_iterator it(dir, ec);
@@ -117,13 +117,10 @@ bool list_documents(const std::string& dir, std::vector<std::string>& names,
     }
     names.push_back(name);
   }
-  if (ec) {
-    error = ec.message();
-    return false;
-  }
+  if (ec) return somlabel::Result::failure("cannot read directory " + dir + ": " + ec.message());
   std::sort(names.begin(), names.end());
   std::sort(skipped.begin(), skipped.end());
-  return true;
+  return {};
 }
 
 }  // namespace somtrain

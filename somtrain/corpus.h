@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/result.h"
 #include "text/language.h"
 #include "text/stemmer.h"
 
@@ -90,9 +91,10 @@ struct DocumentText {
 
 // File names in `dir` that can be documents: regular files (symbolic links to
 // them included) whose names hold no white space and do not start with ".",
-// in byte order. Names passed over are reported in `skipped`. False (with
-// `error`) when the directory cannot be read.
-[[nodiscard]] bool list_documents(const std::string& dir, std::vector<std::string>& names,
-                                  std::vector<std::string>& skipped, std::string& error);
+// in byte order. Names passed over are reported in `skipped`. Fails when the
+// directory cannot be read; the message is the caller's to print.
+[[nodiscard]] somlabel::Result list_documents(const std::string& dir,
+                                              std::vector<std::string>& names,
+                                              std::vector<std::string>& skipped);
 
 }  // namespace somtrain

@@ -183,12 +183,7 @@ bool write_stems(const std::string& name, const StemTable& table, std::size_t do
 
 bool list_for_steps(const Options& o, std::vector<std::string>& names, bool report) {
   std::vector<std::string> skipped;
-  std::string error;
-  if (!list_documents(o.documents, names, skipped, error)) {
-    std::fprintf(stderr, "somtrain: cannot read directory %s: %s\n", o.documents.c_str(),
-                 error.c_str());
-    return false;
-  }
+  if (!somlabel::reported("somtrain", list_documents(o.documents, names, skipped))) return false;
   for (const std::string& name : skipped) {
     if (report)
       refuse(o.documents + '/' + name, "passed over: not a regular file, or a name with a blank");

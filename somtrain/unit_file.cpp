@@ -12,6 +12,7 @@
 
 namespace somtrain {
 namespace keys = somlabel::keys;
+using somlabel::Result;
 namespace {
 
 // Stands for the final "unit" of a sub-map's name in its address.
@@ -56,16 +57,14 @@ UnitBlock unit_block(const Corpus& corpus, const Hierarchy& hierarchy, const Map
   return block;
 }
 
-bool write_file(const std::string& name, const std::string& text) {
+Result write_file(const std::string& name, const std::string& text) {
   somlabel::File file;
   if (!file.open(name, "wb")) {
     std::fprintf(stderr, "somtrain: cannot create %s: %s\n", name.c_str(), somlabel::errno_text().c_str());
-    return false;
+    return Result::failure();
   }
   somlabel::put(file.get(), text);
-  const somlabel::Result closed = file.close();
-  somlabel::report("somtrain", closed);
-  return closed.ok();
+  return somlabel::reported("somtrain", file.close());
 }
 
 // Paths as the option file states them: relative to `from`, ending in "/".
@@ -85,14 +84,14 @@ bool has_blank(std::string_view text) {
   return text.find_first_of(" \t\n\r\v\f") != std::string_view::npos;
 }
 
-bool make_directory(const std::string& name) {
+Result make_directory(const std::string& name) {
   std::error_code ec;
   std::filesystem::create_directories(name, ec);
   if (ec) {
     std::fprintf(stderr, "somtrain: cannot create directory %s: %s\n", name.c_str(), ec.message().c_str());
-    return false;
+    return Result::failure();
   }
-  return true;
+  return {};
 }
 
 }  // namespace
@@ -166,40 +165,46 @@ std::string option_file_text(const OutputLayout& layout) {
   return out;
 }
 
-bool output_layout(const std::string& documents, const std::string& work_dir,
+Result output_layout(const std::string& documents, const std::string& work_dir,
                    const std::string& output_path, OutputLayout& layout) {
   layout.output_path = output_path;
-  if (!make_directory(work_dir + '/' + output_path)) return false;
+  if (!make_directory(work_dir + '/' + output_path)) return Result::failure();
   if (!relative_directory(documents, work_dir, layout.source_path) ||
       !relative_directory(documents, work_dir + '/' + output_path, layout.source_link_path)) {
     std::fprintf(stderr, "somtrain: cannot resolve %s\n", documents.c_str());
-    return false;
+    return Result::failure();
   }
   if (has_blank(layout.source_path) || has_blank(layout.source_link_path)) {
     std::fprintf(stderr, "somtrain: %s: the option file cannot hold a path with blanks\n",
                  documents.c_str());
-    return false;
+    return Result::failure();
   }
-  return true;
+  return {};
 }
 
-bool write_process_files(const std::string& work_dir, const OutputLayout& layout,
+Result write_process_files(const std::string& work_dir, const OutputLayout& layout,
                          const Hierarchy& hierarchy, const std::string& base) {
   const std::string dir = work_dir + '/';
   const std::string maps_dir = dir + layout.output_path;
-  return make_directory(maps_dir + "key") && make_directory(maps_dir + "tmp_kea") &&
-         write_file(dir + "process", process_file_text(hierarchy, base, false)) &&
-         write_file(dir + "process.web", process_file_text(hierarchy, base, true)) &&
-         write_file(dir + "options", option_file_text(layout));
+  const bool written =
+      make_directory(maps_dir + "key") && make_directory(maps_dir + "tmp_kea") &&
+      write_file(dir + "process", process_file_text(hierarchy, base, false)) &&
+      write_file(dir + "process.web", process_file_text(hierarchy, base, true)) &&
+      write_file(dir + "options", option_file_text(layout));
+  return written ? Result() : Result::failure();
 }
 
-bool write_outputs(const std::string& work_dir, const OutputLayout& layout, const Corpus& corpus,
+Result write_outputs(const std::string& work_dir, const OutputLayout& layout, const Corpus& corpus,
                    const Hierarchy& hierarchy, const std::string& base) {
   const std::string maps_dir = work_dir + '/' + layout.output_path;
-  if (!make_directory(maps_dir + "key") || !make_directory(maps_dir + "tmp_kea")) return false;
+  if (!make_directory(maps_dir + "key") || !make_directory(maps_dir + "tmp_kea")) {
+    return Result::failure();
+  }
   for (std::size_t m = 0; m < hierarchy.maps.size(); ++m) {
     const std::string name = maps_dir + map_file_name(base, hierarchy.maps[m]);
-    if (!write_file(name, unit_file_text(corpus, hierarchy, m, base, layout.output_path))) return false;
+    if (!write_file(name, unit_file_text(corpus, hierarchy, m, base, layout.output_path))) {
+      return Result::failure();
+    }
   }
   return write_process_files(work_dir, layout, hierarchy, base);
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/result.h"
 #include "somtrain/corpus.h"
 #include "somtrain/hierarchy.h"
 
@@ -63,22 +64,27 @@ void append_unit_block(std::string& out, const UnitBlock& block);
 [[nodiscard]] std::string option_file_text(const OutputLayout& layout);
 
 // The layout of a training of `documents` into `work_dir`, paths as the
-// option file states them. False after printing why it cannot be stated.
-[[nodiscard]] bool output_layout(const std::string& documents, const std::string& work_dir,
-                                 const std::string& output_path, OutputLayout& layout);
+// option file states them. Fails after printing why it cannot be stated.
+[[nodiscard]] somlabel::Result output_layout(const std::string& documents,
+                                             const std::string& work_dir,
+                                             const std::string& output_path,
+                                             OutputLayout& layout);
 
 // Writes the option file "options" and the process files "process" and
 // "process.web" under `work_dir`, and creates the key directory and the
-// extractor's working directory in work_dir/output_path.
-[[nodiscard]] bool write_process_files(const std::string& work_dir, const OutputLayout& layout,
-                                       const Hierarchy& hierarchy, const std::string& base);
+// extractor's working directory in work_dir/output_path. Fails after printing
+// the message naming the file.
+[[nodiscard]] somlabel::Result write_process_files(const std::string& work_dir,
+                                                   const OutputLayout& layout,
+                                                   const Hierarchy& hierarchy,
+                                                   const std::string& base);
 
 // Writes everything under `work_dir`: the option file "options", the process
 // files "process" and "process.web", the unit files in work_dir/output_path,
 // and creates the key directory and the extractor's working directory there.
-// False after printing one message per failure, naming the file.
-[[nodiscard]] bool write_outputs(const std::string& work_dir, const OutputLayout& layout,
-                                 const Corpus& corpus, const Hierarchy& hierarchy,
-                                 const std::string& base);
+// Fails after printing the message naming the file.
+[[nodiscard]] somlabel::Result write_outputs(const std::string& work_dir,
+                                             const OutputLayout& layout, const Corpus& corpus,
+                                             const Hierarchy& hierarchy, const std::string& base);
 
 }  // namespace somtrain

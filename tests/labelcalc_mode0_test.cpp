@@ -61,7 +61,7 @@ class Mode0Test : public ::testing::Test {
     size_t size = 0;
     FILE* opf = open_memstream(&bytes, &size);
     testing::internal::CaptureStderr();
-    const bool ok = do_the_catman(u, opf, map, settings_);
+    const bool ok = do_the_catman(u, opf, map, settings_).ok();
     errors_ = testing::internal::GetCapturedStderr();
     std::fclose(opf);
     labels_.assign(bytes, size);

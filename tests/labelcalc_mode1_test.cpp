@@ -20,7 +20,7 @@ class Mode1Test : public testing::Test {
     u.filelist = documents;
     u.nr_mapped_vecs = static_cast<int>(documents.size());
     testutil::Output out;
-    const bool ok = do_the_calcman(u, out.get(), settings_);
+    const bool ok = do_the_calcman(u, out.get(), settings_).ok();
     labels_ = out.text();
     return ok;
   }

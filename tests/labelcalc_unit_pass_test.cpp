@@ -21,16 +21,16 @@ std::string describe(const char* step, const unit& u) {
   return text;
 }
 
-bool fake_catman(const unit& u, FILE* out, const std::string&, const Settings&) {
+Result fake_catman(const unit& u, FILE* out, const std::string&, const Settings&) {
   calls.push_back(describe("cat", u));
   std::fputs("<m0>\n", out);
-  return true;
+  return {};
 }
 
-bool fake_calcman(const unit& u, FILE* out, const Settings&) {
+Result fake_calcman(const unit& u, FILE* out, const Settings&) {
   calls.push_back(describe("calc", u));
   std::fputs("<m1>\n", out);
-  return u.pos_x_str != "fail";
+  return u.pos_x_str == "fail" ? Result::failure() : Result();
 }
 
 std::string pass(const std::string& unit_file, int mode, bool expect_ok = true) {
@@ -39,7 +39,7 @@ std::string pass(const std::string& unit_file, int mode, bool expect_ok = true) 
   settings.mode = mode;
   FILE* in = testutil::input(unit_file);
   testutil::Output out;
-  EXPECT_EQ(pass_unit_file(in, out.get(), "m.unit", settings, {&fake_catman, &fake_calcman}),
+  EXPECT_EQ(pass_unit_file(in, out.get(), "m.unit", settings, {&fake_catman, &fake_calcman}).ok(),
             expect_ok);
   std::fclose(in);
   return out.text();
