@@ -12,12 +12,16 @@
 //   huge   one map with one leaf unit of 10,000 documents, 40 phrases per
 //          key file drawn from 20,000 distinct phrases;
 //   mode0  one 10x10 map, 50 documents of abstract size per unit, documents
-//          and key files (15 phrases each).
+//          and key files (15 phrases each);
+//   texts  200,000 documents of abstract size (DOCUMENTS changes the number)
+//          in DIR/documents/ and nothing else: a collection for the whole
+//          chain, from map training on.
 //
 // Everything lies under DIR: DIR/options, DIR/process (for labelcalc),
 // DIR/process.web (for labelweb), DIR/output/*.unit, DIR/output/key/*.key,
-// DIR/output/files/* (mode0 only). The option file uses the default paths,
-// so the tools run with DIR as their working directory. The same seed gives
+// DIR/output/files/* (mode0 only); texts writes DIR/documents/* alone. The
+// option file uses the default paths, so the tools run with DIR as their
+// working directory. The same seed gives
 // the same bytes on every machine: the generator uses its own integer
 // random numbers and prints scores from integers.
 #include <sys/stat.h>
@@ -404,8 +408,11 @@ int run(const std::string& dir, const std::string& workload, uint64_t seed, int 
     documents = 10000, phrases_per_document = 40, vocabulary = 20000;
   } else if (workload == "mode0") {
     documents = 5000, phrases_per_document = 15, vocabulary = 8000, mode = 2, with_texts = true;
+  } else if (workload == "texts") {
+    documents = wide_documents, phrases_per_document = 15, vocabulary = 60000;
   } else {
-    std::fprintf(stderr, "gen_corpus: unknown workload %s (wide, huge or mode0)\n", workload.c_str());
+    std::fprintf(stderr, "gen_corpus: unknown workload %s (wide, huge, mode0 or texts)\n",
+                 workload.c_str());
     return 2;
   }
   Random random(seed);
@@ -416,6 +423,14 @@ int run(const std::string& dir, const std::string& workload, uint64_t seed, int 
                 Zipf(families, exponent), Random(seed ^ 0x5eed)};
 
   make_dir(dir);
+  if (workload == "texts") {
+    make_dir(dir + "/documents");
+    for (int document = 0; document < documents; ++document) {
+      const std::vector<int> ranks = draw_document(corpus, phrases_per_document);
+      write_document(dir + "/documents/" + document_name(document), corpus, ranks);
+    }
+    return 0;
+  }
   make_dir(dir + "/output");
   make_dir(dir + "/output/key");
   make_dir(dir + "/output/tmp_kea");
@@ -453,7 +468,7 @@ int run(const std::string& dir, const std::string& workload, uint64_t seed, int 
 
 int main(int argc, char** argv) {
   if (argc < 3 || argc > 5) {
-    std::fprintf(stderr, "usage: gen_corpus DIR wide|huge|mode0 [SEED [DOCUMENTS]]\n");
+    std::fprintf(stderr, "usage: gen_corpus DIR wide|huge|mode0|texts [SEED [DOCUMENTS]]\n");
     return 2;
   }
   const uint64_t seed = argc >= 4 ? std::strtoull(argv[3], nullptr, 10) : 20021001;
