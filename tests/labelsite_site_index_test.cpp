@@ -8,7 +8,7 @@
 
 #include "labelsite/map_reader.h"
 #include "labelsite/site_index.h"
-#include "test_util.h"
+#include "tests/test_util.h"
 
 namespace somlabel::labelsite {
 namespace {

@@ -10,7 +10,7 @@
 
 #include "labelsite/map_reader.h"
 #include "labelsite/site_pages.h"
-#include "test_util.h"
+#include "tests/test_util.h"
 
 namespace somlabel::labelsite {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "somtrain/corpus.h"
 #include "somtrain/tfidf.h"
-#include "test_util.h"
+#include "tests/test_util.h"
 
 namespace somtrain {
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "somtrain/unit_file.h"
-#include "test_util.h"
+#include "tests/test_util.h"
 
 namespace somtrain {
 namespace {
