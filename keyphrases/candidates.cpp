@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "keyphrases/code_filter.h"
 #include "keyphrases/phrase_hash.h"
 #include "keyphrases/pos_lexicon.h"
 #include "text/stopwords.h"
@@ -21,12 +22,15 @@ struct TokenInfo {
   std::string_view stem;
   std::uint32_t word_id = kNoWord;  // set for content words only
   bool phrase_start = false;
+  bool may_modify = false;
   bool may_end = false;
+  bool verb_like = false;
+  bool starts_object = false;
 };
 
 // A content word may stand in a phrase.
 bool is_content(const text::Token& t, const WordNormalizer::Word& w) {
-  return !w.stopword && !t.is_number && t.text.size() > 1 && w.may_modify;
+  return !w.stopword && !t.is_number && t.text.size() > 1 && (w.may_modify || w.may_end);
 }
 
 struct Occurrence {
@@ -40,10 +44,11 @@ class Collector {
   Collector(std::string_view text, WordNormalizer& words) : words_(words) {
     words_.begin_document();
     auto tokens = text::tokenize(text);
+    std::vector<bool> code = code_tokens(text, tokens);
     doc_.n_tokens = static_cast<std::uint32_t>(tokens.size());
     doc_.first_sentence_end = doc_.n_tokens;
     infos_.reserve(tokens.size());
-    for (std::size_t i = 0; i < tokens.size(); ++i) add_token(tokens[i], i);
+    for (std::size_t i = 0; i < tokens.size(); ++i) add_token(tokens[i], i, code[i]);
   }
 
   DocumentCandidates run() {
@@ -58,12 +63,13 @@ class Collector {
   }
 
  private:
-  void add_token(const text::Token& t, std::size_t index) {
+  void add_token(const text::Token& t, std::size_t index, bool code) {
     if (t.sentence_start && index > 0 && doc_.first_sentence_end == doc_.n_tokens)
       doc_.first_sentence_end = static_cast<std::uint32_t>(index);
     const auto& w = words_.normalize(t.text);
-    TokenInfo info{t.text, w.stem, kNoWord, t.phrase_start, w.may_end};
-    if (is_content(t, w)) info.word_id = intern(w.stem);
+    TokenInfo info{t.text,    w.stem,       kNoWord,         t.phrase_start,
+                   w.may_modify, w.may_end, w.verb_like, w.starts_object};
+    if (!code && is_content(t, w)) info.word_id = intern(w.stem);
     infos_.push_back(info);
   }
 
@@ -80,8 +86,17 @@ class Collector {
       if (j >= infos_.size() || (len > 1 && infos_[j].phrase_start)) return;
       h = phrase_hash_add_word(h, infos_[j].stem, len == 1);
       if (infos_[j].word_id == kNoWord) return;  // inner stopwords made mostly fragments
-      if (infos_[j].may_end) record(i, len, phrase_key(h));
+      if (may_end_at(j)) record(i, len, phrase_key(h));
+      if (!infos_[j].may_modify) return;
     }
+  }
+
+  bool may_end_at(std::uint32_t j) const {
+    if (!infos_[j].may_end) return false;
+    if (!infos_[j].verb_like || j + 1 >= infos_.size() || infos_[j + 1].phrase_start) return true;
+    // Before another verb-like word it is the subject: "the thread starts".
+    const TokenInfo& next = infos_[j + 1];
+    return next.word_id == kNoWord ? !next.starts_object : next.verb_like;
   }
 
   // Index of the candidate with this key, added if new. Open addressing over
@@ -283,20 +298,47 @@ std::uint64_t token_hash(std::string_view s) {
   return h == 0 ? 1 : h;
 }
 
+bool ends_with(std::string_view s, std::string_view end) {
+  return s.size() > end.size() && s.substr(s.size() - end.size()) == end;
+}
+
 // Thresholds on the share of a reading among a form's readings (pos_lexicon.h).
 constexpr double kMinNounShare = 0.1;
 constexpr double kMinModifierShare = 0.1;
+constexpr double kMinVerbLikeNounShare = 0.03;  // below: "lets", "reads" are never nouns
+constexpr double kVerbLikeRatio = 1.5;           // verb readings over noun readings
+
+constexpr std::string_view kObjectStarts[] = {
+    "a",    "an",  "another", "any",  "both", "each", "every", "her",  "him",  "his",
+    "it",   "its", "me",      "my",   "no",   "not",  "our",   "some", "such", "that",
+    "the",  "their", "them",  "these", "this", "those", "to",  "us",   "you",  "your"};
 
 void set_english_roles(std::string_view lowered, WordNormalizer::Word& w) {
+  if (w.stopword) {
+    for (std::string_view s : kObjectStarts) w.starts_object = w.starts_object || s == lowered;
+    return;
+  }
+  // A possessive ends its phrase: "the thread's signal mask" holds two.
+  if (ends_with(lowered, "'s") || ends_with(lowered, "\u2019s")) w.may_modify = false;
   WordReadings r = english_readings(lowered);
   if (!r.known()) return;
+  double noun = r.share[kNoun], adjective = r.share[kAdjective];
+  bool finite = r.verb_form == VerbForm::base || r.verb_form == VerbForm::third;
+  if (finite && r.share[kVerb] > kVerbLikeRatio * noun) {
+    // A plural rarely modifies another noun, so "draws" before a noun is a verb.
+    w.verb_like = true;
+    w.may_end = noun >= kMinVerbLikeNounShare;
+    w.may_modify =
+        w.may_modify && r.verb_form == VerbForm::base && noun + adjective >= kMinModifierShare;
+    return;
+  }
   // -ing forms name activities ("clustering") unless mostly adjectives
   // ("willing"); -ed forms describe ("labeled data").
-  bool gerund = r.verb_form == VerbForm::gerund && r.share[kAdjective] < 0.5;
+  bool gerund = r.verb_form == VerbForm::gerund && adjective < 0.5;
   bool participle = gerund || r.verb_form == VerbForm::participle;
-  w.may_end = r.share[kNoun] >= kMinNounShare || gerund;
+  w.may_end = noun >= kMinNounShare || gerund;
   w.may_modify =
-      w.may_end || participle || r.share[kNoun] + r.share[kAdjective] >= kMinModifierShare;
+      w.may_modify && (w.may_end || participle || noun + adjective >= kMinModifierShare);
 }
 
 }  // namespace

@@ -33,6 +33,10 @@ class WordNormalizer {
     // Words no lexicon knows may stand anywhere.
     bool may_modify = true;
     bool may_end = true;
+    // Mostly a verb, though a noun too ("calls", "file"): it ends a phrase only
+    // where no object follows it ("system calls." but not "thread starts execution").
+    bool verb_like = false;
+    bool starts_object = false;  // a stopword that opens an object: "lets you", "draws the"
   };
 
   explicit WordNormalizer(text::Language lang) : lang_(lang), stemmer_(lang) {}

@@ -73,8 +73,8 @@ constexpr Suffix kSuffixes[] = {
     {"xes", "x", kNoun, VerbForm::none},      {"zes", "z", kNoun, VerbForm::none},
     {"ches", "ch", kNoun, VerbForm::none},    {"shes", "sh", kNoun, VerbForm::none},
     {"men", "man", kNoun, VerbForm::none},    {"ies", "y", kNoun, VerbForm::none},
-    {"s", "", kVerb, VerbForm::finite},       {"ies", "y", kVerb, VerbForm::finite},
-    {"es", "e", kVerb, VerbForm::finite},     {"es", "", kVerb, VerbForm::finite},
+    {"s", "", kVerb, VerbForm::third},        {"ies", "y", kVerb, VerbForm::third},
+    {"es", "e", kVerb, VerbForm::third},      {"es", "", kVerb, VerbForm::third},
     {"ed", "e", kVerb, VerbForm::participle}, {"ed", "", kVerb, VerbForm::participle},
     {"ing", "e", kVerb, VerbForm::gerund},    {"ing", "", kVerb, VerbForm::gerund},
     {"er", "", kAdjective, VerbForm::none},   {"est", "", kAdjective, VerbForm::none},
@@ -101,7 +101,7 @@ void add_exceptions(std::string_view word, Collected& out) {
 WordReadings english_readings(std::string_view lowered) {
   Collected found;
   if (std::uint32_t lemma = find_lemma(lowered); lemma != kNotFound)
-    for (int pos = 0; pos < kNumPartsOfSpeech; ++pos) found.add(lemma, pos, VerbForm::finite);
+    for (int pos = 0; pos < kNumPartsOfSpeech; ++pos) found.add(lemma, pos, VerbForm::base);
   add_exceptions(lowered, found);
   std::string base;
   for (const Suffix& s : kSuffixes) {

@@ -14,7 +14,8 @@ enum PartOfSpeech { kNoun, kVerb, kAdjective, kAdverb, kNumPartsOfSpeech };
 // How a verb reading of a form is inflected.
 enum class VerbForm {
   none,        // no verb reading
-  finite,      // the lemma itself or its -s form ("run", "runs"): a verb or a plural noun
+  base,        // the lemma itself ("run"): a verb, or often a noun too
+  third,       // its -s form ("runs"): a verb or a plural noun
   participle,  // -ed or an irregular past ("computed", "written"): often an adjective
   gerund,      // -ing ("clustering"): often a noun
 };

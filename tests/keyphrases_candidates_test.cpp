@@ -73,6 +73,12 @@ TEST(Candidates, EnglishPhrasesAreNounPhrases) {
       {text::Language::english, "labeled training data",
        {"data", "label train", "label train data", "train", "train data"}},
       {text::Language::english, "pthread mutexes", {"mutex", "pthread", "pthread mutex"}},
+      // Mostly verbs, though nouns too: nouns only where no object follows.
+      {text::Language::english, "XML lets you. Purrr draws inspiration. System calls.",
+       {"call", "inspir", "purrr", "system", "system call", "xml"}},
+      {text::Language::english, "the thread's signal mask", {"mask", "signal", "signal mask", "thread"}},
+      {text::Language::english, "The thread starts execution, which the file system saves.",
+       {"execut", "file system", "system", "thread"}},
       {text::Language::german, "schnelle Algorithmen", {"algorithm", "schnell", "schnell algorithm"}},
   };
   for (const auto& k : cases) {

@@ -14,14 +14,14 @@ TEST(PosLexicon, ReadingsOfWordForms) {
     bool has_noun;
     VerbForm verb_form;
   } cases[] = {
-      {"networks", kNoun, true, VerbForm::finite},  // "to network" exists too
-      {"calculate", kVerb, false, VerbForm::finite},
+      {"networks", kNoun, true, VerbForm::third},  // "to network" exists too
+      {"calculate", kVerb, false, VerbForm::base},
       {"geese", kNoun, true, VerbForm::none},  // irregular plural
       {"written", kVerb, false, VerbForm::participle},
       {"clustering", kVerb, true, VerbForm::gerund},
       {"probably", kAdverb, false, VerbForm::none},
       {"willing", kAdjective, true, VerbForm::gerund},  // "to will"
-      {"lets", kVerb, true, VerbForm::finite},          // "let" is a noun in tennis, rarely
+      {"lets", kVerb, true, VerbForm::third},          // "let" is a noun in tennis, rarely
       {"larger", kAdjective, false, VerbForm::none},
   };
   for (const auto& c : cases) {
