@@ -13,6 +13,7 @@ namespace keyphrases {
 namespace {
 
 constexpr std::uint32_t kNoWord = UINT32_MAX;
+constexpr std::uint32_t kNoCandidate = UINT32_MAX;
 constexpr int kGraphWindow = 3;        // content words linked to the next two
 constexpr int kGraphIterations = 12;
 constexpr double kDamping = 0.85;
@@ -56,6 +57,7 @@ class Collector {
       if (infos_[i].word_id != kNoWord) grams_from(i);
     choose_surfaces();
     count_nested();
+    link_contained();
     rank_words();
     doc_.token_texts.reserve(infos_.size());
     for (const auto& info : infos_) doc_.token_texts.push_back(info.text);
@@ -75,7 +77,11 @@ class Collector {
 
   std::uint32_t intern(std::string_view stem) {
     auto [it, fresh] = word_ids_.try_emplace(stem, static_cast<std::uint32_t>(doc_.word_stems.size()));
-    if (fresh) doc_.word_stems.emplace_back(stem);
+    if (fresh) {
+      doc_.word_stems.emplace_back(stem);
+      doc_.word_count.push_back(0);
+    }
+    ++doc_.word_count[it->second];
     return it->second;
   }
 
@@ -101,6 +107,29 @@ class Collector {
 
   // Index of the candidate with this key, added if new. Open addressing over
   // (key, index + 1) pairs, at most half full.
+  std::uint32_t find(std::uint64_t key) const {
+    if (key_slots_.empty()) return kNoCandidate;
+    std::size_t mask = key_slots_.size() - 1;
+    for (std::size_t i = key & mask; key_slots_[i].second != 0; i = (i + 1) & mask)
+      if (key_slots_[i].first == key) return key_slots_[i].second - 1;
+    return kNoCandidate;
+  }
+
+  // Pairs every candidate with the longer ones it lies inside, word for word.
+  void link_contained() {
+    for (std::uint32_t outer = 0; outer < doc_.candidates.size(); ++outer) {
+      const Candidate& c = doc_.candidates[outer];
+      for (int begin = 0; begin < c.length; ++begin) {
+        std::uint64_t h = kPhraseHashSeed;
+        for (int end = begin + 1; end <= c.length && end - begin < c.length; ++end) {
+          h = phrase_hash_add_word(h, doc_.word_stems[c.word_ids[end - 1]], end == begin + 1);
+          std::uint32_t inner = find(phrase_key(h));
+          if (inner != kNoCandidate) doc_.containments.push_back({inner, outer});
+        }
+      }
+    }
+  }
+
   std::uint32_t find_or_add(std::uint32_t start, int len, std::uint64_t key) {
     if (2 * (doc_.candidates.size() + 1) > key_slots_.size()) grow_keys();
     std::size_t mask = key_slots_.size() - 1;

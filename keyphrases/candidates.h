@@ -77,6 +77,12 @@ struct Candidate {
                                     // surface form (ties: the first seen form)
 };
 
+// Candidate `inner` lies inside candidate `outer` word for word ("network" in
+// "neural network"); indices into DocumentCandidates::candidates.
+struct Containment {
+  std::uint32_t inner, outer;
+};
+
 // Everything the features need from one document. Owns its strings except
 // token_texts, which point into the document text: the text must outlive them.
 // Phrase strings are built on demand (stemmed_form, surface_form) since only
@@ -87,6 +93,8 @@ struct DocumentCandidates {
   std::vector<Candidate> candidates;      // in order of first occurrence
   std::vector<std::string> word_stems;    // content word id -> stem
   std::vector<double> word_rank;          // content word id -> graph centrality, mean 1
+  std::vector<std::uint32_t> word_count;  // content word id -> occurrences
+  std::vector<Containment> containments;
   std::vector<std::string_view> token_texts;  // token index -> its bytes in the text
 };
 

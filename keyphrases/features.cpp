@@ -55,6 +55,34 @@ WordStats word_means(const Candidate& cand, const std::vector<WordStats>& words)
   return m;
 }
 
+// A longer candidate that recurs, in this text or in others, is a term: the
+// occurrences of its parts inside it belong to it. One seen once and nowhere
+// else is an ad hoc combination whose parts still stand for themselves.
+// Counted on the table as extraction sees it, so training learns the same.
+struct Nesting {
+  std::vector<double> in_terms, in_others;  // candidate -> occurrences inside longer ones
+  std::vector<char> ad_hoc;                 // candidate -> 2+ words and ad hoc
+};
+
+Nesting nesting(const DocumentCandidates& doc, const PhraseTable& table) {
+  std::size_t n = doc.candidates.size();
+  Nesting out{std::vector<double>(n, 0.0), std::vector<double>(n, 0.0), std::vector<char>(n, 0)};
+  std::vector<char> term(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const Candidate& c = doc.candidates[i];
+    term[i] = c.count >= 2 || table.lookup(c.key).df >= 2;
+    out.ad_hoc[i] = c.length > 1 && !term[i];
+  }
+  for (const Containment& k : doc.containments)
+    if (term[k.outer]) out.in_terms[k.inner] += doc.candidates[k.outer].count;
+  for (std::size_t i = 0; i < n; ++i) {
+    double nested = doc.candidates[i].in_longer;
+    out.in_terms[i] = std::min(out.in_terms[i], nested);
+    out.in_others[i] = nested - out.in_terms[i];
+  }
+  return out;
+}
+
 double graph_sum(const Candidate& cand, const DocumentCandidates& doc) {
   double sum = 0;
   for (int k = 0; k < cand.length; ++k) sum += doc.word_rank[cand.word_ids[k]];
@@ -95,11 +123,22 @@ FeatureTable compute_features(const DocumentCandidates& doc, const PhraseTable& 
   double tokens = std::max<double>(1, doc.n_tokens);
   std::vector<Counts> counts(n);
   std::vector<double> heuristic(n);
+  Nesting nested = nesting(doc, table);
+  double single_word = single_word_weight(table.stats);
   for (std::size_t i = 0; i < n; ++i) {
     const Candidate& c = doc.candidates[i];
     counts[i] = counts_of(c.key, table, self);
-    HeuristicInputs in{double(c.count), idf(counts[i]),  graph_sum(c, doc), c.first / tokens,
-                       double(doc.n_tokens), c.length, double(c.in_longer) / double(c.count)};
+    HeuristicInputs in;
+    in.tf = c.count;
+    in.idf = idf(counts[i]);
+    in.graph = graph_sum(c, doc) / c.length;
+    in.first_position = c.first / tokens;
+    in.doc_tokens = doc.n_tokens;
+    in.length = c.length;
+    in.nested_in_terms = nested.in_terms[i] / c.count;
+    in.nested_in_others = nested.in_others[i] / c.count;
+    in.ad_hoc = nested.ad_hoc[i] != 0;
+    in.single_word_weight = single_word;
     heuristic[i] = heuristic_score(in);
   }
   FeatureTable out;

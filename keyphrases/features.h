@@ -43,6 +43,7 @@ using FeatureRow = std::array<double, kNumFeatures>;
 struct PhraseTable {
   std::function<PhraseStats(std::uint64_t key)> lookup;
   std::uint64_t n_documents = 0;
+  CollectionStats stats;
 };
 
 // While training, the document's own counts are part of the table; pass

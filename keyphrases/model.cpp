@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -79,8 +80,13 @@ std::string serialize_model(const ModelData& data) {
   h.flags = data.supervised ? model_format::kFlagSupervised : 0;
   h.table_slots = table.size();
   h.n_phrases = data.phrases.size();
+  h.n_statistics = model_format::kNumStatistics;
+  double statistics[model_format::kNumStatistics] = {};
+  statistics[model_format::kStatPhraseRepeatShare] = data.stats.phrase_repeat_share;
+  statistics[model_format::kStatWordRepeatShare] = data.stats.word_repeat_share;
   std::string out(sizeof h, '\0');
   out.append(reinterpret_cast<const char*>(data.weights.data()), data.weights.size() * sizeof(double));
+  out.append(reinterpret_cast<const char*>(statistics), sizeof statistics);
   out.append(reinterpret_cast<const char*>(table.data()), table.size() * sizeof(PhraseEntry));
   h.checksum = checksum(reinterpret_cast<const unsigned char*>(out.data()) + sizeof h, out.size() - sizeof h);
   std::memcpy(out.data(), &h, sizeof h);
@@ -119,16 +125,22 @@ Result Model::from_bytes(std::string_view bytes, std::string_view name, Model& m
                            std::to_string(model_format::kVersion) + "; retrain the model");
   if (h.language > static_cast<std::uint32_t>(text::Language::spanish)) return bad("unknown language");
   if (h.table_slots < 1 || (h.table_slots & (h.table_slots - 1)) != 0 || h.table_slots > (1ULL << 40) ||
-      h.n_phrases >= h.table_slots || h.n_weights > 4096)
+      h.n_phrases >= h.table_slots || h.n_weights > 4096 || h.n_statistics > 4096)
     return bad("inconsistent header");
-  std::uint64_t expected = sizeof h + std::uint64_t{h.n_weights} * 8 + h.table_slots * sizeof(PhraseEntry);
+  std::uint64_t numbers = std::uint64_t{h.n_weights} + h.n_statistics;
+  std::uint64_t expected = sizeof h + numbers * 8 + h.table_slots * sizeof(PhraseEntry);
   if (bytes.size() != expected) return bad("wrong size (truncated or damaged)");
   auto body = reinterpret_cast<const unsigned char*>(bytes.data()) + sizeof h;
   if (checksum(body, bytes.size() - sizeof h) != h.checksum) return bad("checksum mismatch (damaged)");
   Model m;
   m.weights_.resize(h.n_weights);
   if (h.n_weights > 0) std::memcpy(m.weights_.data(), body, h.n_weights * sizeof(double));
-  m.table_ = body + h.n_weights * sizeof(double);
+  double statistics[model_format::kNumStatistics] = {};
+  std::memcpy(statistics, body + h.n_weights * sizeof(double),
+              std::min<std::size_t>(h.n_statistics, model_format::kNumStatistics) * sizeof(double));
+  m.stats_ = {statistics[model_format::kStatPhraseRepeatShare],
+              statistics[model_format::kStatWordRepeatShare]};
+  m.table_ = body + numbers * sizeof(double);
   m.slots_ = h.table_slots;
   m.n_documents_ = h.n_documents;
   m.language_ = static_cast<text::Language>(h.language);

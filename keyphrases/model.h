@@ -20,12 +20,19 @@ struct PhraseStats {
   std::uint32_t in_gold = 0;  // words only: gold keyphrases that hold the word
 };
 
+// What the training texts say about their own phrases (model_format.h, kStat*).
+struct CollectionStats {
+  double phrase_repeat_share = 0;  // 0 when unknown
+  double word_repeat_share = 0;
+};
+
 // What training produces and save_model() writes.
 struct ModelData {
   text::Language language = text::Language::english;
   std::uint64_t n_documents = 0;
   bool supervised = false;
   std::vector<double> weights;  // ranker parameters; size kNumWeights from ranker.h
+  CollectionStats stats;
   std::vector<std::pair<std::uint64_t, PhraseStats>> phrases;  // phrase_key -> stats
 };
 
@@ -48,6 +55,7 @@ class Model {
   [[nodiscard]] std::uint64_t n_documents() const { return n_documents_; }
   [[nodiscard]] bool supervised() const { return supervised_; }
   [[nodiscard]] const std::vector<double>& weights() const { return weights_; }
+  [[nodiscard]] const CollectionStats& stats() const { return stats_; }
 
   // Checks magic, version, sizes and checksum; `name` names the source in
   // messages, which are the caller's to print. `bytes` must outlive `model`.
@@ -64,6 +72,7 @@ class Model {
   text::Language language_ = text::Language::english;
   bool supervised_ = false;
   std::vector<double> weights_;
+  CollectionStats stats_;
 };
 
 }  // namespace keyphrases

@@ -3,6 +3,7 @@
 //
 //   Header (64 bytes, below)
 //   double weights[n_weights]           ranker parameters (see ranker.h)
+//   double statistics[n_statistics]     the training texts' own statistics (kStat* below)
 //   PhraseEntry table[table_slots]      open-addressing hash table keyed by
 //                                       phrase_key (phrase_hash.h); key 0 = empty slot,
 //                                       linear probing, table_slots a power of two
@@ -19,8 +20,16 @@
 namespace keyphrases::model_format {
 
 inline constexpr char kMagic[8] = {'S', 'O', 'M', 'K', 'P', 'H', 'R', '\n'};
-inline constexpr std::uint32_t kVersion = 1;
+// Version 2: candidates are noun phrases, words that never end a phrase have
+// a document frequency too, and the statistics section is new.
+inline constexpr std::uint32_t kVersion = 2;
 inline constexpr std::uint32_t kFlagSupervised = 1;
+
+// Indices into statistics[]; a reader takes the ones it knows.
+inline constexpr std::uint32_t kStatPhraseRepeatShare = 0;  // candidates of 2+ words seen twice or
+                                                            // more in their text, of all such
+inline constexpr std::uint32_t kStatWordRepeatShare = 1;    // the same for one-word candidates
+inline constexpr std::uint32_t kNumStatistics = 2;
 
 struct Header {
   char magic[8];
@@ -32,7 +41,8 @@ struct Header {
   std::uint64_t table_slots;
   std::uint64_t n_phrases;
   std::uint64_t checksum;
-  std::uint64_t reserved;
+  std::uint32_t n_statistics;
+  std::uint32_t reserved;
 };
 static_assert(sizeof(Header) == 64);
 

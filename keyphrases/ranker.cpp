@@ -15,9 +15,15 @@ constexpr double kPull = 0.01;  // L2 weight towards the heuristic's coefficient
 
 // Heuristic parameters, chosen on the benchmark sets (bench/keyphrases_quality.sh).
 // The graph centrality enters as its square root.
-constexpr double kLengthBonus = 0.3;     // per word beyond the first
-constexpr double kNestedPenalty = 0.9;   // for phrases always inside a longer one
-constexpr double kPositionSlope = 2.0;   // position weight grows with log document length
+constexpr double kNestedPenalty = 0.9;    // for phrases always inside a longer term
+constexpr double kAdHocNesting = 0.5;     // the share of that penalty inside an ad hoc phrase
+constexpr double kAdHocPenalty = 0.85;    // for an ad hoc phrase itself
+constexpr double kPositionSlope = 2.0;    // position weight grows with log document length
+// Single words weigh kSingleWordWeight where phrases repeat kTypicalRepeatRatio
+// times as often as words (technical abstracts and papers), and with the
+// square of the ratio's inverse elsewhere.
+constexpr double kSingleWordWeight = 0.7;
+constexpr double kTypicalRepeatRatio = 0.43;
 
 double linear(const FeatureRow& f, const std::vector<double>& w) {
   double z = 0;
@@ -70,9 +76,18 @@ double heuristic_score(const HeuristicInputs& in) {
   double graph = std::sqrt(in.graph);
   double slope = std::max(0.5, kPositionSlope * (std::log1p(in.doc_tokens) - 4));
   double position = 1 / (1 + slope * in.first_position);
-  double length = 1 + kLengthBonus * (in.length - 1);
-  double nested = 1 - kNestedPenalty * in.nested;
-  return tfidf * graph * position * length * nested + 1e-9;
+  double nested = 1 - kNestedPenalty * (in.nested_in_terms + kAdHocNesting * in.nested_in_others);
+  double kind = in.length == 1 ? in.single_word_weight : in.ad_hoc ? kAdHocPenalty : 1.0;
+  return tfidf * graph * position * std::max(0.0, nested) * kind + 1e-9;
+}
+
+double single_word_weight(const CollectionStats& stats) {
+  double ratio = kTypicalRepeatRatio;
+  if (stats.word_repeat_share > 0 && stats.phrase_repeat_share > 0)
+    ratio = stats.phrase_repeat_share / stats.word_repeat_share;
+  if (!std::isfinite(ratio)) ratio = kTypicalRepeatRatio;
+  double weight = kSingleWordWeight * (kTypicalRepeatRatio / ratio) * (kTypicalRepeatRatio / ratio);
+  return std::clamp(weight, 0.1, 10.0);
 }
 
 std::vector<double> score_document(const std::vector<FeatureRow>& rows, bool supervised,

@@ -23,15 +23,23 @@ inline constexpr int kNumWeights = 3 * kNumFeatures + 1;
 struct HeuristicInputs {
   double tf = 0;              // occurrences
   double idf = 0;
-  double graph = 0;           // summed graph centrality of its words
+  double graph = 0;           // mean graph centrality of its words (1 on average)
   double first_position = 0;  // in [0, 1)
   double doc_tokens = 0;
   int length = 1;             // words
-  double nested = 0;          // share of occurrences inside a longer candidate
+  double nested_in_terms = 0;   // share of occurrences inside a longer candidate that recurs
+  double nested_in_others = 0;  // share inside longer ones seen once and in no other text
+  bool ad_hoc = false;          // 2+ words, seen once and in no other text
+  double single_word_weight = 1;  // single_word_weight() of the collection
 };
 
 // Positive, unbounded; larger is better.
 [[nodiscard]] double heuristic_score(const HeuristicInputs& in);
+
+// How much one-word candidates count against longer ones in a collection: the
+// less its texts repeat phrases compared with words (news repeats names and
+// words, papers their terms), the more a single word is the label.
+[[nodiscard]] double single_word_weight(const CollectionStats& stats);
 
 // Scores of one document's candidates, relative to its best (which gets 1):
 // exp(z - z_best) for the ranker's value z; never below 0.000001 so printed

@@ -32,12 +32,44 @@ struct GoldDocument {
   std::unordered_map<std::uint64_t, std::uint32_t> words;
 };
 
+// Candidates of each length class, and how many of them occur twice or more in
+// their text: how much this collection repeats its phrases compared with its words.
+struct RepeatCounts {
+  std::uint64_t phrases = 0, repeated_phrases = 0, words = 0, repeated_words = 0;
+  void add(const DocumentCandidates& doc) {
+    for (const auto& c : doc.candidates) {
+      bool repeated = c.count >= 2;
+      (c.length > 1 ? phrases : words) += 1;
+      (c.length > 1 ? repeated_phrases : repeated_words) += repeated;
+    }
+  }
+  void merge(const RepeatCounts& o) {
+    phrases += o.phrases;
+    repeated_phrases += o.repeated_phrases;
+    words += o.words;
+    repeated_words += o.repeated_words;
+  }
+};
+
 struct Worker {
   explicit Worker(text::Language lang) : words(lang) {}
   WordNormalizer words;
   Counts counts;
+  RepeatCounts repeats[2];  // texts without gold keys, texts with them
   Result status;
 };
+
+// Every candidate and every content word of a document, once each: a word that
+// never ends a phrase ("parallel") still has a document frequency.
+std::vector<std::uint64_t> document_keys(const DocumentCandidates& doc) {
+  std::vector<std::uint64_t> keys;
+  keys.reserve(doc.candidates.size() + doc.word_stems.size());
+  for (const auto& c : doc.candidates) keys.push_back(c.key);
+  for (const auto& stem : doc.word_stems) keys.push_back(phrase_key_of(stem));
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  return keys;
+}
 
 GoldKeys keys_of_gold(std::string_view text, WordNormalizer& words) {
   GoldKeys gold;
@@ -71,7 +103,7 @@ void learn_ranker(std::vector<GoldDocument>& golds, const Counts& counts, std::u
                       auto it = counts.find(key);
                       return it == counts.end() ? PhraseStats{} : it->second;
                     },
-                    n_docs};
+                    n_docs, out->stats};
   RankingData data;
   for (auto& g : golds) {
     SelfCounts self{true, [&](std::uint64_t key) { return g.gold.count(key) != 0; },
@@ -123,8 +155,10 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
       return;
     }
     DocumentCandidates doc = collect_candidates(text, worker.words);
-    for (const auto& c : doc.candidates) ++worker.counts[c.key].df;
-    if (!somlabel::read_file(base + ".key", gold_text).ok()) return;  // no gold keyphrases
+    for (std::uint64_t key : document_keys(doc)) ++worker.counts[key].df;
+    bool gold = somlabel::read_file(base + ".key", gold_text).ok();  // or no gold keyphrases
+    worker.repeats[gold].add(doc);
+    if (!gold) return;
     GoldKeys keys = keys_of_gold(gold_text, worker.words);
     for (auto k : keys.phrases) ++worker.counts[k].gold;
     for (auto [k, n] : keys.words) worker.counts[k].in_gold += n;
@@ -132,8 +166,10 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
     has_gold[i] = 1;
   });
   Counts counts;
+  RepeatCounts repeats[2];
   for (auto& w : workers) {
     if (!w.status.ok()) return w.status;
+    for (int gold = 0; gold < 2; ++gold) repeats[gold].merge(w.repeats[gold]);
     for (const auto& [key, s] : w.counts) {
       counts[key].df += s.df;
       counts[key].gold += s.gold;
@@ -147,6 +183,11 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
   out->language = options.language;
   out->n_documents = names.size();
   out->weights.assign(kNumWeights, 0.0);
+  auto share = [](std::uint64_t part, std::uint64_t whole) { return whole == 0 ? 0.0 : double(part) / double(whole); };
+  // The statistics describe the texts to be labelled: those without gold keys
+  // where training mixes the two, as when the gold comes from another collection.
+  const RepeatCounts& own = repeats[0].words > 0 ? repeats[0] : repeats[1];
+  out->stats = {share(own.repeated_phrases, own.phrases), share(own.repeated_words, own.words)};
   if (!with_gold.empty()) learn_ranker(with_gold, counts, names.size(), options.ranker, out);
   store_phrases(counts, names.size(), out);
   return {};

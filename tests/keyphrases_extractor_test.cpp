@@ -21,12 +21,33 @@ Model make_model(const ModelData& data, std::string& storage) {
 
 bool valid_utf8(const std::string& s) {
   return utf8proc_decompose(reinterpret_cast<const utf8proc_uint8_t*>(s.data()),
-                            static_cast<utf8proc_ssize_t>(s.size()), nullptr, 0, UTF8PROC_STABLE) >= 0;
+                            static_cast<utf8proc_ssize_t>(s.size()), nullptr, 0,
+                            UTF8PROC_STABLE) >= 0;
+}
+
+TEST(NearDuplicates, SameWordsOrOverlappingWindows) {
+  using Words = std::vector<std::string>;
+  const struct {
+    Words a, b;
+    bool near;
+  } cases[] = {
+      {{"stieg", "larsson"}, {"larsson", "stieg"}, true},
+      {{"film", "producer", "soren"}, {"producer", "soren", "staermose"}, true},
+      {{"producer", "soren", "staermose"}, {"film", "producer", "soren"}, true},
+      {{"data", "mining"}, {"distributed", "data", "mining"}, false},  // broader and narrower
+      {{"neural", "network"}, {"network", "model"}, false},            // one word in common
+      {{"palmer", "archipelago"}, {"palmer", "station"}, false},
+      {{"map"}, {"map"}, true},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(near_duplicates(c.a, c.b), c.near) << c.a[0] << "/" << c.b[0];
 }
 
 TEST(KeyFile, OneLinePerPhraseEachEndingInNewline) {
-  std::vector<Keyphrase> phrases = {{"Neural networks", "neural network", 0.5}, {"brain", "brain", 1.0 / 3}};
-  EXPECT_EQ(format_keyfile(phrases, true), "Neural networks\tneural network\t0.500000\nbrain\tbrain\t0.333333\n");
+  std::vector<Keyphrase> phrases = {{"Neural networks", "neural network", 0.5},
+                                    {"brain", "brain", 1.0 / 3}};
+  EXPECT_EQ(format_keyfile(phrases, true),
+            "Neural networks\tneural network\t0.500000\nbrain\tbrain\t0.333333\n");
   EXPECT_EQ(format_keyfile(phrases, false), "Neural networks\nbrain\n");
   EXPECT_EQ(format_keyfile({}, true), "");
 }
@@ -57,7 +78,8 @@ TEST_F(ExtractorTest, BestFirstScoresInUnitIntervalLimitedToN) {
               std::count(out[i].surface.begin(), out[i].surface.end(), ' '));
   }
   // "map units": twice, never inside a longer candidate, built from the most linked words.
-  EXPECT_TRUE(std::any_of(out.begin(), out.end(), [](const Keyphrase& k) { return k.stemmed == "map unit"; }));
+  EXPECT_TRUE(std::any_of(out.begin(), out.end(),
+                          [](const Keyphrase& k) { return k.stemmed == "map unit"; }));
 }
 
 TEST_F(ExtractorTest, FrequentPhrasesInTheModelRankLower) {

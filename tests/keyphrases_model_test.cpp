@@ -200,9 +200,12 @@ namespace keyphrases {
 namespace {
 
 // Made once by `keyphrases train -l tests/fixtures/keyphrases/pinned -m ...` (a.txt "Map units."
-// with the gold phrase "map units", b.txt "Document maps.") and its bytes checked by hand against
-// model_format.h: models users have trained must load in every later build of this version.
+// with the gold phrase "map units", b.txt "Document maps. Document maps. Grids, cells.") and its
+// bytes checked by hand against model_format.h: models users have trained must load in every
+// later build of this version.
 const std::string kPinnedModel = TESTS_DIR "/fixtures/keyphrases/pinned.model";
+// Made the same way by the first version of the format (with b.txt "Document maps.").
+const std::string kVersion1Model = TESTS_DIR "/fixtures/keyphrases/pinned_v1.model";
 
 std::uint64_t little_endian(std::string_view bytes) {
   std::uint64_t value = 0;
@@ -214,21 +217,27 @@ std::uint64_t little_endian(std::string_view bytes) {
 
 TEST(PinnedModel, HeaderAtTheDocumentedOffsets) {
   const std::string bytes = testutil::read_file(kPinnedModel);
-  ASSERT_EQ(bytes.size(), 64u + 55 * 8 + 16 * 24) << "header, 55 weights, 16 table slots";
+  ASSERT_EQ(bytes.size(), 64u + 55 * 8 + 2 * 8 + 16 * 24)
+      << "header, 55 weights, 2 statistics, 16 table slots";
   EXPECT_EQ(bytes.substr(0, 8), "SOMKPHR\n");
   const struct {
     std::size_t offset, size;
     std::uint64_t value;
   } fields[] = {
-      {8, 4, 1},                       // version
+      {8, 4, 2},                       // version
       {12, 4, 0},                      // language: english
       {16, 8, 2},                      // documents
       {24, 4, 55},                     // weights
       {28, 4, 1},                      // flags: supervised
       {32, 8, 16},                     // table slots
-      {40, 8, 5},                      // phrases
-      {48, 8, 0x9929BAD2A7CEE96Eull},  // checksum of the 824 bytes after the header
-      {56, 8, 0},                      // reserved
+      {40, 8, 7},                      // phrases
+      {48, 8, 0xCA34454D71B1BD02ull},  // checksum of the 840 bytes after the header
+      {56, 4, 2},                      // statistics
+      {60, 4, 0},                      // reserved
+      // b.txt, the one text without gold: its phrase "document maps" occurs twice, and two
+      // of its four words ("document", "map"; not "grid", "cell")
+      {64 + 55 * 8, 8, 0x3FF0000000000000ull},  // phrase repeat share 1.0
+      {72 + 55 * 8, 8, 0x3FE0000000000000ull},  // word repeat share 0.5
   };
   for (const auto& field : fields) {
     EXPECT_EQ(little_endian(std::string_view(bytes).substr(field.offset, field.size)), field.value)
@@ -244,12 +253,15 @@ TEST(PinnedModel, LoadsWithTheCountsOfItsTrainingTexts) {
   EXPECT_EQ(model->n_documents(), 2u);
   EXPECT_TRUE(model->supervised());
   EXPECT_EQ(model->weights().size(), 55u);
+  EXPECT_EQ(model->stats().phrase_repeat_share, 1.0);
+  EXPECT_EQ(model->stats().word_repeat_share, 0.5);
   const struct {
     const char* stemmed;
     PhraseStats stats;  // df, gold, in_gold
   } phrases[] = {
       {"map", {2, 0, 1}},      {"unit", {1, 0, 1}},         {"map unit", {1, 1, 0}},
-      {"document", {1, 0, 0}}, {"document map", {1, 0, 0}}, {"grid", {0, 0, 0}},
+      {"document", {1, 0, 0}}, {"document map", {1, 0, 0}}, {"grid", {1, 0, 0}},
+      {"cell", {1, 0, 0}},     {"map document", {0, 0, 0}},
   };
   for (const auto& [stemmed, stats] : phrases) {
     const PhraseStats found = model->lookup(phrase_key_of(stemmed));
@@ -257,6 +269,16 @@ TEST(PinnedModel, LoadsWithTheCountsOfItsTrainingTexts) {
     EXPECT_EQ(found.gold, stats.gold) << stemmed;
     EXPECT_EQ(found.in_gold, stats.in_gold) << stemmed;
   }
+}
+
+// Counts of the first format do not mean what they mean now (its candidates ran across verbs),
+// so such a model is refused with a word on what to do.
+TEST(PinnedModel, OlderVersionIsRefusedWithRetrain) {
+  std::string error;
+  EXPECT_FALSE(load(kVersion1Model, &error));
+  EXPECT_NE(error.find(kVersion1Model), std::string::npos) << error;
+  EXPECT_NE(error.find("version 1"), std::string::npos) << error;
+  EXPECT_NE(error.find("retrain"), std::string::npos) << error;
 }
 
 // Values worked out apart from this code, from the algorithm model_format.h describes; the

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "keyphrases/phrase_hash.h"
+#include "tests/test_util.h"
 
 namespace keyphrases {
 namespace {
@@ -33,6 +34,25 @@ TEST(Train, CountsDocumentFrequenciesAndLearnsFromGold) {
   EXPECT_EQ(m->lookup(phrase_key_of("document")).df, 3u);  // all texts but clustering.txt
   EXPECT_EQ(m->lookup(phrase_key_of("map")).in_gold, 2u);  // "self-organizing maps", "map units"
   EXPECT_EQ(m->lookup(phrase_key_of("queri expans")).gold, 0u);
+}
+
+// How often phrases and words recur in their text, counted on the texts to be labelled: those
+// without gold keys where there are any, all texts otherwise.
+TEST(Train, RepeatSharesOfTheTextsToLabel) {
+  testutil::TempDir dir;
+  // "map unit" twice, "document map" once; of the words map, unit, grid and document, map twice
+  // and unit twice: two of the five word candidates (three in a.txt, two in b.txt) recur
+  testutil::write_file(dir.path() / "a.txt", "Map units. Map units, grids.\n");
+  testutil::write_file(dir.path() / "b.txt", "Document maps.\n");
+  ModelData data;
+  ASSERT_TRUE(train_model(dir.path().string(), {text::Language::english, 1}, &data).ok());
+  EXPECT_EQ(data.stats.phrase_repeat_share, 0.5);
+  EXPECT_DOUBLE_EQ(data.stats.word_repeat_share, 0.4);
+  // With gold for a.txt, b.txt alone counts: neither its phrase nor its two words recur.
+  testutil::write_file(dir.path() / "a.key", "map units\n");
+  ASSERT_TRUE(train_model(dir.path().string(), {text::Language::english, 1}, &data).ok());
+  EXPECT_EQ(data.stats.phrase_repeat_share, 0.0);
+  EXPECT_EQ(data.stats.word_repeat_share, 0.0);
 }
 
 TEST(Train, SameModelWhateverTheThreads) {

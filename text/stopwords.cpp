@@ -44,6 +44,7 @@ studied study such suggest suggests take taken takes therefore thing things thir
 typically use used useful uses using usually various way ways well whether will within
 work works yet paper article section sections chapter table tables example examples
 i.e. e.g. lot lots also
+near beneath underneath versus despite unlike amid amidst till regarding
 one two three four five six seven eight nine ten first second third fourth fifth
 )";
 
