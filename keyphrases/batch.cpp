@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "common/documents.h"
 #include "common/io.h"
 #include "keyphrases/extractor.h"
 #include "keyphrases/parallel.h"
@@ -56,7 +57,7 @@ Result run_batch(const std::vector<KeyJob>& jobs, const Model& model, const Batc
   std::atomic<bool> failed{false};
   std::mutex mutex;
   Result first_failure;
-  std::atomic<std::size_t> written{0}, skipped{0}, unreadable{0}, bytes{0};
+  std::atomic<std::size_t> written{0}, skipped{0}, unreadable{0}, binary{0}, bytes{0};
   Progress progress(jobs.size(), options.progress);
   auto fail = [&](Result st) {
     std::lock_guard lock(mutex);
@@ -79,6 +80,14 @@ Result run_batch(const std::vector<KeyJob>& jobs, const Model& model, const Batc
       return;
     }
     bytes += text.size();
+    if (options.skip_binary && somlabel::looks_binary(text)) {
+      ++binary;
+      progress.step();
+      std::lock_guard lock(mutex);
+      std::fprintf(stderr, "keyphrases: %s: passed over: not text (binary or compressed)\n",
+                   job.document.c_str());
+      return;
+    }
     auto phrases = extractors[w]->extract(text, options.n_phrases);
     const std::string keys = format_keyfile(phrases, options.details);
     if (Result st = somlabel::write_file_atomic(job.key_file, keys, "key file", true); !st.ok()) {
@@ -87,7 +96,8 @@ Result run_batch(const std::vector<KeyJob>& jobs, const Model& model, const Batc
     ++written;
     progress.step();
   });
-  if (report != nullptr) *report = {written.load(), skipped.load(), unreadable.load(), bytes.load()};
+  if (report != nullptr)
+    *report = {written.load(), skipped.load(), unreadable.load(), binary.load(), bytes.load()};
   if (first_failure.ok() && unreadable > 0)
     return Result::failure(std::to_string(unreadable.load()) + " of " +
                            std::to_string(jobs.size()) +

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/documents.h"
 #include "common/exit_codes.h"
 #include "common/io.h"
 #include "common/shard.h"
@@ -37,17 +38,19 @@ constexpr const char* kExtractHelp =
     "(0, 1], higher is better). Existing key files are overwritten.\n"
     "  -l DIR           directory of documents X.txt\n"
     "  -m MODEL         model file made by 'keyphrases train' (required)\n"
-    "  -n N             phrases per document\n"
+    "  -n N             phrases per document (at least 1)\n"
     "  -a               write stemmed form and score too\n"
     "  --language LANG  english (default: the model's), german, french, spanish\n"
     "  --jobs J         worker threads (default 1)\n";
 constexpr const char* kTrainUsage =
     "usage: keyphrases train -l DIR -m MODEL [--ranker prior|full] [--language LANG] [--jobs J]\n";
 constexpr const char* kTrainHelp =
-    "Build a model from the X.txt files in DIR: document frequencies of candidate\n"
-    "phrases and, where X.key files with gold keyphrases (one a line) stand beside\n"
-    "the texts, a ranker learnt from them. Without gold files the model is\n"
-    "unsupervised.\n"
+    "Build the model that 'keyphrases docs' and extract need from the documents in\n"
+    "DIR (the regular files whose names hold no blank and do not start with '.', as\n"
+    "for docs and somtrain; binary files are passed over): document frequencies of\n"
+    "candidate phrases and, where gold keyphrase files (one a line) stand beside the\n"
+    "texts, a ranker learnt from them. The gold file of X.txt is X.key, that of any\n"
+    "other NAME is NAME.key. Without gold files the model is unsupervised.\n"
     "  -l DIR           training documents\n"
     "  -m MODEL         model file to write (replaced only when complete)\n"
     "  --ranker KIND    with gold files: 'prior' (default) learns how far to trust\n"
@@ -58,24 +61,27 @@ constexpr const char* kTrainHelp =
     "  --jobs J         worker threads (default: all cores)\n";
 constexpr const char* kDocsUsage =
     "usage: keyphrases docs --source DIR --keys DIR -m MODEL -n N [--ending .key] [--jobs J]\n"
-    "                       [--incremental] [--shard I/N] [--language LANG]\n";
+    "                       [--incremental] [--shard I/N] [--progress] [--language LANG]\n";
 constexpr const char* kDocsHelp =
-    "For every regular file NAME in the source directory write KEYS/NAME<ending>,\n"
-    "lines phrase<TAB>stemmed phrase<TAB>score, best first.\n"
+    "For every document NAME in the source directory write KEYS/NAME<ending>,\n"
+    "lines phrase<TAB>stemmed phrase<TAB>score, best first. Documents are the regular\n"
+    "files whose names hold no blank and do not start with '.'; binary files are\n"
+    "passed over with a warning.\n"
     "  --source DIR     documents (any file name)\n"
     "  --keys DIR       where key files go (created if missing)\n"
-    "  -m MODEL         model file (required)\n"
-    "  -n N             phrases per document\n"
+    "  -m MODEL         model file made by 'keyphrases train' (required)\n"
+    "  -n N             phrases per document (at least 1)\n"
     "  --ending SUFFIX  key file name ending (default .key)\n"
     "  --jobs J         worker threads (default: all cores); output does not depend on it\n"
     "  --incremental    skip documents whose key file is newer than the document\n"
     "  --shard I/N      only the I-th of N slices of the documents sorted by name\n"
     "                   (1 <= I <= N): N runs, one per slice, write every key file\n"
+    "  --progress       show progress on standard error even when it is no terminal\n"
     "  --language LANG  english (default: the model's), german, french, spanish\n";
 constexpr const char* kMainHelp =
     "usage: keyphrases [extract|train|docs] OPTIONS    keyphrases of documents\n"
     "  keyphrases [extract] -l DIR -m MODEL -n N [-a]     key files X.key for X.txt in DIR\n"
-    "  keyphrases train -l DIR -m MODEL                   build a model\n"
+    "  keyphrases train -l DIR -m MODEL                   build the MODEL the others need\n"
     "  keyphrases docs --source DIR --keys DIR -m MODEL -n N   key files for a document folder\n"
     "Run 'keyphrases SUBCOMMAND --help' for details. Exit status: 0 success, 1 failure,\n"
     "2 usage error.\n";
@@ -173,7 +179,7 @@ int run_extract(int argc, char** argv, int first) {
   if (args.has("--help")) return std::printf("%s%s", kExtractUsage, kExtractHelp), kExitSuccess;
   if (!args.has("-l") || !args.has("-m") || !args.has("-n")) return usage_error(kExtractUsage, "-l, -m and -n are required");
   auto n = parse_count(args.get("-n"));
-  if (!n) return usage_error(kExtractUsage, "-n wants a whole number");
+  if (!n || *n < 1) return usage_error(kExtractUsage, "-n wants a whole number of at least 1");
   Common c;
   if (auto err = read_common(args, 1, &c)) return usage_error(kExtractUsage, *err);
   std::string dir = args.get("-l");
@@ -186,7 +192,7 @@ int run_extract(int argc, char** argv, int first) {
     std::string base = somlabel::join_path(dir, name.substr(0, name.size() - 4));
     jobs.push_back({base + ".txt", base + ".key"});
   }
-  BatchOptions options{*n, args.has("-a"), c.threads, false, false, c.language};
+  BatchOptions options{*n, args.has("-a"), c.threads, false, false, c.language, false};
   BatchReport report;
   Result st = run_batch(jobs, *model, options, &report);
   return st.ok() ? kExitSuccess : fail(st);
@@ -228,13 +234,13 @@ int run_docs(int argc, char** argv, int first) {
   Args args;
   if (auto err = parse(argc, argv, first,
                        {"--source", "--keys", "-m", "-n", "--ending", "--jobs", "--language", "--shard"},
-                       {"--incremental", "--help"}, &args))
+                       {"--incremental", "--progress", "--help"}, &args))
     return usage_error(kDocsUsage, *err);
   if (args.has("--help")) return std::printf("%s%s", kDocsUsage, kDocsHelp), kExitSuccess;
   if (!args.has("--source") || !args.has("--keys") || !args.has("-m") || !args.has("-n"))
     return usage_error(kDocsUsage, "--source, --keys, -m and -n are required");
   auto n = parse_count(args.get("-n"));
-  if (!n) return usage_error(kDocsUsage, "-n wants a whole number");
+  if (!n || *n < 1) return usage_error(kDocsUsage, "-n wants a whole number of at least 1");
   std::string ending = args.get("--ending", ".key");
   if (ending.find('/') != std::string::npos) return usage_error(kDocsUsage, "--ending may not hold '/'");
   somlabel::Shard shard;
@@ -246,8 +252,15 @@ int run_docs(int argc, char** argv, int first) {
   Common c;
   if (auto err = read_common(args, default_threads(), &c)) return usage_error(kDocsUsage, *err);
   std::string source = args.get("--source"), keys = args.get("--keys");
-  std::vector<std::string> names;
-  if (Result st = somlabel::list_files(source, "", names); !st.ok()) return fail(st);
+  std::vector<std::string> names, passed_over;
+  if (Result st = somlabel::list_documents(source, names, passed_over); !st.ok()) return fail(st);
+  // Each shard sees the whole folder; the first names what all pass over.
+  if (shard.index == 1) {
+    for (const auto& name : passed_over)
+      std::fprintf(stderr,
+                   "keyphrases: %s: passed over: not a regular file, or a name with a blank\n",
+                   somlabel::join_path(source, name).c_str());
+  }
   keep_slice(shard, &names);
   auto model = open_model(args.get("-m"), &c);
   if (!model) return kExitFailure;
@@ -255,7 +268,8 @@ int run_docs(int argc, char** argv, int first) {
   std::vector<KeyJob> jobs;
   for (const auto& name : names)
     jobs.push_back({somlabel::join_path(source, name), somlabel::join_path(keys, name + ending)});
-  BatchOptions options{*n, true, c.threads, args.has("--incremental"), ::isatty(2) != 0, c.language};
+  const bool progress = ::isatty(2) != 0 || args.has("--progress");
+  BatchOptions options{*n, true, c.threads, args.has("--incremental"), progress, c.language, true};
   BatchReport report;
   Result st = run_batch(jobs, *model, options, &report);
   return st.ok() ? kExitSuccess : fail(st);

@@ -1,11 +1,13 @@
 #include "keyphrases/trainer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <mutex>
 #include <numeric>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "common/documents.h"
 #include "common/io.h"
 #include "keyphrases/candidates.h"
 #include "keyphrases/features.h"
@@ -138,25 +140,47 @@ std::vector<std::uint64_t> gold_keys(std::string_view gold_text, text::Language 
   return keys_of_gold(gold_text, words).phrases;
 }
 
+std::string gold_file_name(std::string_view document) {
+  if (document.ends_with(".txt")) document.remove_suffix(4);
+  return std::string(document) + ".key";
+}
+
+std::vector<std::string> training_documents(const std::vector<std::string>& names) {
+  std::unordered_set<std::string> gold_files;  // no name is its own gold file
+  for (const std::string& name : names) gold_files.insert(gold_file_name(name));
+  std::vector<std::string> documents;
+  for (const std::string& name : names)
+    if (gold_files.count(name) == 0) documents.push_back(name);
+  return documents;
+}
+
 Result train_model(const std::string& dir, const TrainOptions& options, ModelData* out) {
-  std::vector<std::string> names;
-  if (Result st = somlabel::list_files(dir, ".txt", names); !st.ok()) return st;
-  if (names.empty()) return Result::failure(dir + " holds no documents X.txt to train on");
+  std::vector<std::string> names, passed_over;
+  if (Result st = somlabel::list_documents(dir, names, passed_over); !st.ok()) return st;
+  for (const auto& name : passed_over)
+    std::fprintf(stderr,
+                 "keyphrases: %s: passed over: not a regular file, or a name with a blank\n",
+                 somlabel::join_path(dir, name).c_str());
+  names = training_documents(names);
   std::vector<Worker> workers;
   for (unsigned t = 0; t < std::max(1u, options.threads); ++t) workers.emplace_back(options.language);
   std::vector<GoldDocument> golds(names.size());
-  std::vector<char> has_gold(names.size(), 0);
+  std::vector<char> has_gold(names.size(), 0), binary(names.size(), 0);
   parallel_for(names.size(), options.threads, [&](std::size_t i, unsigned w) {
     Worker& worker = workers[w];
-    std::string base = somlabel::join_path(dir, names[i].substr(0, names[i].size() - 4));
     std::string text, gold_text;
-    if (Result st = somlabel::read_file(base + ".txt", text); !st.ok()) {
+    if (Result st = somlabel::read_file(somlabel::join_path(dir, names[i]), text); !st.ok()) {
       if (worker.status.ok()) worker.status = st;
+      return;
+    }
+    if (somlabel::looks_binary(text)) {
+      binary[i] = 1;
       return;
     }
     DocumentCandidates doc = collect_candidates(text, worker.words);
     for (std::uint64_t key : document_keys(doc)) ++worker.counts[key].df;
-    bool gold = somlabel::read_file(base + ".key", gold_text).ok();  // or no gold keyphrases
+    const std::string gold_name = somlabel::join_path(dir, gold_file_name(names[i]));
+    bool gold = somlabel::read_file(gold_name, gold_text).ok();  // or no gold keyphrases
     worker.repeats[gold].add(doc);
     if (!gold) return;
     GoldKeys keys = keys_of_gold(gold_text, worker.words);
@@ -165,6 +189,14 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
     golds[i] = {std::move(doc), {keys.phrases.begin(), keys.phrases.end()}, std::move(keys.words)};
     has_gold[i] = 1;
   });
+  for (std::size_t i = 0; i < names.size(); ++i)
+    if (binary[i])
+      std::fprintf(stderr, "keyphrases: %s: passed over: not text (binary or compressed)\n",
+                   somlabel::join_path(dir, names[i]).c_str());
+  const std::size_t n_texts =
+      names.size() - static_cast<std::size_t>(std::count(binary.begin(), binary.end(), 1));
+  if (n_texts == 0)
+    return Result::failure(dir + " holds no text documents to train on");
   Counts counts;
   RepeatCounts repeats[2];
   for (auto& w : workers) {
@@ -181,15 +213,15 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
     if (has_gold[i]) with_gold.push_back(std::move(golds[i]));
   *out = ModelData{};
   out->language = options.language;
-  out->n_documents = names.size();
+  out->n_documents = n_texts;
   out->weights.assign(kNumWeights, 0.0);
   auto share = [](std::uint64_t part, std::uint64_t whole) { return whole == 0 ? 0.0 : double(part) / double(whole); };
   // The statistics describe the texts to be labelled: those without gold keys
   // where training mixes the two, as when the gold comes from another collection.
   const RepeatCounts& own = repeats[0].words > 0 ? repeats[0] : repeats[1];
   out->stats = {share(own.repeated_phrases, own.phrases), share(own.repeated_words, own.words)};
-  if (!with_gold.empty()) learn_ranker(with_gold, counts, names.size(), options.ranker, out);
-  store_phrases(counts, names.size(), out);
+  if (!with_gold.empty()) learn_ranker(with_gold, counts, n_texts, options.ranker, out);
+  store_phrases(counts, n_texts, out);
   return {};
 }
 

@@ -1,5 +1,5 @@
-// Builds a model from a directory of documents X.txt, with gold keyphrases in
-// X.key (one a line) where available.
+// Builds a model from a folder of documents (common/documents.h), with gold
+// keyphrases (one a line) in a file beside each document where available.
 #pragma once
 
 #include <string>
@@ -31,8 +31,18 @@ struct TrainOptions {
 [[nodiscard]] std::vector<std::uint64_t> gold_keys(std::string_view gold_text,
                                                   text::Language lang);
 
-// Fails when `dir` cannot be read, holds no X.txt, or a text cannot be read;
-// the message is the caller's to print.
+// The gold keyphrase file of a training document: X.key for X.txt, so that
+// folders of X.txt/X.key pairs keep working, and NAME.key for any other NAME.
+[[nodiscard]] std::string gold_file_name(std::string_view document);
+
+// The documents of a folder (its document names, sorted) that are not the
+// gold file of another one.
+[[nodiscard]] std::vector<std::string> training_documents(const std::vector<std::string>& names);
+
+// Fails when `dir` cannot be read, holds no text document, or a text cannot
+// be read; the message is the caller's to print. Entries that are not
+// documents and documents that are not text are passed over with a warning
+// naming them.
 [[nodiscard]] somlabel::Result train_model(const std::string& dir, const TrainOptions& options,
                                            ModelData* out);
 

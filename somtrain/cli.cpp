@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/documents.h"
 #include "common/exit_codes.h"
 #include "common/io.h"
 #include "somtrain/steps.h"
@@ -34,7 +35,12 @@ constexpr const char* kHelp =
     "  WORKDIR/process, process.web      the maps, sub-maps before the maps above them\n"
     "  WORKDIR/OUTPUTPATH/NAME*.unit     one unit file per map\n"
     "  WORKDIR/OUTPUTPATH/key/, tmp_kea/ (created empty) for key files and the extractor\n"
-    "Then: cd WORKDIR && labelcalc process options && labelweb process.web options\n"
+    "Lines you add to WORKDIR/options below its last line are kept when somtrain\n"
+    "writes it again. Then, to label the maps and write their pages:\n"
+    "  keyphrases train -l DOCUMENTS -m MODEL          (the model the next step needs)\n"
+    "  keyphrases docs --source DOCUMENTS --keys WORKDIR/output/key -m MODEL -n 10\n"
+    "  cd WORKDIR && labelcalc process options && labelweb process.web options\n"
+    "or all of it in one command: somlabel DOCUMENTS WORKDIR [OPTIONS]\n"
     "\n"
     "Options (defaults in brackets):\n"
     "  --xdim N, --ydim N          size of the top map [6 x 4]\n"
@@ -56,6 +62,7 @@ constexpr const char* kHelp =
     "  --jobs J                    threads; the output does not depend on it [all cores]\n"
     "  --sample N                  train each map on at most N of its documents, a\n"
     "                              sample drawn with the seed; all are mapped [all]\n"
+    "  --progress                  progress on standard error even when it is no terminal\n"
     "  --help                      this text\n"
     "\n"
     "In steps, for the tasks of a batch job (the same options in every step; what\n"
@@ -73,7 +80,8 @@ constexpr const char* kHelp =
     "  --step process              option file and process files, once all maps are\n"
     "                              done\n"
     "Documents are the regular files in DOCUMENTS whose names hold no blank and do\n"
-    "not start with '.'. Exit status: 0 success, 1 failure, 2 usage error.\n";
+    "not start with '.'; binary files are passed over with a warning. Exit status:\n"
+    "0 success, 1 failure, 2 usage error.\n";
 
 int usage_error(const std::string& message) {
   std::fprintf(stderr, "somtrain: %s\n%s", message.c_str(), kUsage);
@@ -239,22 +247,27 @@ bool is_terminal() { return isatty(STDERR_FILENO) == 1; }
 
 Result read_documents(const Options& o, std::vector<DocumentText>& texts) {
   std::vector<std::string> names, skipped;
-  if (Result listed = list_documents(o.documents, names, skipped); !listed) {
+  if (Result listed = somlabel::list_documents(o.documents, names, skipped); !listed) {
     return somlabel::reported("somtrain", listed);
   }
   for (const std::string& name : skipped) {
     std::fprintf(stderr, "somtrain: %s/%s: passed over: not a regular file, or a name with a blank\n",
                  o.documents.c_str(), name.c_str());
   }
-  if (names.empty()) {
-    std::fprintf(stderr, "somtrain: %s: no documents\n", o.documents.c_str());
-    return Result::failure();
-  }
   for (const std::string& name : names) {
     DocumentText text{name, {}};
     const Result read = somlabel::read_file(o.documents + '/' + name, text.text);
     if (!read) return somlabel::reported("somtrain", read);
+    if (somlabel::looks_binary(text.text)) {
+      std::fprintf(stderr, "somtrain: %s/%s: passed over: not text (binary or compressed)\n",
+                   o.documents.c_str(), name.c_str());
+      continue;
+    }
     texts.push_back(std::move(text));
+  }
+  if (texts.empty()) {
+    std::fprintf(stderr, "somtrain: %s: no documents\n", o.documents.c_str());
+    return Result::failure();
   }
   return {};
 }
@@ -284,6 +297,10 @@ int parse_options(int argc, char** argv, Options& options) {
       std::fputs(kUsage, stdout);
       std::fputs(kHelp, stdout);
       return somlabel::kExitSuccess;
+    }
+    if (arg == "--progress") {
+      options.progress = true;
+      continue;
     }
     if (arg.starts_with("--")) {
       std::string key = arg, value;
@@ -321,18 +338,25 @@ int run(const Options& o) {
   if (!read_documents(o, texts)) return somlabel::kExitFailure;
   const Corpus corpus = build_corpus(texts, o.vocabulary, o.language);
   texts.clear();
-  const bool progress = is_terminal();
-  if (progress) {
-    std::fprintf(stderr, "somtrain: %zu documents, %zu terms\n", corpus.documents.size(), corpus.stems.size());
-  }
+  // One line, overwritten as the maps are trained.
+  const bool progress = o.progress || is_terminal();
+  int shown = 0;
+  auto show = [&](const std::string& text) {
+    if (!progress) return;
+    const int length = static_cast<int>(text.size());
+    std::fprintf(stderr, "\rsomtrain: %s%*s", text.c_str(), std::max(0, shown - length), "");
+    shown = length;
+  };
+  show(std::to_string(corpus.documents.size()) + " documents, " +
+       std::to_string(corpus.stems.size()) + " terms");
+  std::size_t trained = 0;
   const Hierarchy hierarchy = grow_hierarchy(corpus, o.hierarchy, [&](const MapResult& map) {
-    if (progress) {
-      std::size_t documents = 0;
-      for (const UnitResult& unit : map.units) documents += unit.documents.size();
-      std::fprintf(stderr, "somtrain: trained %s (%zu documents)\n",
-                   map_file_name(o.hierarchy.name, map).c_str(), documents);
-    }
+    std::size_t documents = 0;
+    for (const UnitResult& unit : map.units) documents += unit.documents.size();
+    show(std::to_string(++trained) + " maps trained, the last " +
+         map_file_name(o.hierarchy.name, map) + " (" + std::to_string(documents) + " documents)");
   });
+  if (progress) std::fputc('\n', stderr);
   if (!check_names(o, corpus, hierarchy)) return somlabel::kExitFailure;
   if (!write_outputs(o.work_dir, layout, corpus, hierarchy, o.hierarchy.name)) return somlabel::kExitFailure;
 

@@ -1,9 +1,7 @@
 #include "somtrain/corpus.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <map>
-#include <system_error>
 #include <unordered_map>
 
 #include "text/stemmer.h"
@@ -98,29 +96,6 @@ Corpus build_corpus(const std::vector<DocumentText>& texts, const VocabularyLimi
     corpus.documents.push_back(Document{texts[d].name, term_counts(counts[d], index)});
   }
   return corpus;
-}
-
-somlabel::Result list_documents(const std::string& dir, std::vector<std::string>& names,
-                                std::vector<std::string>& skipped) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::directory_iterator it(dir, ec);
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    std::error_code type_ec;
-    const bool regular = it->is_regular_file(type_ec);
-    if (name.starts_with('.')) continue;
-    const bool blank = name.find_first_of(" \t\n\r\v\f") != std::string::npos;
-    if (!regular || blank) {
-      skipped.push_back(name);
-      continue;
-    }
-    names.push_back(name);
-  }
-  if (ec) return somlabel::Result::failure("cannot read directory " + dir + ": " + ec.message());
-  std::sort(names.begin(), names.end());
-  std::sort(skipped.begin(), skipped.end());
-  return {};
 }
 
 }  // namespace somtrain

@@ -89,12 +89,4 @@ struct DocumentText {
 [[nodiscard]] Corpus build_corpus(const std::vector<DocumentText>& texts,
                                   const VocabularyLimits& limits, text::Language language);
 
-// File names in `dir` that can be documents: regular files (symbolic links to
-// them included) whose names hold no white space and do not start with ".",
-// in byte order. Names passed over are reported in `skipped`. Fails when the
-// directory cannot be read; the message is the caller's to print.
-[[nodiscard]] somlabel::Result list_documents(const std::string& dir,
-                                              std::vector<std::string>& names,
-                                              std::vector<std::string>& skipped);
-
 }  // namespace somtrain

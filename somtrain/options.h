@@ -32,6 +32,7 @@ struct Options {
   VocabularyLimits vocabulary;
   HierarchySettings hierarchy;
   std::optional<StepRequest> step;  // one step of a training in steps; none: all at once
+  bool progress = false;  // progress on standard error even when it is no terminal
 };
 
 }  // namespace somtrain

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/documents.h"
 #include "common/exit_codes.h"
 #include "common/io.h"
 #include "common/result.h"
@@ -183,7 +184,9 @@ bool write_stems(const std::string& name, const StemTable& table, std::size_t do
 
 bool list_for_steps(const Options& o, std::vector<std::string>& names, bool report) {
   std::vector<std::string> skipped;
-  if (!somlabel::reported("somtrain", list_documents(o.documents, names, skipped))) return false;
+  if (!somlabel::reported("somtrain", somlabel::list_documents(o.documents, names, skipped))) {
+    return false;
+  }
   for (const std::string& name : skipped) {
     if (report)
       refuse(o.documents + '/' + name, "passed over: not a regular file, or a name with a blank");
@@ -204,6 +207,12 @@ bool count_step(const Options& o, somlabel::Shard shard) {
     const somlabel::Result read = somlabel::read_file(o.documents + '/' + names[d], text);
     somlabel::report("somtrain", read);
     if (!read) return false;
+    // The slices hold every listed document, so the steps cannot pass one over
+    // as a run at once does.
+    if (somlabel::looks_binary(text)) {
+      return refuse(o.documents + '/' + names[d],
+                    "not text (binary or compressed); move it out of the folder to train in steps");
+    }
     std::string line = names[d] + '\t';
     append_counts(line, count_stems(text, o.language, stemmer, table));
     line += '\n';

@@ -62,6 +62,15 @@ TEST(Train, SameModelWhateverTheThreads) {
   EXPECT_EQ(serialize_model(one), serialize_model(four));
 }
 
+TEST(Train, GoldFilesPairWithDocumentsOfAnyName) {
+  EXPECT_EQ(gold_file_name("maps.txt"), "maps.key");
+  EXPECT_EQ(gold_file_name("socket.2"), "socket.2.key");
+  EXPECT_EQ(gold_file_name("notes.key"), "notes.key.key");
+  // c.key pairs with no document, and the gold file of d.txt is d.key: both are documents.
+  EXPECT_EQ(training_documents({"a", "a.key", "b.txt", "b.key", "c.key", "d.txt", "d.txt.key"}),
+            std::vector<std::string>({"a", "b.txt", "c.key", "d.txt", "d.txt.key"}));
+}
+
 TEST(Train, MissingDirectoryFails) {
   ModelData data;
   somlabel::Result st = train_model("/nonexistent/kp", {text::Language::english, 1}, &data);

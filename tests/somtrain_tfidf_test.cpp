@@ -98,24 +98,5 @@ TEST(SomtrainTfidf, IdfIsTakenOverTheMembersOnly) {
   EXPECT_TRUE(tfidf_vectors(corpus, {}).empty());
 }
 
-TEST(SomtrainCorpus, ListsRegularFilesWithPlainNamesInByteOrder) {
-  testutil::TempDir dir;
-  testutil::write_file(dir.path() / "b", "x");
-  testutil::write_file(dir.path() / "B", "x");
-  testutil::write_file(dir.path() / "a.txt", "x");
-  testutil::write_file(dir.path() / ".hidden", "x");
-  testutil::write_file(dir.path() / "two words", "x");
-  std::filesystem::create_directory(dir.path() / "sub");
-  std::filesystem::create_symlink(dir.path() / "b", dir.path() / "link");
-  std::filesystem::create_symlink(dir.path() / "nowhere", dir.path() / "dangling");
-  std::vector<std::string> names, skipped;
-  ASSERT_TRUE(list_documents(dir.path().string(), names, skipped));
-  EXPECT_EQ(names, std::vector<std::string>({"B", "a.txt", "b", "link"}));
-  EXPECT_EQ(skipped, std::vector<std::string>({"dangling", "sub", "two words"}));
-  const std::string missing = (dir.path() / "missing").string();
-  EXPECT_EQ(list_documents(missing, names, skipped).message(),
-            "cannot read directory " + missing + ": No such file or directory");
-}
-
 }  // namespace
 }  // namespace somtrain
