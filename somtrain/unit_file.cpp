@@ -1,7 +1,11 @@
 #include "somtrain/unit_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <numeric>
 #include <system_error>
@@ -57,7 +61,40 @@ UnitBlock unit_block(const Corpus& corpus, const Hierarchy& hierarchy, const Map
   return block;
 }
 
+// The whole of a regular file of at most `limit` bytes; false (errno set) when
+// there is none. A device or pipe is not read (it may never end): EINVAL.
+bool read_existing(const std::string& name, std::string& text, size_t limit) {
+  struct stat st {};
+  if (::stat(name.c_str(), &st) != 0) return false;
+  if (!S_ISREG(st.st_mode) || static_cast<size_t>(st.st_size) > limit) {
+    errno = EINVAL;
+    return false;
+  }
+  return somlabel::read_file(name, text).ok() && text.size() <= limit;
+}
+
+bool is_regular(const std::string& name) {
+  struct stat st {};
+  return ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::vector<std::string_view> lines_of(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const size_t end = std::min(text.find('\n'), text.size() - 1) + 1;
+    lines.push_back(text.substr(0, end));
+    text.remove_prefix(end);
+  }
+  return lines;
+}
+
+bool same_contents(const std::string& name, const std::string& text) {
+  std::string old;
+  return read_existing(name, old, text.size()) && old == text;
+}
+
 Result write_file(const std::string& name, const std::string& text) {
+  if (same_contents(name, text)) return {};
   somlabel::File file;
   if (!file.open(name, "wb")) {
     std::fprintf(stderr, "somtrain: cannot create %s: %s\n", name.c_str(), somlabel::errno_text().c_str());
@@ -82,6 +119,29 @@ bool relative_directory(const std::string& dir, const std::string& from, std::st
 
 bool has_blank(std::string_view text) {
   return text.find_first_of(" \t\n\r\v\f") != std::string_view::npos;
+}
+
+Result write_option_file(const std::string& name, const std::string& ours) {
+  // An option file that is no regular file (a link to a device) has no lines
+  // to keep: it is written through.
+  constexpr size_t kOptionFileLimit = size_t{1} << 20;
+  std::string old;
+  if (!read_existing(name, old, kOptionFileLimit)) {
+    const int error = errno;
+    if (error != ENOENT && is_regular(name)) {
+      std::fprintf(stderr, "somtrain: cannot keep the lines of %s: %s\n", name.c_str(),
+                   error == EINVAL ? "larger than 1 MB" : std::strerror(error));
+      return Result::failure();
+    }
+    old.clear();
+  }
+  size_t kept = 0;
+  const std::string merged = merge_option_file(ours, old, kept);
+  if (kept > 0) {
+    std::fprintf(stderr, "somtrain: %s: kept %zu line%s of the earlier file below somtrain's own\n",
+                 name.c_str(), kept, kept == 1 ? "" : "s");
+  }
+  return write_file(name, merged);
 }
 
 Result make_directory(const std::string& name) {
@@ -162,7 +222,27 @@ std::string option_file_text(const OutputLayout& layout) {
   out += "TMPKEAPATH " + layout.output_path + "tmp_kea/\n";
   out += "SOURCEFILESLINKPATH " + layout.source_link_path + "\n";
   out += "KEYFILESLINKPATH key/\n";
+  out.append(kOptionFileMarker);
   return out;
+}
+
+std::string merge_option_file(std::string_view ours, std::string_view old, size_t& kept_unmarked) {
+  kept_unmarked = 0;
+  std::string merged(ours);
+  if (const size_t marker = old.find(kOptionFileMarker);
+      marker != std::string_view::npos && (marker == 0 || old[marker - 1] == '\n')) {
+    merged.append(old.substr(marker + kOptionFileMarker.size()));
+    return merged;
+  }
+  const std::vector<std::string_view> own = lines_of(ours);
+  for (std::string_view line : lines_of(old)) {
+    std::string whole(line);
+    if (!whole.ends_with('\n')) whole += '\n';
+    if (std::find(own.begin(), own.end(), whole) != own.end()) continue;
+    merged += whole;
+    ++kept_unmarked;
+  }
+  return merged;
 }
 
 Result output_layout(const std::string& documents, const std::string& work_dir,
@@ -190,7 +270,7 @@ Result write_process_files(const std::string& work_dir, const OutputLayout& layo
       make_directory(maps_dir + "key") && make_directory(maps_dir + "tmp_kea") &&
       write_file(dir + "process", process_file_text(hierarchy, base, false)) &&
       write_file(dir + "process.web", process_file_text(hierarchy, base, true)) &&
-      write_file(dir + "options", option_file_text(layout));
+      write_option_file(dir + "options", option_file_text(layout));
   return written ? Result() : Result::failure();
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/result.h"
@@ -60,8 +61,21 @@ void append_unit_block(std::string& out, const UnitBlock& block);
 [[nodiscard]] std::string process_file_text(const Hierarchy& hierarchy, const std::string& base,
                                             bool for_labelweb);
 
-// The option file both tools read.
+// The line that ends somtrain's part of the option file: the lines below it
+// are the user's, kept when somtrain writes the file again. Both tools pass
+// over it as a key they do not know.
+inline constexpr std::string_view kOptionFileMarker =
+    "# Your own lines go below this one: somtrain keeps them when it writes this file again.\n";
+
+// The option file both tools read: somtrain's lines and the marker.
 [[nodiscard]] std::string option_file_text(const OutputLayout& layout);
+
+// The option file to write over `old`, the file as it stands: `ours` (the
+// text of option_file_text) followed by the lines of `old` below its marker.
+// An older file without the marker keeps every line that is not one of
+// `ours`; `kept_unmarked` then counts them (0 otherwise).
+[[nodiscard]] std::string merge_option_file(std::string_view ours, std::string_view old,
+                                            size_t& kept_unmarked);
 
 // The layout of a training of `documents` into `work_dir`, paths as the
 // option file states them. Fails after printing why it cannot be stated.
@@ -70,19 +84,21 @@ void append_unit_block(std::string& out, const UnitBlock& block);
                                              const std::string& output_path,
                                              OutputLayout& layout);
 
-// Writes the option file "options" and the process files "process" and
-// "process.web" under `work_dir`, and creates the key directory and the
-// extractor's working directory in work_dir/output_path. Fails after printing
-// the message naming the file.
+// Writes the option file "options" (merged with the one there) and the
+// process files "process" and "process.web" under `work_dir`, and creates the
+// key directory and the extractor's working directory in
+// work_dir/output_path. Fails after printing the message naming the file.
 [[nodiscard]] somlabel::Result write_process_files(const std::string& work_dir,
                                                    const OutputLayout& layout,
                                                    const Hierarchy& hierarchy,
                                                    const std::string& base);
 
-// Writes everything under `work_dir`: the option file "options", the process
-// files "process" and "process.web", the unit files in work_dir/output_path,
-// and creates the key directory and the extractor's working directory there.
-// Fails after printing the message naming the file.
+// Writes everything under `work_dir`: the option file "options" (merged with
+// the one there), the process files "process" and "process.web", the unit
+// files in work_dir/output_path, and creates the key directory and the
+// extractor's working directory there. A file that already holds the same
+// bytes is left untouched, so time stamps show which maps changed. Fails
+// after printing the message naming the file.
 [[nodiscard]] somlabel::Result write_outputs(const std::string& work_dir,
                                              const OutputLayout& layout, const Corpus& corpus,
                                              const Hierarchy& hierarchy, const std::string& base);

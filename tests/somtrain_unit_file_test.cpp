@@ -3,7 +3,9 @@
 // address, the process files deepest first, and the option file.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 
 #include "somtrain/unit_file.h"
 #include "tests/test_util.h"
@@ -100,7 +102,34 @@ TEST(SomtrainOptionFile, NamesTheLayout) {
             "SOURCEPATH docs/\n"
             "TMPKEAPATH output/tmp_kea/\n"
             "SOURCEFILESLINKPATH ../docs/\n"
-            "KEYFILESLINKPATH key/\n");
+            "KEYFILESLINKPATH key/\n"
+            "# Your own lines go below this one: somtrain keeps them when it writes this file "
+            "again.\n");
+}
+
+TEST(SomtrainOptionFile, KeepsTheUsersLinesWhenWrittenAgain) {
+  const std::string marker(kOptionFileMarker);
+  const std::string ours = "MODE 1\nOUTPUTPATH output/\n" + marker;
+  const struct {
+    std::string old, merged;
+    size_t kept_unmarked;
+  } cases[] = {
+      {"", ours, 0},
+      {ours, ours, 0},
+      {ours + "MODE 2\nKEA_PROGRAM x", ours + "MODE 2\nKEA_PROGRAM x", 0},
+      // Our part as an older run wrote it is replaced; what is below stays.
+      {"MODE 1\nOUTPUTPATH old/\n" + marker + "MODE 0\n", ours + "MODE 0\n", 0},
+      // A file without the marker keeps every line that is not one of ours.
+      {"MODE 1\nOUTPUTPATH output/\nMODE 2\n\nNUMBEROFPHRASES 5", ours + "MODE 2\n\nNUMBEROFPHRASES 5\n",
+       3},
+      // The marker counts only as a whole line.
+      {"X " + marker, ours + "X " + marker, 1},
+  };
+  for (const auto& c : cases) {
+    size_t kept = 99;
+    EXPECT_EQ(merge_option_file(ours, c.old, kept), c.merged) << c.old;
+    EXPECT_EQ(kept, c.kept_unmarked) << c.old;
+  }
 }
 
 TEST(SomtrainOutputs, WritesEveryFileAndTheDirectoriesTheToolsNeed) {
@@ -116,6 +145,21 @@ TEST(SomtrainOutputs, WritesEveryFileAndTheDirectoriesTheToolsNeed) {
   EXPECT_EQ(testutil::read_file(dir.path() / "process.web"), "map_0_0.unit.labelunit\nmap.unit.labelunit\n");
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "output/key"));
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "output/tmp_kea"));
+}
+
+TEST(SomtrainOutputs, LeaveFilesThatAreTheSameUntouchedAndKeepTheUsersOptions) {
+  const Fixture f;
+  testutil::TempDir dir;
+  const OutputLayout layout{"output/", "docs/", "../docs/"};
+  ASSERT_TRUE(write_outputs(dir.path().string(), layout, f.corpus, f.hierarchy, "map"));
+  const auto unit_file = dir.path() / "output/map.unit";
+  const auto long_ago = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  std::filesystem::last_write_time(unit_file, long_ago);
+  { std::ofstream(dir.path() / "options", std::ios::app) << "KEYLINKS_OUTPUT 0\n"; }
+  ASSERT_TRUE(write_outputs(dir.path().string(), layout, f.corpus, f.hierarchy, "map"));
+  EXPECT_EQ(std::filesystem::last_write_time(unit_file), long_ago);
+  EXPECT_EQ(testutil::read_file(dir.path() / "options"),
+            option_file_text(layout) + "KEYLINKS_OUTPUT 0\n");
 }
 
 TEST(SomtrainOutputs, FailsWhenAFileCannotBeMade) {
