@@ -1,0 +1,414 @@
+#include "somlabel/cli.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <system_error>
+
+#include "common/documents.h"
+#include "common/exit_codes.h"
+#include "common/io.h"
+#include "common/map_keys.h"
+#include "common/settings.h"
+#include "somlabel/plan.h"
+#include "somlabel/runner.h"
+#include "somlabel/tools.h"
+#include "somtrain/cli.h"
+#include "somtrain/unit_file.h"
+
+namespace somlabel::driver {
+namespace {
+
+constexpr const char* kUsage = "usage: somlabel DOCS OUT [MAP OPTIONS]\n";
+
+constexpr const char* kHelp =
+    "Makes labelled, linked maps of the documents in DOCS and prints the path of the\n"
+    "top page. Under OUT it trains the maps (somtrain), the extractor's model and a\n"
+    "key file per document (keyphrases train, keyphrases docs), labels every map\n"
+    "(labelcalc, MODE 2) and writes its page (labelweb).\n"
+    "\n"
+    "A rerun redoes only what changed: the maps when documents or map options did,\n"
+    "the key files of documents newer than them, the labels and pages of maps whose\n"
+    "inputs changed. The model is trained again when a tenth of the documents is\n"
+    "newer than it (or delete OUT/model).\n"
+    "\n"
+    "Map options are somtrain's (somtrain --help): --xdim N, --ydim N, --expand N,\n"
+    "--depth D, ...; --language and --jobs go to keyphrases too. They are kept in\n"
+    "OUT/map-options: a rerun without map options uses them, new ones replace them.\n"
+    "OUT/options is the option file of labelcalc and labelweb; lines you add at its\n"
+    "end are kept, and a key you set there wins over somlabel's.\n"
+    "\n"
+    "Documents are the regular files whose names hold no blank and do not start\n"
+    "with '.'; binary files are passed over. Each step's messages are in\n"
+    "OUT/logs/STEP.log. Exit status: 0 success, 1 a step failed, 2 usage error.\n";
+
+struct Request {
+  std::string documents;
+  std::string out;
+  std::vector<std::string> map_options;
+  bool map_options_given = false;
+};
+
+int usage_error(const std::string& why) {
+  std::fprintf(stderr, "somlabel: %s\n%s", why.c_str(), kUsage);
+  return kExitUsage;
+}
+
+// Lets somtrain's own parser judge the map options before any long work.
+bool map_options_valid(const Request& request) {
+  std::vector<std::string> args = {"somtrain"};
+  args.insert(args.end(), request.map_options.begin(), request.map_options.end());
+  args.insert(args.end(), {request.documents, request.out});
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  somtrain::Options options;
+  if (somtrain::parse_options(static_cast<int>(args.size()), argv.data(), options) < 0) return true;
+  std::fputs("somlabel: the map options are somtrain's; see somtrain --help\n", stderr);
+  return false;
+}
+
+// -1 to go on, or the exit status to end with.
+int parse(int argc, char** argv, Request& request) {
+  std::vector<std::string> positional;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::printf("%s%s", kUsage, kHelp);
+      return kExitSuccess;
+    }
+    if (!arg.starts_with("--")) {
+      positional.push_back(arg);
+      continue;
+    }
+    request.map_options.push_back(arg);
+    if (arg.find('=') != std::string::npos) continue;
+    if (i + 1 == argc) return usage_error(arg + " wants a value");
+    request.map_options.push_back(argv[++i]);
+  }
+  if (positional.size() != 2) return usage_error("wants a document folder and an output folder");
+  request.documents = positional[0];
+  request.out = positional[1];
+  request.map_options_given = !request.map_options.empty();
+  return -1;
+}
+
+// The value of `key` among the map options ("--key value" or "--key=value").
+std::string option_value(const std::vector<std::string>& options, const std::string& key) {
+  std::string value;
+  for (size_t i = 0; i < options.size(); ++i) {
+    if (options[i] == key && i + 1 < options.size()) value = options[++i];
+    if (options[i].starts_with(key + "=")) value = options[i].substr(key.size() + 1);
+  }
+  return value;
+}
+
+bool read_whole(const std::string& name, std::string& text) {
+  std::ifstream in(name, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  text = bytes.str();
+  return true;
+}
+
+bool write_whole(const std::string& name, const std::string& text) {
+  File file;
+  std::string error;
+  if (!file.create(name)) {
+    std::fprintf(stderr, "somlabel: cannot create %s: %s\n", name.c_str(), errno_text().c_str());
+    return false;
+  }
+  put(file.get(), text);
+  if (!file.close(error)) {
+    std::fprintf(stderr, "somlabel: cannot write %s: %s\n", name.c_str(), error.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool add_option_lines(const Layout& layout) {
+  std::string text;
+  if (!read_whole(layout.option_file(), text)) {
+    std::fprintf(stderr, "somlabel: cannot read %s: %s\n", layout.option_file().c_str(),
+                 errno_text().c_str());
+    return false;
+  }
+  const std::string completed = with_option_lines(text);
+  return completed == text || write_whole(layout.option_file(), completed);
+}
+
+bool read_settings(const Layout& layout, Settings& settings) {
+  File file;
+  if (!file.open(layout.option_file(), "r")) {
+    std::fprintf(stderr, "somlabel: cannot read %s: %s\n", layout.option_file().c_str(),
+                 errno_text().c_str());
+    return false;
+  }
+  if (read_option_file(file.get(), Program::labelcalc, settings) == OptionResult::invalid_mode) {
+    std::fprintf(stderr, "somlabel: %s: MODE must be 0, 1 or 2\n", layout.option_file().c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string from_out(const Layout& layout, const std::string& path) {
+  return !path.empty() && path.front() == '/' ? path : layout.out + "/" + path;
+}
+
+std::string seconds_text(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", seconds);
+  return text;
+}
+
+// Runs the steps one after the other, keeping the figures of the run.
+class Driver {
+ public:
+  explicit Driver(const Layout& layout) : layout_(layout) {}
+
+  // Runs one step; false after telling which step failed and why.
+  bool run(const Command& command, std::string_view done, size_t maps = 0) {
+    const std::string log = layout_.logs() + command.step + ".log";
+    const std::string title = "somlabel: " + command.step;
+    StepOutcome outcome = run_step(command, log, title, maps, status_);
+    if (outcome.status != 0) return failed(command, outcome, log);
+    show_new_messages(command.step, outcome, log);
+    figures_ += "; " + command.step + " " + seconds_text(outcome.seconds);
+    if (!done.empty()) figures_ += " (" + std::string(done) + ")";
+    return true;
+  }
+  void kept(std::string_view step) { figures_ += "; " + std::string(step) + " kept"; }
+  [[nodiscard]] const std::string& figures() const { return figures_; }
+
+ private:
+  bool failed(const Command& command, const StepOutcome& outcome, const std::string& log) {
+    if (!outcome.error.empty()) {
+      std::fprintf(stderr, "somlabel: step %s failed: %s\n", command.step.c_str(),
+                   outcome.error.c_str());
+      return false;
+    }
+    const std::string tool = std::filesystem::path(command.argv[0]).filename().string();
+    std::fprintf(stderr, "somlabel: step %s failed: %s ended with exit status %d%s\n",
+                 command.step.c_str(), tool.c_str(), outcome.status,
+                 outcome.last_messages.empty() ? "" : ":");
+    for (const std::string& message : outcome.last_messages) {
+      std::fprintf(stderr, "  %s\n", message.c_str());
+    }
+    std::fprintf(stderr, "somlabel: all of its messages are in %s\n", log.c_str());
+    return false;
+  }
+
+  // A tool's warnings, less those an earlier step gave about the same file
+  // (each tool passes over the same binary documents).
+  void show_new_messages(const std::string& step, const StepOutcome& outcome,
+                         const std::string& log) {
+    std::vector<std::string> fresh;
+    for (const std::string& message : outcome.first_messages) {
+      const size_t colon = message.find(": ");
+      if (shown_.insert(colon == std::string::npos ? message : message.substr(colon + 2)).second) {
+        fresh.push_back(message);
+      }
+    }
+    if (fresh.empty()) return;
+    std::fprintf(stderr, "somlabel: %s: %zu warning%s (all in %s):\n", step.c_str(),
+                 outcome.messages, outcome.messages == 1 ? "" : "s", log.c_str());
+    for (const std::string& message : fresh) std::fprintf(stderr, "  %s\n", message.c_str());
+    if (outcome.messages > outcome.first_messages.size()) std::fputs("  ...\n", stderr);
+  }
+
+  const Layout& layout_;
+  StatusLine status_;
+  std::set<std::string> shown_;
+  std::string figures_;
+};
+
+std::string count_text(size_t count, size_t of, std::string_view what) {
+  return std::to_string(count) + " of " + std::to_string(of) + " " + std::string(what);
+}
+
+// The process file for the maps marked in `due`, or the full one when all are.
+bool process_file_for(const Layout& layout, const std::vector<MapNode>& maps,
+                      const std::vector<bool>& due, const std::string& ending,
+                      const std::string& full, const std::string& part, std::string& name) {
+  if (std::find(due.begin(), due.end(), false) == due.end()) {
+    name = full;
+    return true;
+  }
+  std::string text;
+  for (size_t m = 0; m < maps.size(); ++m) {
+    if (due[m]) text += maps[m].line + ending + "\n";
+  }
+  name = layout.logs() + part;
+  return write_whole(name, text);
+}
+
+bool train_maps_step(Driver& driver, const Layout& layout, const Tools& tools,
+                     const std::vector<std::string>& documents,
+                     const std::vector<std::string>& map_options) {
+  if (!maps_stale(layout, documents, map_options)) {
+    driver.kept("maps");
+    return true;
+  }
+  std::string text;
+  for (const std::string& option : map_options) text += option + "\n";
+  return driver.run(train_maps(layout, tools, map_options), "") &&
+         write_whole(layout.map_options(), text);
+}
+
+bool key_steps(Driver& driver, const Layout& layout, const Tools& tools,
+               const ExtractorOptions& options, const Settings& settings,
+               const std::vector<std::string>& documents) {
+  if (model_stale(layout, documents)) {
+    if (!driver.run(train_model(layout, tools, options), "")) return false;
+  } else {
+    driver.kept("model");
+  }
+  const std::string key_dir = from_out(layout, settings.keypath);
+  const KeyFilesDue due = key_files_due(layout, documents, key_dir, settings.keyfileending);
+  if (due.count == 0) {
+    driver.kept("keys");
+    return true;
+  }
+  const Command command =
+      write_key_files(layout, tools, options, key_dir, settings.keyfileending, !due.model_newer);
+  return driver.run(command, count_text(due.count, documents.size(), "documents"));
+}
+
+bool map_steps(Driver& driver, const Layout& layout, const Tools& tools, const Settings& settings,
+               std::vector<MapNode>& maps) {
+  if (!read_maps(layout, settings, maps)) return false;
+  const std::vector<bool> label = maps_to_label(layout, settings, maps);
+  const size_t to_label = static_cast<size_t>(std::count(label.begin(), label.end(), true));
+  std::string process;
+  if (to_label == 0) {
+    driver.kept("labels");
+  } else if (!drop_somabove_lines(settings, maps, label, layout.out) ||
+             !process_file_for(layout, maps, label, "", layout.process(), "labels.process",
+                               process) ||
+             !driver.run(label_maps(layout, tools, process),
+                         count_text(to_label, maps.size(), "maps"), to_label)) {
+    return false;
+  }
+  const std::vector<bool> pages = pages_to_write(layout, settings, maps);
+  const size_t to_write = static_cast<size_t>(std::count(pages.begin(), pages.end(), true));
+  if (to_write == 0) {
+    driver.kept("pages");
+    return true;
+  }
+  return process_file_for(layout, maps, pages, ".labelunit", layout.process_web(), "pages.process",
+                          process) &&
+         driver.run(write_pages(layout, tools, process), count_text(to_write, maps.size(), "maps"),
+                    to_write);
+}
+
+bool prepare(const Request& request, Layout& layout, std::vector<std::string>& documents) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::is_directory(request.documents, ec)) {
+    std::fprintf(stderr, "somlabel: %s is not a folder of documents\n", request.documents.c_str());
+    return false;
+  }
+  fs::create_directories(fs::path(request.out) / "logs", ec);
+  if (ec) {
+    std::fprintf(stderr, "somlabel: cannot create %s/logs: %s\n", request.out.c_str(),
+                 ec.message().c_str());
+    return false;
+  }
+  layout.documents = fs::canonical(request.documents, ec).string();
+  layout.out = fs::canonical(request.out, ec).string();
+  if (layout.documents == layout.out) {
+    std::fprintf(stderr, "somlabel: %s: the output folder must not be the document folder\n",
+                 request.out.c_str());
+    return false;
+  }
+  std::vector<std::string> passed_over;  // the tools name them
+  std::string error;
+  if (!list_documents(layout.documents, documents, passed_over, error)) {
+    std::fprintf(stderr, "somlabel: cannot read directory %s: %s\n", layout.documents.c_str(),
+                 error.c_str());
+    return false;
+  }
+  if (documents.empty()) {
+    std::fprintf(stderr, "somlabel: %s holds no documents\n", layout.documents.c_str());
+    return false;
+  }
+  return true;
+}
+
+int run(Request request) {
+  Layout layout;
+  std::vector<std::string> documents;
+  Tools tools;
+  if (!prepare(request, layout, documents) || !find_tools(own_directory(), tools)) {
+    return kExitFailure;
+  }
+  if (!request.map_options_given) request.map_options = stored_map_options(layout);
+  const ExtractorOptions extractor{option_value(request.map_options, "--language"),
+                                   option_value(request.map_options, "--jobs")};
+  const auto begun = std::chrono::steady_clock::now();
+  Driver driver(layout);
+  Settings settings;
+  std::vector<MapNode> maps;
+  if (!train_maps_step(driver, layout, tools, documents, request.map_options) ||
+      !add_option_lines(layout) || !read_settings(layout, settings) ||
+      !key_steps(driver, layout, tools, extractor, settings, documents) ||
+      !map_steps(driver, layout, tools, settings, maps)) {
+    return kExitFailure;
+  }
+  if (maps.empty()) {
+    std::fprintf(stderr, "somlabel: %s names no map\n", layout.process().c_str());
+    return kExitFailure;
+  }
+  size_t units = 0;
+  for (const MapNode& map : maps) units += map.units;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+  std::fprintf(stderr, "somlabel: %zu documents, %zu maps, %zu units%s; %s in all\n",
+               documents.size(), maps.size(), units, driver.figures().c_str(),
+               seconds_text(seconds).c_str());
+  std::printf("%s\n", from_out(layout, settings.path + maps.back().line +
+                                           std::string(keys::kLabelunitEnding) +
+                                           std::string(keys::kPageEnding))
+                          .c_str());
+  return std::fflush(stdout) == 0 ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace
+
+std::string with_option_lines(std::string_view text) {
+  const size_t marker = text.find(somtrain::kOptionFileMarker);
+  std::string_view below = marker == std::string_view::npos
+                               ? text
+                               : text.substr(marker + somtrain::kOptionFileMarker.size());
+  std::set<std::string, std::less<>> named;
+  while (!below.empty()) {
+    const size_t end = std::min(below.find('\n'), below.size());
+    const std::string_view line = below.substr(0, end);
+    const size_t start = std::min(line.find_first_not_of(' '), line.size());
+    named.emplace(line.substr(start, line.find(' ', start) - start));
+    below.remove_prefix(std::min(end + 1, below.size()));
+  }
+  std::string added;
+  for (const OptionLine& line : kOptionLines) {
+    if (named.count(line.key) == 0) added.append(line.key).append(" ").append(line.value) += '\n';
+  }
+  std::string completed(text);
+  if (!added.empty() && !completed.empty() && completed.back() != '\n') completed += '\n';
+  return completed + added;
+}
+
+int run_cli(int argc, char** argv) {
+  Request request;
+  if (const int status = parse(argc, argv, request); status >= 0) return status;
+  if (request.map_options_given && !map_options_valid(request)) return kExitUsage;
+  return run(std::move(request));
+}
+
+}  // namespace somlabel::driver

@@ -1,0 +1,261 @@
+#include "somlabel/plan.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <unordered_map>
+
+#include "common/io.h"
+#include "common/map_keys.h"
+
+namespace somlabel::driver {
+namespace {
+
+// A path of the option file, as labelcalc resolves it from `out`.
+std::string from_out(const std::string& out, const std::string& path) {
+  return !path.empty() && path.front() == '/' ? path : out + "/" + path;
+}
+
+std::string map_name(const Settings& settings, const MapNode& map) {
+  return settings.path + map.line;
+}
+
+std::string labelunit_file(const std::string& out, const Settings& settings, const MapNode& map) {
+  return from_out(out, map_name(settings, map) + std::string(keys::kLabelunitEnding));
+}
+
+std::string map_key_file(const std::string& out, const Settings& settings, const MapNode& map) {
+  const std::string name = map_name(settings, map);
+  const size_t slash = name.rfind('/');
+  const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+  return from_out(out, settings.keypath + base + settings.keyfileending);
+}
+
+// Time stamps asked for many times (a document is on a map of every layer).
+class Stamps {
+ public:
+  long long operator()(const std::string& path) {
+    auto [it, inserted] = known_.try_emplace(path, 0);
+    if (inserted) it->second = modified(path);
+    return it->second;
+  }
+
+ private:
+  std::unordered_map<std::string, long long> known_;
+};
+
+// The value after `key` and a space on `line`, without its line end, or
+// empty when the line is not of that key.
+std::string_view value_of(std::string_view line, std::string_view key) {
+  if (!line.starts_with(key) || line.size() == key.size() || line[key.size()] != ' ') return {};
+  line.remove_prefix(key.size() + 1);
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  return line;
+}
+
+void add_words(std::string_view text, std::vector<std::string>& words) {
+  size_t start = 0;
+  while ((start = text.find_first_not_of(" \t", start)) != std::string_view::npos) {
+    const size_t end = std::min(text.find_first_of(" \t", start), text.size());
+    words.emplace_back(text.substr(start, end - start));
+    start = end;
+  }
+}
+
+// The map a "$URL_MAPPED_SOMS" address stands for: its last three
+// characters are any, in place of the map name's final "unit".
+std::string sub_map_name(std::string_view address) {
+  const std::string_view first = address.substr(0, address.find_first_of(" \t"));
+  if (first.size() < keys::kSubMapSuffix.size()) return {};
+  return std::string(first.substr(0, first.size() - 3)) + std::string(keys::kSubMapSuffix);
+}
+
+bool read_unit_file(const std::string& name, MapNode& map, std::vector<std::string>& sub_names) {
+  File file;
+  if (!file.open(name, "r")) {
+    std::fprintf(stderr, "somlabel: cannot read %s: %s\n", name.c_str(), errno_text().c_str());
+    return false;
+  }
+  LineReader reader(file.get());
+  std::string_view line;
+  while (reader.next(line)) {
+    line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
+    if (line.starts_with(keys::kPosX)) ++map.units;
+    if (const auto vecs = value_of(line, keys::kMappedVecs); !vecs.empty()) {
+      add_words(vecs, map.documents);
+    } else if (const auto address = value_of(line, keys::kUrlMappedSoms); !address.empty()) {
+      sub_names.push_back(sub_map_name(address));
+    }
+  }
+  if (std::ferror(file.get()) != 0) {
+    std::fprintf(stderr, "somlabel: cannot read %s: %s\n", name.c_str(), errno_text().c_str());
+    return false;
+  }
+  return true;
+}
+
+bool read_lines(const std::string& name, std::vector<std::string>& lines) {
+  std::ifstream in(name);
+  if (!in) {
+    std::fprintf(stderr, "somlabel: cannot read %s: %s\n", name.c_str(), errno_text().c_str());
+    return false;
+  }
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return true;
+}
+
+// Removes `last_line` from the end of the file `name` when the file ends in
+// it; false after a message when the file could not be changed.
+bool drop_last_line(const std::string& name, const std::string& last_line) {
+  const int fd = ::open(name.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT;  // labelcalc will make it anew
+  struct stat st {};
+  std::string tail(last_line.size() + 1, '\0');
+  const auto size = ::fstat(fd, &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
+  bool ok = true;
+  if (S_ISREG(st.st_mode) && size >= last_line.size()) {
+    const size_t start = size - last_line.size();
+    const size_t from = start > 0 ? start - 1 : 0;  // with the line end before it
+    const ssize_t got = ::pread(fd, tail.data(), size - from, static_cast<off_t>(from));
+    tail.resize(got < 0 ? 0 : static_cast<size_t>(got));
+    const bool ends_so = tail.ends_with(last_line) && (start == 0 || tail.front() == '\n');
+    if (ends_so && ::ftruncate(fd, static_cast<off_t>(start)) != 0) {
+      std::fprintf(stderr, "somlabel: cannot change %s: %s\n", name.c_str(), errno_text().c_str());
+      ok = false;
+    }
+  }
+  ::close(fd);
+  return ok;
+}
+
+}  // namespace
+
+long long modified(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+}
+
+std::vector<std::string> stored_map_options(const Layout& layout) {
+  std::vector<std::string> options;
+  std::ifstream in(layout.map_options());
+  for (std::string line; std::getline(in, line);) options.push_back(line);
+  return options;
+}
+
+bool maps_stale(const Layout& layout, const std::vector<std::string>& documents,
+                const std::vector<std::string>& map_options) {
+  const long long trained = modified(layout.map_options());
+  if (trained < 0 || modified(layout.process()) < 0) return true;
+  if (stored_map_options(layout) != map_options) return true;
+  if (modified(layout.documents) > trained) return true;
+  return std::any_of(documents.begin(), documents.end(), [&](const std::string& name) {
+    return modified(layout.documents + "/" + name) > trained;
+  });
+}
+
+bool model_stale(const Layout& layout, const std::vector<std::string>& documents) {
+  const long long trained = modified(layout.model());
+  if (trained < 0) return true;
+  const auto newer = std::count_if(
+      documents.begin(), documents.end(),
+      [&](const std::string& name) { return modified(layout.documents + "/" + name) > trained; });
+  return static_cast<size_t>(newer) * 10 > documents.size();
+}
+
+KeyFilesDue key_files_due(const Layout& layout, const std::vector<std::string>& documents,
+                          const std::string& key_dir, const std::string& ending) {
+  const long long model = modified(layout.model());
+  KeyFilesDue due;
+  for (const std::string& name : documents) {
+    const long long key = modified(key_dir + "/" + name + ending);
+    if (key >= 0 && key < model) due.model_newer = true;
+    if (key < 0 || key <= modified(layout.documents + "/" + name) || key < model) ++due.count;
+  }
+  if (due.model_newer) due.count = documents.size();
+  return due;
+}
+
+bool read_maps(const Layout& layout, const Settings& settings, std::vector<MapNode>& maps) {
+  std::vector<std::string> lines;
+  if (!read_lines(layout.process(), lines)) return false;
+  std::unordered_map<std::string, size_t> index;
+  std::vector<std::vector<std::string>> sub_names(lines.size());
+  maps.clear();
+  for (size_t m = 0; m < lines.size(); ++m) {
+    maps.push_back({lines[m], {}, {}, 0});
+    index.emplace(settings.path + lines[m], m);
+    if (!read_unit_file(from_out(layout.out, settings.path + lines[m]), maps[m], sub_names[m])) {
+      return false;
+    }
+  }
+  for (size_t m = 0; m < maps.size(); ++m) {
+    for (const std::string& name : sub_names[m]) {
+      if (auto found = index.find(name); found != index.end())
+        maps[m].sub_maps.push_back(found->second);
+    }
+  }
+  return true;
+}
+
+std::vector<bool> maps_to_label(const Layout& layout, const Settings& settings,
+                                const std::vector<MapNode>& maps) {
+  Stamps stamp;
+  const long long common =
+      std::max(modified(layout.option_file()),
+               settings.mode == 1 ? -1 : modified(from_out(layout.out, settings.model)));
+  const std::string source = from_out(layout.out, settings.sourcepath);
+  const std::string keys = from_out(layout.out, settings.keypath);
+  std::vector<bool> due(maps.size(), false);
+  // Sub-maps come before the maps above them, so one pass settles both.
+  for (size_t m = 0; m < maps.size(); ++m) {
+    const MapNode& map = maps[m];
+    const long long made = std::min(modified(labelunit_file(layout.out, settings, map)),
+                                    modified(map_key_file(layout.out, settings, map)));
+    long long inputs = std::max(common, modified(from_out(layout.out, map_name(settings, map))));
+    bool missing = false;
+    for (const std::string& document : map.documents) {
+      const long long text = stamp(source + document);
+      const long long key = stamp(keys + document + settings.keyfileending);
+      missing = missing || text < 0 || key < 0;
+      inputs = std::max({inputs, text, key});
+    }
+    due[m] = made < 0 || missing || made < inputs;
+    for (size_t sub : map.sub_maps) due[m] = due[m] || due[sub];
+  }
+  return due;
+}
+
+bool drop_somabove_lines(const Settings& settings, const std::vector<MapNode>& maps,
+                         const std::vector<bool>& labelled, const std::string& out) {
+  for (size_t m = 0; m < maps.size(); ++m) {
+    if (!labelled[m]) continue;
+    const std::string line =
+        std::string(keys::kSomAbove) + " " + map_name(settings, maps[m]) + "\n";
+    for (size_t sub : maps[m].sub_maps) {
+      if (labelled[sub]) continue;
+      if (!drop_last_line(labelunit_file(out, settings, maps[sub]), line)) return false;
+    }
+  }
+  return true;
+}
+
+std::vector<bool> pages_to_write(const Layout& layout, const Settings& settings,
+                                 const std::vector<MapNode>& maps) {
+  const long long options = modified(layout.option_file());
+  std::vector<bool> due(maps.size(), false);
+  for (size_t m = 0; m < maps.size(); ++m) {
+    const std::string labelunit = labelunit_file(layout.out, settings, maps[m]);
+    const long long page = modified(labelunit + std::string(keys::kPageEnding));
+    due[m] = page < 0 || page < std::max(options, modified(labelunit));
+  }
+  return due;
+}
+
+}  // namespace somlabel::driver

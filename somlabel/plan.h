@@ -1,0 +1,75 @@
+// What a run has to redo, judged by the files' time stamps: a step's outputs
+// older than one of its inputs are redone, everything else is kept.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/settings.h"
+#include "somlabel/steps.h"
+
+namespace somlabel::driver {
+
+// Modification time in nanoseconds; -1 when the file cannot be stat'ed.
+[[nodiscard]] long long modified(const std::string& path);
+
+// The maps are retrained when there are none, when the map options differ
+// from those of the last training, or when the documents folder or a
+// document is newer than that training.
+[[nodiscard]] bool maps_stale(const Layout& layout, const std::vector<std::string>& documents,
+                              const std::vector<std::string>& map_options);
+
+// The map options stored by the last training; empty when there are none.
+[[nodiscard]] std::vector<std::string> stored_map_options(const Layout& layout);
+
+// The extractor model is trained when there is none, and again when more
+// than a tenth of the documents are newer than it: a few changed documents
+// hardly move its phrase statistics, and retraining would redo every key
+// file.
+[[nodiscard]] bool model_stale(const Layout& layout, const std::vector<std::string>& documents);
+
+// How many documents have no key file, or one older than the document or
+// the model; and whether a key file older than the model is among them (then
+// every key file is written again, not only those of changed documents).
+struct KeyFilesDue {
+  size_t count = 0;
+  bool model_newer = false;
+};
+[[nodiscard]] KeyFilesDue key_files_due(const Layout& layout,
+                                        const std::vector<std::string>& documents,
+                                        const std::string& key_dir, const std::string& ending);
+
+// One map of the hierarchy as the plan sees it.
+struct MapNode {
+  std::string line;                    // its process-file line: the unit file's name
+  std::vector<std::string> documents;  // every "$MAPPED_VECS" name
+  std::vector<size_t> sub_maps;        // indices of its sub-maps in the plan
+  size_t units = 0;
+};
+
+// The maps of `process` in process-file order, read from their unit files.
+// False after printing why a file could not be read.
+[[nodiscard]] bool read_maps(const Layout& layout, const Settings& settings,
+                             std::vector<MapNode>& maps);
+
+// Which maps labelcalc has to label again, in process-file order: those
+// whose labelunit file or map key file is missing or older than the unit
+// file, the option file, the model, or a document of the map or its key
+// file; and every map above one of them, which copies its map key file in.
+[[nodiscard]] std::vector<bool> maps_to_label(const Layout& layout, const Settings& settings,
+                                              const std::vector<MapNode>& maps);
+
+// A map labelled again appends its "$SOMABOVE" line to each sub-map's
+// labelunit file; a sub-map that keeps its labelunit file already ends in
+// that line, and would end in it twice. This removes the line from such
+// sub-maps, so the run gives the files of a run from scratch. False after
+// printing why a file could not be changed.
+[[nodiscard]] bool drop_somabove_lines(const Settings& settings, const std::vector<MapNode>& maps,
+                                       const std::vector<bool>& labelled, const std::string& out);
+
+// Which pages labelweb has to write again: those missing or older than
+// their labelunit file or the option file.
+[[nodiscard]] std::vector<bool> pages_to_write(const Layout& layout, const Settings& settings,
+                                               const std::vector<MapNode>& maps);
+
+}  // namespace somlabel::driver

@@ -1,0 +1,76 @@
+// The steps from a folder of documents to the pages of its maps, each one run
+// of one tool. A step function only says what to run; the runner (runner.h)
+// starts it here, and a batch system could submit the same command instead.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace somlabel::driver {
+
+// Where the files of one corpus live. Every path is absolute. The maps'
+// own files (unit files, labelunit files, pages, key files) lie where the
+// option file says, below `out`.
+struct Layout {
+  std::string documents;  // DOCS: the user's documents, only ever read
+  std::string out;        // OUT: everything somlabel writes
+
+  [[nodiscard]] std::string model() const { return out + "/model"; }
+  [[nodiscard]] std::string option_file() const { return out + "/options"; }
+  [[nodiscard]] std::string process() const { return out + "/process"; }
+  [[nodiscard]] std::string process_web() const { return out + "/process.web"; }
+  // The map options of the last map training, one a line; its time stamp
+  // is when the maps were last trained.
+  [[nodiscard]] std::string map_options() const { return out + "/map-options"; }
+  [[nodiscard]] std::string logs() const { return out + "/logs/"; }
+};
+
+// The programs the steps run, by path.
+struct Tools {
+  std::string keyphrases;
+  std::string somtrain;
+  std::string labelcalc;
+  std::string labelweb;
+};
+
+// One run of one tool.
+struct Command {
+  std::string step;               // the step's name, as messages and logs show it
+  std::vector<std::string> argv;  // argv[0] is the tool's path
+  std::string directory;          // working directory
+  std::string path_prefix;        // a directory put first on PATH, or empty
+};
+
+// What the extractor steps take from the map options.
+struct ExtractorOptions {
+  std::string language;  // empty: the default
+  std::string jobs;      // empty: all cores
+};
+
+// Key files per document; labelcalc keeps NUMBEROFPHRASES of them per unit.
+inline constexpr int kPhrasesPerDocument = 10;
+
+// somtrain: unit files, process files and the option file from the documents.
+[[nodiscard]] Command train_maps(const Layout& layout, const Tools& tools,
+                                 const std::vector<std::string>& map_options);
+
+// keyphrases train: the extractor model from the documents.
+[[nodiscard]] Command train_model(const Layout& layout, const Tools& tools,
+                                  const ExtractorOptions& options);
+
+// keyphrases docs: a key file per document in `key_dir`, named with
+// `ending`; with `only_changed`, only for documents newer than their key file.
+[[nodiscard]] Command write_key_files(const Layout& layout, const Tools& tools,
+                                      const ExtractorOptions& options, const std::string& key_dir,
+                                      const std::string& ending, bool only_changed);
+
+// labelcalc over the maps named in `process_file`; it finds the extractor,
+// named without a directory in the option file, first on PATH.
+[[nodiscard]] Command label_maps(const Layout& layout, const Tools& tools,
+                                 const std::string& process_file);
+
+// labelweb over the labelunit files named in `process_file`.
+[[nodiscard]] Command write_pages(const Layout& layout, const Tools& tools,
+                                  const std::string& process_file);
+
+}  // namespace somlabel::driver
