@@ -252,7 +252,7 @@ bool process_file_for(const Layout& layout, const std::vector<MapNode>& maps,
 bool train_maps_step(Driver& driver, const Layout& layout, const Tools& tools,
                      const std::vector<std::string>& documents,
                      const std::vector<std::string>& map_options) {
-  if (!maps_stale(layout, documents, map_options)) {
+  if (!maps_stale(layout, tools, documents, map_options)) {
     driver.kept("maps");
     return true;
   }
@@ -265,7 +265,7 @@ bool train_maps_step(Driver& driver, const Layout& layout, const Tools& tools,
 bool key_steps(Driver& driver, const Layout& layout, const Tools& tools,
                const ExtractorOptions& options, const Settings& settings,
                const std::vector<std::string>& documents) {
-  if (model_stale(layout, documents)) {
+  if (model_stale(layout, tools, documents)) {
     if (!driver.run(train_model(layout, tools, options), "")) return false;
   } else {
     driver.kept("model");
@@ -282,9 +282,11 @@ bool key_steps(Driver& driver, const Layout& layout, const Tools& tools,
 }
 
 bool map_steps(Driver& driver, const Layout& layout, const Tools& tools, const Settings& settings,
-               std::vector<MapNode>& maps) {
-  if (!read_maps(layout, settings, maps)) return false;
-  const std::vector<bool> label = maps_to_label(layout, settings, maps);
+               const std::vector<std::string>& old_maps, std::vector<MapNode>& maps) {
+  if (!read_maps(layout, settings, maps) || !remove_leftovers(layout, settings, old_maps, maps)) {
+    return false;
+  }
+  const std::vector<bool> label = maps_to_label(layout, tools, settings, maps);
   const size_t to_label = static_cast<size_t>(std::count(label.begin(), label.end(), true));
   std::string process;
   if (to_label == 0) {
@@ -296,7 +298,7 @@ bool map_steps(Driver& driver, const Layout& layout, const Tools& tools, const S
                          count_text(to_label, maps.size(), "maps"), to_label)) {
     return false;
   }
-  const std::vector<bool> pages = pages_to_write(layout, settings, maps);
+  const std::vector<bool> pages = pages_to_write(layout, tools, settings, maps);
   const size_t to_write = static_cast<size_t>(std::count(pages.begin(), pages.end(), true));
   if (to_write == 0) {
     driver.kept("pages");
@@ -356,10 +358,11 @@ int run(Request request) {
   Driver driver(layout);
   Settings settings;
   std::vector<MapNode> maps;
+  const std::vector<std::string> old_maps = process_lines(layout.process());
   if (!train_maps_step(driver, layout, tools, documents, request.map_options) ||
       !add_option_lines(layout) || !read_settings(layout, settings) ||
       !key_steps(driver, layout, tools, extractor, settings, documents) ||
-      !map_steps(driver, layout, tools, settings, maps)) {
+      !map_steps(driver, layout, tools, settings, old_maps, maps)) {
     return kExitFailure;
   }
   if (maps.empty()) {

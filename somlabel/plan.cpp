@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <unordered_map>
 
@@ -87,6 +88,8 @@ bool read_unit_file(const std::string& name, MapNode& map, std::vector<std::stri
   while (reader.next(line)) {
     line.remove_prefix(std::min(line.find_first_not_of(" \t"), line.size()));
     if (line.starts_with(keys::kPosX)) ++map.units;
+    if (const auto x = value_of(line, keys::kXdim); !x.empty()) map.xdim = to_int(x);
+    if (const auto y = value_of(line, keys::kYdim); !y.empty()) map.ydim = to_int(y);
     if (const auto vecs = value_of(line, keys::kMappedVecs); !vecs.empty()) {
       add_words(vecs, map.documents);
     } else if (const auto address = value_of(line, keys::kUrlMappedSoms); !address.empty()) {
@@ -98,6 +101,62 @@ bool read_unit_file(const std::string& name, MapNode& map, std::vector<std::stri
     return false;
   }
   return true;
+}
+
+std::string base_name(const std::string& name) {
+  const size_t slash = name.rfind('/');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
+bool remove_file(const std::string& name) {
+  if (::unlink(name.c_str()) == 0 || errno == ENOENT) return true;
+  std::fprintf(stderr, "somlabel: cannot remove %s: %s\n", name.c_str(), errno_text().c_str());
+  return false;
+}
+
+// The map base name and unit of a name "BASE.X_Y" + `ending`, as labelcalc
+// names a unit's joined text and its key file; false for any other name.
+bool unit_file_name(std::string_view name, std::string_view ending, std::string& base, int& x,
+                    int& y) {
+  if (!name.ends_with(ending)) return false;
+  name.remove_suffix(ending.size());
+  const size_t dot = name.rfind('.');
+  const size_t underscore = name.rfind('_');
+  if (dot == std::string_view::npos || underscore == std::string_view::npos || underscore < dot) {
+    return false;
+  }
+  const std::string_view xs = name.substr(dot + 1, underscore - dot - 1);
+  const std::string_view ys = name.substr(underscore + 1);
+  const auto digits = [](std::string_view s) {
+    return !s.empty() && s.size() < 6 &&
+           s.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  if (!digits(xs) || !digits(ys)) return false;
+  base = std::string(name.substr(0, dot));
+  x = to_int(xs);
+  y = to_int(ys);
+  return true;
+}
+
+// Removes the files in `dir` named "BASE.X_Y" + one of `endings` whose map
+// BASE is in `grids` without a unit (X, Y).
+bool remove_unit_files(const std::string& dir, const std::vector<std::string_view>& endings,
+                       const std::unordered_map<std::string, std::pair<int, int>>& grids) {
+  std::error_code ec;
+  std::vector<std::string> doomed;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    const std::string name = entry.path().filename().string();
+    std::string base;
+    int x = 0, y = 0;
+    for (std::string_view ending : endings) {
+      if (!unit_file_name(name, ending, base, x, y)) continue;
+      const auto grid = grids.find(base);
+      if (grid != grids.end() && (x >= grid->second.first || y >= grid->second.second)) {
+        doomed.push_back(entry.path().string());
+      }
+    }
+  }
+  return std::all_of(doomed.begin(), doomed.end(), remove_file);
 }
 
 bool read_lines(const std::string& name, std::vector<std::string>& lines) {
@@ -149,10 +208,11 @@ std::vector<std::string> stored_map_options(const Layout& layout) {
   return options;
 }
 
-bool maps_stale(const Layout& layout, const std::vector<std::string>& documents,
+bool maps_stale(const Layout& layout, const Tools& tools, const std::vector<std::string>& documents,
                 const std::vector<std::string>& map_options) {
   const long long trained = modified(layout.map_options());
   if (trained < 0 || modified(layout.process()) < 0) return true;
+  if (modified(tools.somtrain) > trained) return true;
   if (stored_map_options(layout) != map_options) return true;
   if (modified(layout.documents) > trained) return true;
   return std::any_of(documents.begin(), documents.end(), [&](const std::string& name) {
@@ -160,9 +220,10 @@ bool maps_stale(const Layout& layout, const std::vector<std::string>& documents,
   });
 }
 
-bool model_stale(const Layout& layout, const std::vector<std::string>& documents) {
+bool model_stale(const Layout& layout, const Tools& tools,
+                 const std::vector<std::string>& documents) {
   const long long trained = modified(layout.model());
-  if (trained < 0) return true;
+  if (trained < 0 || modified(tools.keyphrases) > trained) return true;
   const auto newer = std::count_if(
       documents.begin(), documents.end(),
       [&](const std::string& name) { return modified(layout.documents + "/" + name) > trained; });
@@ -189,7 +250,7 @@ bool read_maps(const Layout& layout, const Settings& settings, std::vector<MapNo
   std::vector<std::vector<std::string>> sub_names(lines.size());
   maps.clear();
   for (size_t m = 0; m < lines.size(); ++m) {
-    maps.push_back({lines[m], {}, {}, 0});
+    maps.push_back({lines[m], {}, {}, 0, 0, 0});
     index.emplace(settings.path + lines[m], m);
     if (!read_unit_file(from_out(layout.out, settings.path + lines[m]), maps[m], sub_names[m])) {
       return false;
@@ -204,12 +265,14 @@ bool read_maps(const Layout& layout, const Settings& settings, std::vector<MapNo
   return true;
 }
 
-std::vector<bool> maps_to_label(const Layout& layout, const Settings& settings,
+std::vector<bool> maps_to_label(const Layout& layout, const Tools& tools, const Settings& settings,
                                 const std::vector<MapNode>& maps) {
   Stamps stamp;
+  const bool extractor = settings.mode != 1;
   const long long common =
-      std::max(modified(layout.option_file()),
-               settings.mode == 1 ? -1 : modified(from_out(layout.out, settings.model)));
+      std::max({modified(layout.option_file()), modified(tools.labelcalc),
+                extractor ? modified(from_out(layout.out, settings.model)) : -1,
+                extractor ? modified(tools.keyphrases) : -1});
   const std::string source = from_out(layout.out, settings.sourcepath);
   const std::string keys = from_out(layout.out, settings.keypath);
   std::vector<bool> due(maps.size(), false);
@@ -246,9 +309,36 @@ bool drop_somabove_lines(const Settings& settings, const std::vector<MapNode>& m
   return true;
 }
 
-std::vector<bool> pages_to_write(const Layout& layout, const Settings& settings,
+std::vector<std::string> process_lines(const std::string& process) {
+  std::vector<std::string> lines;
+  std::ifstream in(process);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool remove_leftovers(const Layout& layout, const Settings& settings,
+                      const std::vector<std::string>& old_lines, const std::vector<MapNode>& maps) {
+  std::unordered_map<std::string, std::pair<int, int>> grids;
+  for (const MapNode& map : maps) grids[base_name(map_name(settings, map))] = {map.xdim, map.ydim};
+  for (const std::string& line : old_lines) {
+    const MapNode gone{line, {}, {}, 0, 0, 0};
+    if (grids.count(base_name(map_name(settings, gone))) != 0) continue;
+    grids[base_name(map_name(settings, gone))] = {0, 0};
+    const std::string unit_file = from_out(layout.out, map_name(settings, gone));
+    const std::string labelunit = labelunit_file(layout.out, settings, gone);
+    for (const std::string& file :
+         {unit_file, labelunit, labelunit + std::string(keys::kPageEnding),
+          map_key_file(layout.out, settings, gone)}) {
+      if (!remove_file(file)) return false;
+    }
+  }
+  return remove_unit_files(from_out(layout.out, settings.keypath), {".txt"}, grids) &&
+         remove_unit_files(from_out(layout.out, settings.kea_tmp_path), {".txt", ".key"}, grids);
+}
+
+std::vector<bool> pages_to_write(const Layout& layout, const Tools& tools, const Settings& settings,
                                  const std::vector<MapNode>& maps) {
-  const long long options = modified(layout.option_file());
+  const long long options = std::max(modified(layout.option_file()), modified(tools.labelweb));
   std::vector<bool> due(maps.size(), false);
   for (size_t m = 0; m < maps.size(); ++m) {
     const std::string labelunit = labelunit_file(layout.out, settings, maps[m]);

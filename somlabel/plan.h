@@ -1,5 +1,6 @@
 // What a run has to redo, judged by the files' time stamps: a step's outputs
-// older than one of its inputs are redone, everything else is kept.
+// older than one of its inputs, or than the tool that makes them (an upgrade
+// may change them), are redone; everything else is kept.
 #pragma once
 
 #include <string>
@@ -14,19 +15,21 @@ namespace somlabel::driver {
 [[nodiscard]] long long modified(const std::string& path);
 
 // The maps are retrained when there are none, when the map options differ
-// from those of the last training, or when the documents folder or a
-// document is newer than that training.
-[[nodiscard]] bool maps_stale(const Layout& layout, const std::vector<std::string>& documents,
+// from those of the last training, or when the documents folder, a document
+// or somtrain is newer than that training.
+[[nodiscard]] bool maps_stale(const Layout& layout, const Tools& tools,
+                              const std::vector<std::string>& documents,
                               const std::vector<std::string>& map_options);
 
 // The map options stored by the last training; empty when there are none.
 [[nodiscard]] std::vector<std::string> stored_map_options(const Layout& layout);
 
-// The extractor model is trained when there is none, and again when more
-// than a tenth of the documents are newer than it: a few changed documents
-// hardly move its phrase statistics, and retraining would redo every key
-// file.
-[[nodiscard]] bool model_stale(const Layout& layout, const std::vector<std::string>& documents);
+// The extractor model is trained when there is none or keyphrases is newer,
+// and again when more than a tenth of the documents are newer than it: a few
+// changed documents hardly move its phrase statistics, and retraining would
+// redo every key file.
+[[nodiscard]] bool model_stale(const Layout& layout, const Tools& tools,
+                               const std::vector<std::string>& documents);
 
 // How many documents have no key file, or one older than the document or
 // the model; and whether a key file older than the model is among them (then
@@ -45,7 +48,12 @@ struct MapNode {
   std::vector<std::string> documents;  // every "$MAPPED_VECS" name
   std::vector<size_t> sub_maps;        // indices of its sub-maps in the plan
   size_t units = 0;
+  int xdim = 0;
+  int ydim = 0;
 };
+
+// The process-file lines of `process`; empty when there is none.
+[[nodiscard]] std::vector<std::string> process_lines(const std::string& process);
 
 // The maps of `process` in process-file order, read from their unit files.
 // False after printing why a file could not be read.
@@ -55,8 +63,10 @@ struct MapNode {
 // Which maps labelcalc has to label again, in process-file order: those
 // whose labelunit file or map key file is missing or older than the unit
 // file, the option file, the model, or a document of the map or its key
-// file; and every map above one of them, which copies its map key file in.
-[[nodiscard]] std::vector<bool> maps_to_label(const Layout& layout, const Settings& settings,
+// file, labelcalc and (for mode-0 labels) the extractor; and every map above
+// one of them, which copies its map key file in.
+[[nodiscard]] std::vector<bool> maps_to_label(const Layout& layout, const Tools& tools,
+                                              const Settings& settings,
                                               const std::vector<MapNode>& maps);
 
 // A map labelled again appends its "$SOMABOVE" line to each sub-map's
@@ -67,9 +77,20 @@ struct MapNode {
 [[nodiscard]] bool drop_somabove_lines(const Settings& settings, const std::vector<MapNode>& maps,
                                        const std::vector<bool>& labelled, const std::string& out);
 
+// Removes what a map trained before left behind once a new training no
+// longer has it: the unit file, labelunit file, page and map key file of a
+// map not in `maps` but in `old_lines`, and the joined texts and
+// extractor's key files that labelcalc leaves of units no map in `maps`
+// has. So a rerun leaves the files of a run from scratch. False after
+// printing why a file could not be removed.
+[[nodiscard]] bool remove_leftovers(const Layout& layout, const Settings& settings,
+                                    const std::vector<std::string>& old_lines,
+                                    const std::vector<MapNode>& maps);
+
 // Which pages labelweb has to write again: those missing or older than
-// their labelunit file or the option file.
-[[nodiscard]] std::vector<bool> pages_to_write(const Layout& layout, const Settings& settings,
+// their labelunit file, the option file or labelweb.
+[[nodiscard]] std::vector<bool> pages_to_write(const Layout& layout, const Tools& tools,
+                                               const Settings& settings,
                                                const std::vector<MapNode>& maps);
 
 }  // namespace somlabel::driver

@@ -272,13 +272,23 @@ Result read_documents(const Options& o, std::vector<DocumentText>& texts) {
   return {};
 }
 
-// A document named like a map would share its key file with the map's.
+// A document named like a map would share its key file with the map's, and
+// one named like a map's unit ("map.unit.0_1") with the unit's joined text
+// that labelcalc leaves in the key directory (key files ending in ".txt").
 Result check_names(const Options& o, const Corpus& corpus, const Hierarchy& hierarchy) {
   std::set<std::string> maps;
-  for (const MapResult& map : hierarchy.maps) maps.insert(map_file_name(o.hierarchy.name, map));
+  for (const MapResult& map : hierarchy.maps) {
+    const std::string name = map_file_name(o.hierarchy.name, map);
+    maps.insert(name);
+    for (int u = 0; u < map.grid.units(); ++u) {
+      maps.insert(name + "." + std::to_string(map.grid.x(u)) + "_" + std::to_string(map.grid.y(u)));
+    }
+  }
   for (const Document& document : corpus.documents) {
     if (maps.count(document.name) != 0) {
-      std::fprintf(stderr, "somtrain: %s/%s: a document may not have the name of a map; choose another --name\n",
+      std::fprintf(stderr,
+                   "somtrain: %s/%s: a document may not have the name of a map or of its units; "
+                   "choose another --name\n",
                    o.documents.c_str(), document.name.c_str());
       return Result::failure();
     }
