@@ -11,8 +11,11 @@ VALGRIND_CMD := valgrind --error-exitcode=99 --leak-check=full --errors-for-leak
 CMAKE_FLAGS ?=
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 CTEST      := ctest --output-on-failure -j $(shell nproc)
+# What make demo and make install build: the programs, not the tests.
+TOOLS      := keyphrases somtrain labelcalc labelweb somlabel
+PREFIX     ?= /usr/local
 
-.PHONY: all setup build build-asan build-fuzzers test test-fast test-asan test-valgrind demo bench fuzz fuzz-short screenshot clean
+.PHONY: all setup build build-tools install build-asan build-fuzzers test test-fast test-asan test-valgrind demo bench fuzz fuzz-short screenshot clean
 
 all: build
 
@@ -32,6 +35,13 @@ $(FUZZ_BUILD)/CMakeCache.txt:
 
 build: setup $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD)
+
+build-tools: setup $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) --target $(TOOLS)
+
+# The tools into PREFIX/bin, where somlabel finds the others beside itself.
+install: build-tools
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 build-asan: setup $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD)
@@ -63,8 +73,8 @@ fuzz: build-fuzzers
 fuzz-short: build-fuzzers
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SHORT_SECONDS)
 
-# The whole chain on this machine's C manual pages; prints the top page's path.
-demo: build
+# somlabel on this machine's C manual pages; prints the top page's path.
+demo: build-tools
 	demo/run.sh $(BUILD)
 
 # Times the tools on generated corpora next to their floors (bench/README.md).
