@@ -14,7 +14,7 @@
 #include "common/documents.h"
 #include "common/exit_codes.h"
 #include "common/io.h"
-#include "common/map_keys.h"
+#include "common/map_names.h"
 #include "common/settings.h"
 #include "somlabel/plan.h"
 #include "somlabel/runner.h"
@@ -377,8 +377,7 @@ int run(Request request) {
                documents.size(), maps.size(), units, driver.figures().c_str(),
                seconds_text(seconds).c_str());
   std::printf("%s\n", from_out(layout, settings.path + maps.back().line +
-                                           std::string(keys::kLabelunitEnding) +
-                                           std::string(keys::kPageEnding))
+                                           std::string(kLabelunitEnding) + std::string(kPageEnding))
                           .c_str());
   return std::fflush(stdout) == 0 ? kExitSuccess : kExitFailure;
 }

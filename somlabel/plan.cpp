@@ -14,6 +14,7 @@
 
 #include "common/io.h"
 #include "common/map_keys.h"
+#include "common/map_names.h"
 
 namespace somlabel::driver {
 namespace {
@@ -28,14 +29,11 @@ std::string map_name(const Settings& settings, const MapNode& map) {
 }
 
 std::string labelunit_file(const std::string& out, const Settings& settings, const MapNode& map) {
-  return from_out(out, map_name(settings, map) + std::string(keys::kLabelunitEnding));
+  return from_out(out, labelunit_name(map_name(settings, map)));
 }
 
 std::string map_key_file(const std::string& out, const Settings& settings, const MapNode& map) {
-  const std::string name = map_name(settings, map);
-  const size_t slash = name.rfind('/');
-  const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
-  return from_out(out, settings.keypath + base + settings.keyfileending);
+  return from_out(out, key_file_name(settings, base_name(map_name(settings, map))));
 }
 
 // Time stamps asked for many times (a document is on a map of every layer).
@@ -69,14 +67,6 @@ void add_words(std::string_view text, std::vector<std::string>& words) {
   }
 }
 
-// The map a "$URL_MAPPED_SOMS" address stands for: its last three
-// characters are any, in place of the map name's final "unit".
-std::string sub_map_name(std::string_view address) {
-  const std::string_view first = address.substr(0, address.find_first_of(" \t"));
-  if (first.size() < keys::kSubMapSuffix.size()) return {};
-  return std::string(first.substr(0, first.size() - 3)) + std::string(keys::kSubMapSuffix);
-}
-
 bool read_unit_file(const std::string& name, MapNode& map, std::vector<std::string>& sub_names) {
   File file;
   if (!file.open(name, "r")) {
@@ -93,7 +83,7 @@ bool read_unit_file(const std::string& name, MapNode& map, std::vector<std::stri
     if (const auto vecs = value_of(line, keys::kMappedVecs); !vecs.empty()) {
       add_words(vecs, map.documents);
     } else if (const auto address = value_of(line, keys::kUrlMappedSoms); !address.empty()) {
-      sub_names.push_back(sub_map_name(address));
+      sub_names.push_back(sub_map_name(address.substr(0, address.find_first_of(" \t"))));
     }
   }
   if (std::ferror(file.get()) != 0) {
@@ -101,11 +91,6 @@ bool read_unit_file(const std::string& name, MapNode& map, std::vector<std::stri
     return false;
   }
   return true;
-}
-
-std::string base_name(const std::string& name) {
-  const size_t slash = name.rfind('/');
-  return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
 bool remove_file(const std::string& name) {
@@ -319,21 +304,24 @@ std::vector<std::string> process_lines(const std::string& process) {
 bool remove_leftovers(const Layout& layout, const Settings& settings,
                       const std::vector<std::string>& old_lines, const std::vector<MapNode>& maps) {
   std::unordered_map<std::string, std::pair<int, int>> grids;
-  for (const MapNode& map : maps) grids[base_name(map_name(settings, map))] = {map.xdim, map.ydim};
+  for (const MapNode& map : maps) {
+    grids[std::string(base_name(map_name(settings, map)))] = {map.xdim, map.ydim};
+  }
   for (const std::string& line : old_lines) {
     const MapNode gone{line, {}, {}, 0, 0, 0};
-    if (grids.count(base_name(map_name(settings, gone))) != 0) continue;
-    grids[base_name(map_name(settings, gone))] = {0, 0};
+    const std::string base(base_name(map_name(settings, gone)));
+    if (grids.count(base) != 0) continue;
+    grids[base] = {0, 0};
     const std::string unit_file = from_out(layout.out, map_name(settings, gone));
     const std::string labelunit = labelunit_file(layout.out, settings, gone);
-    for (const std::string& file :
-         {unit_file, labelunit, labelunit + std::string(keys::kPageEnding),
-          map_key_file(layout.out, settings, gone)}) {
+    for (const std::string& file : {unit_file, labelunit, labelunit + std::string(kPageEnding),
+                                    map_key_file(layout.out, settings, gone)}) {
       if (!remove_file(file)) return false;
     }
   }
-  return remove_unit_files(from_out(layout.out, settings.keypath), {".txt"}, grids) &&
-         remove_unit_files(from_out(layout.out, settings.kea_tmp_path), {".txt", ".key"}, grids);
+  return remove_unit_files(from_out(layout.out, settings.keypath), {kTextEnding}, grids) &&
+         remove_unit_files(from_out(layout.out, settings.kea_tmp_path), {kTextEnding, kKeyEnding},
+                           grids);
 }
 
 std::vector<bool> pages_to_write(const Layout& layout, const Tools& tools, const Settings& settings,
@@ -342,7 +330,7 @@ std::vector<bool> pages_to_write(const Layout& layout, const Tools& tools, const
   std::vector<bool> due(maps.size(), false);
   for (size_t m = 0; m < maps.size(); ++m) {
     const std::string labelunit = labelunit_file(layout.out, settings, maps[m]);
-    const long long page = modified(labelunit + std::string(keys::kPageEnding));
+    const long long page = modified(labelunit + std::string(kPageEnding));
     due[m] = page < 0 || page < std::max(options, modified(labelunit));
   }
   return due;
