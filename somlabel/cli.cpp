@@ -120,17 +120,14 @@ bool read_whole(const std::string& name, std::string& text) {
 
 bool write_whole(const std::string& name, const std::string& text) {
   File file;
-  std::string error;
   if (!file.create(name)) {
     std::fprintf(stderr, "somlabel: cannot create %s: %s\n", name.c_str(), errno_text().c_str());
     return false;
   }
   put(file.get(), text);
-  if (!file.close(error)) {
-    std::fprintf(stderr, "somlabel: cannot write %s: %s\n", name.c_str(), error.c_str());
-    return false;
-  }
-  return true;
+  const Result closed = file.close();
+  report("somlabel", closed);
+  return closed.ok();
 }
 
 bool add_option_lines(const Layout& layout) {
@@ -331,12 +328,9 @@ bool prepare(const Request& request, Layout& layout, std::vector<std::string>& d
     return false;
   }
   std::vector<std::string> passed_over;  // the tools name them
-  std::string error;
-  if (!list_documents(layout.documents, documents, passed_over, error)) {
-    std::fprintf(stderr, "somlabel: cannot read directory %s: %s\n", layout.documents.c_str(),
-                 error.c_str());
-    return false;
-  }
+  const Result listed = list_documents(layout.documents, documents, passed_over);
+  report("somlabel", listed);
+  if (!listed) return false;
   if (documents.empty()) {
     std::fprintf(stderr, "somlabel: %s holds no documents\n", layout.documents.c_str());
     return false;

@@ -41,7 +41,7 @@ class Stamps {
  public:
   long long operator()(const std::string& path) {
     auto [it, inserted] = known_.try_emplace(path, 0);
-    if (inserted) it->second = modified(path);
+    if (inserted) it->second = modification_time(path);
     return it->second;
   }
 
@@ -180,12 +180,6 @@ bool drop_last_line(const std::string& name, const std::string& last_line) {
 
 }  // namespace
 
-long long modified(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return -1;
-  return static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-}
-
 std::vector<std::string> stored_map_options(const Layout& layout) {
   std::vector<std::string> options;
   std::ifstream in(layout.map_options());
@@ -195,34 +189,36 @@ std::vector<std::string> stored_map_options(const Layout& layout) {
 
 bool maps_stale(const Layout& layout, const Tools& tools, const std::vector<std::string>& documents,
                 const std::vector<std::string>& map_options) {
-  const long long trained = modified(layout.map_options());
-  if (trained < 0 || modified(layout.process()) < 0) return true;
-  if (modified(tools.somtrain) > trained) return true;
+  const long long trained = modification_time(layout.map_options());
+  if (trained < 0 || modification_time(layout.process()) < 0) return true;
+  if (modification_time(tools.somtrain) > trained) return true;
   if (stored_map_options(layout) != map_options) return true;
-  if (modified(layout.documents) > trained) return true;
+  if (modification_time(layout.documents) > trained) return true;
   return std::any_of(documents.begin(), documents.end(), [&](const std::string& name) {
-    return modified(layout.documents + "/" + name) > trained;
+    return modification_time(layout.documents + "/" + name) > trained;
   });
 }
 
 bool model_stale(const Layout& layout, const Tools& tools,
                  const std::vector<std::string>& documents) {
-  const long long trained = modified(layout.model());
-  if (trained < 0 || modified(tools.keyphrases) > trained) return true;
-  const auto newer = std::count_if(
-      documents.begin(), documents.end(),
-      [&](const std::string& name) { return modified(layout.documents + "/" + name) > trained; });
+  const long long trained = modification_time(layout.model());
+  if (trained < 0 || modification_time(tools.keyphrases) > trained) return true;
+  const auto newer =
+      std::count_if(documents.begin(), documents.end(), [&](const std::string& name) {
+        return modification_time(layout.documents + "/" + name) > trained;
+      });
   return static_cast<size_t>(newer) * 10 > documents.size();
 }
 
 KeyFilesDue key_files_due(const Layout& layout, const std::vector<std::string>& documents,
                           const std::string& key_dir, const std::string& ending) {
-  const long long model = modified(layout.model());
+  const long long model = modification_time(layout.model());
   KeyFilesDue due;
   for (const std::string& name : documents) {
-    const long long key = modified(key_dir + "/" + name + ending);
+    const long long key = modification_time(key_dir + "/" + name + ending);
     if (key >= 0 && key < model) due.model_newer = true;
-    if (key < 0 || key <= modified(layout.documents + "/" + name) || key < model) ++due.count;
+    if (key < 0 || key <= modification_time(layout.documents + "/" + name) || key < model)
+      ++due.count;
   }
   if (due.model_newer) due.count = documents.size();
   return due;
@@ -255,18 +251,19 @@ std::vector<bool> maps_to_label(const Layout& layout, const Tools& tools, const 
   Stamps stamp;
   const bool extractor = settings.mode != 1;
   const long long common =
-      std::max({modified(layout.option_file()), modified(tools.labelcalc),
-                extractor ? modified(from_out(layout.out, settings.model)) : -1,
-                extractor ? modified(tools.keyphrases) : -1});
+      std::max({modification_time(layout.option_file()), modification_time(tools.labelcalc),
+                extractor ? modification_time(from_out(layout.out, settings.model)) : -1,
+                extractor ? modification_time(tools.keyphrases) : -1});
   const std::string source = from_out(layout.out, settings.sourcepath);
   const std::string keys = from_out(layout.out, settings.keypath);
   std::vector<bool> due(maps.size(), false);
   // Sub-maps come before the maps above them, so one pass settles both.
   for (size_t m = 0; m < maps.size(); ++m) {
     const MapNode& map = maps[m];
-    const long long made = std::min(modified(labelunit_file(layout.out, settings, map)),
-                                    modified(map_key_file(layout.out, settings, map)));
-    long long inputs = std::max(common, modified(from_out(layout.out, map_name(settings, map))));
+    const long long made = std::min(modification_time(labelunit_file(layout.out, settings, map)),
+                                    modification_time(map_key_file(layout.out, settings, map)));
+    long long inputs =
+        std::max(common, modification_time(from_out(layout.out, map_name(settings, map))));
     bool missing = false;
     for (const std::string& document : map.documents) {
       const long long text = stamp(source + document);
@@ -326,12 +323,13 @@ bool remove_leftovers(const Layout& layout, const Settings& settings,
 
 std::vector<bool> pages_to_write(const Layout& layout, const Tools& tools, const Settings& settings,
                                  const std::vector<MapNode>& maps) {
-  const long long options = std::max(modified(layout.option_file()), modified(tools.labelweb));
+  const long long options =
+      std::max(modification_time(layout.option_file()), modification_time(tools.labelweb));
   std::vector<bool> due(maps.size(), false);
   for (size_t m = 0; m < maps.size(); ++m) {
     const std::string labelunit = labelunit_file(layout.out, settings, maps[m]);
-    const long long page = modified(labelunit + std::string(kPageEnding));
-    due[m] = page < 0 || page < std::max(options, modified(labelunit));
+    const long long page = modification_time(labelunit + std::string(kPageEnding));
+    due[m] = page < 0 || page < std::max(options, modification_time(labelunit));
   }
   return due;
 }

@@ -11,9 +11,6 @@
 
 namespace somlabel::driver {
 
-// Modification time in nanoseconds; -1 when the file cannot be stat'ed.
-[[nodiscard]] long long modified(const std::string& path);
-
 // The maps are retrained when there are none, when the map options differ
 // from those of the last training, or when the documents folder, a document
 // or somtrain is newer than that training.

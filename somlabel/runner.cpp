@@ -251,9 +251,9 @@ StepOutcome run_step(const Command& command, const std::string& log, std::string
     close(out[0]);
     close(err[0]);
   }
-  std::string error;
-  if (!log_file.close(error) && outcome.error.empty() && outcome.status == 0) {
-    outcome.error = "cannot write " + log + ": " + error;
+  const Result closed = log_file.close();
+  if (!closed && outcome.error.empty() && outcome.status == 0) {
+    outcome.error = closed.message();
     outcome.status = -1;
   }
   outcome.seconds = std::chrono::duration<double>(Clock::now() - begun).count();
