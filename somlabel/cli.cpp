@@ -148,7 +148,7 @@ bool read_settings(const Layout& layout, Settings& settings) {
                  errno_text().c_str());
     return false;
   }
-  if (read_option_file(file.get(), Program::labelcalc, settings) == OptionResult::invalid_mode) {
+  if (read_option_file(file.get(), {}, settings) == OptionResult::invalid_mode) {
     std::fprintf(stderr, "somlabel: %s: MODE must be 0, 1 or 2\n", layout.option_file().c_str());
     return false;
   }

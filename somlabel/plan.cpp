@@ -15,6 +15,7 @@
 #include "common/io.h"
 #include "common/map_keys.h"
 #include "common/map_names.h"
+#include "common/numbers.h"
 
 namespace somlabel::driver {
 namespace {
