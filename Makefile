@@ -12,7 +12,7 @@ CMAKE_FLAGS ?=
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 CTEST      := ctest --output-on-failure -j $(shell nproc)
 # What make demo and make install build: the programs, not the tests.
-TOOLS      := keyphrases somtrain labelcalc labelweb somlabel
+TOOLS      := keyphrases somtrain labelcalc labelweb labelsite somlabel
 PREFIX     ?= /usr/local
 
 .PHONY: all setup build build-tools install build-asan build-fuzzers test test-fast test-asan test-valgrind demo bench fuzz fuzz-short screenshot clean

@@ -14,7 +14,6 @@
 #include "common/documents.h"
 #include "common/exit_codes.h"
 #include "common/io.h"
-#include "common/map_names.h"
 #include "common/settings.h"
 #include "somlabel/plan.h"
 #include "somlabel/runner.h"
@@ -28,21 +27,22 @@ namespace {
 constexpr const char* kUsage = "usage: somlabel DOCS OUT [MAP OPTIONS]\n";
 
 constexpr const char* kHelp =
-    "Makes labelled, linked maps of the documents in DOCS and prints the path of the\n"
-    "top page. Under OUT it trains the maps (somtrain), the extractor's model and a\n"
-    "key file per document (keyphrases train, keyphrases docs), labels every map\n"
-    "(labelcalc, MODE 2) and writes its page (labelweb).\n"
+    "Makes labelled, linked maps of the documents in DOCS and prints the path of their\n"
+    "site's top page, index.html. Under OUT it trains the maps (somtrain), the\n"
+    "extractor's model and a key file per document (keyphrases train, keyphrases\n"
+    "docs), labels every map (labelcalc, MODE 2), writes its page (labelweb) and the\n"
+    "site: the tree of maps with a search box, document and phrase indexes (labelsite).\n"
     "\n"
     "A rerun redoes only what changed: the maps when documents or map options did,\n"
     "the key files of documents newer than them, the labels and pages of maps whose\n"
-    "inputs changed. The model is trained again when a tenth of the documents is\n"
-    "newer than it (or delete OUT/model).\n"
+    "inputs changed, the site when a page did. The model is trained again when a\n"
+    "tenth of the documents is newer than it (or delete OUT/model).\n"
     "\n"
     "Map options are somtrain's (somtrain --help): --xdim N, --ydim N, --expand N,\n"
     "--depth D, ...; --language and --jobs go to keyphrases too. They are kept in\n"
     "OUT/map-options: a rerun without map options uses them, new ones replace them.\n"
-    "OUT/options is the option file of labelcalc and labelweb; lines you add at its\n"
-    "end are kept, and a key you set there wins over somlabel's.\n"
+    "OUT/options is the option file of labelcalc, labelweb and labelsite; lines you add\n"
+    "at its end are kept, and a key you set there wins over somlabel's.\n"
     "\n"
     "Documents are the regular files whose names hold no blank and do not start\n"
     "with '.'; binary files are passed over. Each step's messages are in\n"
@@ -299,12 +299,17 @@ bool map_steps(Driver& driver, const Layout& layout, const Tools& tools, const S
   const size_t to_write = static_cast<size_t>(std::count(pages.begin(), pages.end(), true));
   if (to_write == 0) {
     driver.kept("pages");
+  } else if (!process_file_for(layout, maps, pages, ".labelunit", layout.process_web(),
+                               "pages.process", process) ||
+             !driver.run(write_pages(layout, tools, process),
+                         count_text(to_write, maps.size(), "maps"), to_write)) {
+    return false;
+  }
+  if (!site_stale(layout, tools, settings, maps, to_label + to_write > 0)) {
+    driver.kept("site");
     return true;
   }
-  return process_file_for(layout, maps, pages, ".labelunit", layout.process_web(), "pages.process",
-                          process) &&
-         driver.run(write_pages(layout, tools, process), count_text(to_write, maps.size(), "maps"),
-                    to_write);
+  return driver.run(write_site(layout, tools), "");
 }
 
 bool prepare(const Request& request, Layout& layout, std::vector<std::string>& documents) {
@@ -370,9 +375,7 @@ int run(Request request) {
   std::fprintf(stderr, "somlabel: %zu documents, %zu maps, %zu units%s; %s in all\n",
                documents.size(), maps.size(), units, driver.figures().c_str(),
                seconds_text(seconds).c_str());
-  std::printf("%s\n", from_out(layout, settings.path + maps.back().line +
-                                           std::string(kLabelunitEnding) + std::string(kPageEnding))
-                          .c_str());
+  std::printf("%s\n", site_index(layout, settings, maps).c_str());
   return std::fflush(stdout) == 0 ? kExitSuccess : kExitFailure;
 }
 

@@ -335,4 +335,18 @@ std::vector<bool> pages_to_write(const Layout& layout, const Tools& tools, const
   return due;
 }
 
+std::string site_index(const Layout& layout, const Settings& settings,
+                       const std::vector<MapNode>& maps) {
+  const std::string top = from_out(layout.out, map_name(settings, maps.back()));
+  return top.substr(0, top.rfind('/') + 1) + "index.html";
+}
+
+bool site_stale(const Layout& layout, const Tools& tools, const Settings& settings,
+                const std::vector<MapNode>& maps, bool pages_written) {
+  const long long index = modification_time(site_index(layout, settings, maps));
+  return pages_written || index < 0 ||
+         index <
+             std::max(modification_time(layout.option_file()), modification_time(tools.labelsite));
+}
+
 }  // namespace somlabel::driver

@@ -90,4 +90,14 @@ struct MapNode {
                                                const Settings& settings,
                                                const std::vector<MapNode>& maps);
 
+// The site's pages are written again when `pages_written` (a map's labels or
+// page changed), when index.html is missing, or older than the option file
+// or labelsite.
+[[nodiscard]] bool site_stale(const Layout& layout, const Tools& tools, const Settings& settings,
+                              const std::vector<MapNode>& maps, bool pages_written);
+
+// The site's top page, index.html, beside the top map's page.
+[[nodiscard]] std::string site_index(const Layout& layout, const Settings& settings,
+                                     const std::vector<MapNode>& maps);
+
 }  // namespace somlabel::driver

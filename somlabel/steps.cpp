@@ -58,4 +58,8 @@ Command write_pages(const Layout& layout, const Tools& tools, const std::string&
   return {"pages", {tools.labelweb, process_file, layout.option_file()}, layout.out, ""};
 }
 
+Command write_site(const Layout& layout, const Tools& tools) {
+  return {"site", {tools.labelsite, layout.process_web(), layout.option_file()}, layout.out, ""};
+}
+
 }  // namespace somlabel::driver

@@ -1,5 +1,5 @@
-// The steps from a folder of documents to the pages of its maps, each one run
-// of one tool. A step function only says what to run; the runner (runner.h)
+// The steps from a folder of documents to the pages of its maps and their
+// site, each one run of one tool. A step function only says what to run; the runner (runner.h)
 // starts it here, and a batch system could submit the same command instead.
 #pragma once
 
@@ -31,6 +31,7 @@ struct Tools {
   std::string somtrain;
   std::string labelcalc;
   std::string labelweb;
+  std::string labelsite;
 };
 
 // One run of one tool.
@@ -72,5 +73,9 @@ inline constexpr int kPhrasesPerDocument = 10;
 // labelweb over the labelunit files named in `process_file`.
 [[nodiscard]] Command write_pages(const Layout& layout, const Tools& tools,
                                   const std::string& process_file);
+
+// labelsite: index.html, the document and phrase indexes and the search
+// data of the whole hierarchy, beside the top map's page.
+[[nodiscard]] Command write_site(const Layout& layout, const Tools& tools);
 
 }  // namespace somlabel::driver

@@ -28,7 +28,8 @@ std::string find_tool(const std::string& directory, const std::string& name) {
 bool find_tools(const std::string& directory, Tools& tools) {
   for (auto [name, path] :
        {std::pair{"keyphrases", &tools.keyphrases}, std::pair{"somtrain", &tools.somtrain},
-        std::pair{"labelcalc", &tools.labelcalc}, std::pair{"labelweb", &tools.labelweb}}) {
+        std::pair{"labelcalc", &tools.labelcalc}, std::pair{"labelweb", &tools.labelweb},
+        std::pair{"labelsite", &tools.labelsite}}) {
     *path = find_tool(directory, name);
     if (path->empty()) {
       std::fprintf(stderr,
