@@ -14,10 +14,20 @@ import sys
 import browser
 
 
+def key_file_ending(demo):
+    """KEAFILEEXTENSION of the demo's option file: its last value wins."""
+    ending = ".key"
+    for line in (demo / "options").read_text().splitlines():
+        words = line.split(" ")
+        if words[0] == "KEAFILEEXTENSION" and len(words) > 1:
+            ending = words[-1]
+    return ending
+
+
 def default_query(demo):
     """The first word of the first phrase of the top map's map key file."""
     top = (demo / "process.web").read_text().splitlines()[-1].removesuffix(".labelunit")
-    key = demo / "output" / "key" / (pathlib.Path(top).name + ".key")
+    key = demo / "output" / "key" / (pathlib.Path(top).name + key_file_ending(demo))
     lines = key.read_text(encoding="utf-8", errors="replace").splitlines()
     return lines[1].split("\t")[0].split(" ")[0] if len(lines) > 1 else "a"
 

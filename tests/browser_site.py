@@ -4,7 +4,7 @@
 Usage: browser_site.py DEMO_FOLDER
 
 DEMO_FOLDER is what demo/run.sh left: output/ with the map pages and the site,
-output/files/ with the documents, process.web with the maps. The walk:
+documents/ with the documents, process.web with the maps. The walk:
   - every map page shows a table; the top page links down to a sub-map,
     whose "One Level Up" leads back;
   - index.html opens from file:// with its search ready; typing the start of a
@@ -177,7 +177,7 @@ def main():
     try:
         with browser.chromium() as driver:
             walk_map_pages(driver, pages, top)
-            search_documents(driver, pages / "index.html", pages / "files")
+            search_documents(driver, pages / "index.html", pages.parent / "documents")
             search_phrase(driver, pages / "index.html", first_label(top_labelunit), top_title)
             document_index_to_map(driver, pages)
     except Failure as failure:
