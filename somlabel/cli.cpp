@@ -3,10 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <system_error>
@@ -15,16 +17,22 @@
 #include "common/exit_codes.h"
 #include "common/io.h"
 #include "common/settings.h"
+#include "common/shard.h"
+#include "somlabel/cluster_run.h"
 #include "somlabel/plan.h"
 #include "somlabel/runner.h"
 #include "somlabel/tools.h"
 #include "somtrain/cli.h"
+#include "somtrain/steps.h"
 #include "somtrain/unit_file.h"
 
 namespace somlabel::driver {
 namespace {
 
-constexpr const char* kUsage = "usage: somlabel DOCS OUT [MAP OPTIONS]\n";
+constexpr const char* kUsage =
+    "usage: somlabel DOCS OUT [MAP OPTIONS]\n"
+    "       somlabel --slurm DOCS OUT [MAP OPTIONS] [--wait] [--slices N] [--tasks T]\n"
+    "                [--sbatch ARG]...\n";
 
 constexpr const char* kHelp =
     "Makes labelled, linked maps of the documents in DOCS and prints the path of their\n"
@@ -46,13 +54,25 @@ constexpr const char* kHelp =
     "\n"
     "Documents are the regular files whose names hold no blank and do not start\n"
     "with '.'; binary files are passed over. Each step's messages are in\n"
-    "OUT/logs/STEP.log. Exit status: 0 success, 1 a step failed, 2 usage error.\n";
+    "OUT/logs/STEP.log. Exit status: 0 success, 1 a step failed, 2 usage error.\n"
+    "\n"
+    "With --slurm the same run is a graph of batch jobs on a Slurm cluster whose\n"
+    "nodes see DOCS and OUT; the files are those of a run on one machine. It prints\n"
+    "the job ids and ends; the maps and labels are made anew, the key files and the\n"
+    "model as above.\n"
+    "  --wait        follow the jobs to their end; name a job that failed, with its log\n"
+    "  --slices N    cut the documents in N slices, a task each [one per 50,000]\n"
+    "  --tasks T     tasks of a job array at most [1000]\n"
+    "  --sbatch ARG  pass ARG to every sbatch (--partition=..., --mem=..., ...)\n"
+    "Scripts and logs of the jobs are in OUT/logs/slurm/.\n";
 
 struct Request {
   std::string documents;
   std::string out;
   std::vector<std::string> map_options;
   bool map_options_given = false;
+  bool slurm = false;
+  ClusterOptions cluster;
 };
 
 int usage_error(const std::string& why) {
@@ -60,18 +80,55 @@ int usage_error(const std::string& why) {
   return kExitUsage;
 }
 
-// Lets somtrain's own parser judge the map options before any long work.
-bool map_options_valid(const Request& request) {
+// somtrain's options of a training with `map_options`, by somtrain's own
+// parser; false after its message.
+bool training_options(const std::vector<std::string>& map_options, const std::string& documents,
+                      const std::string& out, somtrain::Options& options) {
   std::vector<std::string> args = {"somtrain"};
-  args.insert(args.end(), request.map_options.begin(), request.map_options.end());
-  args.insert(args.end(), {request.documents, request.out});
+  args.insert(args.end(), map_options.begin(), map_options.end());
+  args.insert(args.end(), {documents, out});
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
-  somtrain::Options options;
   if (somtrain::parse_options(static_cast<int>(args.size()), argv.data(), options) < 0) return true;
   std::fputs("somlabel: the map options are somtrain's; see somtrain --help\n", stderr);
   return false;
+}
+
+// Lets somtrain's own parser judge the map options before any long work.
+bool map_options_valid(const Request& request) {
+  somtrain::Options options;
+  return training_options(request.map_options, request.documents, request.out, options);
+}
+
+std::optional<std::size_t> to_count(const std::string& text) {
+  std::size_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || ptr != end) return std::nullopt;
+  return value;
+}
+
+// The cluster options at argv[i]: how many arguments they took (0 when
+// argv[i] is none of them), or -1 after a usage message.
+int cluster_option(int argc, char** argv, int i, Request& request) {
+  const std::string arg = argv[i];
+  if (arg == "--slurm") return request.slurm = true, 1;
+  if (arg == "--wait") return request.cluster.wait = true, 1;
+  const std::string key = arg.substr(0, arg.find('='));
+  if (key != "--slices" && key != "--tasks" && key != "--sbatch") return 0;
+  const bool joined = key.size() < arg.size();
+  if (!joined && i + 1 == argc) return usage_error(arg + " wants a value"), -1;
+  const std::string value = joined ? arg.substr(key.size() + 1) : argv[i + 1];
+  const int taken = joined ? 1 : 2;
+  if (key == "--sbatch") return request.cluster.sbatch.push_back(value), taken;
+  const auto number = to_count(value);
+  const std::size_t most = key == "--slices" ? kMaxShards : kDefaultTasks;
+  if (!number || *number < 1 || *number > most) {
+    return usage_error(key + " wants a whole number from 1 to " + std::to_string(most)), -1;
+  }
+  (key == "--slices" ? request.cluster.slices : request.cluster.tasks) = *number;
+  return taken;
 }
 
 // -1 to go on, or the exit status to end with.
@@ -87,12 +144,22 @@ int parse(int argc, char** argv, Request& request) {
       positional.push_back(arg);
       continue;
     }
+    if (const int taken = cluster_option(argc, argv, i, request); taken != 0) {
+      if (taken < 0) return kExitUsage;
+      i += taken - 1;
+      continue;
+    }
     request.map_options.push_back(arg);
     if (arg.find('=') != std::string::npos) continue;
     if (i + 1 == argc) return usage_error(arg + " wants a value");
     request.map_options.push_back(argv[++i]);
   }
   if (positional.size() != 2) return usage_error("wants a document folder and an output folder");
+  if (!request.slurm &&
+      (request.cluster.wait || request.cluster.slices > 0 ||
+       request.cluster.tasks != kDefaultTasks || !request.cluster.sbatch.empty())) {
+    return usage_error("--wait, --slices, --tasks and --sbatch go with --slurm");
+  }
   request.documents = positional[0];
   request.out = positional[1];
   request.map_options_given = !request.map_options.empty();
@@ -343,6 +410,39 @@ bool prepare(const Request& request, Layout& layout, std::vector<std::string>& d
   return true;
 }
 
+// How many maps each layer could have: one on top, then every unit of the
+// layer above expanded.
+std::vector<std::size_t> layer_slots(const somtrain::HierarchySettings& hierarchy) {
+  std::vector<std::size_t> slots = {1};
+  std::size_t below = static_cast<std::size_t>(hierarchy.top.units());
+  for (int layer = 2; layer <= hierarchy.depth; ++layer) {
+    slots.push_back(below);
+    // Past any array job; no more is needed.
+    below =
+        std::min<std::size_t>(below * static_cast<std::size_t>(hierarchy.sub.units()), 1u << 30);
+  }
+  return slots;
+}
+
+// The option file is written before the jobs, as the maps' training will
+// write it again: the key files' directory and ending come from it.
+int run_on_slurm(const Request& request, Prepared prepared) {
+  somtrain::Options training;
+  const Layout& layout = prepared.layout;
+  if (!training_options(prepared.map_options, layout.documents, layout.out, training)) {
+    return kExitUsage;
+  }
+  if (!somtrain::write_training_options(training) || !add_option_lines(layout) ||
+      !read_settings(layout, prepared.settings)) {
+    return kExitFailure;
+  }
+  prepared.language = option_value(prepared.map_options, "--language");
+  prepared.top_map =
+      somtrain::map_file_name(training.hierarchy.name, {"", 1, training.hierarchy.top, {}});
+  prepared.layer_slots = layer_slots(training.hierarchy);
+  return run_on_cluster(prepared, request.cluster);
+}
+
 int run(Request request) {
   Layout layout;
   std::vector<std::string> documents;
@@ -351,6 +451,10 @@ int run(Request request) {
     return kExitFailure;
   }
   if (!request.map_options_given) request.map_options = stored_map_options(layout);
+  if (request.slurm) {
+    return run_on_slurm(request,
+                        Prepared{layout, tools, {}, documents, request.map_options, {}, {}, {}});
+  }
   const ExtractorOptions extractor{option_value(request.map_options, "--language"),
                                    option_value(request.map_options, "--jobs")};
   const auto begun = std::chrono::steady_clock::now();

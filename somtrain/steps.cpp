@@ -162,15 +162,22 @@ void append_counts(std::string& out, const StemCounts& counts) {
   }
 }
 
-bool write_stems(const std::string& name, const StemTable& table, std::size_t documents,
+// How many documents of a slice were listed, and how many of them counted
+// (the others are not text): the head of its stems file.
+struct SliceSize {
+  std::size_t counted = 0;
+  std::size_t listed = 0;
+};
+
+bool write_stems(const std::string& name, const StemTable& table, SliceSize size,
                  text::Language language) {
   std::vector<const StemTable::value_type*> entries;
   for (const auto& entry : table) entries.push_back(&entry);
   std::sort(entries.begin(), entries.end(), [](auto a, auto b) { return a->first < b->first; });
   StateFile file;
   if (!file.open(name)) return false;
-  file.put("documents " + std::to_string(documents) + " language " +
-           std::string(text::language_name(language)) + '\n');
+  file.put("documents " + std::to_string(size.counted) + " listed " + std::to_string(size.listed) +
+           " language " + std::string(text::language_name(language)) + '\n');
   for (const auto* entry : entries) {
     std::string line =
         entry->first + '\t' + std::to_string(entry->second.document_frequency) + '\t';
@@ -202,46 +209,66 @@ bool count_step(const Options& o, somlabel::Shard shard) {
   StemTable table;
   StateFile counts;
   if (!counts.open(state_dir(o) + slice_name("counts", shard))) return false;
+  SliceSize size{0, range.end - range.begin};
   for (std::size_t d = range.begin; d < range.end; ++d) {
     std::string text;
     const somlabel::Result read = somlabel::read_file(o.documents + '/' + names[d], text);
     somlabel::report("somtrain", read);
     if (!read) return false;
-    // The slices hold every listed document, so the steps cannot pass one over
-    // as a run at once does.
-    if (somlabel::looks_binary(text)) {
-      return refuse(o.documents + '/' + names[d],
-                    "not text (binary or compressed); move it out of the folder to train in steps");
+    if (somlabel::looks_binary(text)) {  // passed over as a run at once passes it over
+      refuse(o.documents + '/' + names[d], "passed over: not text (binary or compressed)");
+      continue;
     }
     std::string line = names[d] + '\t';
     append_counts(line, count_stems(text, o.language, stemmer, table));
     line += '\n';
     counts.put(line);
+    ++size.counted;
   }
-  if (!counts.commit()) return false;
-  if (!write_stems(state_dir(o) + slice_name("stems", shard), table, range.end - range.begin,
-                   o.language)) {
+  if (!counts.commit() ||
+      !write_stems(state_dir(o) + slice_name("stems", shard), table, size, o.language)) {
     return false;
   }
   std::printf("somtrain: counted slice %zu of %zu: %zu documents\n", shard.index, shard.count,
-              range.end - range.begin);
+              size.counted);
   return true;
 }
 
 // ---- vocabulary -----------------------------------------------------------
 
-bool read_stems(const std::string& name, const Options& o, StemTable& table,
-                std::size_t& documents) {
+// The head of a slice's stems file; the reader stays at the first stem line.
+bool read_slice_size(StateReader& in, const Options& o, SliceSize& size) {
+  std::string_view line;
+  const std::string language = std::string(text::language_name(o.language));
+  const auto words = in.next(line) ? split(line, ' ') : std::vector<std::string_view>{};
+  if (words.size() != 6 || words[0] != "documents" || !parse_number(words[1], size.counted) ||
+      words[2] != "listed" || !parse_number(words[3], size.listed) || words[4] != "language" ||
+      words[5] != language) {
+    return in.failed() ? false
+                       : in.damaged("not the counts of this training (language " + language + ")");
+  }
+  return true;
+}
+
+bool slice_sizes(const Options& o, std::size_t slices, std::vector<SliceSize>& sizes) {
+  for (std::size_t i = 1; i <= slices; ++i) {
+    StateReader in;
+    sizes.emplace_back();
+    if (!in.open(state_dir(o) + slice_name("stems", {i, slices})) ||
+        !read_slice_size(in, o, sizes.back())) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool read_stems(const std::string& name, const Options& o, StemTable& table, SliceSize& total) {
   StateReader in;
   std::string_view line;
-  if (!in.open(name)) return false;
-  const std::string head = "language " + std::string(text::language_name(o.language));
-  std::size_t count = 0;
-  if (!in.next(line) || !line.starts_with("documents ") || !line.ends_with(" " + head) ||
-      !parse_number(split(line, ' ')[1], count)) {
-    return in.failed() ? false : in.damaged("not the counts of this training (" + head + ")");
-  }
-  documents += count;
+  SliceSize size;
+  if (!in.open(name) || !read_slice_size(in, o, size)) return false;
+  total.counted += size.counted;
+  total.listed += size.listed;
   while (in.next(line)) {
     const auto fields = split(line, '\t');
     int frequency = 0;
@@ -262,17 +289,17 @@ bool read_stems(const std::string& name, const Options& o, StemTable& table,
 bool vocabulary_step(const Options& o, std::size_t slices) {
   std::vector<std::string> names;
   if (!list_for_steps(o, names, true)) return false;
-  if (names.empty()) return refuse(o.documents, "no documents");
   StemTable table;
-  std::size_t documents = 0;
+  SliceSize total;
   for (std::size_t i = 1; i <= slices; ++i) {
-    if (!read_stems(state_dir(o) + slice_name("stems", {i, slices}), o, table, documents))
-      return false;
+    if (!read_stems(state_dir(o) + slice_name("stems", {i, slices}), o, table, total)) return false;
   }
-  if (documents != names.size()) {
+  if (total.listed != names.size()) {
     return refuse(o.documents, std::to_string(names.size()) + " documents, but the counts hold " +
-                                   std::to_string(documents) + "; count them again");
+                                   std::to_string(total.listed) + "; count them again");
   }
+  if (total.counted == 0) return refuse(o.documents, "no documents");
+  const std::size_t documents = total.counted;
   const Vocabulary vocabulary = choose_vocabulary(table, documents, o.vocabulary);
   StateFile file;
   if (!file.open(state_dir(o) + "vocabulary")) return false;
@@ -518,19 +545,22 @@ bool member_parts(const Options& o, const MapPlace& place, std::size_t slices,
   return true;
 }
 
-// The counted slices that hold documents [range.begin, range.end) of `total`.
-std::vector<MemberPart> counted_range(const Options& o, std::size_t slices, std::size_t total,
-                                      somlabel::ShardRange range) {
-  std::vector<MemberPart> parts;
-  for (std::size_t i = 1; i <= slices; ++i) {
-    const somlabel::ShardRange counted = somlabel::shard_range({i, slices}, total);
-    const std::size_t begin = std::max(range.begin, counted.begin),
-                      end = std::min(range.end, counted.end);
-    if (begin < end)
+// The counted slices that hold documents [range.begin, range.end) of all
+// counted ones.
+bool counted_range(const Options& o, std::size_t slices, somlabel::ShardRange range,
+                   std::vector<MemberPart>& parts) {
+  std::vector<SliceSize> sizes;
+  if (!slice_sizes(o, slices, sizes)) return false;
+  std::size_t first = 0;  // of the slice, among all counted documents
+  for (std::size_t i = 1; i <= slices; first += sizes[i - 1].counted, ++i) {
+    const std::size_t begin = std::max(range.begin, first);
+    const std::size_t end = std::min(range.end, first + sizes[i - 1].counted);
+    if (begin < end) {
       parts.push_back(
-          {state_dir(o) + slice_name("counts", {i, slices}), begin - counted.begin, end - begin});
+          {state_dir(o) + slice_name("counts", {i, slices}), begin - first, end - begin});
+    }
   }
-  return parts;
+  return true;
 }
 
 // Document frequencies over a sub-map's documents (a first pass over them).
@@ -686,12 +716,24 @@ bool load_codebook(const std::string& name, const Grid& grid, std::size_t dims,
   return whole || refuse(name, "not the codebook of this map; train it again");
 }
 
-// A document named like a map would share its key file with the map's.
-bool check_map_name(const Options& o, const std::string& file_name) {
-  struct stat info {};
-  const std::string document = o.documents + '/' + file_name;
-  if (::stat(document.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return true;
-  return refuse(document, "a document may not have the name of a map; choose another --name");
+// A document named like a map would share its key file with the map's, and
+// one named like a map's unit ("map.unit.0_1") with the unit's joined text.
+bool check_map_names(const Options& o, const MapResult& map) {
+  const std::string name = map_file_name(o.hierarchy.name, map);
+  std::vector<std::string> names = {name};
+  for (int u = 0; u < map.grid.units(); ++u) {
+    names.push_back(name + "." + std::to_string(map.grid.x(u)) + "_" +
+                    std::to_string(map.grid.y(u)));
+  }
+  for (const std::string& file : names) {
+    struct stat info {};
+    const std::string document = o.documents + '/' + file;
+    if (::stat(document.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    return refuse(document,
+                  "a document may not have the name of a map or of its units; choose "
+                  "another --name");
+  }
+  return true;
 }
 
 // Writes a map's unit file from its assigned slices, then its done record.
@@ -701,7 +743,7 @@ bool finish_map(const Options& o, const MapPlace& place, std::size_t slices, con
   const MapResult& map = place.map;
   const std::string file_name = map_file_name(h.name, map);
   const std::string output = o.work_dir + '/' + o.output_path;
-  if (!check_map_name(o, file_name) || !make_directory(output)) return false;
+  if (!check_map_names(o, map) || !make_directory(output)) return false;
   StateFile unit_file;
   if (!unit_file.open(output + file_name)) return false;
   unit_file.put(unit_file_head(map.grid));
@@ -822,9 +864,9 @@ bool assign_step(const Options& o, const StepRequest& request) {
     return false;
   }
   const somlabel::ShardRange range = somlabel::shard_range(request.shard, terms.documents);
-  if (!assign_slice(o, place, request.shard,
-                    counted_range(o, request.shard.count, terms.documents, range), terms,
-                    terms.frequencies, codebook)) {
+  std::vector<MemberPart> parts;
+  if (!counted_range(o, request.shard.count, range, parts) ||
+      !assign_slice(o, place, request.shard, parts, terms, terms.frequencies, codebook)) {
     return false;
   }
   std::printf("somtrain: assigned slice %zu of %zu of %s: %zu documents\n", request.shard.index,
@@ -905,6 +947,12 @@ bool parse_step(std::string_view name, Step& step) {
     }
   }
   return false;
+}
+
+bool write_training_options(const Options& options) {
+  OutputLayout layout;
+  return output_layout(options.documents, options.work_dir, options.output_path, layout) &&
+         write_option_file(options.work_dir + "/options", option_file_text(layout));
 }
 
 bool run_step(const Options& options) {

@@ -50,6 +50,11 @@ inline constexpr std::string_view kStateFolder = ".somtrain";
 
 [[nodiscard]] bool parse_step(std::string_view name, Step& step);
 
+// Writes the option file of the training, as the process step will: for
+// batch jobs that need its paths before the maps are trained. False after
+// printing why.
+[[nodiscard]] bool write_training_options(const Options& options);
+
 // Runs options.step; false after printing its message, naming the file.
 [[nodiscard]] bool run_step(const Options& options);
 

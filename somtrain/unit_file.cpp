@@ -121,6 +121,19 @@ bool has_blank(std::string_view text) {
   return text.find_first_of(" \t\n\r\v\f") != std::string_view::npos;
 }
 
+Result make_directory(const std::string& name) {
+  std::error_code ec;
+  std::filesystem::create_directories(name, ec);
+  if (ec) {
+    std::fprintf(stderr, "somtrain: cannot create directory %s: %s\n", name.c_str(),
+                 ec.message().c_str());
+    return Result::failure();
+  }
+  return {};
+}
+
+}  // namespace
+
 Result write_option_file(const std::string& name, const std::string& ours) {
   // An option file that is no regular file (a link to a device) has no lines
   // to keep: it is written through.
@@ -143,18 +156,6 @@ Result write_option_file(const std::string& name, const std::string& ours) {
   }
   return write_file(name, merged);
 }
-
-Result make_directory(const std::string& name) {
-  std::error_code ec;
-  std::filesystem::create_directories(name, ec);
-  if (ec) {
-    std::fprintf(stderr, "somtrain: cannot create directory %s: %s\n", name.c_str(), ec.message().c_str());
-    return Result::failure();
-  }
-  return {};
-}
-
-}  // namespace
 
 std::string unit_address(const std::string& output_path, const std::string& base,
                          const MapResult& sub) {

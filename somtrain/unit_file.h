@@ -70,6 +70,11 @@ inline constexpr std::string_view kOptionFileMarker =
 // The option file both tools read: somtrain's lines and the marker.
 [[nodiscard]] std::string option_file_text(const OutputLayout& layout);
 
+// Writes the option file `name`: `ours` and the user's lines of the file as
+// it stands (merge_option_file); a file that holds those bytes already is
+// left as it is.
+[[nodiscard]] somlabel::Result write_option_file(const std::string& name, const std::string& ours);
+
 // The option file to write over `old`, the file as it stands: `ours` (the
 // text of option_file_text) followed by the lines of `old` below its marker.
 // An older file without the marker keeps every line that is not one of

@@ -1,0 +1,218 @@
+#include "somlabel/slurm.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "common/io.h"
+
+extern char** environ;
+
+namespace somlabel::driver {
+namespace {
+
+// Seconds between two looks at the queue: often at first, since small runs
+// end in seconds, then seldom enough not to burden the controller.
+constexpr auto kFirstPolls = std::chrono::milliseconds(500);
+constexpr auto kLaterPolls = std::chrono::seconds(5);
+constexpr auto kOftenFor = std::chrono::seconds(60);
+
+bool write_script(const std::string& name, const std::string& script) {
+  File file;
+  if (!file.create(name)) {
+    std::fprintf(stderr, "somlabel: cannot create %s: %s\n", name.c_str(), errno_text().c_str());
+    return false;
+  }
+  put(file.get(), script);
+  const Result closed = file.close();
+  report("somlabel", closed);
+  return closed.ok();
+}
+
+std::string trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+std::vector<std::string> sbatch_command(const Job& job, const std::string& folder,
+                                        const std::vector<std::string>& ids,
+                                        const std::vector<std::string>& sbatch_args) {
+  std::vector<std::string> argv = {
+      "sbatch", "--parsable", "--job-name=somlabel-" + job.name,
+      "--output=" + folder + "/" + job.name + (job.tasks > 0 ? "-%A_%a.log" : "-%j.log")};
+  if (job.tasks > 0) argv.push_back("--array=1-" + std::to_string(job.tasks));
+  if (!job.after.empty()) {
+    std::string dependency = "--dependency=afterok";
+    for (std::size_t before : job.after) dependency += ":" + ids[before];
+    argv.insert(argv.end(), {dependency, "--kill-on-invalid-dep=yes"});
+  }
+  argv.insert(argv.end(), sbatch_args.begin(), sbatch_args.end());
+  argv.push_back(script_file(folder, job));
+  return argv;
+}
+
+void cancel(const std::vector<std::string>& ids) {
+  if (ids.empty()) return;
+  std::vector<std::string> argv = {"scancel"};
+  argv.insert(argv.end(), ids.begin(), ids.end());
+  (void)run_captured(argv);
+}
+
+// Reads everything two pipes deliver, in whatever order they fill.
+void drain(int out_fd, int err_fd, Captured& captured) {
+  pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+  std::string* sinks[2] = {&captured.out, &captured.err};
+  int open = 2;
+  char buffer[65536];
+  while (open > 0) {
+    if (::poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    for (int i = 0; i < 2; ++i) {
+      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+      const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
+      if (got > 0) {
+        sinks[i]->append(buffer, static_cast<std::size_t>(got));
+      } else if (got == 0 || errno != EINTR) {
+        fds[i].fd = -1;
+        --open;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+std::string script_file(const std::string& folder, const Job& job) {
+  return folder + "/" + job.name + ".sh";
+}
+
+std::string log_file(const std::string& folder, const Job& job, const std::string& id,
+                     const std::string& task) {
+  return folder + "/" + job.name + "-" + id + (job.tasks > 0 ? "_" + task : "") + ".log";
+}
+
+Captured run_captured(const std::vector<std::string>& argv) {
+  Captured captured;
+  int out[2], err[2];
+  if (::pipe2(out, O_CLOEXEC) != 0) return captured;
+  if (::pipe2(err, O_CLOEXEC) != 0) {
+    ::close(out[0]), ::close(out[1]);
+    return captured;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+  std::vector<char*> args;
+  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  pid_t pid = 0;
+  const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]), ::close(err[1]);
+  if (spawned == 0) drain(out[0], err[0], captured);
+  ::close(out[0]), ::close(err[0]);
+  if (spawned != 0) {
+    errno = spawned;
+    return captured;
+  }
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  captured.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return captured;
+}
+
+bool submit_jobs(const std::vector<Job>& jobs, const std::string& folder,
+                 const std::vector<std::string>& sbatch_args, std::vector<std::string>& ids) {
+  ids.clear();
+  for (const Job& job : jobs) {
+    if (!write_script(script_file(folder, job), job.script)) return cancel(ids), false;
+    const Captured sbatch = run_captured(sbatch_command(job, folder, ids, sbatch_args));
+    // "ID" or "ID;CLUSTER"
+    const std::string id = trimmed(sbatch.out.substr(0, sbatch.out.find(';')));
+    if (sbatch.status != 0 || id.empty() ||
+        !std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      std::fprintf(stderr, "somlabel: sbatch refused the job %s%s%s\n", job.name.c_str(),
+                   sbatch.status < 0 ? ": cannot start sbatch: " : ": ",
+                   sbatch.status < 0 ? errno_text().c_str() : trimmed(sbatch.err).c_str());
+      cancel(ids);
+      return false;
+    }
+    ids.push_back(id);
+  }
+  return true;
+}
+
+std::vector<TaskState> parse_squeue(const std::string& output) {
+  std::vector<TaskState> tasks;
+  std::size_t start = 0;
+  while (start < output.size()) {
+    const std::size_t end = std::min(output.find('\n', start), output.size());
+    const std::string line = output.substr(start, end - start);
+    start = end + 1;
+    const std::size_t first = line.find(' '), second = line.find(' ', first + 1);
+    if (first == std::string::npos || first == 0) continue;
+    tasks.push_back(
+        {line.substr(0, first),
+         line.substr(first + 1, second == std::string::npos ? second : second - first - 1),
+         second == std::string::npos ? "" : line.substr(second + 1)});
+  }
+  return tasks;
+}
+
+bool has_ended(const TaskState& task) {
+  static const char* const kEnded[] = {"COMPLETED", "FAILED",    "CANCELLED",
+                                       "TIMEOUT",   "NODE_FAIL", "OUT_OF_MEMORY",
+                                       "PREEMPTED", "BOOT_FAIL", "DEADLINE"};
+  return std::find(std::begin(kEnded), std::end(kEnded), task.state) != std::end(kEnded);
+}
+
+bool ended_well(const TaskState& task) { return task.state == "COMPLETED"; }
+
+bool wait_for_jobs(const std::vector<std::string>& ids, std::vector<TaskState>& tasks,
+                   const std::function<void(const std::vector<TaskState>&)>& on_poll) {
+  std::string list;
+  for (const std::string& id : ids) list += (list.empty() ? "" : ",") + id;
+  const auto begun = std::chrono::steady_clock::now();
+  while (true) {
+    const Captured squeue = run_captured(
+        {"squeue", "--noheader", "--array", "--states=all", "--jobs=" + list, "--format=%i %T %r"});
+    // Jobs that ended long ago drop out of the queue; squeue refuses a list
+    // of which it knows none.
+    if (squeue.status != 0 && squeue.err.find("Invalid job id") == std::string::npos) {
+      std::fprintf(stderr, "somlabel: squeue failed: %s\n",
+                   squeue.status < 0 ? errno_text().c_str() : trimmed(squeue.err).c_str());
+      return false;
+    }
+    std::vector<TaskState> now = parse_squeue(squeue.out);
+    for (TaskState& seen : now) {
+      auto known = std::find_if(tasks.begin(), tasks.end(),
+                                [&](const TaskState& t) { return t.id == seen.id; });
+      if (known == tasks.end()) {
+        tasks.push_back(seen);
+      } else {
+        *known = seen;
+      }
+    }
+    if (on_poll) on_poll(tasks);
+    if (std::all_of(now.begin(), now.end(), has_ended)) return true;
+    const bool early = std::chrono::steady_clock::now() - begun < kOftenFor;
+    std::this_thread::sleep_for(
+        early ? std::chrono::duration_cast<std::chrono::milliseconds>(kFirstPolls)
+              : std::chrono::duration_cast<std::chrono::milliseconds>(kLaterPolls));
+  }
+}
+
+}  // namespace somlabel::driver
