@@ -47,20 +47,26 @@ Result walk_maps(const Tool& tool, const char* process_file, const Settings& set
   // A name with a NUL byte would reach the system cut short, naming another
   // file (for writing, perhaps the unit file being read).
   size_t line_number = 0;
-  return walk_process_file(process.get(), settings.path, [&](std::string& name) {
+  const Result walked = walk_process_file(process.get(), settings.path, [&](std::string& name) {
     ++line_number;
     if (name.find('\0') == std::string::npos) return tool.work(name, settings);
     std::fprintf(stderr, "%s: line %zu of the process file %s holds a NUL byte\n", tool.name,
                  line_number, process_file);
     return Result::failure();
   });
+  // Not an error (nothing to do is done), but most likely the wrong file.
+  if (walked && line_number == 0) {
+    std::fprintf(stderr, "%s: warning: the process file %s names no map\n", tool.name,
+                 process_file);
+  }
+  return walked;
 }
 
 Result print_times(const Tool& tool, std::time_t start_time) {
   std::printf("Start time : %s", std::ctime(&start_time));
   const std::time_t end_time = std::time(nullptr);
   std::printf("Ending time: %s", std::ctime(&end_time));
-  if (std::fflush(stdout) == 0) return {};
+  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return {};
   std::fprintf(stderr, "%s: cannot write to standard output: %s\n", tool.name,
                errno_text().c_str());
   return Result::failure();
@@ -91,6 +97,9 @@ int run_frame(int argc, char** argv, const Tool& tool) {
     std::fprintf(stderr, "Usage: %s %s\n", invoked_as, tool.operands);
     return kExitUsage;
   }
+  // Whole lines go out at once, so that where standard output and error share
+  // a log, a message follows the progress line it belongs to.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const std::time_t start_time = std::time(nullptr);
   print_banner(invoked_as);
   Settings settings;

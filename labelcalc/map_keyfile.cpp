@@ -48,7 +48,8 @@ Result write_map_keyfile(const std::string& map, const Settings& settings) {
   const std::string unitlabelname = labelunit_name(map);
   File labelunit;
   if (!labelunit.open(unitlabelname, "r")) {
-    std::fprintf(stderr, "Couldn't open labelunit file %s !\n", unitlabelname.c_str());
+    std::fprintf(stderr, "Couldn't open labelunit file %s ! (%s)\n", unitlabelname.c_str(),
+                 errno_text().c_str());
     return Result::failure();
   }
   const std::string keyfilepath = key_file_name(settings, base_name(map));

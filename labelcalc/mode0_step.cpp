@@ -68,22 +68,20 @@ void print_write_failure(const std::string& text_name, int error) {
 }
 
 // Appends one document to the open unit text file. A document that exists
-// but cannot be read counts as not found; only then is the reason added.
+// but cannot be read counts as not found.
 Result append_document(const std::string& document, int out, const std::string& text_name,
                        char* block) {
   if (has_nul(document)) errno = EINVAL;
   const int in = has_nul(document) ? -1 : open(document.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) {
-    const int error = errno;
-    std::fprintf(stderr, "File not found %s\n", document.c_str());
-    if (error != ENOENT) print_reason(document, error);
+    std::fprintf(stderr, "File not found %s (%s)\n", document.c_str(), errno_text().c_str());
     return Result::failure();
   }
   const CopyResult result = copy_all(in, out, block);
   close(in);
   if (result.read_error != 0) {
-    std::fprintf(stderr, "File not found %s\n", document.c_str());
-    print_reason(document, result.read_error);
+    std::fprintf(stderr, "File not found %s (%s)\n", document.c_str(),
+                 std::strerror(result.read_error));
   } else if (result.write_error != 0) {
     print_write_failure(text_name, result.write_error);
   }
@@ -166,8 +164,8 @@ void move_into_key_directory(const std::string& text_name, const std::string& ke
   }
 }
 
-void print_key_file_missing(const std::string& key_name) {
-  std::fprintf(stderr, "Uiiii, where is it ??  /%s\n", key_name.c_str());
+void print_key_file_missing(const std::string& key_name, int error) {
+  std::fprintf(stderr, "Uiiii, where is it ??  /%s (%s)\n", key_name.c_str(), std::strerror(error));
 }
 
 // Writes "$MODE0_PHRASES" and one "$M0_LABEL" line per key-file line. The
@@ -175,9 +173,7 @@ void print_key_file_missing(const std::string& key_name) {
 Result copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* opf) {
   File key_file;
   if (!key_file.open(key_name, "r")) {
-    const int error = errno;
-    print_key_file_missing(key_name);
-    if (error != ENOENT) print_reason(key_name, error);
+    print_key_file_missing(key_name, errno);
     return Result::failure();
   }
   std::string block(keys::kMode0Phrases);
@@ -190,9 +186,7 @@ Result copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* 
     if (line.empty() || line.back() != '\n') block += '\n';  // the next line stays its own
   }
   if (std::ferror(key_file.get()) != 0) {
-    const int error = errno != 0 ? errno : EIO;
-    print_key_file_missing(key_name);
-    print_reason(key_name, error);
+    print_key_file_missing(key_name, errno != 0 ? errno : EIO);
     return Result::failure();
   }
   put(opf, block);
@@ -212,7 +206,7 @@ Result do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
   const ProgramRun run = run_program(extractor_arguments(settings));
   move_into_key_directory(text_name, settings.keypath);
   if (!run.started) {
-    print_key_file_missing(key_name);
+    print_key_file_missing(key_name, ENOENT);
     return Result::failure();
   }
   return copy_key_lines(key_name, settings.number_of_phrases, opf);

@@ -35,11 +35,7 @@ Result do_the_calcman(const unit& curr_unit, FILE* opf, const Settings& settings
     const std::string name = key_file_name(settings, curr_unit.filelist[i]);
     File key_file;
     if (!key_file.open(name, "r")) {
-      const int error = errno;
-      std::fprintf(stderr, "Couldn't open file %s\n", name.c_str());
-      if (error != ENOENT) {
-        std::fprintf(stderr, "labelcalc: %s: %s\n", name.c_str(), std::strerror(error));
-      }
+      std::fprintf(stderr, "Couldn't open file %s (%s)\n", name.c_str(), errno_text().c_str());
       return Result::failure();
     }
     if (!merge_key_file(key_file.get(), name, table)) return Result::failure();

@@ -200,11 +200,7 @@ Result pass_unit_file(FILE* in, FILE* out, const std::string& map, const Setting
 Result do_the_parsman(const std::string& map, const Settings& settings) {
   File unit_file;
   if (!unit_file.open(map, "r")) {
-    const int error = errno;
-    std::fprintf(stderr, "Unitfile %s not found....\n", map.c_str());
-    if (error != ENOENT) {
-      std::fprintf(stderr, "labelcalc: %s: %s\n", map.c_str(), std::strerror(error));
-    }
+    std::fprintf(stderr, "Unitfile %s not found.... (%s)\n", map.c_str(), errno_text().c_str());
     return Result::failure();
   }
   const std::string labelunit_file = labelunit_name(map);

@@ -36,14 +36,14 @@ ReadResult write_page(FILE* in, FILE* page, const Settings& settings) {
 }
 
 Result generate_html(std::string& labelfilename, const Settings& settings) {
+  // The line stays open for its end below; a message on standard error in
+  // between must follow it in a log that holds both streams.
   std::printf("Processing %s ....", labelfilename.c_str());
+  std::fflush(stdout);
   File labelfile;
   if (!labelfile.open(labelfilename, "r")) {
-    const int error = errno;
-    std::fprintf(stderr, "Couldn't open labelfile: %s\n", labelfilename.c_str());
-    if (error != ENOENT) {
-      std::fprintf(stderr, "labelweb: %s: %s\n", labelfilename.c_str(), std::strerror(error));
-    }
+    std::fprintf(stderr, "Couldn't open labelfile: %s (%s)\n", labelfilename.c_str(),
+                 errno_text().c_str());
     return Result::failure();
   }
   labelfilename.append(kPageEnding);

@@ -256,8 +256,7 @@ printf 'wrong\twrong\t1\n' >out/key/d1
 run labelcalc process options
 expect_stops_at_bad_map
 expect_stderr <<'EOF'
-Couldn't open file out/key/d1
-labelcalc: out/key/d1: Invalid argument
+Couldn't open file out/key/d1 (Invalid argument)
 Error calculating keyphrases for Unit 0 0 in map out/bad.unit
 Error parsing unit file for map out/bad.unit
 EOF
@@ -302,8 +301,8 @@ setup
 run labelcalc process options
 expect_status 1
 expect_good_map_intact
-grep -a -q '^labelcalc: out/nnnnnnnnnn.*: File name too long$' .stderr ||
-  fail "no reason line for the long name"
+grep -a -q '^Unitfile out/nnnnnnnnnn.* not found.... (File name too long)$' .stderr ||
+  fail "no reason for the long name"
 
 # --- Counts that are negative, huge or not numbers ------------------------
 
@@ -478,8 +477,7 @@ printf 'good.unit\n\nlater.unit\n' >process
 run labelcalc process options
 expect_status 1
 expect_stderr <<'EOF'
-Unitfile out/ not found....
-labelcalc: out/: Is a directory
+Unitfile out/ not found.... (Is a directory)
 Error parsing unit file for map out/
 EOF
 expect_good_map_intact
@@ -490,8 +488,7 @@ mkdir out/bad.unit
 run labelcalc process options
 expect_status 1
 expect_stderr <<'EOF'
-Unitfile out/bad.unit not found....
-labelcalc: out/bad.unit: Is a directory
+Unitfile out/bad.unit not found.... (Is a directory)
 Error parsing unit file for map out/bad.unit
 EOF
 expect_good_map_intact
@@ -515,8 +512,7 @@ mkdir out/key/d2.key
 run labelcalc process options
 expect_stops_at_bad_map
 expect_stderr <<'EOF'
-Couldn't open file out/key/d2.key
-labelcalc: out/key/d2.key: Is a directory
+Couldn't open file out/key/d2.key (Is a directory)
 Error calculating keyphrases for Unit 0 0 in map out/bad.unit
 Error parsing unit file for map out/bad.unit
 EOF
@@ -568,7 +564,7 @@ echo 'OUTPUTPATH noout/' >>options
 run labelcalc process options
 expect_status 1
 expect_stderr <<'EOF'
-Unitfile noout/good.unit not found....
+Unitfile noout/good.unit not found.... (No such file or directory)
 Error parsing unit file for map noout/good.unit
 EOF
 
@@ -676,8 +672,7 @@ printf 'bad.unit\n' >process
 run labelcalc process options
 expect_status 1
 expect_stderr <<'EOF'
-File not found out/files/d1
-labelcalc: out/files/d1: Is a directory
+File not found out/files/d1 (Is a directory)
 AN Error occured while catting the files and parsing them
 Error parsing unit file for map out/bad.unit
 EOF

@@ -236,8 +236,7 @@ printf 'good.unit.labelunit\n\nlater.unit.labelunit\n' >process
 run labelweb process options
 expect_status 1
 expect_stderr <<'EOF'
-Couldn't open labelfile: out/
-labelweb: out/: Is a directory
+Couldn't open labelfile: out/ (Is a directory)
 Error generating html code for out/
 EOF
 expect_good_page_intact
@@ -248,8 +247,7 @@ mkdir out/bad.unit.labelunit
 run labelweb process options
 expect_status 1
 expect_stderr <<'EOF'
-Couldn't open labelfile: out/bad.unit.labelunit
-labelweb: out/bad.unit.labelunit: Is a directory
+Couldn't open labelfile: out/bad.unit.labelunit (Is a directory)
 Error generating html code for out/bad.unit.labelunit
 EOF
 expect_good_page_intact
@@ -280,7 +278,7 @@ echo 'OUTPUTPATH noout/' >>options
 run labelweb process options
 expect_status 1
 expect_stderr <<'EOF'
-Couldn't open labelfile: noout/good.unit.labelunit
+Couldn't open labelfile: noout/good.unit.labelunit (No such file or directory)
 Error generating html code for noout/good.unit.labelunit
 EOF
 

@@ -128,14 +128,13 @@ TEST_F(Mode0Test, DocumentThatCannotBeReadFailsTheUnitBeforeTheExtractorRuns) {
   write_file("output/files/a", "alpha");
   fs::create_directory("output/files/folder");
   ASSERT_FALSE(run(make_unit({"a", "gone", "a"})));
-  EXPECT_EQ(errors_, "File not found output/files/gone\n");
+  EXPECT_EQ(errors_, "File not found output/files/gone (No such file or directory)\n");
   EXPECT_EQ(labels_, "");
   EXPECT_EQ(read_file("output/tmp_kea/m.unit.0_0.txt"), "alpha");  // what was copied so far
   EXPECT_FALSE(fs::exists("extractor.args"));
 
   ASSERT_FALSE(run(make_unit({"folder"})));
-  EXPECT_EQ(errors_, "File not found output/files/folder\n"
-                     "labelcalc: output/files/folder: Is a directory\n");
+  EXPECT_EQ(errors_, "File not found output/files/folder (Is a directory)\n");
   EXPECT_EQ(labels_, "");
   EXPECT_FALSE(fs::exists("extractor.args"));
 }
@@ -168,7 +167,8 @@ TEST_F(Mode0Test, KeyFileOfAnEarlierRunIsNeverTakenForTheCurrentOne) {
     settings_.kea_program = extractor(silent);
     ASSERT_FALSE(run(make_unit({}))) << silent;
     EXPECT_EQ(labels_, "");
-    EXPECT_NE(errors_.find("Uiiii, where is it ??  /output/tmp_kea/m.unit.0_0.key\n"),
+    EXPECT_NE(errors_.find("Uiiii, where is it ??  /output/tmp_kea/m.unit.0_0.key (No such file or "
+                           "directory)\n"),
               std::string::npos)
         << errors_;
   }
@@ -255,7 +255,9 @@ TEST_F(Mode0Test, ExtractorThatCannotBeStartedFailsTheUnitNamingIt) {
     settings_.kea_program = program;
     ASSERT_FALSE(run(make_unit({})));
     EXPECT_EQ(errors_, "labelcalc: cannot start the keyphrase extractor " + program + ": " +
-                           reason + "\nUiiii, where is it ??  /output/tmp_kea/m.unit.0_0.key\n");
+                           reason +
+                           "\nUiiii, where is it ??  /output/tmp_kea/m.unit.0_0.key (No such file "
+                           "or directory)\n");
     EXPECT_EQ(labels_, "");
     EXPECT_TRUE(fs::exists("output/key/m.unit.0_0.txt"));  // moved all the same
   }

@@ -58,7 +58,7 @@ TEST_F(Mode1Test, OneMissingKeyFileFailsTheUnitAndWritesNothing) {
   testing::internal::CaptureStderr();
   EXPECT_FALSE(run({"d1", "gone"}));
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            "Couldn't open file " + dir_.str() + "gone.key\n");
+            "Couldn't open file " + dir_.str() + "gone.key (No such file or directory)\n");
   EXPECT_EQ(labels_, "");
 }
 
