@@ -26,7 +26,7 @@ class Progress {
     if (!on_) return;
     int percent = static_cast<int>(100 * done / total_);
     std::lock_guard lock(mutex_);
-    if (percent == shown_) return;
+    if (percent <= shown_) return;  // a thread may come late with an older count
     shown_ = percent;
     int bar = percent / 4;
     std::fprintf(stderr, "\rkeyphrases: [%-25.*s] %3d%% %zu/%zu", bar, "#########################",

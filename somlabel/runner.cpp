@@ -214,6 +214,8 @@ StatusLine::StatusLine() : terminal_(isatty(STDERR_FILENO) == 1) {
 void StatusLine::show(std::string_view text) {
   if (!terminal_) return;
   text = text.substr(0, width_ - 1);
+  if (shown_ && text == text_) return;
+  text_ = text;
   std::fprintf(stderr, "\r%.*s\033[K", static_cast<int>(text.size()), text.data());
   std::fflush(stderr);
   shown_ = true;

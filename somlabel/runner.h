@@ -25,6 +25,7 @@ class StatusLine {
   bool terminal_ = false;
   size_t width_ = 80;
   bool shown_ = false;
+  std::string text_;  // on the line now
 };
 
 struct StepOutcome {
