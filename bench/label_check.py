@@ -7,11 +7,12 @@ Looks at the first N (default 5) mode-1 phrases ($MODE1_PHRASES blocks) and
 mode-0 labels ($M0_LABEL lines) of every unit and flags each label that
   - is a C declaration or type: a C type or qualifier keyword ("int",
     "const", "struct", "size_t", ...), or two of the words C uses for types
-    ("long double", "double complex");
+    ("long double", "double complex", "signed char");
   - ends in a verb, an adverb or a preposition: the last word is a
-    preposition, or WordNet (/usr/share/wordnet) knows it as a verb or adverb
-    and its verb or adverb readings were tagged more often than its noun
-    readings in WordNet's sense-tagged corpus.
+    preposition, or WordNet (/usr/share/wordnet) knows it as a verb or an
+    adverb and hardly as a noun (or adjective, for adverbs): under 5% of
+    its uses in WordNet's sense-tagged corpus. The script sees no context,
+    so a word often used as a noun ("file", "calls") counts as one.
 Prints the counts, then the K (default 5) worst labels: flagged ones first,
 then the lowest-scored labels of the busiest units, each with its unit.
 Exit status 1 when a label is flagged (so a script can use it as a check).
@@ -23,9 +24,10 @@ import re
 import sys
 
 WORDNET = '/usr/share/wordnet'
-C_KEYWORDS = set('''int char void const struct union enum unsigned signed restrict volatile
-typedef extern sizeof static_assert'''.split())
-C_TYPE_WORDS = C_KEYWORDS | {'long', 'short', 'double', 'float', 'complex', 'static', 'bool'}
+C_KEYWORDS = set('''int char void const struct union enum unsigned restrict volatile typedef
+extern sizeof static_assert'''.split())
+C_TYPE_WORDS = C_KEYWORDS | {'long', 'short', 'double', 'float', 'complex', 'static', 'bool', 'signed'}
+RARE = 0.05
 PREPOSITIONS = set('''aboard about above across after against along amid among around as at before
 behind below beneath beside besides between beyond but by concerning despite down during except
 for from in inside into like near of off on onto out outside over past per regarding since than
@@ -92,10 +94,11 @@ def problems(label, wn):
         out.append('ends in a preposition')
     else:
         r = readings(last, wn)
-        noun = r.get(0, 0)
-        if r.get(1, 0) > noun:
+        total = sum(r.values()) or 1
+        noun, adjective = r.get(0, 0) / total, r.get(2, 0) / total
+        if 1 in r and noun < RARE:
             out.append('ends in a verb')
-        elif r.get(3, 0) > noun and r.get(3, 0) > r.get(2, 0):
+        elif 3 in r and noun + adjective < RARE:
             out.append('ends in an adverb')
     return out
 

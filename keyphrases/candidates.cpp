@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 #include "keyphrases/code_filter.h"
 #include "keyphrases/phrase_hash.h"
@@ -14,7 +15,7 @@ namespace {
 
 constexpr std::uint32_t kNoWord = UINT32_MAX;
 constexpr std::uint32_t kNoCandidate = UINT32_MAX;
-constexpr int kGraphWindow = 3;        // content words linked to the next two
+constexpr int kGraphWindow = 3;  // content words linked to the next two
 constexpr int kGraphIterations = 12;
 constexpr double kDamping = 0.85;
 
@@ -26,7 +27,9 @@ struct TokenInfo {
   bool may_modify = false;
   bool may_end = false;
   bool verb_like = false;
+  bool gerund = false;
   bool starts_object = false;
+  bool starts_complement = false;
 };
 
 // A content word may stand in a phrase.
@@ -46,6 +49,7 @@ class Collector {
     words_.begin_document();
     auto tokens = text::tokenize(text);
     std::vector<bool> code = code_tokens(text, tokens);
+    spread_identifiers(tokens, code);
     doc_.n_tokens = static_cast<std::uint32_t>(tokens.size());
     doc_.first_sentence_end = doc_.n_tokens;
     infos_.reserve(tokens.size());
@@ -66,17 +70,19 @@ class Collector {
 
  private:
   void add_token(const text::Token& t, std::size_t index, bool code) {
+    if (code) note_code_word(t);
     if (t.sentence_start && index > 0 && doc_.first_sentence_end == doc_.n_tokens)
       doc_.first_sentence_end = static_cast<std::uint32_t>(index);
     const auto& w = words_.normalize(t.text);
-    TokenInfo info{t.text,    w.stem,       kNoWord,         t.phrase_start,
-                   w.may_modify, w.may_end, w.verb_like, w.starts_object};
+    TokenInfo info{t.text,    w.stem,      kNoWord,  t.phrase_start,  w.may_modify,
+                   w.may_end, w.verb_like, w.gerund, w.starts_object, w.starts_complement};
     if (!code && is_content(t, w)) info.word_id = intern(w.stem);
     infos_.push_back(info);
   }
 
   std::uint32_t intern(std::string_view stem) {
-    auto [it, fresh] = word_ids_.try_emplace(stem, static_cast<std::uint32_t>(doc_.word_stems.size()));
+    auto [it, fresh] =
+        word_ids_.try_emplace(stem, static_cast<std::uint32_t>(doc_.word_stems.size()));
     if (fresh) {
       doc_.word_stems.emplace_back(stem);
       doc_.word_count.push_back(0);
@@ -99,7 +105,9 @@ class Collector {
 
   bool may_end_at(std::uint32_t j) const {
     if (!infos_[j].may_end) return false;
-    if (!infos_[j].verb_like || j + 1 >= infos_.size() || infos_[j + 1].phrase_start) return true;
+    if (j + 1 >= infos_.size() || infos_[j + 1].phrase_start) return true;
+    if (infos_[j].gerund) return !infos_[j + 1].starts_object && !infos_[j + 1].starts_complement;
+    if (!infos_[j].verb_like) return true;
     // Before another verb-like word it is the subject: "the thread starts".
     const TokenInfo& next = infos_[j + 1];
     return next.word_id == kNoWord ? !next.starts_object : next.verb_like;
@@ -107,6 +115,28 @@ class Collector {
 
   // Index of the candidate with this key, added if new. Open addressing over
   // (key, index + 1) pairs, at most half full.
+  void note_code_word(const text::Token& t) {
+    const auto& w = words_.normalize(t.text);
+    if (w.stopword || t.is_number || t.text.size() < 2) return;
+    if (code_words_.insert(w.stem).second) doc_.code_words.emplace_back(w.stem);
+  }
+
+  // A word no lexicon knows that the text uses as code ("cacosf" in
+  // "cacosf(float complex z)") is an identifier in its prose too; an English
+  // word ("thread" as a parameter name) is code only where code surrounds it.
+  void spread_identifiers(const std::vector<text::Token>& tokens, std::vector<bool>& code) {
+    if (std::find(code.begin(), code.end(), true) == code.end()) return;
+    std::unordered_set<std::string_view> identifiers;
+    for (std::size_t i = 0; i < tokens.size(); ++i)
+      if (code[i]) {
+        const auto& w = words_.normalize(tokens[i].text);
+        if (w.unknown) identifiers.insert(w.stem);
+      }
+    if (identifiers.empty()) return;
+    for (std::size_t i = 0; i < tokens.size(); ++i)
+      if (!code[i] && identifiers.count(words_.normalize(tokens[i].text).stem) != 0) code[i] = true;
+  }
+
   std::uint32_t find(std::uint64_t key) const {
     if (key_slots_.empty()) return kNoCandidate;
     std::size_t mask = key_slots_.size() - 1;
@@ -144,7 +174,8 @@ class Collector {
   }
 
   void grow_keys() {
-    std::vector<std::pair<std::uint64_t, std::uint32_t>> bigger(std::max<std::size_t>(1024, key_slots_.size() * 2));
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> bigger(
+        std::max<std::size_t>(1024, key_slots_.size() * 2));
     std::size_t mask = bigger.size() - 1;
     for (const auto& slot : key_slots_) {
       if (slot.second == 0) continue;
@@ -169,7 +200,8 @@ class Collector {
     c.key = key;
     c.length = len;
     c.first = start;
-    for (int k = 0; k < len; ++k) c.word_ids[k] = infos_[start + static_cast<std::uint32_t>(k)].word_id;
+    for (int k = 0; k < len; ++k)
+      c.word_ids[k] = infos_[start + static_cast<std::uint32_t>(k)].word_id;
     return c;
   }
 
@@ -205,10 +237,12 @@ class Collector {
 
   // An occurrence is nested when a longer occurrence covers its tokens.
   void count_nested() {
-    std::vector<std::uint8_t> lengths_at(infos_.size(), 0);  // bit len-1 set: an occurrence of len starts here
+    std::vector<std::uint8_t> lengths_at(infos_.size(),
+                                         0);  // bit len-1 set: an occurrence of len starts here
     for (const auto& o : occurrences_) lengths_at[o.start] |= std::uint8_t(1u << (o.length - 1));
     for (const auto& o : occurrences_)
-      if (o.length < kMaxPhraseWords && is_covered(o, lengths_at)) ++doc_.candidates[o.candidate].in_longer;
+      if (o.length < kMaxPhraseWords && is_covered(o, lengths_at))
+        ++doc_.candidates[o.candidate].in_longer;
   }
 
   static bool is_covered(const Occurrence& o, const std::vector<std::uint8_t>& lengths_at) {
@@ -216,7 +250,8 @@ class Collector {
     std::uint32_t lowest = end >= kMaxPhraseWords - 1 ? end - (kMaxPhraseWords - 1) : 0;
     for (std::uint32_t s = lowest; s <= o.start; ++s)
       for (int len = o.length + 1; len <= kMaxPhraseWords; ++len)
-        if (s + static_cast<std::uint32_t>(len) - 1 >= end && (lengths_at[s] >> (len - 1) & 1)) return true;
+        if (s + static_cast<std::uint32_t>(len) - 1 >= end && (lengths_at[s] >> (len - 1) & 1))
+          return true;
     return false;
   }
 
@@ -261,11 +296,13 @@ class Collector {
     }
     std::vector<Edge> edges;
     for (const auto& [key, count] : table)
-      if (key != 0) edges.push_back({std::uint32_t((key - 1) >> 32), std::uint32_t(key - 1), double(count)});
+      if (key != 0)
+        edges.push_back({std::uint32_t((key - 1) >> 32), std::uint32_t(key - 1), double(count)});
     return edges;
   }
 
-  static std::vector<double> pagerank(std::size_t n, std::vector<double>& bias, const std::vector<Edge>& edges) {
+  static std::vector<double> pagerank(std::size_t n, std::vector<double>& bias,
+                                      const std::vector<Edge>& edges) {
     if (n == 0) return {};
     double total = 0;
     for (double b : bias) total += b;
@@ -296,7 +333,8 @@ class Collector {
   DocumentCandidates doc_;
   std::vector<TokenInfo> infos_;
   std::unordered_map<std::string_view, std::uint32_t> word_ids_;
-  std::vector<std::pair<std::uint64_t, std::uint32_t>> key_slots_;  // (key, candidate + 1), 0: empty
+  std::vector<std::pair<std::uint64_t, std::uint32_t>>
+      key_slots_;  // (key, candidate + 1), 0: empty
   struct Form {
     std::uint32_t start, count, next;
   };
@@ -304,6 +342,7 @@ class Collector {
   std::vector<Form> forms_;
   std::vector<std::uint32_t> form_head_;  // candidate -> its latest form
   std::vector<Occurrence> occurrences_;
+  std::unordered_set<std::string_view> code_words_;
 };
 
 }  // namespace
@@ -335,22 +374,29 @@ bool ends_with(std::string_view s, std::string_view end) {
 constexpr double kMinNounShare = 0.1;
 constexpr double kMinModifierShare = 0.1;
 constexpr double kMinVerbLikeNounShare = 0.03;  // below: "lets", "reads" are never nouns
-constexpr double kVerbLikeRatio = 1.5;           // verb readings over noun readings
+constexpr double kVerbLikeRatio = 1.5;          // verb readings over noun readings
 
 constexpr std::string_view kObjectStarts[] = {
-    "a",    "an",  "another", "any",  "both", "each", "every", "her",  "him",  "his",
-    "it",   "its", "me",      "my",   "no",   "not",  "our",   "some", "such", "that",
-    "the",  "their", "them",  "these", "this", "those", "to",  "us",   "you",  "your"};
+    "a",   "an",    "another", "any",   "both", "each",  "every", "her",  "him",  "his",
+    "it",  "its",   "me",      "my",    "no",   "not",   "our",   "some", "such", "that",
+    "the", "their", "them",    "these", "this", "those", "to",    "us",   "you",  "your"};
+
+// Not "of" or "in": "matching of patterns", "learning in games" are nouns.
+constexpr std::string_view kComplementStarts[] = {"at",   "by",   "for",  "from",
+                                                  "into", "onto", "upon", "with"};
 
 void set_english_roles(std::string_view lowered, WordNormalizer::Word& w) {
   if (w.stopword) {
     for (std::string_view s : kObjectStarts) w.starts_object = w.starts_object || s == lowered;
+    for (std::string_view s : kComplementStarts)
+      w.starts_complement = w.starts_complement || s == lowered;
     return;
   }
   // A possessive ends its phrase: "the thread's signal mask" holds two.
   if (ends_with(lowered, "'s") || ends_with(lowered, "\u2019s")) w.may_modify = false;
   WordReadings r = english_readings(lowered);
-  if (!r.known()) return;
+  w.unknown = !r.known();
+  if (w.unknown) return;
   double noun = r.share[kNoun], adjective = r.share[kAdjective];
   bool finite = r.verb_form == VerbForm::base || r.verb_form == VerbForm::third;
   if (finite && r.share[kVerb] > kVerbLikeRatio * noun) {
@@ -366,8 +412,8 @@ void set_english_roles(std::string_view lowered, WordNormalizer::Word& w) {
   bool gerund = r.verb_form == VerbForm::gerund && adjective < 0.5;
   bool participle = gerund || r.verb_form == VerbForm::participle;
   w.may_end = noun >= kMinNounShare || gerund;
-  w.may_modify =
-      w.may_modify && (w.may_end || participle || noun + adjective >= kMinModifierShare);
+  w.gerund = gerund && noun < kMinNounShare;
+  w.may_modify = w.may_modify && (w.may_end || participle || noun + adjective >= kMinModifierShare);
 }
 
 }  // namespace
@@ -378,7 +424,8 @@ const WordNormalizer::Word& WordNormalizer::normalize(std::string_view token) {
   std::size_t mask = slots_.size() - 1;
   std::size_t i = full & mask;
   for (; slots_[i].entry != 0; i = (i + 1) & mask)
-    if (slots_[i].hash == h && entries_[slots_[i].entry - 1].token == token) return entries_[slots_[i].entry - 1].word;
+    if (slots_[i].hash == h && entries_[slots_[i].entry - 1].token == token)
+      return entries_[slots_[i].entry - 1].word;
   std::string lowered = text::lower(token);
   Word w;
   w.stopword = text::is_stopword(lang_, lowered);

@@ -36,7 +36,12 @@ class WordNormalizer {
     // Mostly a verb, though a noun too ("calls", "file"): it ends a phrase only
     // where no object follows it ("system calls." but not "thread starts execution").
     bool verb_like = false;
+    // An -ing form: a noun ("pattern matching") unless an object follows
+    // ("a string describing the error").
+    bool gerund = false;
     bool starts_object = false;  // a stopword that opens an object: "lets you", "draws the"
+    bool starts_complement = false;  // a preposition a verb takes: "starting at", "pointing to"
+    bool unknown = false;        // no lexicon of the language knows it (names, jargon, code)
   };
 
   explicit WordNormalizer(text::Language lang) : lang_(lang), stemmer_(lang) {}
@@ -95,6 +100,7 @@ struct DocumentCandidates {
   std::vector<double> word_rank;          // content word id -> graph centrality, mean 1
   std::vector<std::uint32_t> word_count;  // content word id -> occurrences
   std::vector<Containment> containments;
+  std::vector<std::string> code_words;    // stems of words the text uses as code, once each
   std::vector<std::string_view> token_texts;  // token index -> its bytes in the text
 };
 

@@ -1,5 +1,6 @@
 #include "keyphrases/code_filter.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace keyphrases {
@@ -8,6 +9,11 @@ namespace {
 // A parenthesised declaration spans a few lines at most; an unclosed
 // parenthesis in prose must not make the rest of the text a code group.
 constexpr int kMaxGroupLines = 12;
+// A stray "{" at the end of a prose line must not make the rest a code block.
+constexpr int kMaxBlockLines = 200;
+constexpr long kMaxDeclarationWords = 6;
+// A text that is this much code is a source file: its identifiers are its labels.
+constexpr double kCodeTextShare = 0.9;
 
 struct Line {
   std::size_t begin, end;  // bytes, without the line break
@@ -26,15 +32,31 @@ bool is_preprocessor(std::string_view line) {
   return line.size() > 1 && line[0] == '#' && is_letter(line[1]);
 }
 
+// Lines first..last have a blank or code line above them (or start the text)
+// and a blank line or another statement below (or end it).
+bool stands_alone(std::string_view bytes, const std::vector<Line>& lines, std::size_t first,
+                  std::size_t last, const std::vector<bool>& code) {
+  auto text_of = [&](std::size_t i) {
+    return trimmed(bytes.substr(lines[i].begin, lines[i].end - lines[i].begin));
+  };
+  bool above = first == 0 || text_of(first - 1).empty() || code[lines[first - 1].begin];
+  if (last + 1 >= lines.size()) return above;
+  std::string_view below = text_of(last + 1);
+  return above && (below.empty() || below.back() == ';');
+}
+
 // A group of lines is code when it ends like a C statement and reads like
-// one: code punctuation and no sentence inside.
-bool is_statement(std::string_view group) {
+// one: code punctuation and no sentence inside, or a short line standing
+// alone ("extern int optind;" as much as "extern char *optarg;").
+bool is_statement(std::string_view group, bool alone) {
   std::string_view t = trimmed(group);
   if (t.empty()) return false;
   char last = t.back();
   if (last != ';' && last != '{' && last != '}') return false;
   if (t.find(". ") != std::string_view::npos) return false;
-  return t.find_first_of("(){}*=[]") != std::string_view::npos;
+  if (t.find_first_of("(){}*=[]") != std::string_view::npos) return true;
+  return alone && last == ';' && t.find('\n') == std::string_view::npos &&
+         std::count(t.begin(), t.end(), ' ') < kMaxDeclarationWords;
 }
 
 int paren_balance(std::string_view line) {
@@ -53,6 +75,44 @@ std::vector<Line> split_lines(std::string_view bytes) {
     begin = end + 1;
   }
   return lines;
+}
+
+int brace_balance(std::string_view line) {
+  int depth = 0;
+  for (char c : line) depth += c == '{' ? 1 : c == '}' ? -1 : 0;
+  return depth;
+}
+
+// The lines right above a lone "{": the function's name and parameters, and a
+// return type written on a line of its own ("int" above "main(void)").
+void mark_header(std::string_view bytes, const std::vector<Line>& lines, std::size_t brace,
+                 std::vector<bool>& code) {
+  for (std::size_t k = 1; k <= 2 && k <= brace; ++k) {
+    const Line& l = lines[brace - k];
+    std::string_view line = trimmed(bytes.substr(l.begin, l.end - l.begin));
+    if (line.empty() || line.back() == '.' || (k == 2 && line.find(' ') != std::string_view::npos))
+      return;
+    for (std::size_t b = l.begin; b < l.end; ++b) code[b] = true;
+  }
+}
+
+// The body of a function or structure in an example program: every line from
+// a code line that opens a brace (or a lone "{", with the header above it) to
+// the line that closes it.
+void mark_blocks(std::string_view bytes, const std::vector<Line>& lines, std::vector<bool>& code) {
+  int depth = 0, block_lines = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const Line& l = lines[i];
+    std::string_view line = trimmed(bytes.substr(l.begin, l.end - l.begin));
+    bool opens = line == "{" || (!line.empty() && line.back() == '{' && code[l.begin]);
+    if (depth > 0 || opens) {
+      for (std::size_t b = l.begin; b < l.end; ++b) code[b] = true;
+      if (line == "{" && depth == 0) mark_header(bytes, lines, i, code);
+      depth = std::max(0, depth + brace_balance(line));
+      if (depth > 0 && ++block_lines > kMaxBlockLines) depth = 0;
+      if (depth == 0) block_lines = 0;
+    }
+  }
 }
 
 // code[b] for every byte b of the text: it lies on a code line.
@@ -75,10 +135,12 @@ std::vector<bool> code_bytes(std::string_view bytes) {
     depth += paren_balance(line);
     if (depth > 0 && i + 1 - first < kMaxGroupLines) continue;
     std::size_t begin = lines[first].begin, end = lines[i].end;
-    if (depth <= 0 && is_statement(bytes.substr(begin, end - begin))) mark(begin, end);
+    bool alone = stands_alone(bytes, lines, first, i, code);
+    if (depth <= 0 && is_statement(bytes.substr(begin, end - begin), alone)) mark(begin, end);
     depth = 0;
     first = i + 1;
   }
+  mark_blocks(bytes, lines, code);
   return code;
 }
 
@@ -113,7 +175,7 @@ std::vector<bool> code_tokens(std::string_view bytes, const std::vector<text::To
     code[i] = on_code_line[tokens[i].offset] || looks_like_code(bytes, tokens[i]);
     n_code += code[i];
   }
-  if (2 * n_code > tokens.size()) code.assign(tokens.size(), false);
+  if (double(n_code) > kCodeTextShare * double(tokens.size())) code.assign(tokens.size(), false);
   return code;
 }
 

@@ -2,7 +2,8 @@
 // never become keyphrases of prose: declarations and statements (a line or a
 // parenthesised group of lines ending in ";", "{" or "}"), preprocessor lines,
 // identifiers joined by "_", names called with "(", command-line options
-// ("-lm") and header names ("complex.h"). Upper-case constants are found by
+// ("-lm"), header names ("complex.h") and the bodies of example programs
+// (between braces). Upper-case constants are found by
 // their "_" ("O_RDONLY"); a lone acronym is language.
 #pragma once
 
@@ -13,9 +14,9 @@
 
 namespace keyphrases {
 
-// One flag per token of `tokens`, which text::tokenize(bytes) made. When most words
-// are code, the text is code (a source file) and nothing is flagged: its
-// identifiers are all there is to label it with.
+// One flag per token of `tokens`, which text::tokenize(bytes) made. When nearly
+// all words are code, the text is code (a source file) and nothing is flagged:
+// its identifiers are all there is to label it with.
 [[nodiscard]] std::vector<bool> code_tokens(std::string_view bytes,
                                             const std::vector<text::Token>& tokens);
 

@@ -10,6 +10,8 @@
 namespace keyphrases {
 namespace {
 
+constexpr double kCodeWordRatio = 1.5;
+
 struct Counts {
   double df;
   double gold;
@@ -83,6 +85,26 @@ Nesting nesting(const DocumentCandidates& doc, const PhraseTable& table) {
   return out;
 }
 
+// Candidates holding a word that the collection uses as code in more than
+// kCodeWordRatio times as many texts as it uses it in prose ("char", "void",
+// "double" in manual pages; not "size" or "complex"), even where this text
+// has it in a sentence.
+std::vector<char> code_candidates(const DocumentCandidates& doc, const PhraseTable& table) {
+  std::vector<char> code_word(doc.word_stems.size());
+  bool any = false;
+  for (std::size_t w = 0; w < code_word.size(); ++w) {
+    PhraseStats s = table.lookup(phrase_key_of(doc.word_stems[w]));
+    code_word[w] = s.code_df > kCodeWordRatio * s.df;  // never for a word seen in no code
+    any = any || code_word[w];
+  }
+  std::vector<char> out(doc.candidates.size(), 0);
+  if (!any) return out;
+  for (std::size_t i = 0; i < out.size(); ++i)
+    for (int k = 0; k < doc.candidates[i].length; ++k)
+      out[i] = out[i] || code_word[doc.candidates[i].word_ids[k]];
+  return out;
+}
+
 double graph_sum(const Candidate& cand, const DocumentCandidates& doc) {
   double sum = 0;
   for (int k = 0; k < cand.length; ++k) sum += doc.word_rank[cand.word_ids[k]];
@@ -125,8 +147,13 @@ FeatureTable compute_features(const DocumentCandidates& doc, const PhraseTable& 
   std::vector<double> heuristic(n);
   Nesting nested = nesting(doc, table);
   double single_word = single_word_weight(table.stats);
+  std::vector<char> code = code_candidates(doc, table);
   for (std::size_t i = 0; i < n; ++i) {
     const Candidate& c = doc.candidates[i];
+    if (code[i]) {
+      heuristic[i] = -1;
+      continue;
+    }
     counts[i] = counts_of(c.key, table, self);
     HeuristicInputs in;
     in.tf = c.count;
@@ -143,6 +170,7 @@ FeatureTable compute_features(const DocumentCandidates& doc, const PhraseTable& 
   }
   FeatureTable out;
   out.candidate = best_by(heuristic, max_rows);
+  std::erase_if(out.candidate, [&](std::uint32_t i) { return code[i] != 0; });
   out.rows.resize(out.candidate.size());
   std::vector<WordStats> per_word = word_stats(doc, table, self);
   for (std::size_t r = 0; r < out.rows.size(); ++r) {

@@ -61,7 +61,7 @@ void put_entry(std::vector<PhraseEntry>& table, std::uint64_t key, PhraseStats s
   std::uint64_t mask = table.size() - 1;
   for (std::uint64_t i = key & mask;; i = (i + 1) & mask)
     if (table[i].key == 0 || table[i].key == key) {
-      table[i] = {key, stats.df, stats.gold, stats.in_gold, 0};
+      table[i] = {key, stats.df, stats.gold, stats.in_gold, stats.code_df};
       return;
     }
 }
@@ -105,7 +105,7 @@ PhraseStats Model::lookup(std::uint64_t key) const {
   for (std::uint64_t probes = 0; probes < slots_; ++probes, i = (i + 1) & mask) {
     PhraseEntry e;
     std::memcpy(&e, table_ + i * sizeof e, sizeof e);
-    if (e.key == key) return {e.df, e.gold, e.in_gold};
+    if (e.key == key) return {e.df, e.gold, e.in_gold, e.code_df};
     if (e.key == 0) break;
   }
   return {};

@@ -18,6 +18,7 @@ struct PhraseStats {
   std::uint32_t df = 0;
   std::uint32_t gold = 0;
   std::uint32_t in_gold = 0;  // words only: gold keyphrases that hold the word
+  std::uint32_t code_df = 0;  // words only: documents using the word as code
 };
 
 // What the training texts say about their own phrases (model_format.h, kStat*).

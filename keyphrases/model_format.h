@@ -21,7 +21,8 @@ namespace keyphrases::model_format {
 
 inline constexpr char kMagic[8] = {'S', 'O', 'M', 'K', 'P', 'H', 'R', '\n'};
 // Version 2: candidates are noun phrases, words that never end a phrase have
-// a document frequency too, and the statistics section is new.
+// a document frequency too, words count the documents using them as code, and
+// the statistics section is new.
 inline constexpr std::uint32_t kVersion = 2;
 inline constexpr std::uint32_t kFlagSupervised = 1;
 
@@ -51,7 +52,7 @@ struct PhraseEntry {
   std::uint32_t df;       // documents containing the phrase
   std::uint32_t gold;     // training documents where it was a gold keyphrase
   std::uint32_t in_gold;  // one-word phrases: gold keyphrases of training documents holding the word
-  std::uint32_t reserved;
+  std::uint32_t code_df;  // one-word phrases: documents using the word as code (code_filter.h)
 };
 static_assert(sizeof(PhraseEntry) == 24);
 

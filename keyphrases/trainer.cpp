@@ -128,7 +128,8 @@ void learn_ranker(std::vector<GoldDocument>& golds, const Counts& counts, std::u
 void store_phrases(const Counts& counts, std::uint64_t n_docs, ModelData* out) {
   std::uint32_t min_df = n_docs >= kPruneFromDocuments ? kMinStoredDf : 1;
   for (const auto& [key, stats] : counts)
-    if (stats.df >= min_df || stats.gold > 0 || stats.in_gold > 0) out->phrases.emplace_back(key, stats);
+    if (stats.df >= min_df || stats.gold > 0 || stats.in_gold > 0 || stats.code_df >= min_df)
+      out->phrases.emplace_back(key, stats);
   std::sort(out->phrases.begin(), out->phrases.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
 }
@@ -179,6 +180,7 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
     }
     DocumentCandidates doc = collect_candidates(text, worker.words);
     for (std::uint64_t key : document_keys(doc)) ++worker.counts[key].df;
+    for (const auto& stem : doc.code_words) ++worker.counts[phrase_key_of(stem)].code_df;
     const std::string gold_name = somlabel::join_path(dir, gold_file_name(names[i]));
     bool gold = somlabel::read_file(gold_name, gold_text).ok();  // or no gold keyphrases
     worker.repeats[gold].add(doc);
@@ -206,6 +208,7 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
       counts[key].df += s.df;
       counts[key].gold += s.gold;
       counts[key].in_gold += s.in_gold;
+      counts[key].code_df += s.code_df;
     }
   }
   std::vector<GoldDocument> with_gold;

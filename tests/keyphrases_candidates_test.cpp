@@ -42,7 +42,8 @@ TEST(Candidates, NgramsWithinSentencesGroupedByStem) {
 
 TEST(Candidates, SurfaceIsMostFrequentFormTiesGoToFirstSeen) {
   WordNormalizer words(text::Language::english);
-  auto tie = by_stem(collect_candidates("Neural networks learn. The neural network of the brain.", words));
+  auto tie =
+      by_stem(collect_candidates("Neural networks learn. The neural network of the brain.", words));
   EXPECT_EQ(tie["neural network"].surface, "Neural networks");
   EXPECT_EQ(tie["network"].surface, "networks");
   auto most = by_stem(collect_candidates("Map units. Map unit. map units. map units.", words));
@@ -70,16 +71,30 @@ TEST(Candidates, EnglishPhrasesAreNounPhrases) {
       {text::Language::english, "functions calculate values", {"function", "valu"}},
       {text::Language::english, "probably willing", {}},
       {text::Language::english, "efficient algorithms", {"algorithm", "effici algorithm"}},
-      {text::Language::english, "labeled training data",
+      {text::Language::english,
+       "labeled training data",
        {"data", "label train", "label train data", "train", "train data"}},
       {text::Language::english, "pthread mutexes", {"mutex", "pthread", "pthread mutex"}},
       // Mostly verbs, though nouns too: nouns only where no object follows.
-      {text::Language::english, "XML lets you. Purrr draws inspiration. System calls.",
+      {text::Language::english,
+       "XML lets you. Purrr draws inspiration. System calls.",
        {"call", "inspir", "purrr", "system", "system call", "xml"}},
-      {text::Language::english, "the thread's signal mask", {"mask", "signal", "signal mask", "thread"}},
-      {text::Language::english, "The thread starts execution, which the file system saves.",
+      {text::Language::english,
+       "a string describing the error; an area starting at zero; matching",
+       {"area", "error", "match", "string", "zero"}},
+      // An unknown word the text uses as code is code in its prose too.
+      {text::Language::english,
+       "The function cacosf computes arc cosines.\nfloat complex cacosf(float complex z);",
+       {"arc", "arc cosin", "cosin", "function"}},
+      {text::Language::english,
+       "the thread's signal mask",
+       {"mask", "signal", "signal mask", "thread"}},
+      {text::Language::english,
+       "The thread starts execution, which the file system saves.",
        {"execut", "file system", "system", "thread"}},
-      {text::Language::german, "schnelle Algorithmen", {"algorithm", "schnell", "schnell algorithm"}},
+      {text::Language::german,
+       "schnelle Algorithmen",
+       {"algorithm", "schnell", "schnell algorithm"}},
   };
   for (const auto& k : cases) {
     WordNormalizer words(k.lang);

@@ -35,6 +35,12 @@ TEST(CodeFilter, FlagsCodeInProse) {
       {"Link with -lm when the program uses the mathematical functions of the library.", "lm"},
       {"Set O_RDONLY in flags. The value of p->size and NULL are read by the program itself.",
        "O RDONLY size"},
+      {"The program below prints the number of its arguments and exits.\n\nint\n"
+       "main(int argc, char *argv[])\n{\n    printf(\"%d\\n\", argc);\n    exit(EXIT_SUCCESS);\n}\n"
+       "It prints one line for each call and ends with a status of success.",
+       "int main int argc char argv printf d n argc exit EXIT SUCCESS"},
+      {"extern char *optarg;\nextern int optind, opterr;\n\nThe variables hold the state.",
+       "extern char optarg extern int optind opterr"},
       // Prose: a line that ends in ";" with no code in it, a parenthesis over two lines.
       {"The call fails;\nthe error is set (as the manual\nexplains at length).", ""},
       // A text that is mostly code is code: nothing is flagged.
