@@ -19,7 +19,7 @@ seed_patterns() {
     keyfile_line) echo "*.key" ;;
     unit_pass) echo "*.unit" ;;
     map_keyfile) echo "*.labelunit *.unit.key" ;;
-    labelweb_reader) echo "*.labelunit" ;;
+    labelweb_reader|labelsite) echo "*.labelunit" ;;
     keyphrases_tokenizer) echo "*.txt d[0-9]* *.key" ;;
     keyphrases_model) echo "*.model *model*" ;;
   esac
@@ -27,7 +27,7 @@ seed_patterns() {
 dictionary() {
   case "$1" in
     option_file) echo "$root/fuzz/options.dict" ;;
-    unit_pass|map_keyfile|labelweb_reader) echo "$root/fuzz/map_files.dict" ;;
+    unit_pass|map_keyfile|labelweb_reader|labelsite) echo "$root/fuzz/map_files.dict" ;;
   esac
 }
 

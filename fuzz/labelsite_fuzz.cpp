@@ -1,0 +1,121 @@
+// Feeds arbitrary bytes as a labelunit file to labelsite: the index built
+// from them and the site written from it, and checks what must hold whatever
+// the names and phrases are: every site file is valid UTF-8, the search data
+// is ASCII, and no text from the input starts a tag (the only "<" in a page
+// are the site's own tags, and a search data file holds none).
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "fuzz/fuzz_util.h"
+#include "labelsite/site_index.h"
+#include "labelsite/site_pages.h"
+#include "labelsite/web_text.h"
+#include "labelweb/labelunit_reader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Elements a site page writes; a "<" that opens or closes no such element
+// came from the input.
+constexpr std::string_view kSiteElements[] = {
+    "html", "head",  "meta",  "title", "style",   "body",    "nav",    "h1",
+    "h2",   "p",     "a",     "span",  "br",      "ul",      "ol",     "li",
+    "dl",   "dt",    "dd",    "table", "thead",   "tbody",   "tr",     "th",
+    "td",   "label", "input", "div",   "details", "summary", "script",
+};
+
+bool is_site_tag(std::string_view rest) {
+  if (rest.starts_with("<!DOCTYPE html>")) return true;
+  rest.remove_prefix(rest.starts_with("</") ? 2 : 1);
+  for (const std::string_view name : kSiteElements) {
+    if (rest.starts_with(name) && rest.size() > name.size() &&
+        (rest[name.size()] == '>' || rest[name.size()] == ' ')) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool is_valid_utf8(std::string_view text) {
+  for (size_t pos = 0; pos < text.size();) {
+    const size_t start = pos;
+    if (somlabel::labelsite::decode_utf8(text, pos) == somlabel::labelsite::kReplacementCharacter &&
+        text.substr(start, pos - start) != "\xEF\xBF\xBD") {
+      return false;
+    }
+  }
+  return true;
+}
+
+void check_file(const fs::path& path) {
+  const std::string text = testutil::read_file(path);
+  if (!is_valid_utf8(text)) fuzzutil::fail("a site file is not valid UTF-8");
+  if (path.extension() == ".js") {
+    for (const char c : text) {
+      if (static_cast<unsigned char>(c) >= 0x80 || c == '<') {
+        fuzzutil::fail("a search data file holds a byte beyond ASCII or a '<'");
+      }
+    }
+    return;
+  }
+  // index.html carries the search script, whose text is the site's own.
+  const size_t end = path.filename() == "index.html" ? text.find("<script>") : text.size();
+  for (size_t at = text.find('<'); at < end; at = text.find('<', at + 1)) {
+    if (!is_site_tag(std::string_view(text).substr(at))) {
+      fuzzutil::fail("a '<' in a site page starts no tag of the site");
+    }
+  }
+}
+
+// A folder of this process's own for the site, removed at exit.
+class SiteFolder {
+ public:
+  SiteFolder() : path_(fs::temp_directory_path() / ("labelsite-fuzz-" + std::to_string(getpid()))) {
+    fs::create_directories(path_);
+  }
+  ~SiteFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+const fs::path& site_folder() {
+  static const SiteFolder folder;
+  return folder.path();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FILE* in = fuzzutil::input(data, size);
+  if (in == nullptr) return 0;
+  somlabel::Settings settings;
+  settings.keypath = site_folder().string() + "/";  // no map key file: the map has no phrases
+  somlabel::labelsite::SiteIndex index(settings);
+  index.begin_map(site_folder().string() + "/m.unit.labelunit");
+  somlabel::labelweb::map map;
+  (void)somlabel::labelweb::read_labelunit(
+      in, map,
+      [&index](const somlabel::labelweb::unit& unit, const auto&) { index.add_unit(unit); });
+  std::fclose(in);
+  index.end_map(map);
+  somlabel::labelsite::SiteSummary summary;
+  if (!somlabel::labelsite::write_site(index, site_folder().string(), summary)) {
+    fuzzutil::fail("the site could not be written");
+  }
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(site_folder())) {
+    if (entry.is_regular_file()) check_file(entry.path());
+  }
+  return 0;
+}
