@@ -38,9 +38,8 @@ constexpr std::string_view kStyle =
 // The buckets of the letter bar: 0-9, A to Z, then everything else.
 constexpr size_t kBuckets = 28;
 
-size_t bucket_of(std::string_view key) {
-  if (key.empty()) return kBuckets - 1;
-  const char c = key[0];
+// The bucket of a key by its first byte (0 for an empty key).
+size_t bucket_of(char c) {
   if (c >= '0' && c <= '9') return 0;
   if (c >= 'a' && c <= 'z') return static_cast<size_t>(c - 'a') + 1;
   return kBuckets - 1;
@@ -154,6 +153,14 @@ class SiteWriter {
   }
 
  private:
+  struct DocumentRow {
+    size_t name_offset = 0;  // into row_names_
+    uint32_t name_size = 0;
+    int unit = 0;
+    unsigned char bucket = 0;  // of the letter bar
+    unsigned char form = 0;    // NameForm bits
+  };
+
   struct PhraseGroup {
     uint32_t item = 0;            // the phrase shown, the first of those with its key
     std::vector<UnitRef> merged;  // with further phrases of its key: the units of all
@@ -299,36 +306,74 @@ class SiteWriter {
 
   // --- the document index -------------------------------------------------
 
+  // The documents A to Z, gathered into rows in that order, names included:
+  // the document index and the search data then read them one after the
+  // other rather than all over the index.
   void order_documents() {
     const std::vector<SiteDocument>& documents = index_.documents();
     documents_.build(documents.size(), [&](size_t i) { return index_.name(documents[i]); });
+    row_of_item_.resize(documents.size());
     for (const KeyOrder::Entry& entry : documents_.entries()) {
-      if (entry.start == 0) document_rows_.push_back(entry.item);
+      if (entry.start != 0) continue;
+      const std::string_view name = index_.name(documents[entry.item]);
+      row_of_item_[entry.item] = static_cast<uint32_t>(rows_.size());
+      rows_.push_back(
+          {row_names_.size(), static_cast<uint32_t>(name.size()), documents[entry.item].unit,
+           static_cast<unsigned char>(bucket_of(static_cast<char>(entry.prefix[0] >> 56))),
+           static_cast<unsigned char>(name_form(name))});
+      row_names_.append(name);
     }
-    summary_.documents = document_rows_.size();
+    summary_.documents = rows_.size();
+    make_unit_parts();
   }
 
-  const std::string& unit_phrases_html(int unit_id) {
-    if (unit_phrases_.empty()) unit_phrases_.resize(index_.units().size());
-    std::string& html = unit_phrases_[static_cast<size_t>(unit_id)];
-    if (!html.empty()) return html;
-    PageText text;
-    for (const int phrase : index_.units()[static_cast<size_t>(unit_id)].phrases) {
-      if (phrase < 0) break;
-      if (text.size() != 0) text.append(" \xC2\xB7 ");
-      append_html_text(text, index_.phrases()[static_cast<size_t>(phrase)].text);
-    }
-    html = text.size() != 0 ? std::string(text.view()) : std::string(" ");
-    return html;
+  std::string_view row_name(const DocumentRow& row) const {
+    return std::string_view(row_names_).substr(row.name_offset, row.name_size);
   }
 
-  void append_document_row(PageText& out, uint32_t item, size_t letter) {
-    const SiteDocument& document = index_.documents()[item];
-    const std::string_view name = index_.name(document);
-    const bool plain = (name_form(name) & kLinkPlain) != 0;
-    if (letter < kBuckets) {
+  // What the document index and the search data write for every document
+  // of a unit, made once per unit: the cells after the document's name (map
+  // and unit, the unit's best phrases) and the end of its search entry.
+  void make_unit_parts() {
+    PageText row_end;
+    PageText entry_end;
+    row_end_offsets_.push_back(0);
+    entry_end_offsets_.push_back(0);
+    for (size_t u = 0; u < index_.units().size(); ++u) {
+      const SiteUnit& unit = index_.units()[u];
+      row_end.append("<td>");
+      append_unit_link(row_end, static_cast<int>(u));
+      row_end.append("<td>");
+      size_t shown = 0;
+      for (const int phrase : unit.phrases) {
+        if (phrase < 0) break;
+        if (shown++ != 0) row_end.append(" \xC2\xB7 ");
+        append_html_text(row_end, index_.phrases()[static_cast<size_t>(phrase)].text);
+      }
+      row_end.append("\n");
+      row_end_offsets_.push_back(row_end.size());
+      for (const int value : {unit.map, unit.x, unit.y}) {
+        entry_end.append(",");
+        append_number(entry_end, value);
+      }
+      entry_end_offsets_.push_back(entry_end.size());
+    }
+    row_ends_ = row_end.view();
+    entry_ends_ = entry_end.view();
+  }
+
+  static std::string_view part(const std::string& parts, const std::vector<size_t>& offsets,
+                               int unit) {
+    const auto u = static_cast<size_t>(unit);
+    return std::string_view(parts).substr(offsets[u], offsets[u + 1] - offsets[u]);
+  }
+
+  void append_document_row(PageText& out, const DocumentRow& row, bool first_of_letter) {
+    const std::string_view name = row_name(row);
+    const bool plain = (row.form & kLinkPlain) != 0;
+    if (first_of_letter) {
       out.append("<tr id=\"letter-");
-      append_number(out, static_cast<long long>(letter));
+      append_number(out, row.bucket);
       out.append("\"><td>");
     } else {
       out.append("<tr><td>");
@@ -341,29 +386,24 @@ class SiteWriter {
     }
     plain ? out.append(name) : append_html_text(out, name);
     if (settings_.filelinks_output != 0) out.append("</a>");
-    out.append("<td>");
-    append_unit_link(out, document.unit);
-    out.append("<td>");
-    out.append(unit_phrases_html(document.unit));
-    out.append("\n");
+    out.append(part(row_ends_, row_end_offsets_, row.unit));
   }
 
   bool write_document_pages() {
-    const size_t count = document_rows_.size();
+    const size_t count = rows_.size();
     const size_t pages = std::max<size_t>((count + kDocumentsPerPage - 1) / kDocumentsPerPage, 1);
     std::array<std::string, kBuckets> letters;
     std::array<size_t, kBuckets> letter_rows;
     letter_rows.fill(count);
     std::vector<std::pair<std::string, std::string>> ranges;
     for (size_t row = 0; row < count; ++row) {
-      const uint32_t item = document_rows_[row];
-      const size_t bucket = bucket_of(documents_.key(item));
+      const size_t bucket = rows_[row].bucket;
       if (letters[bucket].empty()) {
         letters[bucket] = index_page("documents", row / kDocumentsPerPage + 1) + "#letter-" +
                           std::to_string(bucket);
         letter_rows[bucket] = row;
       }
-      const std::string_view name = index_.name(index_.documents()[item]);
+      const std::string_view name = row_name(rows_[row]);
       if (row % kDocumentsPerPage == 0) ranges.emplace_back(name, name);
       if (row % kDocumentsPerPage == kDocumentsPerPage - 1 || row == count - 1) {
         ranges.back().second = name;
@@ -387,9 +427,7 @@ class SiteWriter {
           "unit</thead>\n<tbody>\n");
       const size_t end = std::min(count, page * kDocumentsPerPage);
       for (size_t row = (page - 1) * kDocumentsPerPage; row < end; ++row) {
-        const uint32_t item = document_rows_[row];
-        const size_t bucket = bucket_of(documents_.key(item));
-        append_document_row(out, item, letter_rows[bucket] == row ? bucket : kBuckets);
+        append_document_row(out, rows_[row], letter_rows[rows_[row].bucket] == row);
         file.written();
       }
       out.append("</tbody>\n</table>\n");
@@ -485,7 +523,8 @@ class SiteWriter {
     const size_t pages = std::max<size_t>(ranges.size(), 1);
     std::array<std::string, kBuckets> letters;
     for (size_t g = 0; g < groups_.size(); ++g) {
-      std::string& target = letters[bucket_of(phrases_.key(groups_[g].item))];
+      const std::string_view key = phrases_.key(groups_[g].item);
+      std::string& target = letters[bucket_of(key.empty() ? '\0' : key[0])];
       if (target.empty())
         target = index_page("phrases", groups_[g].page) + "#p" + std::to_string(g);
     }
@@ -526,11 +565,10 @@ class SiteWriter {
   // --- the search data ----------------------------------------------------
 
   void append_document_entry(PageText& out, const KeyOrder::Entry& entry) {
-    const SiteDocument& document = index_.documents()[entry.item];
-    const SiteUnit& unit = index_.units()[static_cast<size_t>(document.unit)];
-    const std::string_view name = index_.name(document);
+    const DocumentRow& row = rows_[row_of_item_[entry.item]];
+    const std::string_view name = row_name(row);
     out.append("[");
-    if ((name_form(name) & kScriptPlain) != 0) {
+    if ((row.form & kScriptPlain) != 0) {
       // Printable ASCII without blanks: the key is the name lower-cased.
       out.push_back('"');
       out.append(name);
@@ -541,11 +579,9 @@ class SiteWriter {
       out.append(",");
       append_entry_key(out, name, documents_.key(entry.item), entry.start);
     }
-    for (const int value : {unit.map, unit.x, unit.y}) {
-      out.append(",");
-      append_number(out, value);
-    }
-    if (!is_valid_utf8(name)) {  // the script cannot encode the original bytes
+    out.append(part(entry_ends_, entry_end_offsets_, row.unit));
+    if ((row.form & kScriptPlain) == 0 && !is_valid_utf8(name)) {
+      // The script cannot encode the original bytes.
       PageText link;
       append_link_part(link, name);
       out.append(",");
@@ -736,7 +772,7 @@ class SiteWriter {
 
   void append_search_data(PageText& out) {
     out.append("<script type=\"application/json\" id=\"search-data\">{\"documents\":");
-    append_number(out, static_cast<long long>(document_rows_.size()));
+    append_number(out, static_cast<long long>(rows_.size()));
     out.append(",\"phrases\":");
     append_number(out, static_cast<long long>(groups_.size()));
     out.append(",\"files\":");
@@ -780,7 +816,7 @@ class SiteWriter {
     const std::pair<size_t, std::string_view> counts[] = {
         {index_.maps().size(), " maps, "},
         {index_.units().size(), " units, "},
-        {document_rows_.size(), " documents, "},
+        {rows_.size(), " documents, "},
         {groups_.size(), " label phrases.</p>\n"}};
     for (const auto& [count, what] : counts) {
       append_number(out, static_cast<long long>(count));
@@ -807,8 +843,14 @@ class SiteWriter {
   std::vector<std::string> map_title_;  // HTML-escaped
   std::vector<std::string> map_link_;   // the two in a link
   KeyOrder documents_;
-  std::vector<uint32_t> document_rows_;    // the document index, A to Z
-  std::vector<std::string> unit_phrases_;  // per unit, HTML, made when first needed
+  std::vector<DocumentRow> rows_;      // the document index, A to Z
+  std::string row_names_;              // their names, in that order
+  std::vector<uint32_t> row_of_item_;  // per document of the index: its row
+  // Per unit u, [offsets[u], offsets[u + 1]) of each.
+  std::string row_ends_;
+  std::vector<size_t> row_end_offsets_;
+  std::string entry_ends_;
+  std::vector<size_t> entry_end_offsets_;
   KeyOrder phrases_;
   std::vector<PhraseGroup> groups_;  // the phrase index, A to Z
   std::vector<size_t> group_of_item_;
