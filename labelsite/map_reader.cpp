@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstring>
+#include <utility>
 
 #include "common/io.h"
 #include "common/keyfile_line.h"
@@ -41,9 +42,25 @@ void check_page(const SiteMap& map) {
 }  // namespace
 
 bool read_map_key_phrases(FILE* in, int count, std::vector<std::string>& phrases) {
-  LineReader lines(in);
+  // Only the head is read: a file of endless bytes costs no more than this.
+  std::string head(kMapKeyHead, '\0');
+  head.resize(std::fread(head.data(), 1, head.size(), in));
+  const bool whole = head.size() < kMapKeyHead;
+  std::string_view rest = head;
+  const auto next_line = [&](std::string_view& line) {
+    const size_t end = rest.find('\n');
+    if (end == std::string_view::npos) {
+      // A last line without its line end counts; a line cut at the head's end does not.
+      if (!whole || rest.empty()) return false;
+      line = std::exchange(rest, {});
+      return true;
+    }
+    line = rest.substr(0, end + 1);
+    rest.remove_prefix(end + 1);
+    return true;
+  };
   std::string_view line;
-  if (!lines.next(line)) return false;
+  if (!next_line(line)) return false;
   const size_t space = line.find(' ');
   if (space == std::string_view::npos || line.substr(0, space) != keys::kMode1Phrases) {
     return false;
@@ -51,7 +68,7 @@ bool read_map_key_phrases(FILE* in, int count, std::vector<std::string>& phrases
   const int stated = to_int(line.substr(space + 1));
   for (int i = 0; i < stated && static_cast<int>(phrases.size()) < count; ++i) {
     KeyLine fields;
-    if (!lines.next(line) || split_keyfile_line(line, fields) != KeyLineStatus::ok) return false;
+    if (!next_line(line) || split_keyfile_line(line, fields) != KeyLineStatus::ok) return false;
     phrases.emplace_back(fields.phrase);
   }
   return true;
@@ -62,6 +79,13 @@ Result read_map(SiteIndex& index, const std::string& labelunit_name) {
   if (!in.open(labelunit_name, "r")) {
     std::fprintf(stderr, "labelsite: cannot open labelunit file %s: %s\n", labelunit_name.c_str(),
                  errno_text().c_str());
+    return Result::failure();
+  }
+  // A device or a pipe could feed the reader without end.
+  struct stat info;
+  if (fstat(fileno(in.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
+    std::fprintf(stderr, "labelsite: labelunit file %s is not a regular file\n",
+                 labelunit_name.c_str());
     return Result::failure();
   }
   index.begin_map(labelunit_name);

@@ -146,7 +146,9 @@ TEST(LabelsiteMapKeyFile, ReadsTheBestPhrases) {
       {"", false, {}},
       {"MODE1_PHRASES 1\na\ta\t1\n", false, {}},
       {"$MODE1_PHRASES 2\na\ta\t1\nno fields\n", false, {"a"}},
-      {"$MODE1_PHRASES 2\na\ta\t1\n", false, {"a"}},  // ends early
+      {"$MODE1_PHRASES 2\na\ta\t1\n", false, {"a"}},                      // ends early
+      {"$MODE1_PHRASES 1\na\ta\t1", true, {"a"}},                         // no line end at the end
+      {"$MODE1_PHRASES 1\n" + std::string(kMapKeyHead, 'a'), false, {}},  // only the head is read
   };
   for (const Case& c : cases) {
     FILE* in = testutil::input(c.text);
