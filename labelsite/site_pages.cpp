@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <thread>
 
 #include "common/io.h"
 #include "common/map_names.h"
@@ -144,12 +146,27 @@ class SiteWriter {
   SiteWriter(const SiteIndex& index, const std::string& folder, SiteSummary& summary)
       : index_(index), settings_(index.settings()), folder_(folder), summary_(summary) {}
 
+  // The phrases and the documents are written side by side, and the
+  // documents' pages beside their search data: each thread writes files of
+  // its own from what the index and the finished orders hold, and none
+  // writes what another reads. index.html, which needs all of them, comes last.
   bool write() {
     prepare_maps();
+    if (!make_search_folder()) return false;
+    bool phrases_written = false;
+    std::thread phrases([&] {
+      order_phrases();
+      phrases_written = write_phrase_pages() && write_search_kind('p', phrases_, phrase_firsts_);
+    });
     order_documents();
-    order_phrases();
-    return write_phrase_pages() && write_document_pages() && write_search_files() &&
-           write_index_page();
+    bool pages_written = false;
+    std::thread pages([&] { pages_written = write_document_pages(); });
+    const bool search_written = write_search_kind('d', documents_, document_firsts_);
+    pages.join();
+    phrases.join();
+    const bool written = phrases_written && pages_written && search_written && write_index_page();
+    summary_.files = files_;
+    return written;
   }
 
  private:
@@ -285,7 +302,7 @@ class SiteWriter {
   }
 
   bool create(SiteFile& file, const std::string& name) {
-    ++summary_.files;
+    ++files_;
     return file.create(join(folder_, name));
   }
 
@@ -671,15 +688,12 @@ class SiteWriter {
     return true;
   }
 
-  bool write_search_files() {
+  bool make_search_folder() {
     const std::string folder = join(folder_, "search");
-    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-      std::fprintf(stderr, "labelsite: cannot create the folder %s: %s\n", folder.c_str(),
-                   errno_text().c_str());
-      return false;
-    }
-    return write_search_kind('d', documents_, document_firsts_) &&
-           write_search_kind('p', phrases_, phrase_firsts_);
+    if (mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST) return true;
+    std::fprintf(stderr, "labelsite: cannot create the folder %s: %s\n", folder.c_str(),
+                 errno_text().c_str());
+    return false;
   }
 
   // --- index.html ---------------------------------------------------------
@@ -838,6 +852,7 @@ class SiteWriter {
   const Settings& settings_;
   const std::string& folder_;
   SiteSummary& summary_;
+  std::atomic<size_t> files_ = 0;  // created by the threads
   MapTree tree_;
   std::vector<std::string> map_href_;   // percent-encoded, relative to the folder
   std::vector<std::string> map_title_;  // HTML-escaped
