@@ -1,6 +1,7 @@
 #include "labelsite/key_order.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <iterator>
@@ -29,23 +30,29 @@ uint64_t prefix_of(std::string_view key, size_t from) {
 }
 
 // A stable radix sort by the two prefix words, a byte at a time from the
-// last; a byte that every entry shares costs one counting pass.
+// last. The counts of all sixteen bytes come from one pass over the entries;
+// a byte that every entry shares needs no pass of its own.
 void sort_by_prefix(std::vector<KeyOrder::Entry>& entries) {
+  std::array<std::array<size_t, 256>, 16> counts{};
+  for (const KeyOrder::Entry& entry : entries) {
+    for (int word = 0; word < 2; ++word) {
+      uint64_t bytes = entry.prefix[word];
+      for (int byte = 8 * word + 7; byte >= 8 * word; --byte, bytes >>= 8) {
+        ++counts[static_cast<size_t>(byte)][bytes & 0xff];
+      }
+    }
+  }
   std::vector<KeyOrder::Entry> sorted(entries.size());
   for (int byte = 15; byte >= 0; --byte) {
+    std::array<size_t, 256>& count = counts[static_cast<size_t>(byte)];
+    if (std::find(count.begin(), count.end(), entries.size()) != count.end()) continue;
+    size_t position = 0;
+    for (size_t& c : count) position += std::exchange(c, position);
     const int word = byte / 8;
     const int shift = 8 * (7 - byte % 8);
-    const auto digit = [&](const KeyOrder::Entry& entry) {
-      return static_cast<size_t>((entry.prefix[word] >> shift) & 0xff);
-    };
-    size_t counts[256] = {};
-    for (const KeyOrder::Entry& entry : entries) ++counts[digit(entry)];
-    if (std::find(std::begin(counts), std::end(counts), entries.size()) != std::end(counts)) {
-      continue;
+    for (const KeyOrder::Entry& entry : entries) {
+      sorted[count[(entry.prefix[word] >> shift) & 0xff]++] = entry;
     }
-    size_t position = 0;
-    for (size_t& count : counts) position += std::exchange(count, position);
-    for (const KeyOrder::Entry& entry : entries) sorted[counts[digit(entry)]++] = entry;
     entries.swap(sorted);
   }
 }
