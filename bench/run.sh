@@ -161,7 +161,10 @@ race taskset -c 0 $(labelweb_in "$W") -- taskset -c 0 bash -c 'xargs -d "\n" -a 
 row "1 wide" "labelweb on one CPU" "$T_WEB" "cat of them into a file" "$T_FLOOR" "-" "$C_WEB" "$C_FLOOR"
 rm -f "$SCRATCH/copy"
 # labelsite writes the site pages of the same maps beside labelweb's pages;
-# its floor is labelweb, both on one CPU.
+# its floor is labelweb. Once the maps are read it writes on three threads,
+# so it runs once on all CPUs and once, like labelweb, on one.
+race $(labelsite_in "$W") -- $(labelweb_in "$W")
+row "1 wide" "labelsite" "$T_TOOL" "labelweb" "$T_FLOOR" "$RSS_TOOL" "$C_TOOL" "$C_FLOOR"
 race taskset -c 0 $(labelsite_in "$W") -- taskset -c 0 $(labelweb_in "$W")
 row "1 wide" "labelsite on one CPU" "$T_TOOL" "labelweb on one CPU" "$T_FLOOR" "$RSS_TOOL" "$C_TOOL" "$C_FLOOR"
 
