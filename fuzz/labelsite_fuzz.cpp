@@ -43,20 +43,9 @@ bool is_site_tag(std::string_view rest) {
   return false;
 }
 
-bool is_valid_utf8(std::string_view text) {
-  for (size_t pos = 0; pos < text.size();) {
-    const size_t start = pos;
-    if (somlabel::labelsite::decode_utf8(text, pos) == somlabel::labelsite::kReplacementCharacter &&
-        text.substr(start, pos - start) != "\xEF\xBF\xBD") {
-      return false;
-    }
-  }
-  return true;
-}
-
 void check_file(const fs::path& path) {
   const std::string text = testutil::read_file(path);
-  if (!is_valid_utf8(text)) fuzzutil::fail("a site file is not valid UTF-8");
+  if (!somlabel::labelsite::is_valid_utf8(text)) fuzzutil::fail("a site file is not valid UTF-8");
   if (path.extension() == ".js") {
     for (const char c : text) {
       if (static_cast<unsigned char>(c) >= 0x80 || c == '<') {

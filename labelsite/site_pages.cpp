@@ -86,19 +86,6 @@ void append_coordinates(PageText& out, int x, int y) {
   out.append(")");
 }
 
-bool is_valid_utf8(std::string_view text) {
-  size_t pos = 0;
-  while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80) ++pos;
-  while (pos < text.size()) {
-    const size_t start = pos;
-    if (decode_utf8(text, pos) == kReplacementCharacter &&
-        text.substr(start, pos - start) != "\xEF\xBF\xBD") {
-      return false;
-    }
-  }
-  return true;
-}
-
 // What a document name needs on its way into pages, links and the search
 // data. Most names need nothing anywhere and are copied as they are.
 enum NameForm : unsigned char {

@@ -237,10 +237,17 @@ void append_search_key(std::string& out, std::string_view text) {
   }
 }
 
-std::string search_key(std::string_view text) {
-  std::string key;
-  append_search_key(key, text);
-  return key;
+bool is_valid_utf8(std::string_view text) {
+  size_t pos = 0;
+  while (pos < text.size() && static_cast<unsigned char>(text[pos]) < 0x80) ++pos;
+  while (pos < text.size()) {
+    const size_t start = pos;
+    if (decode_utf8(text, pos) == kReplacementCharacter &&
+        text.substr(start, pos - start) != "\xEF\xBF\xBD") {
+      return false;
+    }
+  }
+  return true;
 }
 
 int word_starts(std::string_view key, size_t* starts, int max_starts) {

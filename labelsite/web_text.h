@@ -33,13 +33,16 @@ void append_html_text(PageText& out, std::string_view text);
 // as \ufffd, "<" escaped so that no "</script" can end an inline script.
 void append_js_string(PageText& out, std::string_view text);
 
-// The text a search matches against: each character lower-cased, invalid
-// UTF-8 as U+FFFD, runs of blanks (space, tab, line end) as one space, blanks
-// at either end dropped. UTF-8, ordered by code point when compared bytewise.
-[[nodiscard]] std::string search_key(std::string_view text);
+// Whether `text` is UTF-8 throughout (U+FFFD written as such counts).
+[[nodiscard]] bool is_valid_utf8(std::string_view text);
+
+// Appends the text a search matches against: each character lower-cased,
+// invalid UTF-8 as U+FFFD, runs of blanks (space, tab, line end) as one space,
+// blanks at either end dropped. UTF-8, ordered by code point when compared
+// bytewise.
 void append_search_key(std::string& out, std::string_view text);
 
-// Where the words of `key` (a search_key) start, in bytes: at 0, and at
+// Where the words of `key` (a search key) start, in bytes: at 0, and at
 // each letter that follows an ASCII character other than a letter or a digit
 // (characters beyond ASCII count as letters). At most `max_starts`.
 // A search finds an entry by the start of any of these words.

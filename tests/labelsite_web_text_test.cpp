@@ -44,6 +44,15 @@ TEST(LabelsiteText, DecodesUtf8AsBrowsersDo) {
   }
 }
 
+TEST(LabelsiteText, TellsValidUtf8) {
+  for (const std::string valid : {"", "ascii", "caf\xC3\xA9", "\xEF\xBF\xBD", "\xF0\x9F\x98\x80"}) {
+    EXPECT_TRUE(is_valid_utf8(valid)) << valid;
+  }
+  for (const std::string invalid : {"\xFF", "caf\xC3", "\xED\xA0\x80", "a\xC0\xAF"}) {
+    EXPECT_FALSE(is_valid_utf8(invalid)) << invalid;
+  }
+}
+
 TEST(LabelsiteText, EscapesPageText) {
   const std::pair<std::string, std::string> cases[] = {
       {"plain text", "plain text"},
@@ -82,7 +91,11 @@ TEST(LabelsiteText, SearchKeysAndWords) {
       {"\xC3\x84rger", "\xC3\xA4rger"},  // Ärger: beyond ASCII too
       {"X\xFF", "x\xEF\xBF\xBD"},
   };
-  for (const auto& [text, key] : keys) EXPECT_EQ(search_key(text), key);
+  for (const auto& [text, key] : keys) {
+    std::string appended = "x";  // appended to what is there
+    append_search_key(appended, text);
+    EXPECT_EQ(appended, "x" + key);
+  }
 
   const std::pair<std::string, std::vector<size_t>> words[] = {
       {"pthread_equal.3", {0, 8}},  // not at the digit
