@@ -21,6 +21,8 @@ namespace {
 constexpr std::size_t kLogLines = 8;
 
 std::string jobs_folder(const Layout& layout) { return layout.logs() + "slurm"; }
+// One line a job, in the order they were submitted: "NAME ID TASKS" (0 tasks:
+// a single job).
 std::string jobs_list(const Layout& layout) { return jobs_folder(layout) + "/jobs"; }
 
 std::string from_out(const Layout& layout, const std::string& path) {
@@ -31,8 +33,8 @@ std::string from_out(const Layout& layout, const std::string& path) {
 std::vector<std::string> earlier_ids(const Layout& layout) {
   std::ifstream in(jobs_list(layout));
   std::vector<std::string> ids;
-  std::string name, id;
-  while (in >> name >> id) ids.push_back(id);
+  std::string name, id, tasks;
+  while (in >> name >> id >> tasks) ids.push_back(id);
   return ids;
 }
 
@@ -110,7 +112,9 @@ ClusterPlan plan_of(const Prepared& prepared, const ClusterOptions& options) {
 bool record_ids(const Layout& layout, const std::vector<Job>& jobs,
                 const std::vector<std::string>& ids) {
   std::string text;
-  for (std::size_t j = 0; j < jobs.size(); ++j) text += jobs[j].name + " " + ids[j] + "\n";
+  for (std::size_t j = 0; j < jobs.size(); ++j) {
+    text += jobs[j].name + " " + ids[j] + " " + std::to_string(jobs[j].tasks) + "\n";
+  }
   File file;
   if (!file.create(jobs_list(layout))) {
     std::fprintf(stderr, "somlabel: cannot create %s: %s\n", jobs_list(layout).c_str(),
