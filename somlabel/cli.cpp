@@ -63,7 +63,8 @@ constexpr const char* kHelp =
     "  --wait        follow the jobs to their end; name a job that failed, with its log\n"
     "  --slices N    cut the documents in N slices, a task each [one per 50,000]\n"
     "  --tasks T     tasks of a job array at most [1000]\n"
-    "  --sbatch ARG  pass ARG to every sbatch (--partition=..., --mem=..., ...)\n"
+    "  --sbatch ARG  pass ARG to every sbatch (--partition=..., --mem=..., ...);\n"
+    "                JOB:ARG to the sbatch of JOB alone (model:--cpus-per-task=32)\n"
     "Scripts and logs of the jobs are in OUT/logs/slurm/.\n";
 
 struct Request {

@@ -204,8 +204,10 @@ int run_on_cluster(const Prepared& prepared, const ClusterOptions& options) {
   }
   if (!earlier_run_ended(layout)) return kExitFailure;
   const ClusterPlan plan = plan_of(prepared, options);
-  if (!clear_earlier_maps(prepared)) return kExitFailure;
   const std::vector<Job> jobs = cluster_jobs(layout, prepared.tools, prepared.settings, plan);
+  if (!sbatch_args_valid(jobs, options.sbatch) || !clear_earlier_maps(prepared)) {
+    return kExitFailure;
+  }
   std::vector<std::string> ids;
   if (!submit_jobs(jobs, jobs_folder(layout), options.sbatch, ids) ||
       !record_ids(layout, jobs, ids)) {
@@ -225,8 +227,14 @@ int run_on_cluster(const Prepared& prepared, const ClusterOptions& options) {
       ids, tasks, [&](const std::vector<TaskState>& now) { status.show(progress_text(now)); });
   status.clear();
   if (!followed || !report_ends(layout, jobs, ids, tasks)) return kExitFailure;
+  // Slurm's word alone is not taken for it: the site's top page is written last.
   const MapNode top{plan.top_map, {}, {}, 0, 0, 0};
-  std::printf("%s\n", site_index(layout, prepared.settings, {top}).c_str());
+  const std::string index = site_index(layout, prepared.settings, {top});
+  if (modification_time(index) < 0) {
+    std::fprintf(stderr, "somlabel: every job ended well, but %s is missing\n", index.c_str());
+    return kExitFailure;
+  }
+  std::printf("%s\n", index.c_str());
   return std::fflush(stdout) == 0 ? kExitSuccess : kExitFailure;
 }
 

@@ -20,7 +20,7 @@ inline constexpr std::size_t kDocumentsPerSlice = 50000;
 struct ClusterOptions {
   std::size_t slices = 0;  // of the documents; 0: one per kDocumentsPerSlice
   std::size_t tasks = kDefaultTasks;
-  std::vector<std::string> sbatch;  // arguments for every sbatch (partition, account, time, ...)
+  std::vector<std::string> sbatch;  // arguments for sbatch (sbatch_args_for in slurm.h)
   bool wait = false;                // follow the jobs to their end and report
 };
 

@@ -24,6 +24,8 @@ namespace {
 constexpr auto kFirstPolls = std::chrono::milliseconds(500);
 constexpr auto kLaterPolls = std::chrono::seconds(5);
 constexpr auto kOftenFor = std::chrono::seconds(60);
+// A job squeue has never shown this long after it was submitted is lost.
+constexpr auto kUnseenFor = std::chrono::seconds(120);
 
 bool write_script(const std::string& name, const std::string& script) {
   File file;
@@ -54,7 +56,8 @@ std::vector<std::string> sbatch_command(const Job& job, const std::string& folde
     for (std::size_t before : job.after) dependency += ":" + ids[before];
     argv.insert(argv.end(), {dependency, "--kill-on-invalid-dep=yes"});
   }
-  argv.insert(argv.end(), sbatch_args.begin(), sbatch_args.end());
+  const std::vector<std::string> own = sbatch_args_for(job, sbatch_args);
+  argv.insert(argv.end(), own.begin(), own.end());
   argv.push_back(script_file(folder, job));
   return argv;
 }
@@ -90,7 +93,50 @@ void drain(int out_fd, int err_fd, Captured& captured) {
   }
 }
 
+// Whether squeue has shown a task of every job: a job it has not shown yet
+// has not ended either.
+bool all_seen(const std::vector<std::string>& ids, const std::vector<TaskState>& tasks) {
+  return std::all_of(ids.begin(), ids.end(), [&](const std::string& id) {
+    return std::any_of(tasks.begin(), tasks.end(), [&](const TaskState& task) {
+      return task.id.compare(0, task.id.find('_'), id) == 0;
+    });
+  });
+}
+
 }  // namespace
+
+std::vector<std::string> sbatch_args_for(const Job& job,
+                                         const std::vector<std::string>& sbatch_args) {
+  std::vector<std::string> own;
+  const std::string family = job.name.substr(0, job.name.find('-'));
+  for (const std::string& arg : sbatch_args) {
+    const std::size_t colon = arg.find(':');
+    if (arg.starts_with('-') || colon == std::string::npos) {
+      own.push_back(arg);
+      continue;
+    }
+    const std::string name = arg.substr(0, colon);
+    if (name == job.name || name == family) own.push_back(arg.substr(colon + 1));
+  }
+  return own;
+}
+
+bool sbatch_args_valid(const std::vector<Job>& jobs, const std::vector<std::string>& sbatch_args) {
+  for (const std::string& arg : sbatch_args) {
+    const std::size_t colon = arg.find(':');
+    if (arg.starts_with('-') || colon == std::string::npos) continue;
+    const std::string name = arg.substr(0, colon);
+    const bool known = std::any_of(jobs.begin(), jobs.end(), [&](const Job& job) {
+      return job.name == name || job.name.substr(0, job.name.find('-')) == name;
+    });
+    if (!known) {
+      std::fprintf(stderr, "somlabel: --sbatch %s: no job is called %s\n", arg.c_str(),
+                   name.c_str());
+      return false;
+    }
+  }
+  return true;
+}
 
 std::string script_file(const std::string& folder, const Job& job) {
   return folder + "/" + job.name + ".sh";
@@ -207,7 +253,11 @@ bool wait_for_jobs(const std::vector<std::string>& ids, std::vector<TaskState>& 
       }
     }
     if (on_poll) on_poll(tasks);
-    if (std::all_of(now.begin(), now.end(), has_ended)) return true;
+    if (all_seen(ids, tasks) && std::all_of(now.begin(), now.end(), has_ended)) return true;
+    if (!all_seen(ids, tasks) && std::chrono::steady_clock::now() - begun > kUnseenFor) {
+      std::fprintf(stderr, "somlabel: squeue does not show all of the jobs %s\n", list.c_str());
+      return false;
+    }
     const bool early = std::chrono::steady_clock::now() - begun < kOftenFor;
     std::this_thread::sleep_for(
         early ? std::chrono::duration_cast<std::chrono::milliseconds>(kFirstPolls)

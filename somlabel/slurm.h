@@ -18,11 +18,22 @@ namespace somlabel::driver {
 [[nodiscard]] std::string log_file(const std::string& folder, const Job& job, const std::string& id,
                                    const std::string& task);
 
+// The arguments of `sbatch_args` that go to `job`'s sbatch: those that start
+// with "-" go to every job; "NAME:ARG" gives ARG to the job NAME, and to every
+// job NAME-L ("labels:--mem=8G" to each labels-L).
+[[nodiscard]] std::vector<std::string> sbatch_args_for(const Job& job,
+                                                       const std::vector<std::string>& sbatch_args);
+
+// Whether every "NAME:ARG" of `sbatch_args` names one of `jobs`; false after
+// a message naming the first that does not.
+[[nodiscard]] bool sbatch_args_valid(const std::vector<Job>& jobs,
+                                     const std::vector<std::string>& sbatch_args);
+
 // Writes each job's script and submits it with sbatch, after the jobs it
 // waits for (afterok; a job whose dependency failed is cancelled, not left
-// waiting). `sbatch_args` go to every sbatch. Fills `ids` in job order; false
-// after a message naming the job, once the jobs submitted before it are
-// cancelled again.
+// waiting), with its sbatch_args_for. Fills `ids` in job order; false after a
+// message naming the job, once the jobs submitted before it are cancelled
+// again.
 [[nodiscard]] bool submit_jobs(const std::vector<Job>& jobs, const std::string& folder,
                                const std::vector<std::string>& sbatch_args,
                                std::vector<std::string>& ids);

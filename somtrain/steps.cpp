@@ -371,7 +371,8 @@ class MemberReader {
   MemberReader(std::vector<MemberPart> parts, const TermTable& terms)
       : parts_(std::move(parts)), terms_(terms) {}
 
-  // False at the end or on a failure; failed() tells them apart.
+  // The next document's name, counts line and distance, but not its terms;
+  // false at the end or on a failure (failed() tells them apart).
   [[nodiscard]] bool next(Member& member) {
     while (true) {
       if (!in_ && !open_next()) return false;
@@ -388,6 +389,21 @@ class MemberReader {
     }
   }
   [[nodiscard]] bool failed() const { return failed_; }
+
+  // The terms of the document next() gave last, from its counts line; only
+  // those who need them pay for the lookups.
+  [[nodiscard]] bool read_terms(Member& member) {
+    member.terms.clear();
+    // Stems come in byte order, the order of term indices too.
+    const auto words = split(member.counts, ' ');
+    for (std::size_t i = 1; i + 1 < words.size(); i += 2) {
+      std::uint32_t count = 0;
+      if (!parse_number(words[i + 1], count)) return fail(in_->damaged("not a stem count"));
+      auto found = terms_.index.find(std::string(words[i]));
+      if (found != terms_.index.end()) member.terms.push_back({found->second, count});
+    }
+    return true;
+  }
 
  private:
   bool open_next() {
@@ -419,15 +435,6 @@ class MemberReader {
       rest = rest.substr(second + 1);
     }
     member.counts = rest;
-    member.terms.clear();
-    // Stems come in byte order, the order of term indices too.
-    const auto words = split(rest, ' ');
-    for (std::size_t i = 1; i + 1 < words.size(); i += 2) {
-      std::uint32_t count = 0;
-      if (!parse_number(words[i + 1], count)) return fail(in_->damaged("not a stem count"));
-      auto found = terms_.index.find(std::string(words[i]));
-      if (found != terms_.index.end()) member.terms.push_back({found->second, count});
-    }
     return true;
   }
 
@@ -569,7 +576,7 @@ bool sub_map_frequencies(const std::vector<MemberPart>& parts, const TermTable& 
   frequencies = DocumentFrequencies{std::vector<int>(terms.labels.size(), 0), 0};
   MemberReader reader(parts, terms);
   Member member;
-  while (reader.next(member)) frequencies.add(member.terms);
+  while (reader.next(member) && reader.read_terms(member)) frequencies.add(member.terms);
   return !reader.failed();
 }
 
@@ -585,7 +592,9 @@ bool train_codebook(const Options& o, const MapPlace& place, const std::vector<M
   std::size_t seen = 0;
   while (reader.next(member)) {
     ++seen;
-    if (sample.take()) training.push_back(tfidf_vector(member.terms, frequencies));
+    if (!sample.take()) continue;
+    if (!reader.read_terms(member)) return false;
+    training.push_back(tfidf_vector(member.terms, frequencies));
   }
   if (reader.failed()) return false;
   if (seen != frequencies.documents) {
@@ -677,7 +686,7 @@ bool assign_slice(const Options& o, const MapPlace& place, somlabel::Shard slice
     vectors.clear();
   };
   Member member;
-  while (reader.next(member)) {
+  while (reader.next(member) && reader.read_terms(member)) {
     names.emplace_back(member.name);
     counts.emplace_back(member.counts);
     vectors.push_back(tfidf_vector(member.terms, frequencies));

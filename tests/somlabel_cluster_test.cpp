@@ -113,6 +113,21 @@ TEST(ClusterJobs, ScriptWordsKeepQuotesAndSpacesAndTakeTheTaskNumber) {
   EXPECT_NE(script.find("cd '/out/it'\\''s here'\n"), std::string::npos) << script;
 }
 
+TEST(SbatchArgs, EveryJobOrOneJobOrOneFamily) {
+  const std::vector<std::string> args = {"--partition=batch", "model:--cpus-per-task=8",
+                                         "labels:--mem=8G", "labels-1:--time=60"};
+  auto for_job = [&](const std::string& name) { return sbatch_args_for({name, 0, {}, ""}, args); };
+  using Args = std::vector<std::string>;
+  EXPECT_EQ(for_job("model"), (Args{"--partition=batch", "--cpus-per-task=8"}));
+  EXPECT_EQ(for_job("labels-2"), (Args{"--partition=batch", "--mem=8G"}));
+  EXPECT_EQ(for_job("labels-1"), (Args{"--partition=batch", "--mem=8G", "--time=60"}));
+  EXPECT_EQ(for_job("keys"), (Args{"--partition=batch"}));
+  const std::vector<Job> jobs = {{"model", 0, {}, ""}, {"labels-2", 3, {}, ""}};
+  EXPECT_FALSE(sbatch_args_valid(jobs, args));  // there is no labels-1
+  EXPECT_TRUE(sbatch_args_valid(jobs, {"labels:--mem=1G", "-p", "x"}));
+  EXPECT_FALSE(sbatch_args_valid(jobs, {"modle:--mem=1G"}));
+}
+
 TEST(ShellQuoted, OneWordWhateverItHolds) {
   for (const std::string text : {"", "plain", "two words", "it's", "'", "$HOME", "a\"b", "*"}) {
     EXPECT_EQ(words_as_bash_reads_them(shell_quoted(text), "1"), text + "\n") << text;
