@@ -14,23 +14,27 @@ constexpr std::string_view kCpusWord = "{cpus}";  // the processors Slurm gave i
 constexpr std::string_view kTrainingState = ".somtrain";
 constexpr std::string_view kTaskFolders = ".slurm";
 
+// One argument as a shell word, its placeholders left for the shell to expand.
 std::string word(const std::string& arg) {
-  static constexpr std::pair<std::string_view, std::string_view> kExpansions[] = {
-      {kTaskWord, "\"$SLURM_ARRAY_TASK_ID\""}, {kCpusWord, "\"${SLURM_CPUS_PER_TASK:-1}\""}};
+  struct Expansion {
+    std::string_view placeholder, shell;
+  };
+  static constexpr Expansion kExpansions[] = {{kTaskWord, "\"$SLURM_ARRAY_TASK_ID\""},
+                                              {kCpusWord, "\"${SLURM_CPUS_PER_TASK:-1}\""}};
   std::string out;
   std::size_t start = 0;
   while (true) {
     std::size_t at = std::string::npos;
-    std::string_view expansion;
-    for (const auto& [placeholder, shell] : kExpansions) {
-      const std::size_t found = arg.find(placeholder, start);
-      if (found < at) at = found, expansion = shell;
+    const Expansion* next = nullptr;
+    for (const Expansion& expansion : kExpansions) {
+      const std::size_t found = arg.find(expansion.placeholder, start);
+      if (found < at) at = found, next = &expansion;
     }
     const std::string piece = arg.substr(start, at == std::string::npos ? at : at - start);
-    if (!piece.empty() || (at == std::string::npos && out.empty())) out += shell_quoted(piece);
-    if (at == std::string::npos) return out;
-    out += expansion;
-    start = at + (expansion == kExpansions[0].second ? kTaskWord : kCpusWord).size();
+    if (!piece.empty() || (next == nullptr && out.empty())) out += shell_quoted(piece);
+    if (next == nullptr) return out;
+    out += next->shell;
+    start = at + next->placeholder.size();
   }
 }
 
