@@ -289,9 +289,13 @@ int main(int argc, char** argv) {
   with_fixed_records = argc == 5;
   somlabel::Settings settings;
   somlabel::File options, process;
-  if (!options.open(argv[1], "r") || !process.open(argv[2], "r") ||
-      somlabel::read_option_file(options.get(), somlabel::kLabelcalcKeys, settings) !=
-          somlabel::OptionResult::ok) {
+  if (!options.open(argv[1], "r") || !process.open(argv[2], "r")) {
+    std::fprintf(stderr, "oracle_labels: cannot read %s or %s\n", argv[1], argv[2]);
+    return 1;
+  }
+  somlabel::LineReader option_lines(options.get());
+  if (somlabel::read_option_file(option_lines, somlabel::kLabelcalcKeys, settings) !=
+      somlabel::OptionResult::ok) {
     std::fprintf(stderr, "oracle_labels: cannot read %s or %s\n", argv[1], argv[2]);
     return 1;
   }

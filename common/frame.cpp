@@ -18,6 +18,12 @@ void print_banner(const char* invoked_as) {
   std::printf("Starting ....\n");
 }
 
+Result cannot_read(const Tool& tool, const char* what, const char* name,
+                   const std::string& reason) {
+  std::fprintf(stderr, "%s: cannot read %s %s: %s\n", tool.name, what, name, reason.c_str());
+  return Result::failure();
+}
+
 Result read_settings(const Tool& tool, const char* option_file, Settings& settings) {
   File options;
   if (!options.open(option_file, "r")) {
@@ -25,9 +31,13 @@ Result read_settings(const Tool& tool, const char* option_file, Settings& settin
                  errno_text().c_str());
     return Result::failure();
   }
-  if (read_option_file(options.get(), tool.keys, settings) == OptionResult::invalid_mode) {
+  LineReader lines(options.get());
+  if (read_option_file(lines, tool.keys, settings) == OptionResult::invalid_mode) {
     std::fprintf(stderr, "Invalid value for option MODE in given option file, ciao ...\n");
     return Result::failure();
+  }
+  if (!lines.failure().empty()) {
+    return cannot_read(tool, "option file", option_file, lines.failure());
   }
   if (const std::string_view key = text_option_with_nul(settings, tool.keys); !key.empty()) {
     std::fprintf(stderr, "%s: option %.*s in the option file %s holds a NUL byte\n", tool.name,
@@ -47,13 +57,17 @@ Result walk_maps(const Tool& tool, const char* process_file, const Settings& set
   // A name with a NUL byte would reach the system cut short, naming another
   // file (for writing, perhaps the unit file being read).
   size_t line_number = 0;
-  const Result walked = walk_process_file(process.get(), settings.path, [&](std::string& name) {
+  LineReader lines(process.get());
+  Result walked = walk_process_file(lines, settings.path, [&](std::string& name) {
     ++line_number;
     if (name.find('\0') == std::string::npos) return tool.work(name, settings);
     std::fprintf(stderr, "%s: line %zu of the process file %s holds a NUL byte\n", tool.name,
                  line_number, process_file);
     return Result::failure();
   });
+  if (walked && !lines.failure().empty()) {
+    return cannot_read(tool, "process file", process_file, lines.failure());
+  }
   // Not an error (nothing to do is done), but most likely the wrong file.
   if (walked && line_number == 0) {
     std::fprintf(stderr, "%s: warning: the process file %s names no map\n", tool.name,
@@ -74,11 +88,10 @@ Result print_times(const Tool& tool, std::time_t start_time) {
 
 }  // namespace
 
-Result walk_process_file(FILE* in, const std::string& path,
+Result walk_process_file(LineReader& in, const std::string& path,
                          const std::function<Result(std::string& name)>& work) {
-  LineReader reader(in);
   std::string_view line;
-  while (reader.next(line)) {
+  while (in.next(line)) {
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
     std::string name = path;
     name.append(line);

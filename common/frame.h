@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "common/io.h"
 #include "common/result.h"
 #include "common/settings.h"
 
@@ -29,8 +30,9 @@ struct Tool {
 
 // Walks the process file: one call of `work` per line, in order, with the
 // `path` setting followed by the line less its line end; stops at the first
-// failing map.
-[[nodiscard]] Result walk_process_file(FILE* in, const std::string& path,
+// failing map. The reader's failure() tells whether the file was read to its
+// end.
+[[nodiscard]] Result walk_process_file(LineReader& in, const std::string& path,
                                        const std::function<Result(std::string& name)>& work);
 
 // The whole run of a tool. Returns the exit status.

@@ -21,10 +21,17 @@ std::string errno_message(std::string_view what, std::string_view name) {
   return message;
 }
 
-LineReader::LineReader(FILE* in, size_t initial_capacity)
+std::string too_long_text(std::string_view what, size_t max_bytes) {
+  const bool mebibytes = max_bytes % (size_t{1} << 20) == 0;
+  return std::string(what) + " is longer than " +
+         std::to_string(mebibytes ? max_bytes >> 20 : max_bytes) + (mebibytes ? " MiB" : " bytes");
+}
+
+LineReader::LineReader(FILE* in, size_t initial_capacity, size_t max_line)
     : in_(in),
-      buffer_(std::make_unique_for_overwrite<char[]>(initial_capacity)),
-      capacity_(initial_capacity) {}
+      buffer_(std::make_unique_for_overwrite<char[]>(std::min(initial_capacity, max_line))),
+      capacity_(std::min(initial_capacity, max_line)),
+      max_line_(max_line) {}
 
 bool LineReader::next(std::string_view& line) {
   size_t searched = 0;  // bytes of the pending line already known to hold no newline
@@ -36,38 +43,49 @@ bool LineReader::next(std::string_view& line) {
       return take(line, static_cast<size_t>(static_cast<const char*>(newline) - start) + 1);
     }
     searched = pending;
-    if (!refill()) return pending != 0 && take(line, pending);
+    if (!refill()) return failure_.empty() && pending != 0 && take(line, pending);
   }
 }
 
 bool LineReader::take(std::string_view& line, size_t length) {
   line = std::string_view(buffer_.get() + begin_, length);
   begin_ += length;
+  ++lines_;
   return true;
 }
 
 // Moves the pending bytes to the front, grows the buffer when they fill it,
-// and reads what fits behind them. False when nothing more came.
+// and reads what fits behind them. False when nothing more came, or nothing
+// more may come.
 bool LineReader::refill() {
-  if (at_end_) return false;
+  if (at_end_ || !failure_.empty()) return false;
   const size_t pending = end_ - begin_;
   if (begin_ != 0) std::memmove(buffer_.get(), buffer_.get() + begin_, pending);
   begin_ = 0;
   end_ = pending;
-  if (end_ == capacity_) grow();
+  if (end_ == capacity_ && !grow()) {
+    failure_ = too_long_text("line " + std::to_string(lines_ + 1), max_line_);
+    return false;
+  }
   const size_t wanted = capacity_ - end_;
+  errno = 0;
   const size_t got = std::fread(buffer_.get() + end_, 1, wanted, in_);
   end_ += got;
   // fread comes back short only at the end of the input or on an error.
   at_end_ = got < wanted;
+  if (std::ferror(in_) != 0) failure_ = std::strerror(errno != 0 ? errno : EIO);
   return got != 0;
 }
 
-void LineReader::grow() {
-  auto larger = std::make_unique_for_overwrite<char[]>(capacity_ * 2);
+// False when the buffer holds `max_line_` bytes already.
+bool LineReader::grow() {
+  if (capacity_ >= max_line_) return false;
+  const size_t capacity = std::min(capacity_ * 2, max_line_);
+  auto larger = std::make_unique_for_overwrite<char[]>(capacity);
   std::memcpy(larger.get(), buffer_.get(), end_);
   buffer_ = std::move(larger);
-  capacity_ *= 2;
+  capacity_ = capacity;
+  return true;
 }
 
 File::~File() { discard(); }
@@ -98,6 +116,11 @@ bool File::open(const std::string& name, const char* mode) {
     return false;
   }
   return true;
+}
+
+bool File::is_regular() const {
+  struct stat info;
+  return file_ != nullptr && fstat(fileno(file_), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool File::create(const std::string& name) {
@@ -184,23 +207,27 @@ Result write_to(const std::string& path, const std::string& shown, std::string_v
 }  // namespace
 
 Result read_file(const std::string& path, std::string& contents) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Result::failure(errno_message("cannot open", path));
   contents.clear();
+  const auto refuse = [&](std::string_view reason) {
+    ::close(fd);
+    return Result::failure("cannot read " + path + ": " + std::string(reason));
+  };
+  const std::string too_large = "larger than " + std::to_string(kMaxLineBytes >> 20) + " MiB";
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && info.st_size > 0) {
-    contents.reserve(static_cast<size_t>(info.st_size));
-  }
+  if (::fstat(fd, &info) != 0) return refuse(std::strerror(errno));
+  if (!S_ISREG(info.st_mode)) return refuse(kNotRegular);
+  if (static_cast<size_t>(info.st_size) > kMaxLineBytes) return refuse(too_large);
+  contents.reserve(static_cast<size_t>(info.st_size));
   char buffer[1 << 16];
   while (true) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      Result failed = Result::failure(errno_message("cannot read", path));
-      ::close(fd);
-      return failed;
-    }
+    if (n < 0) return refuse(std::strerror(errno));
     if (n == 0) break;
+    // The file may have grown since it was measured.
+    if (static_cast<size_t>(n) > kMaxLineBytes - contents.size()) return refuse(too_large);
     contents.append(buffer, static_cast<size_t>(n));
   }
   ::close(fd);

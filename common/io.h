@@ -1,6 +1,6 @@
-// File input and output of every tool. Lines are read whole, whatever their
-// length, embedded NUL bytes included; output files report write errors when
-// they are closed. The operations that return a Result leave the message to
+// File input and output of every tool. Lines are read whole, up to a bound
+// far beyond any sane line, embedded NUL bytes included; output files report
+// write errors when they are closed. The operations that return a Result leave the message to
 // their caller (common/result.h): keyphrases reads and writes on several
 // threads, and decides itself whether a missing file is an error.
 #pragma once
@@ -21,32 +21,55 @@ namespace somlabel {
 // "what name: reason" for the last failed call.
 [[nodiscard]] std::string errno_message(std::string_view what, std::string_view name);
 
+// The longest line (or word) a reader takes, line end included, and the
+// largest file read whole. Lines of any sane length stay whole (a 10 MB
+// key-file line, the document list of a unit of millions); a file that is one
+// endless line, such as a device reading zeros, ends with a message instead
+// of filling the memory.
+inline constexpr size_t kMaxLineBytes = size_t{256} << 20;
+
+// The reason given for a file that is read back but is no regular file.
+inline constexpr const char* kNotRegular = "not a regular file";
+
+// The reason given for a line or word beyond the bound: "WHAT is longer than
+// 256 MiB".
+[[nodiscard]] std::string too_long_text(std::string_view what, size_t max_bytes);
+
 // Reads a FILE* line by line, from large blocks read with fread and cut with
 // memchr, handing out views instead of copies. The reader reads ahead: the
 // stream stays owned by the caller, must outlive the reader, and must not be
-// read by anything else meanwhile.
+// read by anything else meanwhile. It holds at most `max_line` bytes.
 class LineReader {
  public:
-  explicit LineReader(FILE* in, size_t initial_capacity = size_t{1} << 16);
+  explicit LineReader(FILE* in, size_t initial_capacity = size_t{1} << 16,
+                      size_t max_line = kMaxLineBytes);
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
   // The next line with its newline, if it had one (a last line without one
-  // comes whole). False at the end of the input; ferror() on the stream then
-  // tells a read error from the end. The view is valid until the next call.
+  // comes whole). False at the end of the input, on a read error and at a
+  // line longer than `max_line`; failure() tells them apart. The view is
+  // valid until the next call.
   [[nodiscard]] bool next(std::string_view& line);
+
+  // Why reading stopped before the end of the input: the system's reason
+  // for a read error, or which line was too long. Empty at the end.
+  [[nodiscard]] const std::string& failure() const { return failure_; }
 
  private:
   bool take(std::string_view& line, size_t length);
   bool refill();
-  void grow();
+  bool grow();
 
   FILE* in_;
   std::unique_ptr<char[]> buffer_;
   size_t capacity_;
+  size_t max_line_;
   size_t begin_ = 0;  // first byte not yet handed out
   size_t end_ = 0;    // end of the bytes read
+  size_t lines_ = 0;  // lines handed out
   bool at_end_ = false;
+  std::string failure_;
 };
 
 // Owns a FILE* opened by name. The destructor closes silently; call close()
@@ -72,6 +95,10 @@ class File {
   // of the new contents before the rest of the old.
   [[nodiscard]] bool create(const std::string& name);
   [[nodiscard]] FILE* get() const { return file_; }
+  // Whether the open file is a regular file. A file read back after it was
+  // written must be one: a device or a pipe may never end (the reason to
+  // give is kNotRegular).
+  [[nodiscard]] bool is_regular() const;
   [[nodiscard]] bool is_open() const { return file_ != nullptr; }
   [[nodiscard]] const std::string& name() const { return name_; }
 
@@ -93,7 +120,10 @@ inline void put(FILE* out, std::string_view text) {
   fwrite(text.data(), 1, text.size(), out);
 }
 
-// The whole file. Messages: "cannot open NAME: reason", "cannot read NAME: reason".
+// The whole of a regular file of at most kMaxLineBytes (not waiting for a
+// writer when it is a pipe). Messages: "cannot open NAME: reason", "cannot
+// read NAME: reason", where the reason may be kNotRegular or "larger than
+// 256 MiB".
 [[nodiscard]] Result read_file(const std::string& path, std::string& contents);
 
 // Writes through a temporary file beside `path` and renames it into place, so

@@ -62,10 +62,10 @@ std::string_view text_option_with_nul(const Settings& settings,
   return found == nullptr ? std::string_view() : found->key;
 }
 
-OptionResult read_option_file(FILE* in, std::span<const OptionKey> own_keys, Settings& settings) {
-  LineReader reader(in);
+OptionResult read_option_file(LineReader& in, std::span<const OptionKey> own_keys,
+                              Settings& settings) {
   std::string_view line;
-  while (reader.next(line)) {
+  while (in.next(line)) {
     // Split at spaces only: tabs and the line end belong to the tokens.
     std::string_view key;
     const OptionKey* option = nullptr;

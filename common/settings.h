@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/io.h"
+
 namespace somlabel {
 
 struct Settings {
@@ -64,7 +66,8 @@ enum class OptionResult { ok, invalid_mode };
 // `own_keys`. A line is split at spaces only; the first token is the key,
 // every further token a value applied in order (so the last value wins).
 // Stops at the first MODE value other than 0, 1 or 2 and returns invalid_mode.
-[[nodiscard]] OptionResult read_option_file(FILE* in, std::span<const OptionKey> own_keys,
+// The reader's failure() tells whether the file was read to its end.
+[[nodiscard]] OptionResult read_option_file(LineReader& in, std::span<const OptionKey> own_keys,
                                             Settings& settings);
 
 // The key of the first text setting, of those every tool knows and then

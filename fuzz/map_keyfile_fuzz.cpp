@@ -23,7 +23,8 @@ size_t count_lines(const std::string& text) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* in = fuzzutil::input(data, size);
   somlabel::PhraseTable table;
-  const somlabel::Result gathered = somlabel::gather_mode1_blocks(in, "fuzz.unit", table);
+  somlabel::LineReader reader(in);
+  const somlabel::Result gathered = somlabel::gather_mode1_blocks(reader, "fuzz.unit", table);
   std::fclose(in);
   if (!gathered) return 0;
   if (table.count() > somlabel::kMaxPhrases) fuzzutil::fail("the table grew past its capacity");
@@ -47,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The map above reads this file as one more block; it must read whole.
   FILE* back = fuzzutil::input(reinterpret_cast<const uint8_t*>(written.data()), written.size());
   somlabel::PhraseTable again;
-  if (!somlabel::gather_mode1_blocks(back, "fuzz.unit", again)) {
+  somlabel::LineReader back_reader(back);
+  if (!somlabel::gather_mode1_blocks(back_reader, "fuzz.unit", again)) {
     fuzzutil::fail("a written map key file does not read back");
   }
   std::fclose(back);

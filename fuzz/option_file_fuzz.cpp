@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::span<const somlabel::OptionKey>(somlabel::labelweb::kLabelwebKeys)}) {
     FILE* in = fuzzutil::input(data, size);
     somlabel::Settings settings;
-    const somlabel::OptionResult result = somlabel::read_option_file(in, own_keys, settings);
+    somlabel::LineReader lines(in);
+    const somlabel::OptionResult result = somlabel::read_option_file(lines, own_keys, settings);
     std::fclose(in);
     if (result == somlabel::OptionResult::ok && (settings.mode < 0 || settings.mode > 2)) {
       fuzzutil::fail("an accepted option file left MODE outside 0..2");
@@ -29,12 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* in = fuzzutil::input(data, size);
   size_t names = 0;
   size_t bytes = 0;
-  const somlabel::Result walked = somlabel::walk_process_file(in, "p/", [&](std::string& name) {
-    if (name.compare(0, 2, "p/") != 0) fuzzutil::fail("a name lost its path");
-    ++names;
-    bytes += name.size() - 2;
-    return somlabel::Result();
-  });
+  somlabel::LineReader process_lines(in);
+  const somlabel::Result walked =
+      somlabel::walk_process_file(process_lines, "p/", [&](std::string& name) {
+        if (name.compare(0, 2, "p/") != 0) fuzzutil::fail("a name lost its path");
+        ++names;
+        bytes += name.size() - 2;
+        return somlabel::Result();
+      });
   std::fclose(in);
   if (!walked) fuzzutil::fail("the walk failed although every map succeeded");
   size_t newlines = 0;

@@ -119,7 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A passed map goes on to its map key file.
     FILE* back = fuzzutil::input(reinterpret_cast<const uint8_t*>(written.data()), written.size());
     somlabel::PhraseTable table;
-    const somlabel::Result gathered = somlabel::gather_mode1_blocks(back, "top.unit", table);
+    somlabel::LineReader back_reader(back);
+    const somlabel::Result gathered = somlabel::gather_mode1_blocks(back_reader, "top.unit", table);
     std::fclose(back);
     if (gathered) {
       fuzzutil::Output keyfile;

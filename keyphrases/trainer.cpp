@@ -182,7 +182,14 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
     for (std::uint64_t key : document_keys(doc)) ++worker.counts[key].df;
     for (const auto& stem : doc.code_words) ++worker.counts[phrase_key_of(stem)].code_df;
     const std::string gold_name = somlabel::join_path(dir, gold_file_name(names[i]));
-    bool gold = somlabel::read_file(gold_name, gold_text).ok();  // or no gold keyphrases
+    // Most documents have no gold keyphrases; a gold file that is there but
+    // cannot be read fails the training.
+    const Result read = somlabel::read_file(gold_name, gold_text);
+    if (!read.ok() && somlabel::modification_time(gold_name) >= 0) {
+      if (worker.status.ok()) worker.status = read;
+      return;
+    }
+    const bool gold = read.ok();
     worker.repeats[gold].add(doc);
     if (!gold) return;
     GoldKeys keys = keys_of_gold(gold_text, worker.words);

@@ -25,10 +25,14 @@ void first_two_tokens(std::string_view line, std::string_view& first, std::strin
   }
 }
 
+Result cannot_read(const std::string& name, const char* reason) {
+  std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", name.c_str(), reason);
+  return Result::failure();
+}
+
 }  // namespace
 
-Result gather_mode1_blocks(FILE* labelunit, std::string_view name, PhraseTable& table) {
-  LineReader reader(labelunit);
+Result gather_mode1_blocks(LineReader& reader, std::string_view name, PhraseTable& table) {
   std::string_view line;
   long phrase_linecount = 0;
   while (reader.next(line)) {
@@ -52,6 +56,7 @@ Result write_map_keyfile(const std::string& map, const Settings& settings) {
                  errno_text().c_str());
     return Result::failure();
   }
+  if (!labelunit.is_regular()) return cannot_read(unitlabelname, kNotRegular);
   const std::string keyfilepath = key_file_name(settings, base_name(map));
   File keyfile;
   if (!keyfile.create(keyfilepath)) {
@@ -61,12 +66,9 @@ Result write_map_keyfile(const std::string& map, const Settings& settings) {
     return Result::failure();
   }
   PhraseTable table;
-  if (!gather_mode1_blocks(labelunit.get(), base_name(map), table)) return Result::failure();
-  if (std::ferror(labelunit.get()) != 0) {
-    std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", unitlabelname.c_str(),
-                 errno_text().c_str());
-    return Result::failure();
-  }
+  LineReader reader(labelunit.get());
+  if (!gather_mode1_blocks(reader, base_name(map), table)) return Result::failure();
+  if (!reader.failure().empty()) return cannot_read(unitlabelname, reader.failure().c_str());
   table.write_block(keyfile.get(), table.finish(settings.number_of_phrases));
   return reported("labelcalc", keyfile.close());
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/io.h"
 #include "common/result.h"
 #include "common/settings.h"
 #include "labelcalc/phrase_table.h"
@@ -14,9 +15,9 @@
 namespace somlabel {
 
 // Merges the phrase lines of every "$MODE1_PHRASES" block of a labelunit
-// stream into `table`. `name` is used in the format message. Fails after
-// printing why.
-[[nodiscard]] Result gather_mode1_blocks(FILE* labelunit, std::string_view name,
+// file into `table`. `name` is used in the format message. Fails after
+// printing why; the reader's failure() tells whether it read to the end.
+[[nodiscard]] Result gather_mode1_blocks(LineReader& labelunit, std::string_view name,
                                          PhraseTable& table);
 
 // Reads the map's labelunit file and writes its map key file. Fails after

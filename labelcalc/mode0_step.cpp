@@ -164,29 +164,38 @@ void move_into_key_directory(const std::string& text_name, const std::string& ke
   }
 }
 
+void print_key_file_missing(const std::string& key_name, const char* reason) {
+  std::fprintf(stderr, "Uiiii, where is it ??  /%s (%s)\n", key_name.c_str(), reason);
+}
+
 void print_key_file_missing(const std::string& key_name, int error) {
-  std::fprintf(stderr, "Uiiii, where is it ??  /%s (%s)\n", key_name.c_str(), std::strerror(error));
+  print_key_file_missing(key_name, std::strerror(error));
 }
 
 // Writes "$MODE0_PHRASES" and one "$M0_LABEL" line per key-file line. The
-// lines are gathered first, so a read error leaves `opf` untouched.
+// lines are gathered first, so a read error leaves `opf` untouched. The key
+// file is read back after the extractor wrote it, so only a regular file will
+// do.
 Result copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* opf) {
   File key_file;
   if (!key_file.open(key_name, "r")) {
     print_key_file_missing(key_name, errno);
     return Result::failure();
   }
+  if (!key_file.is_regular()) {
+    print_key_file_missing(key_name, kNotRegular);
+    return Result::failure();
+  }
   std::string block(keys::kMode0Phrases);
   block += ' ' + std::to_string(number_of_phrases) + '\n';
   LineReader reader(key_file.get());
   std::string_view line;
-  errno = 0;
   while (reader.next(line)) {
     block.append(keys::kM0Label).append(1, ' ').append(line);
     if (line.empty() || line.back() != '\n') block += '\n';  // the next line stays its own
   }
-  if (std::ferror(key_file.get()) != 0) {
-    print_key_file_missing(key_name, errno != 0 ? errno : EIO);
+  if (!reader.failure().empty()) {
+    print_key_file_missing(key_name, reader.failure().c_str());
     return Result::failure();
   }
   put(opf, block);

@@ -19,8 +19,8 @@ Result merge_key_file(FILE* in, const std::string& name, PhraseTable& table) {
   while (reader.next(line)) {
     if (!merge_key_line(table, line, name, TableKind::unit)) return Result::failure();
   }
-  if (std::ferror(in) != 0) {
-    std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", name.c_str(), errno_text().c_str());
+  if (!reader.failure().empty()) {
+    std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", name.c_str(), reader.failure().c_str());
     return Result::failure();
   }
   return {};

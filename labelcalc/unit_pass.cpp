@@ -38,6 +38,7 @@ class UnitPass {
   Result mapped_vecs();
   void warn_about_names(int names_read);
   Result link_sub_map(const std::string& address);
+  bool read_failed() const;
   // A write to the labelunit file has failed: the map fails, so the label
   // steps and links that would follow (extractor runs, appends to the
   // sub-maps' files) are not started. The caller reports the write error.
@@ -94,11 +95,14 @@ Result UnitPass::run() {
       reader_.copy_rest_of_line(out_);
     }
   }
-  if (reader_.failed()) {
-    std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", map_.c_str(), errno_text().c_str());
-    return Result::failure();
-  }
-  return {};
+  return read_failed() ? Result::failure() : Result();
+}
+
+// Whether reading the unit file failed; prints why.
+bool UnitPass::read_failed() const {
+  if (reader_.failure().empty()) return false;
+  std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", map_.c_str(), reader_.failure().c_str());
+  return true;
 }
 
 // Reads the one value token of a known key and writes " value\n". At the end
@@ -142,6 +146,7 @@ Result UnitPass::mapped_vecs() {
     put(out_, name);
     put(out_, "\n");
   }
+  if (read_failed()) return Result::failure();
   if (names_read != curr_unit_.nr_mapped_vecs) warn_about_names(names_read);
   if (settings_.mode != 0 && settings_.mode != 2) return {};
   if (output_failed()) return Result::failure();
@@ -166,6 +171,10 @@ Result UnitPass::link_sub_map(const std::string& address) {
   File sub_keys;
   if (!sub_keys.open(keyfile, "r")) {
     std::fprintf(stderr, "Error opening keyfile %s\n", keyfile.c_str());
+    return Result::failure();
+  }
+  if (!sub_keys.is_regular()) {
+    std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", keyfile.c_str(), kNotRegular);
     return Result::failure();
   }
   if (!copy_stream(sub_keys.get(), out_)) {

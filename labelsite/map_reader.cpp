@@ -92,9 +92,9 @@ Result read_map(SiteIndex& index, const std::string& labelunit_name) {
   labelweb::map map;
   const labelweb::ReadResult result = labelweb::read_labelunit(
       in.get(), map, [&index](const labelweb::unit& unit, const auto&) { index.add_unit(unit); });
-  if (result.read_error != 0) {
+  if (!result.failure.empty()) {
     std::fprintf(stderr, "labelsite: cannot read labelunit file %s: %s\n", labelunit_name.c_str(),
-                 std::strerror(result.read_error));
+                 result.failure.c_str());
     return Result::failure();
   }
   index.end_map(map);

@@ -56,8 +56,14 @@ bool read_settings(const char* name, Settings& settings) {
   }
   // The keys labelweb knows: one option file serves both.
   const std::span<const OptionKey> keys = labelweb::kLabelwebKeys;
-  if (read_option_file(options.get(), keys, settings) == OptionResult::invalid_mode) {
+  LineReader lines(options.get());
+  if (read_option_file(lines, keys, settings) == OptionResult::invalid_mode) {
     std::fprintf(stderr, "Invalid value for option MODE in given option file, ciao ...\n");
+    return false;
+  }
+  if (!lines.failure().empty()) {
+    std::fprintf(stderr, "labelsite: cannot read option file %s: %s\n", name,
+                 lines.failure().c_str());
     return false;
   }
   if (const std::string_view key = text_option_with_nul(settings, keys); !key.empty()) {
@@ -77,7 +83,8 @@ Result read_maps(const char* process_name, SiteIndex& index, Progress& progress)
     return Result::failure();
   }
   size_t line_number = 0;
-  return walk_process_file(process.get(), index.settings().path, [&](std::string& name) {
+  LineReader lines(process.get());
+  const Result walked = walk_process_file(lines, index.settings().path, [&](std::string& name) {
     ++line_number;
     if (name.find('\0') != std::string::npos) {
       std::fprintf(stderr, "labelsite: line %zu of the process file %s holds a NUL byte\n",
@@ -87,6 +94,10 @@ Result read_maps(const char* process_name, SiteIndex& index, Progress& progress)
     progress.show("reading map " + std::to_string(line_number) + ": " + name);
     return read_map(index, name);
   });
+  if (!walked || lines.failure().empty()) return walked;
+  std::fprintf(stderr, "labelsite: cannot read process file %s: %s\n", process_name,
+               lines.failure().c_str());
+  return Result::failure();
 }
 
 std::string folder_of(const std::string& path) {

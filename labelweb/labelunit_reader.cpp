@@ -1,7 +1,6 @@
 #include "labelweb/labelunit_reader.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <string_view>
 #include <utility>
 
@@ -108,15 +107,16 @@ constexpr size_t kReadBlock = size_t{1} << 18;
 class Reader {
  public:
   Reader(FILE* in, map& map, const UnitHandler& on_unit)
-      : in_(in), lines_(in, kReadBlock), map_(map), on_unit_(on_unit) {}
+      : lines_(in, kReadBlock), map_(map), on_unit_(on_unit) {}
 
   ReadResult run() {
     std::string_view line;
     while (lines_.next(line)) handle_line(line);
+    result_.failure = lines_.failure();
     // The last unit is complete only now: a "$SOMABOVE" line at the very end
-    // of the file still reaches the page end.
-    if (!is_begin_of_file_) complete_unit();
-    if (std::ferror(in_) != 0) result_.read_error = errno != 0 ? errno : EIO;
+    // of the file still reaches the page end. A file not read to its end
+    // completes no more units.
+    if (!is_begin_of_file_ && result_.failure.empty()) complete_unit();
     return result_;
   }
 
@@ -253,7 +253,6 @@ class Reader {
     }
   }
 
-  FILE* in_;
   LineReader lines_;
   map& map_;
   const UnitHandler& on_unit_;

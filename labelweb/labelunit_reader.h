@@ -24,11 +24,12 @@ using UnitHandler = std::function<void(const unit& unit, const map& map)>;
 
 struct ReadResult {
   int units = 0;        // units completed
-  int read_error = 0;   // errno of a failed read of the input, 0 when the input was read to its end
+  std::string failure;  // why reading stopped before the end of the input; empty at the end
 };
 
 // Reads a labelunit file from `in` to its end, filling `map`. A unit is
-// complete at the next "$POS_X" line or at the end of the input; a file
+// complete at the next "$POS_X" line or at the end of the input (not at a
+// failure: then the result says why reading stopped); a file
 // without any "$POS_X" line completes no unit. Only the label counts and the
 // entries stored per list are reset between units; every other field keeps
 // the previous unit's value until its key is read again.

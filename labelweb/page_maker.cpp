@@ -27,6 +27,7 @@ ReadResult write_page(FILE* in, FILE* page, const Settings& settings) {
           text.clear();
         }
       });
+  if (!result.failure.empty()) return result;
   if (result.units == 0) {
     write_page_head(map, text);
     write_page_end(map, text);
@@ -58,9 +59,9 @@ Result generate_html(std::string& labelfilename, const Settings& settings) {
   // Only large blocks are written: no stream buffer needs to hold them.
   std::setvbuf(page.get(), nullptr, _IONBF, 0);
   const ReadResult result = write_page(labelfile.get(), page.get(), settings);
-  if (result.read_error != 0) {
+  if (!result.failure.empty()) {
     std::fprintf(stderr, "labelweb: cannot read %s: %s\n", labelfile.name().c_str(),
-                 std::strerror(result.read_error));
+                 result.failure.c_str());
     return Result::failure();
   }
   return reported("labelweb", page.close());

@@ -216,11 +216,15 @@ bool read_settings(const Layout& layout, Settings& settings) {
                  errno_text().c_str());
     return false;
   }
-  if (read_option_file(file.get(), {}, settings) == OptionResult::invalid_mode) {
+  LineReader lines(file.get());
+  if (read_option_file(lines, {}, settings) == OptionResult::invalid_mode) {
     std::fprintf(stderr, "somlabel: %s: MODE must be 0, 1 or 2\n", layout.option_file().c_str());
     return false;
   }
-  return true;
+  if (lines.failure().empty()) return true;
+  std::fprintf(stderr, "somlabel: cannot read %s: %s\n", layout.option_file().c_str(),
+               lines.failure().c_str());
+  return false;
 }
 
 std::string from_out(const Layout& layout, const std::string& path) {

@@ -87,11 +87,9 @@ bool read_unit_file(const std::string& name, MapNode& map, std::vector<std::stri
       sub_names.push_back(sub_map_name(address.substr(0, address.find_first_of(" \t"))));
     }
   }
-  if (std::ferror(file.get()) != 0) {
-    std::fprintf(stderr, "somlabel: cannot read %s: %s\n", name.c_str(), errno_text().c_str());
-    return false;
-  }
-  return true;
+  if (reader.failure().empty()) return true;
+  std::fprintf(stderr, "somlabel: cannot read %s: %s\n", name.c_str(), reader.failure().c_str());
+  return false;
 }
 
 bool remove_file(const std::string& name) {

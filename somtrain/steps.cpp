@@ -116,8 +116,7 @@ class StateReader {
       line = chomp(line);
       return true;
     }
-    if (std::ferror(file_.get()))
-      failed_ = !refuse(name_, "cannot read: " + somlabel::errno_text());
+    if (!reader_->failure().empty()) failed_ = !refuse(name_, "cannot read: " + reader_->failure());
     return false;
   }
   [[nodiscard]] bool failed() const { return failed_; }

@@ -206,4 +206,14 @@ run keyphrases docs --source docs --keys keys -m model -n 3
 expect_status 1
 expect_stderr_names keys
 
+# A gold key file that never ends (a device reading zeros) fails the training
+# instead of filling the memory; a missing one only means no gold phrases.
+begin_case gold_key_file_reading_endless_zeros
+setup
+ln -s /dev/zero docs/d2.key
+run keyphrases train -l docs -m gold.model
+expect_status 1
+expect_stderr_names docs/d2.key
+expect_stderr_names 'not a regular file'
+
 finish_suite

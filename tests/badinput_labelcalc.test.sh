@@ -469,6 +469,65 @@ Error opening keyfile out/key/unit.key
 Error parsing unit file for map out/bad.unit
 EOF
 
+# --- Files that never end -------------------------------------------------
+# No input may make memory grow without bound: a file read back must be a
+# regular file, and a word or line of more than 256 MiB ends the map.
+
+# The map key step reads the labelunit file back; a device reads endless zeros.
+begin_case labelunit_file_reading_endless_zeros
+setup
+: >out/bad.unit
+ln -s /dev/zero out/bad.unit.labelunit
+run labelcalc process options
+expect_stops_at_bad_map
+expect_stderr <<'EOF'
+labelcalc: cannot read out/bad.unit.labelunit: not a regular file
+EOF
+expect_missing out/key/bad.unit.key
+
+begin_case sub_map_key_file_reading_endless_zeros
+setup
+printf '$XDIM 1\n$YDIM 1\n$POS_X 0\n$POS_Y 0\n$NR_SOMS_MAPPED 1\n$URL_MAPPED_SOMS out/sub.xyz\n' \
+  >out/bad.unit
+ln -s /dev/zero out/key/sub.unit.key
+run labelcalc process options
+expect_stops_at_bad_map
+expect_stderr <<'EOF'
+labelcalc: cannot read out/key/sub.unit.key: not a regular file
+Error parsing unit file for map out/bad.unit
+EOF
+
+begin_case unit_key_file_reading_endless_zeros
+setup
+cat >zero_extractor <<'EOF'
+#!/bin/sh
+for text in "$2"*.txt; do ln -s /dev/zero "${text%.txt}.key"; done
+EOF
+chmod +x zero_extractor
+printf 'MODE 0\nKEA_PROGRAM ./zero_extractor\n' >>options
+cp out/good.unit out/bad.unit
+printf 'text\n' >out/files/d1
+printf 'bad.unit\nlater.unit\n' >process
+run labelcalc process options
+expect_status 1
+expect_stderr <<'EOF'
+Uiiii, where is it ??  /out/tmp/bad.unit.0_0.key (not a regular file)
+AN Error occured while catting the files and parsing them
+Error parsing unit file for map out/bad.unit
+EOF
+expect_missing out/later.unit.labelunit
+
+begin_case unit_file_of_endless_zeros
+setup
+ln -s /dev/zero out/bad.unit
+run labelcalc process options
+expect_stops_at_bad_map
+expect_stderr <<'EOF'
+labelcalc: cannot read out/bad.unit: a word is longer than 256 MiB
+Error parsing unit file for map out/bad.unit
+EOF
+expect_missing out/key/bad.unit.key
+
 # --- Names that lead nowhere ----------------------------------------------
 
 begin_case empty_process_file_line

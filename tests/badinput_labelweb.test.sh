@@ -46,6 +46,19 @@ EOF
   expect_good_page_intact
 }
 
+# The bad map's files open, but its page cannot be finished.
+expect_fails_at_bad_page() {
+  expect_status 1
+  expect_stdout <<'EOF'
+labelweb, Version 2.0 by Orvandel Oct 2002
+Bugreport to somlabel-bugs@example.org, thx
+Starting ....
+Processing out/good.unit.labelunit ....and writing out/good.unit.labelunit.html !
+Processing out/bad.unit.labelunit ....and writing out/bad.unit.labelunit.html !
+EOF
+  expect_good_page_intact
+}
+
 # The stdout lines of a run over good, bad and later, all of which open.
 expect_all_pages_done() {
   expect_status 0
@@ -257,15 +270,7 @@ setup
 cp out/good.unit.labelunit out/bad.unit.labelunit
 mkdir out/bad.unit.labelunit.html
 run labelweb process options
-expect_status 1
-expect_stdout <<'EOF'
-labelweb, Version 2.0 by Orvandel Oct 2002
-Bugreport to somlabel-bugs@example.org, thx
-Starting ....
-Processing out/good.unit.labelunit ....and writing out/good.unit.labelunit.html !
-Processing out/bad.unit.labelunit ....and writing out/bad.unit.labelunit.html !
-EOF
-expect_good_page_intact
+expect_fails_at_bad_page
 expect_stderr <<'EOF'
 Couldn't open htmlfile: out/bad.unit.labelunit.html
 labelweb: cannot create out/bad.unit.labelunit.html: Is a directory
@@ -324,5 +329,19 @@ expect_stderr <<'EOF'
 labelweb: cannot write to standard output: No space left on device
 EOF
 expect_good_page_intact
+
+# --- Files that never end -------------------------------------------------
+
+# A line of more than 256 MiB, here a device reading endless zeros, ends the
+# map instead of filling the memory.
+begin_case labelunit_file_of_endless_zeros
+setup
+ln -s /dev/zero out/bad.unit.labelunit
+run labelweb process options
+expect_fails_at_bad_page
+expect_stderr <<'EOF'
+labelweb: cannot read out/bad.unit.labelunit: line 1 is longer than 256 MiB
+Error generating html code for out/bad.unit.labelunit.html
+EOF
 
 finish_suite

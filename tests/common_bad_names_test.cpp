@@ -64,7 +64,8 @@ TEST(TextOptionWithNul, NamesTheFirstTextSettingThatHoldsANulByte) {
 TEST(TextOptionWithNul, SeesAValueReadFromTheOptionFile) {
   somlabel::Settings settings;
   FILE* in = testutil::input("MODE 2\nSOURCEPATH docs/\0/\n"s);
-  ASSERT_EQ(somlabel::read_option_file(in, {}, settings), somlabel::OptionResult::ok);
+  somlabel::LineReader lines(in);
+  ASSERT_EQ(somlabel::read_option_file(lines, {}, settings), somlabel::OptionResult::ok);
   std::fclose(in);
   EXPECT_EQ(somlabel::text_option_with_nul(settings, {}), "SOURCEPATH");
 }

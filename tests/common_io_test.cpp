@@ -95,5 +95,40 @@ TEST(LineReader, LinesOfAnyLengthWithNulBytes) {
   std::fclose(in);
 }
 
+TEST(LineReader, ALineBeyondTheBoundEndsTheReadingWithItsNumber) {
+  // Lines of 16 bytes, newline included, fit a bound of 16; a longer one,
+  // with or without a line end, stops the reader for good.
+  const struct {
+    std::string input;
+    int whole_lines;
+    const char* failure;
+  } cases[] = {
+      {"0123456789abcde\nshort\n", 2, ""},
+      {"ok\n0123456789abcdef\nnever\n", 1, "line 2 is longer than 16 bytes"},
+      {"0123456789abcdefghij", 0, "line 1 is longer than 16 bytes"},
+  };
+  for (const auto& c : cases) {
+    FILE* in = testutil::input(c.input);
+    LineReader reader(in, 4, 16);
+    std::string_view line;
+    int lines = 0;
+    while (reader.next(line)) ++lines;
+    EXPECT_EQ(lines, c.whole_lines) << c.input;
+    EXPECT_EQ(reader.failure(), c.failure) << c.input;
+    EXPECT_FALSE(reader.next(line));
+    std::fclose(in);
+  }
+}
+
+TEST(File, OnlyARegularFileIsRegular) {
+  testutil::TempDir dir;
+  testutil::write_file(dir.path() / "f", "x\n");
+  File file;
+  ASSERT_TRUE(file.open((dir.path() / "f").string(), "r"));
+  EXPECT_TRUE(file.is_regular());
+  ASSERT_TRUE(file.open("/dev/zero", "r"));
+  EXPECT_FALSE(file.is_regular());
+}
+
 }  // namespace
 }  // namespace somlabel

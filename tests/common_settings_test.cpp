@@ -22,7 +22,8 @@ constexpr OptionKey kOwnKeys[] = {
 OptionResult read(const std::string& text, Settings& settings,
                   std::span<const OptionKey> own_keys = {}) {
   FILE* in = testutil::input(text);
-  const OptionResult result = read_option_file(in, own_keys, settings);
+  LineReader lines(in);
+  const OptionResult result = read_option_file(lines, own_keys, settings);
   std::fclose(in);
   return result;
 }
@@ -107,7 +108,8 @@ TEST(OptionFile, AToolReadsItsOwnKeysAndPassesOverAllOthers) {
 TEST(ProcessFile, OneNamePerLineBehindThePath) {
   std::vector<std::string> names;
   FILE* in = testutil::input("a.unit\n\nsub dir/b.unit\nlast");
-  const Result ok = walk_process_file(in, "out/", [&](std::string& name) {
+  LineReader lines(in);
+  const Result ok = walk_process_file(lines, "out/", [&](std::string& name) {
     names.push_back(name);
     return Result();
   });
@@ -120,7 +122,8 @@ TEST(ProcessFile, OneNamePerLineBehindThePath) {
 TEST(ProcessFile, StopsAtTheFirstFailingMap) {
   std::vector<std::string> names;
   FILE* in = testutil::input("one\ntwo\nthree\n");
-  const Result ok = walk_process_file(in, "", [&](std::string& name) {
+  LineReader lines(in);
+  const Result ok = walk_process_file(lines, "", [&](std::string& name) {
     names.push_back(name);
     return name == "two" ? Result::failure() : Result();
   });

@@ -15,7 +15,8 @@ namespace {
 std::string map_block(const std::string& labelunit, int number_of_phrases = 15) {
   PhraseTable table;
   FILE* in = testutil::input(labelunit);
-  EXPECT_TRUE(gather_mode1_blocks(in, "m.unit", table));
+  LineReader reader(in);
+  EXPECT_TRUE(gather_mode1_blocks(reader, "m.unit", table));
   std::fclose(in);
   testutil::Output out;
   table.write_block(out.get(), table.finish(number_of_phrases));
@@ -50,8 +51,9 @@ TEST(MapKeyFile, BlockCutShortByTheEndOfTheFile) {
 TEST(MapKeyFile, WrongFormatNamesTheMapBaseName) {
   PhraseTable table;
   FILE* in = testutil::input("$MODE1_PHRASES 2\nA\ta\t0.5\nB\tb\n");
+  LineReader reader(in);
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(gather_mode1_blocks(in, "world.unit", table));
+  EXPECT_FALSE(gather_mode1_blocks(reader, "world.unit", table));
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Wrong format of keyfile: world.unit\nDesired format:phrase stemmed_phrase score !\n"
             "Start KEAKeyphraseExtractor with option -a !");
@@ -78,8 +80,9 @@ TEST(MapKeyFile, FullTableDropsNewPhrasesWithANotice) {
   labelunit += "New\tnew\t5.0\np7\tp7\t2.0\n";
   PhraseTable table;
   FILE* in = testutil::input(labelunit);
+  LineReader reader(in);
   testing::internal::CaptureStdout();
-  EXPECT_TRUE(gather_mode1_blocks(in, "m.unit", table));
+  EXPECT_TRUE(gather_mode1_blocks(reader, "m.unit", table));
   EXPECT_EQ(testing::internal::GetCapturedStdout(),
             "phrase New is omitted, maximum phrases per unit (1000) reached!!\n");
   std::fclose(in);

@@ -44,7 +44,7 @@ Read read_units(const std::string& text) {
   });
   std::fclose(in);
   EXPECT_EQ(result.units, static_cast<int>(read.units.size()));
-  EXPECT_EQ(result.read_error, 0);
+  EXPECT_EQ(result.failure, "");
   return read;
 }
 

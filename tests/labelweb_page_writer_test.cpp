@@ -344,7 +344,8 @@ TEST(LabelwebKeys, ReadsThePageKeysAndPassesOverLabelcalcs) {
       "KEA_PROGRAM x\nKEYFILESLINKPATH k/\nSOURCEFILESLINKPATH s/\nKEYLINKS_OUTPUT 0\n"
       "CADRELI_OUTPUT 2\nFILELINKS_OUTPUT 3\n");
   Settings settings;
-  ASSERT_EQ(read_option_file(in, kLabelwebKeys, settings), OptionResult::ok);
+  LineReader lines(in);
+  ASSERT_EQ(read_option_file(lines, kLabelwebKeys, settings), OptionResult::ok);
   std::fclose(in);
   EXPECT_EQ(settings.kea_program, "");
   EXPECT_EQ(settings.keylinkpath, "k/");
