@@ -321,20 +321,28 @@ bool process_file_for(const Layout& layout, const std::vector<MapNode>& maps,
 bool train_maps_step(Driver& driver, const Layout& layout, const Tools& tools,
                      const std::vector<std::string>& documents,
                      const std::vector<std::string>& map_options) {
-  if (!maps_stale(layout, tools, documents, map_options)) {
+  // The maps do not depend on the threads that train them.
+  std::vector<std::string> kept;
+  for (size_t i = 0; i < map_options.size(); ++i) {
+    if (map_options[i] == "--jobs")
+      ++i;
+    else if (!map_options[i].starts_with("--jobs="))
+      kept.push_back(map_options[i]);
+  }
+  if (!maps_stale(layout, tools, documents, kept)) {
     driver.kept("maps");
     return true;
   }
   std::string text;
-  for (const std::string& option : map_options) text += option + "\n";
+  for (const std::string& option : kept) text += option + "\n";
   return driver.run(train_maps(layout, tools, map_options), "") &&
          write_whole(layout.map_options(), text);
 }
 
 bool key_steps(Driver& driver, const Layout& layout, const Tools& tools,
-               const ExtractorOptions& options, const Settings& settings,
+               const ExtractorOptions& options, bool language_changed, const Settings& settings,
                const std::vector<std::string>& documents) {
-  if (model_stale(layout, tools, documents)) {
+  if (language_changed || model_stale(layout, tools, documents)) {
     if (!driver.run(train_model(layout, tools, options), "")) return false;
   } else {
     driver.kept("model");
@@ -462,6 +470,8 @@ int run(Request request) {
   }
   const ExtractorOptions extractor{option_value(request.map_options, "--language"),
                                    option_value(request.map_options, "--jobs")};
+  const bool language_changed =
+      option_value(stored_map_options(layout), "--language") != extractor.language;
   const auto begun = std::chrono::steady_clock::now();
   Driver driver(layout);
   Settings settings;
@@ -469,7 +479,7 @@ int run(Request request) {
   const std::vector<std::string> old_maps = process_lines(layout.process());
   if (!train_maps_step(driver, layout, tools, documents, request.map_options) ||
       !add_option_lines(layout) || !read_settings(layout, settings) ||
-      !key_steps(driver, layout, tools, extractor, settings, documents) ||
+      !key_steps(driver, layout, tools, extractor, language_changed, settings, documents) ||
       !map_steps(driver, layout, tools, settings, old_maps, maps)) {
     return kExitFailure;
   }

@@ -68,8 +68,11 @@ grep -q -x "KEYLINKS_OUTPUT 0" out/options || fail "new map options lost the use
 mkdir fresh && cp out/options fresh/options
 run "$somlabel" docs fresh --xdim 1 --ydim 2 --min-df 1 --max-df 1 --jobs 1
 diff -r fresh/output out/output >/dev/null || fail "the reruns' files differ from a fresh run's"
-run "$somlabel" docs out
+run "$somlabel" docs out --xdim 1 --ydim 2 --min-df 1 --max-df 1 --jobs 2
 expect_figures "maps kept; model kept; keys kept; labels kept; pages kept; site kept"
+run "$somlabel" docs out --xdim 1 --ydim 2 --min-df 1 --max-df 1 --language german
+expect_status 0
+figures | grep -q '; model [0-9.]* s; keys ' || fail "no new model for another language"
 
 begin_case a_failing_step_is_named_with_its_message
 documents
