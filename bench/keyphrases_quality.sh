@@ -21,10 +21,14 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build}
 KP=$BUILD/keyphrases/keyphrases
+# shared/ lies beside the clone; for a git worktree, beside the main checkout.
 DATA=${KEYPHRASE_DATA:-$ROOT/../shared/keyphrase-data}
+if [ ! -d "$DATA" ] && common=$(git -C "$ROOT" rev-parse --path-format=absolute --git-common-dir 2>/dev/null); then
+  DATA=$(dirname "$(dirname "$common")")/shared/keyphrase-data
+fi
 SETS="inspec nus 500n-kpcrowd semeval2017 kdd www"
 [ -x "$KP" ] || { echo "bench: build $KP first" >&2; exit 1; }
-[ -d "$DATA/nus" ] || { echo "bench: no data in $DATA" >&2; exit 1; }
+[ -d "$DATA/nus" ] || { echo "bench: no data in $DATA (set KEYPHRASE_DATA)" >&2; exit 1; }
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
