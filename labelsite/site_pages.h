@@ -8,6 +8,11 @@
 // escaped and every part of a link taken from them percent-encoded. Links
 // to documents and key files use the prefixes of the option file, as the
 // map pages do; links to map pages are relative to the site's folder.
+//
+// Each kind of file has its own writer: front_page.h (index.html),
+// document_index.h, phrase_index.h (their pages and search data, with the
+// sizes of a page) and search_slices.h (the search data's files); site_parts.h
+// holds what they share.
 #pragma once
 
 #include <string>
@@ -16,20 +21,6 @@
 #include "labelsite/site_index.h"
 
 namespace somlabel::labelsite {
-
-// Entries on one page of the document index.
-inline constexpr size_t kDocumentsPerPage = 1000;
-
-// A page of the phrase index ends after this many phrases, or once it lists
-// this many units.
-inline constexpr size_t kPhrasesPerPage = 500;
-inline constexpr size_t kUnitsPerPhrasePage = 5000;
-
-// A search data file ends after the entry that takes it to this size.
-inline constexpr size_t kSearchFileSize = size_t{32} << 10;
-
-// Units listed with a phrase in the search data, best first.
-inline constexpr int kSearchUnitsPerPhrase = 10;
 
 struct SiteSummary {
   std::string index_path;  // index.html

@@ -1,0 +1,203 @@
+#include "labelsite/document_index.h"
+
+#include <algorithm>
+#include <array>
+
+#include "labelsite/search_slices.h"
+
+namespace somlabel::labelsite {
+namespace {
+
+// What a document name needs on its way into pages, links and the search
+// data. Most names need nothing anywhere and are copied as they are.
+enum NameForm : unsigned char {
+  kLinkPlain = 1,    // a link part as it is (and page text, too)
+  kScriptPlain = 2,  // printable ASCII that a script string takes as it is: no blank, " \ <
+};
+
+constexpr std::array<unsigned char, 256> kNameForms = [] {
+  std::array<unsigned char, 256> table{};
+  for (unsigned c = 0x21; c < 0x7f; ++c) {
+    const bool link = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                      c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+    const bool script = c != '"' && c != '\\' && c != '<';
+    table[c] = static_cast<unsigned char>((link ? kLinkPlain : 0) | (script ? kScriptPlain : 0));
+  }
+  return table;
+}();
+
+unsigned name_form(std::string_view name) {
+  unsigned form = kLinkPlain | kScriptPlain;
+  for (const char c : name) form &= kNameForms[static_cast<unsigned char>(c)];
+  return form;
+}
+
+std::string_view part(const std::string& parts, const std::vector<size_t>& offsets, int unit) {
+  const auto u = static_cast<size_t>(unit);
+  return std::string_view(parts).substr(offsets[u], offsets[u + 1] - offsets[u]);
+}
+
+}  // namespace
+
+void DocumentIndex::order() {
+  const SiteIndex& index = site_.index();
+  const std::vector<SiteDocument>& documents = index.documents();
+  order_.build(documents.size(), [&](size_t i) { return index.name(documents[i]); });
+  row_of_item_.resize(documents.size());
+  for (const KeyOrder::Entry& entry : order_.entries()) {
+    if (entry.start != 0) continue;
+    const std::string_view text = index.name(documents[entry.item]);
+    row_of_item_[entry.item] = static_cast<uint32_t>(rows_.size());
+    rows_.push_back(
+        {names_.size(), static_cast<uint32_t>(text.size()), documents[entry.item].unit,
+         static_cast<unsigned char>(bucket_of(static_cast<char>(entry.prefix[0] >> 56))),
+         static_cast<unsigned char>(name_form(text))});
+    names_.append(text);
+  }
+  make_unit_parts();
+}
+
+void DocumentIndex::make_unit_parts() {
+  const SiteIndex& index = site_.index();
+  PageText row_end;
+  PageText entry_end;
+  row_end_offsets_.push_back(0);
+  entry_end_offsets_.push_back(0);
+  for (size_t u = 0; u < index.units().size(); ++u) {
+    const SiteUnit& unit = index.units()[u];
+    row_end.append("<td>");
+    site_.append_unit_link(row_end, static_cast<int>(u));
+    row_end.append("<td>");
+    size_t shown = 0;
+    for (const int phrase : unit.phrases) {
+      if (phrase < 0) break;
+      if (shown++ != 0) row_end.append(kMiddleDot);
+      append_html_text(row_end, index.phrases()[static_cast<size_t>(phrase)].text);
+    }
+    row_end.append("\n");
+    row_end_offsets_.push_back(row_end.size());
+    for (const int value : {unit.map, unit.x, unit.y}) {
+      entry_end.append(",");
+      append_number(entry_end, value);
+    }
+    entry_end_offsets_.push_back(entry_end.size());
+  }
+  row_ends_ = row_end.view();
+  entry_ends_ = entry_end.view();
+}
+
+std::string_view DocumentIndex::name(const Row& row) const {
+  return std::string_view(names_).substr(row.name_offset, row.name_size);
+}
+
+void DocumentIndex::append_row(PageText& out, const Row& row, bool first_of_letter) const {
+  const Settings& settings = site_.settings();
+  const std::string_view text = name(row);
+  const bool plain = (row.form & kLinkPlain) != 0;
+  if (first_of_letter) {
+    out.append("<tr id=\"letter-");
+    append_number(out, row.bucket);
+    out.append("\"><td>");
+  } else {
+    out.append("<tr><td>");
+  }
+  if (settings.filelinks_output != 0) {
+    out.append("<a href=\"");
+    out.append(settings.sourcelinkpath);
+    plain ? out.append(text) : append_link_part(out, text);
+    out.append("\">");
+  }
+  plain ? out.append(text) : append_html_text(out, text);
+  if (settings.filelinks_output != 0) out.append("</a>");
+  out.append(part(row_ends_, row_end_offsets_, row.unit));
+}
+
+bool DocumentIndex::write_pages() {
+  const size_t count = rows_.size();
+  const size_t pages = std::max<size_t>((count + kDocumentsPerPage - 1) / kDocumentsPerPage, 1);
+  std::array<std::string, kBuckets> letters;
+  std::array<size_t, kBuckets> letter_rows;
+  letter_rows.fill(count);
+  std::vector<PageRange> ranges;
+  for (size_t row = 0; row < count; ++row) {
+    const size_t bucket = rows_[row].bucket;
+    if (letters[bucket].empty()) {
+      letters[bucket] = index_page("documents", row / kDocumentsPerPage + 1) + "#letter-" +
+                        std::to_string(bucket);
+      letter_rows[bucket] = row;
+    }
+    const std::string_view text = name(rows_[row]);
+    if (row % kDocumentsPerPage == 0) ranges.emplace_back(text, text);
+    if (row % kDocumentsPerPage == kDocumentsPerPage - 1 || row == count - 1) {
+      ranges.back().second = text;
+    }
+  }
+  for (size_t page = 1; page <= pages; ++page) {
+    SiteFile file;
+    if (!site_.create(file, index_page("documents", page))) return false;
+    PageText& out = file.text();
+    site_.begin_page(out, "Documents", page == 1 ? "documents.html" : "");
+    out.append("<h1>Documents</h1>\n<p>");
+    append_number(out, static_cast<long long>(count));
+    out.append(
+        " documents, A to Z, each with the map and unit (column, row) it lies on and the "
+        "best phrases of that unit.</p>\n");
+    Site::append_letters(out, letters);
+    if (page == 1) Site::append_page_list(out, "documents", ranges);
+    Site::append_pager(out, "documents", page, pages);
+    out.append(
+        "<table class=\"index\">\n<thead><tr><th>Document<th>Map and unit<th>Phrases of the "
+        "unit</thead>\n<tbody>\n");
+    const size_t end = std::min(count, page * kDocumentsPerPage);
+    for (size_t row = (page - 1) * kDocumentsPerPage; row < end; ++row) {
+      append_row(out, rows_[row], letter_rows[rows_[row].bucket] == row);
+      file.written();
+    }
+    out.append("</tbody>\n</table>\n");
+    Site::append_pager(out, "documents", page, pages);
+    Site::end_page(out);
+    if (!file.close()) return false;
+  }
+  site_.remove_stale(pages + 1, [](size_t n) { return index_page("documents", n); });
+  return true;
+}
+
+void DocumentIndex::append_entry(PageText& out, const KeyOrder::Entry& entry) const {
+  const Row& row = rows_[row_of_item_[entry.item]];
+  const std::string_view text = name(row);
+  out.append("[");
+  if ((row.form & kScriptPlain) != 0) {
+    // Printable ASCII without blanks: the key is the name lower-cased.
+    out.push_back('"');
+    out.append(text);
+    out.append("\",");
+    append_number(out, entry.start);
+  } else {
+    append_js_string(out, text);
+    out.append(",");
+    append_entry_key(out, text, order_.key(entry.item), entry.start);
+  }
+  out.append(part(entry_ends_, entry_end_offsets_, row.unit));
+  if ((row.form & kScriptPlain) == 0 && !is_valid_utf8(text)) {
+    // The script cannot encode the original bytes.
+    PageText link;
+    append_link_part(link, text);
+    out.append(",");
+    append_js_string(out, link.view());
+  }
+  out.append("]");
+}
+
+bool DocumentIndex::write_search() {
+  SearchSlices slices(site_, 'd');
+  for (const KeyOrder::Entry& entry : order_.entries()) {
+    PageText* out = slices.next(order_.key(entry));
+    if (out == nullptr) return false;
+    append_entry(*out, entry);
+  }
+  const bool finished = slices.finish();
+  slice_firsts_ = slices.firsts();
+  return finished;
+}
+
+}  // namespace somlabel::labelsite

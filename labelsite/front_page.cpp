@@ -1,0 +1,172 @@
+#include "labelsite/front_page.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "labelsite/search_script.h"
+
+namespace somlabel::labelsite {
+namespace {
+
+void append_map_item(PageText& out, const Site& site, int map_id) {
+  const SiteMap& map = site.index().maps()[static_cast<size_t>(map_id)];
+  out.append("<li>");
+  const SubMapLink& expands = site.tree().expands[static_cast<size_t>(map_id)];
+  if (expands.x >= 0) {
+    out.append("<span class=\"meta\">unit");
+    append_coordinates(out, expands.x, expands.y);
+    out.append(":</span> ");
+  }
+  site.append_map_link(out, map_id);
+  out.append(" <span class=\"meta\">layer ");
+  append_number(out, map.layer);
+  out.append(kMiddleDot);
+  append_number(out, map.units);
+  out.append(map.units == 1 ? " unit" : " units");
+  out.append(kMiddleDot);
+  append_number(out, map.documents);
+  out.append(map.documents == 1 ? " document" : " documents");
+  out.append("</span>");
+  if (map.best_phrases.empty()) return;
+  out.append("<br><span class=\"phrases\">");
+  for (size_t i = 0; i < map.best_phrases.size(); ++i) {
+    if (i != 0) out.append(kMiddleDot);
+    append_html_text(out, map.best_phrases[i]);
+  }
+  out.append("</span>");
+}
+
+// The forest of maps as nested lists, without recursion: a hierarchy may
+// be deep.
+void append_tree(SiteFile& file, const Site& site) {
+  const MapTree& tree = site.tree();
+  PageText& out = file.text();
+  out.append("<ul class=\"tree\">\n");
+  std::vector<std::pair<int, size_t>> stack;  // map, its next child
+  for (const int root : tree.roots) {
+    append_map_item(out, site, root);
+    stack.push_back({root, 0});
+    while (!stack.empty()) {
+      auto& [map, next] = stack.back();
+      const std::vector<int>& children = tree.children[static_cast<size_t>(map)];
+      if (next < children.size()) {
+        if (next == 0) out.append("\n<ul>\n");
+        const int child = children[next++];
+        append_map_item(out, site, child);
+        stack.push_back({child, 0});
+        file.written();
+        continue;
+      }
+      out.append(children.empty() ? "</li>\n" : "</ul></li>\n");
+      stack.pop_back();
+    }
+  }
+  out.append("</ul>\n");
+}
+
+// Names the sections a map page has under the option file's settings.
+void append_legend(PageText& out, const Settings& settings) {
+  out.append(
+      "<h2>Reading a map page</h2>\n<p>A map page is a table with one cell per unit of the "
+      "map; similar documents lie on the same unit or on neighbouring ones. A cell shows:</p>\n"
+      "<dl class=\"legend\">\n");
+  if (settings.cadrelI_output != 0) {
+    out.append(
+        "<dt>LABELs by Cadrel I</dt><dd>the labels the map itself gives the unit (from the "
+        "map trainer).</dd>\n");
+  }
+  out.append(
+      "<dt>LABELS by Cadrel II</dt><dd>the unit's keyphrases: those of its documents merged, "
+      "shorter phrases folded into the longer ones that hold them; on a unit with a sub-map, "
+      "the sub-map's best phrases.</dd>\n"
+      "<dt>Mode 0 LABELS</dt><dd>keyphrases taken from the unit's documents read as one "
+      "text.</dd>\n"
+      "<dt>the number after a phrase</dt><dd>its score: greater is better; on Cadrel II, the "
+      "scores of the phrase in the unit's documents added up.</dd>\n"
+      "<dt>the shading</dt><dd>from black for the best phrase of a list to light grey for its "
+      "last.</dd>\n"
+      "<dt>the links at the bottom</dt><dd>the documents on the unit");
+  if (settings.keylinks_output != 0) {
+    out.append(", and below the line their key files, each with its document's keyphrases");
+  }
+  out.append(
+      ".</dd>\n<dt>down, One Level Up</dt><dd>to the sub-map that spreads out a crowded unit, "
+      "and back to the map above.</dd>\n"
+      "<dt>.</dt><dd>a unit without documents.</dd>\n</dl>\n");
+}
+
+void append_js_strings(PageText& out, const std::vector<std::string>& texts) {
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (i != 0) out.append(",");
+    append_js_string(out, texts[i]);
+  }
+}
+
+// The JSON the search script starts from, then the script itself.
+void append_search_data(PageText& out, const Site& site, const DocumentIndex& documents,
+                        const PhraseIndex& phrases) {
+  const Settings& settings = site.settings();
+  out.append("<script type=\"application/json\" id=\"search-data\">{\"documents\":");
+  append_number(out, static_cast<long long>(documents.size()));
+  out.append(",\"phrases\":");
+  append_number(out, static_cast<long long>(phrases.size()));
+  out.append(",\"files\":");
+  if (settings.filelinks_output != 0) {
+    append_js_string(out, settings.sourcelinkpath);
+  } else {
+    out.append("null");
+  }
+  out.append(",\n\"maps\":[");
+  const std::vector<SiteMap>& maps = site.index().maps();
+  for (size_t m = 0; m < maps.size(); ++m) {
+    out.append(m == 0 ? "[" : ",\n[");
+    append_js_string(out, maps[m].title);
+    out.append(",");
+    append_js_string(out, site.map_href(static_cast<int>(m)));
+    out.append("]");
+  }
+  out.append("],\n\"slices\":{\"d\":[");
+  append_js_strings(out, documents.slice_firsts());
+  out.append("],\n\"p\":[");
+  append_js_strings(out, phrases.slice_firsts());
+  out.append("]}}</script>\n<script>");
+  out.append(kSearchScript);
+  out.append("</script>\n");
+}
+
+}  // namespace
+
+bool write_front_page(Site& site, const DocumentIndex& documents, const PhraseIndex& phrases) {
+  SiteFile file;
+  if (!site.create(file, "index.html")) return false;
+  const SiteIndex& index = site.index();
+  const MapTree& tree = site.tree();
+  const std::string title =
+      tree.roots.empty() ? "Maps" : index.maps()[static_cast<size_t>(tree.roots.back())].title;
+  PageText& out = file.text();
+  site.begin_page(out, title, "index.html");
+  out.append("<h1>");
+  append_html_text(out, title);
+  out.append("</h1>\n<p>");
+  const std::pair<size_t, std::string_view> counts[] = {{index.maps().size(), " maps, "},
+                                                        {index.units().size(), " units, "},
+                                                        {documents.size(), " documents, "},
+                                                        {phrases.size(), " label phrases.</p>\n"}};
+  for (const auto& [count, what] : counts) {
+    append_number(out, static_cast<long long>(count));
+    out.append(what);
+  }
+  out.append(
+      "<p><label for=\"search\">Search</label><br>\n<input type=\"search\" id=\"search\" "
+      "placeholder=\"a document, a phrase, a word\" autocomplete=\"off\" spellcheck=\"false\" "
+      "autofocus disabled></p>\n<p id=\"search-status\" class=\"meta\">The search needs "
+      "JavaScript.</p>\n<div id=\"search-results\"></div>\n<h2>Maps</h2>\n");
+  append_tree(file, site);
+  append_legend(out, site.settings());
+  append_search_data(out, site, documents, phrases);
+  Site::end_page(out);
+  return file.close();
+}
+
+}  // namespace somlabel::labelsite
