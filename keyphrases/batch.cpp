@@ -28,18 +28,33 @@ class Progress {
     std::lock_guard lock(mutex_);
     if (percent <= shown_) return;  // a thread may come late with an older count
     shown_ = percent;
-    int bar = percent / 4;
-    std::fprintf(stderr, "\rkeyphrases: [%-25.*s] %3d%% %zu/%zu", bar, "#########################",
-                 percent, done, total_);
-    std::fflush(stderr);
+    shown_done_ = done;
+    draw();
+  }
+  // A message while the bar is shown gets a line of its own, the bar is drawn
+  // again below it: written after the bar, it would be taken for part of the
+  // bar by a reader that drops the bar's lines (somlabel's log).
+  void say(const std::string& message) {
+    std::lock_guard lock(mutex_);
+    const bool bar = on_ && shown_ >= 0;
+    std::fprintf(stderr, "%skeyphrases: %s\n", bar ? "\n" : "", message.c_str());
+    if (bar) draw();
   }
 
  private:
+  void draw() {
+    int bar = shown_ / 4;
+    std::fprintf(stderr, "\rkeyphrases: [%-25.*s] %3d%% %zu/%zu", bar, "#########################",
+                 shown_, shown_done_, total_);
+    std::fflush(stderr);
+  }
+
   std::size_t total_;
   bool on_;
   std::atomic<std::size_t> done_{0};
   std::mutex mutex_;
   int shown_ = -1;
+  std::size_t shown_done_ = 0;
 };
 
 bool up_to_date(const KeyJob& job) {
@@ -75,17 +90,15 @@ Result run_batch(const std::vector<KeyJob>& jobs, const Model& model, const Batc
     std::string text;
     if (Result st = somlabel::read_file(job.document, text); !st.ok()) {
       ++unreadable;
-      std::lock_guard lock(mutex);
-      somlabel::report("keyphrases", st);
+      if (!st.message().empty()) progress.say(st.message());
+      progress.step();
       return;
     }
     bytes += text.size();
     if (options.skip_binary && somlabel::looks_binary(text)) {
       ++binary;
+      progress.say(job.document + ": passed over: not text (binary or compressed)");
       progress.step();
-      std::lock_guard lock(mutex);
-      std::fprintf(stderr, "keyphrases: %s: passed over: not text (binary or compressed)\n",
-                   job.document.c_str());
       return;
     }
     auto phrases = extractors[w]->extract(text, options.n_phrases);

@@ -170,6 +170,8 @@ check "docs -n 0 refused" exit_code 2 "$KP" docs --source src --keys k -m model.
 check "no key files for -n 0" test ! -e k
 check "docs progress asked for" exit_code 0 "$KP" docs --source src --keys k -m model.bin -n 3 --progress
 check "progress without a terminal" contains err "100% 3/3"
+check "a message beside the bar has a line of its own" \
+  grep -qx "keyphrases: src/broken: passed over: not text (binary or compressed)" err
 
 # train takes documents as docs does: any name, binary files passed over
 check "train on any file names" exit_code 0 "$KP" train -l src -m any.bin

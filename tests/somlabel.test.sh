@@ -90,6 +90,9 @@ gzip -c docs/d1 >docs/d9.gz
 run "$somlabel" docs out "${map_options[@]}"
 expect_status 0
 [ "$(grep -a -c 'd9.gz: passed over: not text' .stderr)" = 1 ] || fail "d9.gz not named exactly once"
+! grep -a -q -x ' *' .stderr || fail "an empty warning line"
+grep -q -x "keyphrases: $case_dir/docs/d9.gz: passed over: not text (binary or compressed)" \
+  out/logs/keys.log || fail "the key files' log lacks the warning about d9.gz"
 
 begin_case usage_errors
 run "$somlabel" docs
