@@ -278,6 +278,9 @@ int run_docs(int argc, char** argv, int first) {
 }  // namespace
 
 int run_cli(int argc, char** argv) {
+  // Whole lines go out at once, so that where standard output and error share
+  // a log, a message follows the line it belongs to.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   if (argc < 2) return usage_error(kExtractUsage, "missing arguments; try --help");
   std::string sub = argv[1];
   if (sub == "--help" || sub == "-h" || sub == "help") return std::printf("%s", kMainHelp), kExitSuccess;

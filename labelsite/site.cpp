@@ -108,6 +108,9 @@ std::string folder_of(const std::string& path) {
 }  // namespace
 
 int run(int argc, char** argv) {
+  // Whole lines go out at once, so that where standard output and error share
+  // a log, a message follows the line it belongs to.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   const char* invoked_as = argc > 0 ? argv[0] : "labelsite";
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     print_help(invoked_as);

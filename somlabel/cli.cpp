@@ -523,6 +523,9 @@ std::string with_option_lines(std::string_view text) {
 }
 
 int run_cli(int argc, char** argv) {
+  // Whole lines go out at once, so that where standard output and error share
+  // a log, a message follows the line it belongs to.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   Request request;
   if (const int status = parse(argc, argv, request); status >= 0) return status;
   if (request.map_options_given && !map_options_valid(request)) return kExitUsage;

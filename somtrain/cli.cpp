@@ -379,6 +379,9 @@ int run(const Options& o) {
 }
 
 int run_cli(int argc, char** argv) {
+  // Whole lines go out at once, so that where standard output and error share
+  // a log, a message follows the line it belongs to.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   Options options;
   if (const int status = parse_options(argc, argv, options); status >= 0) return status;
   return run(options);
