@@ -170,7 +170,7 @@ Result UnitPass::link_sub_map(const std::string& address) {
   const std::string keyfile = key_file_name(settings_, sub_map_name(base_name(address)));
   File sub_keys;
   if (!sub_keys.open(keyfile, "r")) {
-    std::fprintf(stderr, "Error opening keyfile %s\n", keyfile.c_str());
+    std::fprintf(stderr, "Error opening keyfile %s (%s)\n", keyfile.c_str(), errno_text().c_str());
     return Result::failure();
   }
   if (!sub_keys.is_regular()) {
@@ -186,7 +186,8 @@ Result UnitPass::link_sub_map(const std::string& address) {
   const std::string sub_labelunit = labelunit_name(sub_map_name(address));
   File above;
   if (!above.open(sub_labelunit, "a")) {
-    std::fprintf(stderr, "Error opening mapped label unitfile %s", sub_labelunit.c_str());
+    std::fprintf(stderr, "Error opening mapped label unitfile %s (%s)\n", sub_labelunit.c_str(),
+                 errno_text().c_str());
     return Result::failure();
   }
   put(above.get(), keys::kSomAbove);

@@ -396,7 +396,9 @@ bool prepare(const Request& request, Layout& layout, std::vector<std::string>& d
   namespace fs = std::filesystem;
   std::error_code ec;
   if (!fs::is_directory(request.documents, ec)) {
-    std::fprintf(stderr, "somlabel: %s is not a folder of documents\n", request.documents.c_str());
+    const std::error_code reason = ec ? ec : std::make_error_code(std::errc::not_a_directory);
+    std::fprintf(stderr, "somlabel: %s is not a folder of documents: %s\n",
+                 request.documents.c_str(), reason.message().c_str());
     return false;
   }
   fs::create_directories(fs::path(request.out) / "logs", ec);

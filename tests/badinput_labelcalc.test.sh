@@ -459,13 +459,26 @@ $MODE1_PHRASES 1
 alpha beta	alpha beta	1.500000
 EOF
 
+# The sub-map's labelunit file, told which map lies above it, is a directory.
+begin_case sub_map_labelunit_file_is_a_directory
+setup
+printf '$XDIM 1\n$YDIM 1\n$POS_X 0\n$POS_Y 0\n$NR_SOMS_MAPPED 1\n$URL_MAPPED_SOMS out/sub.xyz\n' >out/bad.unit
+printf '$MODE1_PHRASES 1\nweb\tweb\t1.000000\n' >out/key/sub.unit.key
+mkdir out/sub.unit.labelunit
+run labelcalc process options
+expect_stops_at_bad_map
+expect_stderr <<'EOF'
+Error opening mapped label unitfile out/sub.unit.labelunit (Is a directory)
+Error parsing unit file for map out/bad.unit
+EOF
+
 begin_case sub_map_address_shorter_than_three_characters
 setup
 printf '$XDIM 1\n$YDIM 1\n$POS_X 0\n$POS_Y 0\n$NR_SOMS_MAPPED 1\n$URL_MAPPED_SOMS x\n' >out/bad.unit
 run labelcalc process options
 expect_stops_at_bad_map
 expect_stderr <<'EOF'
-Error opening keyfile out/key/unit.key
+Error opening keyfile out/key/unit.key (No such file or directory)
 Error parsing unit file for map out/bad.unit
 EOF
 

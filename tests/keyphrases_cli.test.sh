@@ -168,6 +168,7 @@ check "no doubled slash in messages" contains err "keyphrases: cannot open lost/
 check "docs missing source" exit_code 1 "$KP" docs --source nowhere --keys k -m model.bin -n 3
 check "docs -n 0 refused" exit_code 2 "$KP" docs --source src --keys k -m model.bin -n 0
 check "no key files for -n 0" test ! -e k
+check "extract -n 0 refused" exit_code 2 "$KP" -l docs -m model.bin -n 0 -a
 check "docs progress asked for" exit_code 0 "$KP" docs --source src --keys k -m model.bin -n 3 --progress
 check "progress without a terminal" contains err "100% 3/3"
 check "a message beside the bar has a line of its own" \

@@ -103,6 +103,9 @@ expect_stderr_line "somlabel: the map options are somtrain's; see somtrain --hel
 documents
 run "$somlabel" docs docs
 expect_status 1
+run "$somlabel" nodocs out
+expect_status 1
+expect_stderr_line "somlabel: nodocs is not a folder of documents: No such file or directory"
 run "$somlabel" --help
 expect_status 0
 
