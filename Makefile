@@ -15,7 +15,7 @@ CTEST      := ctest --output-on-failure -j $(shell nproc)
 TOOLS      := keyphrases somtrain labelcalc labelweb labelsite somlabel
 PREFIX     ?= /usr/local
 
-.PHONY: all setup build build-tools install build-asan build-fuzzers test test-fast test-asan test-valgrind demo bench fuzz fuzz-short screenshot clean
+.PHONY: all setup build build-tools install build-asan build-fuzzers test check test-asan test-valgrind demo bench fuzz fuzz-short screenshot clean
 
 all: build
 
@@ -52,9 +52,9 @@ build-fuzzers: setup $(FUZZ_BUILD)/CMakeCache.txt
 # Every test, once in the plain build, once under AddressSanitizer and
 # UndefinedBehaviorSanitizer and once under Valgrind (about 4 minutes on two
 # cores), then every fuzz target for a few seconds.
-test: test-fast test-asan test-valgrind fuzz-short
+test: check test-asan test-valgrind fuzz-short
 
-test-fast: build
+check: build
 	cd $(BUILD) && $(CTEST)
 
 test-asan: build-asan

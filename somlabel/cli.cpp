@@ -187,15 +187,9 @@ bool read_whole(const std::string& name, std::string& text) {
 }
 
 bool write_whole(const std::string& name, const std::string& text) {
-  File file;
-  if (!file.create(name)) {
-    std::fprintf(stderr, "somlabel: cannot create %s: %s\n", name.c_str(), errno_text().c_str());
-    return false;
-  }
-  put(file.get(), text);
-  const Result closed = file.close();
-  report("somlabel", closed);
-  return closed.ok();
+  const Result written = write_file_atomic(name, text, "file");
+  report("somlabel", written);
+  return written.ok();
 }
 
 bool add_option_lines(const Layout& layout) {

@@ -31,15 +31,9 @@ constexpr auto kOftenFor = std::chrono::seconds(60);
 constexpr auto kUnseenFor = std::chrono::seconds(120);
 
 bool write_script(const std::string& name, const std::string& script) {
-  File file;
-  if (!file.create(name)) {
-    std::fprintf(stderr, "somlabel: cannot create %s: %s\n", name.c_str(), errno_text().c_str());
-    return false;
-  }
-  put(file.get(), script);
-  const Result closed = file.close();
-  report("somlabel", closed);
-  return closed.ok();
+  const Result written = write_file_atomic(name, script, "job script");
+  report("somlabel", written);
+  return written.ok();
 }
 
 std::string trimmed(std::string text) {

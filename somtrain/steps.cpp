@@ -862,15 +862,20 @@ bool top_map(const Options& o, const StepRequest& request, MapPlace& place) {
   return place.unit < 0 || refuse(request.map, "only the top map is assigned in slices");
 }
 
+// What the steps after the top map's training start from: the terms, the top
+// map's place and its trained codebook.
+bool load_trained_top_map(const Options& o, const StepRequest& request, TermTable& terms,
+                          MapPlace& place, Codebook& codebook) {
+  return read_terms(o, terms) && top_map(o, request, place) &&
+         load_codebook(map_state(o, place.map) + ".codebook", place.map.grid,
+                       terms.labels.size(), codebook);
+}
+
 bool assign_step(const Options& o, const StepRequest& request) {
   TermTable terms;
   MapPlace place;
   Codebook codebook;
-  if (!read_terms(o, terms) || !top_map(o, request, place) ||
-      !load_codebook(map_state(o, place.map) + ".codebook", place.map.grid, terms.labels.size(),
-                     codebook)) {
-    return false;
-  }
+  if (!load_trained_top_map(o, request, terms, place, codebook)) return false;
   const somlabel::ShardRange range = somlabel::shard_range(request.shard, terms.documents);
   std::vector<MemberPart> parts;
   if (!counted_range(o, request.shard.count, range, parts) ||
@@ -887,9 +892,7 @@ bool finish_step(const Options& o, const StepRequest& request) {
   TermTable terms;
   MapPlace place;
   Codebook codebook;
-  if (!read_terms(o, terms) || !top_map(o, request, place) ||
-      !load_codebook(map_state(o, place.map) + ".codebook", place.map.grid, terms.labels.size(),
-                     codebook) ||
+  if (!load_trained_top_map(o, request, terms, place, codebook) ||
       !finish_map(o, place, request.slices, terms, codebook)) {
     return false;
   }
