@@ -47,6 +47,17 @@ expect_same_file hand/options out/options
 diff -r hand/output out/output >/dev/null || fail "somlabel's files differ from the tools' by hand"
 ls out/logs/{maps,model,keys,labels,pages,site}.log >/dev/null || fail "a step's log is missing"
 
+# somtrain --help's next steps, followed word for word, label the maps and write their pages.
+begin_case somtrain_help_lists_every_step
+documents
+somtrain "${map_options[@]}" docs work >/dev/null 2>&1 || fail "somtrain failed"
+somtrain --help | sed -n '/Then, to label/,/^or all/{/^  /p}' | sed 's/ *(.*//' |
+  sed 's/DOCUMENTS/docs/g; s/WORKDIR/work/g; s/MODEL/model/g' >steps.sh
+run bash -e steps.sh
+expect_status 0
+grep -q -F '$MODE1_PHRASES' work/output/map.unit.labelunit || fail "the top map has no labels"
+[ -s work/output/map.unit.labelunit.html ] || fail "the top map has no page"
+
 begin_case a_rerun_redoes_only_what_changed_and_keeps_the_users_options
 documents
 run "$somlabel" docs out "${map_options[@]}"
