@@ -333,9 +333,10 @@ bool train_maps_step(Driver& driver, const Layout& layout, const Tools& tools,
          write_whole(layout.map_options(), text);
 }
 
+// `texts`: how many of the documents are text, the binary ones passed over.
 bool key_steps(Driver& driver, const Layout& layout, const Tools& tools,
                const ExtractorOptions& options, bool language_changed, const Settings& settings,
-               const std::vector<std::string>& documents) {
+               const std::vector<std::string>& documents, size_t& texts) {
   if (language_changed || model_stale(layout, tools, documents)) {
     if (!driver.run(train_model(layout, tools, options), "")) return false;
   } else {
@@ -343,13 +344,14 @@ bool key_steps(Driver& driver, const Layout& layout, const Tools& tools,
   }
   const std::string key_dir = from_out(layout, settings.keypath);
   const KeyFilesDue due = key_files_due(layout, documents, key_dir, settings.keyfileending);
+  texts = documents.size() - due.binary;
   if (due.count == 0) {
     driver.kept("keys");
     return true;
   }
   const Command command =
       write_key_files(layout, tools, options, key_dir, settings.keyfileending, !due.model_newer);
-  return driver.run(command, count_text(due.count, documents.size(), "documents"));
+  return driver.run(command, count_text(due.count, texts, "documents"));
 }
 
 bool map_steps(Driver& driver, const Layout& layout, const Tools& tools, const Settings& settings,
@@ -472,10 +474,11 @@ int run(Request request) {
   Driver driver(layout);
   Settings settings;
   std::vector<MapNode> maps;
+  size_t texts = 0;
   const std::vector<std::string> old_maps = process_lines(layout.process());
   if (!train_maps_step(driver, layout, tools, documents, request.map_options) ||
       !add_option_lines(layout) || !read_settings(layout, settings) ||
-      !key_steps(driver, layout, tools, extractor, language_changed, settings, documents) ||
+      !key_steps(driver, layout, tools, extractor, language_changed, settings, documents, texts) ||
       !map_steps(driver, layout, tools, settings, old_maps, maps)) {
     return kExitFailure;
   }
@@ -487,9 +490,8 @@ int run(Request request) {
   for (const MapNode& map : maps) units += map.units;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
-  std::fprintf(stderr, "somlabel: %zu documents, %zu maps, %zu units%s; %s in all\n",
-               documents.size(), maps.size(), units, driver.figures().c_str(),
-               seconds_text(seconds).c_str());
+  std::fprintf(stderr, "somlabel: %zu documents, %zu maps, %zu units%s; %s in all\n", texts,
+               maps.size(), units, driver.figures().c_str(), seconds_text(seconds).c_str());
   std::printf("%s\n", site_index(layout, settings, maps).c_str());
   return std::fflush(stdout) == 0 ? kExitSuccess : kExitFailure;
 }

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <unordered_map>
 
+#include "common/documents.h"
 #include "common/io.h"
 #include "common/map_keys.h"
 #include "common/map_names.h"
@@ -23,6 +24,24 @@ namespace {
 // A path of the option file, as labelcalc resolves it from `out`.
 std::string from_out(const std::string& out, const std::string& path) {
   return !path.empty() && path.front() == '/' ? path : out + "/" + path;
+}
+
+// Whether the file's start is not text (see looks_binary); a file that cannot
+// be read counts as text, and the tools name it.
+bool binary_file(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::string start(kBinaryCheckBytes, '\0');
+  size_t got = 0;
+  while (got < start.size()) {
+    const ssize_t n = ::read(fd, start.data() + got, start.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  start.resize(got);
+  return looks_binary(start);
 }
 
 std::string map_name(const Settings& settings, const MapNode& map) {
@@ -216,10 +235,14 @@ KeyFilesDue key_files_due(const Layout& layout, const std::vector<std::string>& 
   for (const std::string& name : documents) {
     const long long key = modification_time(key_dir + "/" + name + ending);
     if (key >= 0 && key < model) due.model_newer = true;
-    if (key < 0 || key <= modification_time(layout.documents + "/" + name) || key < model)
+    // Only a document without a key file is read: a binary one never gets one.
+    if (key < 0 && binary_file(layout.documents + "/" + name)) {
+      ++due.binary;
+    } else if (key < 0 || key <= modification_time(layout.documents + "/" + name) || key < model) {
       ++due.count;
+    }
   }
-  if (due.model_newer) due.count = documents.size();
+  if (due.model_newer) due.count = documents.size() - due.binary;
   return due;
 }
 

@@ -31,9 +31,12 @@ namespace somlabel::driver {
 // How many documents have no key file, or one older than the document or
 // the model; and whether a key file older than the model is among them (then
 // every key file is written again, not only those of changed documents).
+// Documents without a key file that are not text are counted apart: the
+// tools pass them over, so they never get one.
 struct KeyFilesDue {
   size_t count = 0;
   bool model_newer = false;
+  size_t binary = 0;
 };
 [[nodiscard]] KeyFilesDue key_files_due(const Layout& layout,
                                         const std::vector<std::string>& documents,

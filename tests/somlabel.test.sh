@@ -104,6 +104,11 @@ expect_status 0
 ! grep -a -q -x ' *' .stderr || fail "an empty warning line"
 grep -q -x "keyphrases: $case_dir/docs/d9.gz: passed over: not text (binary or compressed)" \
   out/logs/keys.log || fail "the key files' log lacks the warning about d9.gz"
+expect_figures "12 documents, 3 maps, "
+expect_figures "(12 of 12 documents)"
+# It never gets a key file, and is no reason to run the step again.
+run "$somlabel" docs out
+expect_figures "maps kept; model kept; keys kept; labels kept"
 
 begin_case usage_errors
 run "$somlabel" docs
