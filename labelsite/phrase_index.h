@@ -25,8 +25,9 @@ class PhraseIndex {
  public:
   explicit PhraseIndex(Site& site) : site_(site) {}
 
-  // Orders the phrases, then writes the index pages and then the search data
-  // (which links each phrase to its page). False after printing why.
+  // Called in this order: order() the phrases; write_pages(), which puts
+  // each phrase on its page; write_search(), whose entries name that page.
+  // The two writes return false after printing why.
   void order();
   [[nodiscard]] bool write_pages();
   [[nodiscard]] bool write_search();

@@ -100,8 +100,6 @@ void SiteIndex::add_unit(const labelweb::unit& unit) {
 void SiteIndex::end_map(const labelweb::map& map) {
   SiteMap& site_map = maps_.back();
   site_map.layer = map.layer;
-  site_map.xdim = map.xdim;
-  site_map.ydim = map.ydim;
   site_map.parent_page = parent_page_name(map.somabove);
   map_pages_.try_emplace(std::string(base_name(site_map.page_path)),
                          static_cast<int>(maps_.size()) - 1);
@@ -115,7 +113,7 @@ MapTree map_tree(const SiteIndex& index) {
   tree.parent.assign(count, -1);
   tree.expands.assign(count, SubMapLink{-1, -1, {}});
 
-  // Would hanging `child` below `parent` close a circle?
+  // Whether `candidate` is `of` or above it: hanging it below `of` would close a circle.
   const auto is_ancestor = [&tree](int candidate, int of) {
     for (int at = of; at != -1; at = tree.parent[static_cast<size_t>(at)]) {
       if (at == candidate) return true;

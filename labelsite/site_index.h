@@ -36,8 +36,6 @@ struct SiteMap {
   std::string title;      // the map's base name: its file name less ".labelunit"
   std::string key_file;   // the map key file its best phrases come from
   int layer = -1;
-  int xdim = 0;
-  int ydim = 0;
   int units = 0;
   long long documents = 0;                // the units' "$NR_VEC_MAPPED" counts, summed
   std::vector<std::string> best_phrases;  // at most kMapPhrases, best first
