@@ -114,52 +114,38 @@ void DocumentIndex::append_row(PageText& out, const Row& row, bool first_of_lett
 
 bool DocumentIndex::write_pages() {
   const size_t count = rows_.size();
-  const size_t pages = std::max<size_t>((count + kDocumentsPerPage - 1) / kDocumentsPerPage, 1);
-  std::array<std::string, kBuckets> letters;
+  IndexPages pages{.base = "documents",
+                   .title = "Documents",
+                   .entries = count,
+                   .about =
+                       " documents, A to Z, each with the map and unit (column, row) it lies "
+                       "on and the best phrases of that unit."};
   std::array<size_t, kBuckets> letter_rows;
   letter_rows.fill(count);
-  std::vector<PageRange> ranges;
   for (size_t row = 0; row < count; ++row) {
     const size_t bucket = rows_[row].bucket;
-    if (letters[bucket].empty()) {
-      letters[bucket] = index_page("documents", row / kDocumentsPerPage + 1) + "#letter-" +
-                        std::to_string(bucket);
+    if (pages.letters[bucket].empty()) {
+      pages.letters[bucket] =
+          index_page(pages.base, row / kDocumentsPerPage + 1) + "#letter-" + std::to_string(bucket);
       letter_rows[bucket] = row;
     }
     const std::string_view text = name(rows_[row]);
-    if (row % kDocumentsPerPage == 0) ranges.emplace_back(text, text);
+    if (row % kDocumentsPerPage == 0) pages.ranges.emplace_back(text, text);
     if (row % kDocumentsPerPage == kDocumentsPerPage - 1 || row == count - 1) {
-      ranges.back().second = text;
+      pages.ranges.back().second = text;
     }
   }
-  for (size_t page = 1; page <= pages; ++page) {
-    SiteFile file;
-    if (!site_.create(file, index_page("documents", page))) return false;
-    PageText& out = file.text();
-    site_.begin_page(out, "Documents", page == 1 ? "documents.html" : "");
-    out.append("<h1>Documents</h1>\n<p>");
-    append_number(out, static_cast<long long>(count));
-    out.append(
-        " documents, A to Z, each with the map and unit (column, row) it lies on and the "
-        "best phrases of that unit.</p>\n");
-    Site::append_letters(out, letters);
-    if (page == 1) Site::append_page_list(out, "documents", ranges);
-    Site::append_pager(out, "documents", page, pages);
-    out.append(
+  return site_.write_index_pages(pages, [&](SiteFile& file, size_t page) {
+    file.text().append(
         "<table class=\"index\">\n<thead><tr><th>Document<th>Map and unit<th>Phrases of the "
         "unit</thead>\n<tbody>\n");
     const size_t end = std::min(count, page * kDocumentsPerPage);
     for (size_t row = (page - 1) * kDocumentsPerPage; row < end; ++row) {
-      append_row(out, rows_[row], letter_rows[rows_[row].bucket] == row);
+      append_row(file.text(), rows_[row], letter_rows[rows_[row].bucket] == row);
       file.written();
     }
-    out.append("</tbody>\n</table>\n");
-    Site::append_pager(out, "documents", page, pages);
-    Site::end_page(out);
-    if (!file.close()) return false;
-  }
-  site_.remove_stale(pages + 1, [](size_t n) { return index_page("documents", n); });
-  return true;
+    file.text().append("</tbody>\n</table>\n");
+  });
 }
 
 void DocumentIndex::append_entry(PageText& out, const KeyOrder::Entry& entry) const {

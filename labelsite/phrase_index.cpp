@@ -84,28 +84,21 @@ void PhraseIndex::append_units(PageText& out, const std::vector<UnitRef>& refs) 
 
 bool PhraseIndex::write_pages() {
   const std::vector<SitePhrase>& phrases = site_.index().phrases();
-  const std::vector<PageRange> ranges = paginate();
-  const size_t pages = std::max<size_t>(ranges.size(), 1);
-  std::array<std::string, kBuckets> letters;
+  IndexPages pages{.base = "phrases",
+                   .title = "Phrases",
+                   .entries = groups_.size(),
+                   .about =
+                       " label phrases, A to Z, each with the units that carry it: map, then "
+                       "unit (column, row).",
+                   .ranges = paginate()};
   for (size_t g = 0; g < groups_.size(); ++g) {
     const std::string_view key = order_.key(groups_[g].item);
-    std::string& target = letters[bucket_of(key.empty() ? '\0' : key[0])];
-    if (target.empty()) target = index_page("phrases", groups_[g].page) + "#p" + std::to_string(g);
+    std::string& target = pages.letters[bucket_of(key.empty() ? '\0' : key[0])];
+    if (target.empty()) target = index_page(pages.base, groups_[g].page) + "#p" + std::to_string(g);
   }
   size_t g = 0;
-  for (size_t page = 1; page <= pages; ++page) {
-    SiteFile file;
-    if (!site_.create(file, index_page("phrases", page))) return false;
+  return site_.write_index_pages(pages, [&](SiteFile& file, size_t page) {
     PageText& out = file.text();
-    site_.begin_page(out, "Phrases", page == 1 ? "phrases.html" : "");
-    out.append("<h1>Phrases</h1>\n<p>");
-    append_number(out, static_cast<long long>(groups_.size()));
-    out.append(
-        " label phrases, A to Z, each with the units that carry it: map, then unit (column, "
-        "row).</p>\n");
-    Site::append_letters(out, letters);
-    if (page == 1) Site::append_page_list(out, "phrases", ranges);
-    Site::append_pager(out, "phrases", page, pages);
     out.append("<dl class=\"index\">\n");
     for (; g < groups_.size() && groups_[g].page == page; ++g) {
       out.append("<dt id=\"p");
@@ -118,12 +111,7 @@ bool PhraseIndex::write_pages() {
       file.written();
     }
     out.append("</dl>\n");
-    Site::append_pager(out, "phrases", page, pages);
-    Site::end_page(out);
-    if (!file.close()) return false;
-  }
-  site_.remove_stale(pages + 1, [](size_t n) { return index_page("phrases", n); });
-  return true;
+  });
 }
 
 // The rest of a phrase's search entries: its page and number in the index,

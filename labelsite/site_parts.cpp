@@ -50,6 +50,60 @@ std::string page_href(const std::string& page_path, const std::string& folder) {
   return href;
 }
 
+// Where a page of an index stands, with links to the previous and next one.
+void append_pager(PageText& out, std::string_view base, size_t page, size_t pages) {
+  out.append("<p class=\"meta\">Page ");
+  append_number(out, static_cast<long long>(page));
+  out.append(" of ");
+  append_number(out, static_cast<long long>(pages));
+  for (const auto& [target, label] : {std::pair{page - 1, "previous"}, {page + 1, "next"}}) {
+    if (target < 1 || target > pages) continue;
+    out.append(kMiddleDot);
+    out.append("<a href=\"");
+    out.append(index_page(base, target));
+    out.append("\">");
+    out.append(label);
+    out.append("</a>");
+  }
+  out.append("</p>\n");
+}
+
+// The letter bar: each bucket links to its target, or is plain text without one.
+void append_letters(PageText& out, const std::array<std::string, kBuckets>& targets) {
+  out.append("<p class=\"letters\">");
+  for (size_t b = 0; b < kBuckets; ++b) {
+    if (b != 0) out.append(" ");
+    if (targets[b].empty()) {
+      out.append(bucket_label(b));
+      continue;
+    }
+    out.append("<a href=\"");
+    out.append(targets[b]);
+    out.append("\">");
+    out.append(bucket_label(b));
+    out.append("</a>");
+  }
+  out.append("</p>\n");
+}
+
+// Every page of an index by its first and last entry (nothing for one page).
+void append_page_list(PageText& out, std::string_view base, const std::vector<PageRange>& ranges) {
+  if (ranges.size() < 2) return;
+  out.append("<details><summary>All ");
+  append_number(out, static_cast<long long>(ranges.size()));
+  out.append(" pages</summary>\n<ol>\n");
+  for (size_t p = 0; p < ranges.size(); ++p) {
+    out.append("<li><a href=\"");
+    out.append(index_page(base, p + 1));
+    out.append("\">");
+    append_html_text(out, ranges[p].first);
+    out.append(" \xE2\x80\x93 ");  // en dash
+    append_html_text(out, ranges[p].second);
+    out.append("</a></li>\n");
+  }
+  out.append("</ol>\n</details>\n");
+}
+
 }  // namespace
 
 size_t bucket_of(char first) {
@@ -158,56 +212,30 @@ void Site::append_unit_link(PageText& out, int unit_id) const {
   append_coordinates(out, unit.x, unit.y);
 }
 
-void Site::append_pager(PageText& out, std::string_view base, size_t page, size_t pages) {
-  out.append("<p class=\"meta\">Page ");
-  append_number(out, static_cast<long long>(page));
-  out.append(" of ");
-  append_number(out, static_cast<long long>(pages));
-  for (const auto& [target, label] : {std::pair{page - 1, "previous"}, {page + 1, "next"}}) {
-    if (target < 1 || target > pages) continue;
-    out.append(kMiddleDot);
-    out.append("<a href=\"");
-    out.append(index_page(base, target));
-    out.append("\">");
-    out.append(label);
-    out.append("</a>");
+bool Site::write_index_pages(const IndexPages& pages,
+                             const std::function<void(SiteFile&, size_t)>& append_entries) {
+  const size_t count = std::max<size_t>(pages.ranges.size(), 1);
+  for (size_t page = 1; page <= count; ++page) {
+    SiteFile file;
+    if (!create(file, index_page(pages.base, page))) return false;
+    PageText& out = file.text();
+    begin_page(out, pages.title, page == 1 ? index_page(pages.base, 1) : "");
+    out.append("<h1>");
+    out.append(pages.title);
+    out.append("</h1>\n<p>");
+    append_number(out, static_cast<long long>(pages.entries));
+    out.append(pages.about);
+    out.append("</p>\n");
+    append_letters(out, pages.letters);
+    if (page == 1) append_page_list(out, pages.base, pages.ranges);
+    append_pager(out, pages.base, page, count);
+    append_entries(file, page);
+    append_pager(out, pages.base, page, count);
+    end_page(out);
+    if (!file.close()) return false;
   }
-  out.append("</p>\n");
-}
-
-void Site::append_letters(PageText& out, const std::array<std::string, kBuckets>& targets) {
-  out.append("<p class=\"letters\">");
-  for (size_t b = 0; b < kBuckets; ++b) {
-    if (b != 0) out.append(" ");
-    if (targets[b].empty()) {
-      out.append(bucket_label(b));
-      continue;
-    }
-    out.append("<a href=\"");
-    out.append(targets[b]);
-    out.append("\">");
-    out.append(bucket_label(b));
-    out.append("</a>");
-  }
-  out.append("</p>\n");
-}
-
-void Site::append_page_list(PageText& out, std::string_view base,
-                            const std::vector<PageRange>& ranges) {
-  if (ranges.size() < 2) return;
-  out.append("<details><summary>All ");
-  append_number(out, static_cast<long long>(ranges.size()));
-  out.append(" pages</summary>\n<ol>\n");
-  for (size_t p = 0; p < ranges.size(); ++p) {
-    out.append("<li><a href=\"");
-    out.append(index_page(base, p + 1));
-    out.append("\">");
-    append_html_text(out, ranges[p].first);
-    out.append(" \xE2\x80\x93 ");  // en dash
-    append_html_text(out, ranges[p].second);
-    out.append("</a></li>\n");
-  }
-  out.append("</ol>\n</details>\n");
+  remove_stale(count + 1, [&pages](size_t n) { return index_page(pages.base, n); });
+  return true;
 }
 
 }  // namespace somlabel::labelsite

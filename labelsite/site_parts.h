@@ -33,6 +33,18 @@ inline constexpr std::string_view kMiddleDot = " \xC2\xB7 ";
 // A page of an index by its first and last entry, as shown in the list of pages.
 using PageRange = std::pair<std::string, std::string>;
 
+// An A-to-Z index of the site over its pages "<base>.html", "<base>-2.html",
+// ...: each opens with its title, the number of entries and what they are,
+// the letter bar and where the page stands; the first also lists every page.
+struct IndexPages {
+  std::string_view base;                        // "documents"
+  std::string_view title;                       // "Documents"
+  size_t entries = 0;                           // the number the introduction starts with
+  std::string_view about;                       // the rest of its sentence
+  std::array<std::string, kBuckets> letters{};  // where each bucket starts; empty: nowhere
+  std::vector<PageRange> ranges{};              // per page; none for an empty index
+};
+
 void append_number(PageText& out, long long number);
 void append_coordinates(PageText& out, int x, int y);  // " (x, y)"
 
@@ -65,13 +77,12 @@ class Site {
   void append_map_link(PageText& out, int map) const;
   void append_unit_link(PageText& out, int unit) const;  // the map's link and " (x, y)"
 
-  // Where a page of an index stands, with links to the previous and next one.
-  static void append_pager(PageText& out, std::string_view base, size_t page, size_t pages);
-  // The letter bar: each bucket links to `targets`, or is plain text when empty.
-  static void append_letters(PageText& out, const std::array<std::string, kBuckets>& targets);
-  // Every page of an index by its first and last entry (nothing for one page).
-  static void append_page_list(PageText& out, std::string_view base,
-                               const std::vector<PageRange>& ranges);
+  // Writes the pages of `pages` (at least one) in order, from page 1: each
+  // its opening, then what `append_entries(file, page)` adds, then where the
+  // page stands once more. Removes the pages that an earlier, larger index
+  // left. False after printing why.
+  [[nodiscard]] bool write_index_pages(
+      const IndexPages& pages, const std::function<void(SiteFile&, size_t)>& append_entries);
 
  private:
   const SiteIndex& index_;
