@@ -8,7 +8,9 @@ constexpr somlabel::Tool kLabelweb = {
     "labelweb",
     "processfile config_file",
     "Writes one HTML page per labelunit file named in the process file.\n"
-    "Options come from config_file.\n"
+    "Options come from config_file. Before it: labelcalc, which writes the labelunit\n"
+    "files. After it: labelsite, with the same files, for the site pages. Or all of\n"
+    "it in one command: somlabel DOCUMENTS WORKDIR.\n"
     "Exit status: 0 all maps done, 1 a map or an input failed, 2 usage.\n",
     somlabel::labelweb::kLabelwebKeys,
     nullptr,
