@@ -88,6 +88,15 @@ std::vector<std::string_view> lines_of(std::string_view text) {
   return lines;
 }
 
+// Where the marker line starts in `old`; npos when its first match is no whole line.
+size_t marker_position(std::string_view old) {
+  const size_t marker = old.find(kOptionFileMarker);
+  if (marker == std::string_view::npos || (marker != 0 && old[marker - 1] != '\n')) {
+    return std::string_view::npos;
+  }
+  return marker;
+}
+
 bool same_contents(const std::string& name, const std::string& text) {
   std::string old;
   return read_existing(name, old, text.size()) && old == text;
@@ -153,6 +162,12 @@ Result write_option_file(const std::string& name, const std::string& ours) {
   if (kept > 0) {
     std::fprintf(stderr, "somtrain: %s: kept %zu line%s of the earlier file below somtrain's own\n",
                  name.c_str(), kept, kept == 1 ? "" : "s");
+  }
+  for (std::string_view line : replaced_option_lines(ours, old)) {
+    std::fprintf(stderr,
+                 "somtrain: %s: warning: \"%.*s\" above the marker line is replaced by somtrain's "
+                 "own lines; lines of your own go below it\n",
+                 name.c_str(), static_cast<int>(line.size()), line.data());
   }
   return write_file(name, merged);
 }
@@ -230,8 +245,7 @@ std::string option_file_text(const OutputLayout& layout) {
 std::string merge_option_file(std::string_view ours, std::string_view old, size_t& kept_unmarked) {
   kept_unmarked = 0;
   std::string merged(ours);
-  if (const size_t marker = old.find(kOptionFileMarker);
-      marker != std::string_view::npos && (marker == 0 || old[marker - 1] == '\n')) {
+  if (const size_t marker = marker_position(old); marker != std::string_view::npos) {
     merged.append(old.substr(marker + kOptionFileMarker.size()));
     return merged;
   }
@@ -244,6 +258,19 @@ std::string merge_option_file(std::string_view ours, std::string_view old, size_
     ++kept_unmarked;
   }
   return merged;
+}
+
+std::vector<std::string_view> replaced_option_lines(std::string_view ours, std::string_view old) {
+  std::vector<std::string_view> replaced;
+  const size_t marker = marker_position(old);
+  if (marker == std::string_view::npos) return replaced;
+  const std::vector<std::string_view> own = lines_of(ours);
+  for (std::string_view line : lines_of(old.substr(0, marker))) {
+    if (line == "\n" || std::find(own.begin(), own.end(), line) != own.end()) continue;
+    line.remove_suffix(1);
+    replaced.push_back(line);
+  }
+  return replaced;
 }
 
 Result output_layout(const std::string& documents, const std::string& work_dir,

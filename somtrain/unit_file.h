@@ -82,6 +82,12 @@ inline constexpr std::string_view kOptionFileMarker =
 [[nodiscard]] std::string merge_option_file(std::string_view ours, std::string_view old,
                                             size_t& kept_unmarked);
 
+// The lines above the marker of `old` that `ours` does not hold (without
+// their line ends; blank lines left out): an edit the user made there, or a
+// path an earlier run wrote. merge_option_file drops them.
+[[nodiscard]] std::vector<std::string_view> replaced_option_lines(std::string_view ours,
+                                                                  std::string_view old);
+
 // The layout of a training of `documents` into `work_dir`, paths as the
 // option file states them. Fails after printing why it cannot be stated.
 [[nodiscard]] somlabel::Result output_layout(const std::string& documents,

@@ -132,6 +132,23 @@ TEST(SomtrainOptionFile, KeepsTheUsersLinesWhenWrittenAgain) {
   }
 }
 
+TEST(SomtrainOptionFile, NamesTheLinesAboveTheMarkerThatItReplaces) {
+  const std::string marker(kOptionFileMarker);
+  const std::string ours = "MODE 1\nOUTPUTPATH output/\n" + marker;
+  const struct {
+    std::string old;
+    std::vector<std::string_view> replaced;
+  } cases[] = {
+      {ours + "MODE 2\n", {}},
+      // An edit in place is lost: named. A blank line is no edit.
+      {"MODE 2\nOUTPUTPATH output/\n\n" + marker, {"MODE 2"}},
+      {"OUTPUTPATH old/\nX 1\n" + marker + "Y 2\n", {"OUTPUTPATH old/", "X 1"}},
+      // Without the marker every line that is not ours is kept below it.
+      {"MODE 2\n", {}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(replaced_option_lines(ours, c.old), c.replaced) << c.old;
+}
+
 TEST(SomtrainOutputs, WritesEveryFileAndTheDirectoriesTheToolsNeed) {
   const Fixture f;
   testutil::TempDir dir;
