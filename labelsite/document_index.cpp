@@ -8,30 +8,6 @@
 namespace somlabel::labelsite {
 namespace {
 
-// What a document name needs on its way into pages, links and the search
-// data. Most names need nothing anywhere and are copied as they are.
-enum NameForm : unsigned char {
-  kLinkPlain = 1,    // a link part as it is (and page text, too)
-  kScriptPlain = 2,  // printable ASCII that a script string takes as it is: no blank, " \ <
-};
-
-constexpr std::array<unsigned char, 256> kNameForms = [] {
-  std::array<unsigned char, 256> table{};
-  for (unsigned c = 0x21; c < 0x7f; ++c) {
-    const bool link = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                      c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
-    const bool script = c != '"' && c != '\\' && c != '<';
-    table[c] = static_cast<unsigned char>((link ? kLinkPlain : 0) | (script ? kScriptPlain : 0));
-  }
-  return table;
-}();
-
-unsigned name_form(std::string_view name) {
-  unsigned form = kLinkPlain | kScriptPlain;
-  for (const char c : name) form &= kNameForms[static_cast<unsigned char>(c)];
-  return form;
-}
-
 std::string_view part(const std::string& parts, const std::vector<size_t>& offsets, int unit) {
   const auto u = static_cast<size_t>(unit);
   return std::string_view(parts).substr(offsets[u], offsets[u + 1] - offsets[u]);
@@ -49,9 +25,12 @@ void DocumentIndex::order() {
     const std::string_view text = index.name(documents[entry.item]);
     row_of_item_[entry.item] = static_cast<uint32_t>(rows_.size());
     rows_.push_back(
-        {names_.size(), static_cast<uint32_t>(text.size()), documents[entry.item].unit,
-         static_cast<unsigned char>(bucket_of(static_cast<char>(entry.prefix[0] >> 56))),
-         static_cast<unsigned char>(name_form(text))});
+        {.name_offset = names_.size(),
+         .name_size = static_cast<uint32_t>(text.size()),
+         .unit = documents[entry.item].unit,
+         .bucket = static_cast<unsigned char>(bucket_of(static_cast<char>(entry.prefix[0] >> 56))),
+         .link_safe = is_link_safe(text),
+         .script_plain = is_js_plain(text) && text.find(' ') == std::string_view::npos});
     names_.append(text);
   }
   make_unit_parts();
@@ -93,7 +72,7 @@ std::string_view DocumentIndex::name(const Row& row) const {
 void DocumentIndex::append_row(PageText& out, const Row& row, bool first_of_letter) const {
   const Settings& settings = site_.settings();
   const std::string_view text = name(row);
-  const bool plain = (row.form & kLinkPlain) != 0;
+  const bool plain = row.link_safe;
   if (first_of_letter) {
     out.append("<tr id=\"letter-");
     append_number(out, row.bucket);
@@ -152,7 +131,7 @@ void DocumentIndex::append_entry(PageText& out, const KeyOrder::Entry& entry) co
   const Row& row = rows_[row_of_item_[entry.item]];
   const std::string_view text = name(row);
   out.append("[");
-  if ((row.form & kScriptPlain) != 0) {
+  if (row.script_plain) {
     // Printable ASCII without blanks: the key is the name lower-cased.
     out.push_back('"');
     out.append(text);
@@ -164,7 +143,7 @@ void DocumentIndex::append_entry(PageText& out, const KeyOrder::Entry& entry) co
     append_entry_key(out, text, order_.key(entry.item), entry.start);
   }
   out.append(part(entry_ends_, entry_end_offsets_, row.unit));
-  if ((row.form & kScriptPlain) == 0 && !is_valid_utf8(text)) {
+  if (!row.script_plain && !is_valid_utf8(text)) {
     // The script cannot encode the original bytes.
     PageText link;
     append_link_part(link, text);

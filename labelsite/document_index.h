@@ -40,8 +40,10 @@ class DocumentIndex {
     size_t name_offset = 0;  // into names_
     uint32_t name_size = 0;
     int unit = 0;
-    unsigned char bucket = 0;  // of the letter bar
-    unsigned char form = 0;    // NameForm bits
+    unsigned char bucket = 0;   // of the letter bar
+    bool link_safe = false;     // a link part as it is, and page text too
+    bool script_plain = false;  // a script string as it is, without blanks: the
+                                // search key is the name with A-Z lower-cased
   };
 
   void make_unit_parts();

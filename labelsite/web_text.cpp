@@ -2,6 +2,7 @@
 
 #include <utf8proc.h>
 
+#include <algorithm>
 #include <array>
 
 namespace somlabel::labelsite {
@@ -235,6 +236,11 @@ void append_search_key(std::string& out, std::string_view text) {
     blank_pending = false;
     pos = end;
   }
+}
+
+bool is_js_plain(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return kJsPlain[static_cast<unsigned char>(c)]; });
 }
 
 bool is_valid_utf8(std::string_view text) {

@@ -14,6 +14,7 @@
 namespace somlabel::labelsite {
 
 using labelweb::append_link_part;  // as the map pages write links
+using labelweb::is_link_safe;
 using labelweb::PageText;
 
 inline constexpr char32_t kReplacementCharacter = 0xFFFD;
@@ -32,6 +33,10 @@ void append_html_text(PageText& out, std::string_view text);
 // other characters as \uXXXX (surrogate pairs beyond the BMP), invalid UTF-8
 // as \ufffd, "<" escaped so that no "</script" can end an inline script.
 void append_js_string(PageText& out, std::string_view text);
+
+// Whether append_js_string writes `text` unchanged between the quotes:
+// printable ASCII other than " \ <.
+[[nodiscard]] bool is_js_plain(std::string_view text);
 
 // Whether `text` is UTF-8 throughout (U+FFFD written as such counts).
 [[nodiscard]] bool is_valid_utf8(std::string_view text);

@@ -73,6 +73,7 @@ TEST(LabelsiteText, EscapesPageText) {
 TEST(LabelsiteText, WritesAsciiJavaScriptStrings) {
   const std::pair<std::string, std::string> cases[] = {
       {"plain", "\"plain\""},
+      {"A b~'>", "\"A b~'>\""},
       {"q\"b\\", "\"q\\\"b\\\\\""},
       {"</script>", "\"\\u003c/script>\""},
       {"a\nb\x01", "\"a\\u000ab\\u0001\""},
@@ -81,7 +82,10 @@ TEST(LabelsiteText, WritesAsciiJavaScriptStrings) {
       {"\xF0\x9F\x98\x80", "\"\\ud83d\\ude00\""},  // a surrogate pair
       {"\xFF", "\"\\ufffd\""},
   };
-  for (const auto& [text, literal] : cases) EXPECT_EQ(appended(append_js_string, text), literal);
+  for (const auto& [text, literal] : cases) {
+    EXPECT_EQ(appended(append_js_string, text), literal);
+    EXPECT_EQ(is_js_plain(text), literal == "\"" + text + "\"") << text;
+  }
 }
 
 TEST(LabelsiteText, SearchKeysAndWords) {
