@@ -65,38 +65,41 @@ void KeyOrder::build(size_t count, const std::function<std::string_view(size_t)>
   entries_.clear();
   key_offsets_.reserve(count + 1);
   entries_.reserve(count);
-  size_t starts[kMaxWords];
-  for (size_t i = 0; i < count; ++i) {
-    const size_t begin = keys_.size();
-    append_search_key(keys_, text_of(i));
-    key_offsets_.push_back(keys_.size());
-    const std::string_view item_key = std::string_view(keys_).substr(begin);
-    // An item with an empty key still has its place, first of all.
-    const int words = std::max(word_starts(item_key, starts, kMaxWords), 1);
-    starts[0] = 0;
-    for (int w = 0; w < words; ++w) {
-      const std::string_view word = item_key.substr(starts[w]);
-      entries_.push_back({{prefix_of(word, 0), prefix_of(word, 8)},
-                          static_cast<uint32_t>(i),
-                          static_cast<uint32_t>(starts[w])});
-    }
-  }
+  for (size_t i = 0; i < count; ++i) add_item(static_cast<uint32_t>(i), text_of(i));
   sort_by_prefix(entries_);
-  // Entries whose first sixteen bytes agree are ordered by the rest.
+  sort_equal_prefixes();
+}
+
+void KeyOrder::add_item(uint32_t item, std::string_view text) {
+  const size_t begin = keys_.size();
+  append_search_key(keys_, text);
+  key_offsets_.push_back(keys_.size());
+  const std::string_view item_key = std::string_view(keys_).substr(begin);
+  size_t starts[kMaxWords];
+  // An item with an empty key still has its place, first of all.
+  const int words = std::max(word_starts(item_key, starts, kMaxWords), 1);
+  starts[0] = 0;
+  for (int w = 0; w < words; ++w) {
+    const std::string_view word = item_key.substr(starts[w]);
+    entries_.push_back(
+        {{prefix_of(word, 0), prefix_of(word, 8)}, item, static_cast<uint32_t>(starts[w])});
+  }
+}
+
+void KeyOrder::sort_equal_prefixes() {
   const auto same_prefix = [](const Entry& a, const Entry& b) {
     return a.prefix[0] == b.prefix[0] && a.prefix[1] == b.prefix[1];
+  };
+  const auto before = [this](const Entry& a, const Entry& b) {
+    if (const int order = key(a).compare(key(b)); order != 0) return order < 0;
+    if (a.start != b.start) return a.start < b.start;  // a text that starts so, first
+    if (const int order = key(a.item).compare(key(b.item)); order != 0) return order < 0;
+    return a.item < b.item;
   };
   for (auto run = entries_.begin(); run != entries_.end();) {
     auto end = run + 1;
     while (end != entries_.end() && same_prefix(*run, *end)) ++end;
-    if (end - run > 1) {
-      std::sort(run, end, [this](const Entry& a, const Entry& b) {
-        if (const int order = key(a).compare(key(b)); order != 0) return order < 0;
-        if (a.start != b.start) return a.start < b.start;  // a text that starts so, first
-        if (const int order = key(a.item).compare(key(b.item)); order != 0) return order < 0;
-        return a.item < b.item;
-      });
-    }
+    if (end - run > 1) std::sort(run, end, before);
     run = end;
   }
 }

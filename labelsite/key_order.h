@@ -41,6 +41,12 @@ class KeyOrder {
   }
 
  private:
+  // Appends the item's key, and an entry for each word of it.
+  void add_item(uint32_t item, std::string_view text);
+  // Entries whose first sixteen bytes agree, next to each other once sorted
+  // by those, are ordered by the rest.
+  void sort_equal_prefixes();
+
   std::string keys_;                 // every item's key, one after the other
   std::vector<size_t> key_offsets_;  // item i's key: [i] to [i + 1]
   std::vector<Entry> entries_;
