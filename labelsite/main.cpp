@@ -1,5 +1,15 @@
-// labelsite: the site pages (tree of maps, document and phrase indexes,
-// search) beside the map pages that labelweb writes.
-#include "labelsite/site.h"
+// labelsite: thin entry point; the work lives in labelsite_lib (cli.h).
+#include <cstdio>
+#include <exception>
 
-int main(int argc, char** argv) { return somlabel::labelsite::run(argc, argv); }
+#include "common/exit_codes.h"
+#include "labelsite/cli.h"
+
+int main(int argc, char** argv) {
+  try {
+    return somlabel::labelsite::run_cli(argc, argv);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "labelsite: %s\n", e.what());
+    return somlabel::kExitFailure;
+  }
+}

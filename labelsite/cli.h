@@ -6,6 +6,6 @@
 namespace somlabel::labelsite {
 
 // The whole run; returns the exit status (common/exit_codes.h).
-[[nodiscard]] int run(int argc, char** argv);
+[[nodiscard]] int run_cli(int argc, char** argv);
 
 }  // namespace somlabel::labelsite

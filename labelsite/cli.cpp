@@ -1,4 +1,4 @@
-#include "labelsite/site.h"
+#include "labelsite/cli.h"
 
 #include <unistd.h>
 
@@ -107,7 +107,7 @@ std::string folder_of(const std::string& path) {
 
 }  // namespace
 
-int run(int argc, char** argv) {
+int run_cli(int argc, char** argv) {
   // Whole lines go out at once, so that where standard output and error share
   // a log, a message follows the line it belongs to.
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
