@@ -6,7 +6,7 @@
 
 #include "labelsite/document_index.h"
 #include "labelsite/phrase_index.h"
-#include "labelsite/site_parts.h"
+#include "labelsite/site.h"
 
 namespace somlabel::labelsite {
 

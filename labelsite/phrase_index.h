@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "labelsite/key_order.h"
-#include "labelsite/site_parts.h"
+#include "labelsite/site.h"
 
 namespace somlabel::labelsite {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "labelsite/site_parts.h"
+#include "labelsite/site.h"
 
 namespace somlabel::labelsite {
 

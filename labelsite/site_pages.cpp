@@ -6,7 +6,7 @@
 #include "labelsite/front_page.h"
 #include "labelsite/phrase_index.h"
 #include "labelsite/search_slices.h"
-#include "labelsite/site_parts.h"
+#include "labelsite/site.h"
 
 namespace somlabel::labelsite {
 

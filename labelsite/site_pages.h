@@ -11,7 +11,7 @@
 //
 // Each kind of file has its own writer: front_page.h (index.html),
 // document_index.h, phrase_index.h (their pages and search data, with the
-// sizes of a page) and search_slices.h (the search data's files); site_parts.h
+// sizes of a page) and search_slices.h (the search data's files); site.h
 // holds what they share.
 #pragma once
 

@@ -1,6 +1,6 @@
-// What every file of the site needs: the folder it goes into, the links to
-// the map pages, how a page begins and ends, and the parts that the document
-// index and the phrase index share (pager, letter bar, list of pages).
+// The site being written and what every file of it needs: the folder it goes
+// into, the links to the map pages, how a page begins and ends, and the frame
+// that the pages of the document index and the phrase index share.
 #pragma once
 
 #include <array>

@@ -1,4 +1,4 @@
-#include "labelsite/site_parts.h"
+#include "labelsite/site.h"
 
 #include <unistd.h>
 
