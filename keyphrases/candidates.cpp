@@ -30,6 +30,7 @@ struct TokenInfo {
   bool gerund = false;
   bool starts_object = false;
   bool starts_complement = false;
+  bool stopword = false;
 };
 
 // A content word may stand in a phrase.
@@ -57,8 +58,12 @@ class Collector {
   }
 
   DocumentCandidates run() {
+    note_free_gerund_phrases();
     for (std::uint32_t i = 0; i < infos_.size(); ++i)
-      if (infos_[i].word_id != kNoWord) grams_from(i);
+      if (infos_[i].word_id != kNoWord)
+        grams_from(i, [&](int len, std::uint64_t key, End end) {
+          if (end == End::yes || free_gerund_phrases_.count(key) != 0) record(i, len, key);
+        });
     choose_surfaces();
     count_nested();
     link_contained();
@@ -75,7 +80,8 @@ class Collector {
       doc_.first_sentence_end = static_cast<std::uint32_t>(index);
     const auto& w = words_.normalize(t.text);
     TokenInfo info{t.text,    w.stem,      kNoWord,  t.phrase_start,  w.may_modify,
-                   w.may_end, w.verb_like, w.gerund, w.starts_object, w.starts_complement};
+                   w.may_end, w.verb_like, w.gerund, w.starts_object, w.starts_complement,
+                   w.stopword};
     if (!code && is_content(t, w)) info.word_id = intern(w.stem);
     infos_.push_back(info);
   }
@@ -91,26 +97,50 @@ class Collector {
     return it->second;
   }
 
-  void grams_from(std::uint32_t i) {
+  // Whether a phrase may end at a word: yes, no, or only if the text also has the
+  // phrase where it may end (an -ing form before a word).
+  enum class End { no, yes, if_free };
+
+  // Calls emit(length, key, end) for every phrase that starts at token i and may end.
+  template <class Emit>
+  void grams_from(std::uint32_t i, Emit&& emit) const {
     std::uint64_t h = kPhraseHashSeed;
     for (int len = 1; len <= kMaxPhraseWords; ++len) {
       std::uint32_t j = i + static_cast<std::uint32_t>(len) - 1;
       if (j >= infos_.size() || (len > 1 && infos_[j].phrase_start)) return;
       h = phrase_hash_add_word(h, infos_[j].stem, len == 1);
       if (infos_[j].word_id == kNoWord) return;  // inner stopwords made mostly fragments
-      if (may_end_at(j)) record(i, len, phrase_key(h));
+      if (End end = may_end_at(j); end != End::no) emit(len, phrase_key(h), end);
       if (!infos_[j].may_modify) return;
     }
   }
 
-  bool may_end_at(std::uint32_t j) const {
-    if (!infos_[j].may_end) return false;
-    if (j + 1 >= infos_.size() || infos_[j + 1].phrase_start) return true;
-    if (infos_[j].gerund) return !infos_[j + 1].starts_object && !infos_[j + 1].starts_complement;
-    if (!infos_[j].verb_like) return true;
-    // Before another verb-like word it is the subject: "the thread starts".
+  End may_end_at(std::uint32_t j) const {
+    if (!infos_[j].may_end) return End::no;
+    if (j + 1 >= infos_.size() || infos_[j + 1].phrase_start) return End::yes;
     const TokenInfo& next = infos_[j + 1];
-    return next.word_id == kNoWord ? !next.starts_object : next.verb_like;
+    // Before a word, number or name a verb's -ing form has its object ("a string
+    // describing error codes", "no symbol matching addr") or modifies a noun ("pattern
+    // matching algorithm"): a phrase ends there only if the text also has it free.
+    if (infos_[j].gerund) {
+      if (!next.stopword) return End::if_free;
+      return next.starts_object || next.starts_complement ? End::no : End::yes;
+    }
+    if (!infos_[j].verb_like) return End::yes;
+    // Before another verb-like word it is the subject: "the thread starts".
+    return (next.word_id == kNoWord ? !next.starts_object : next.verb_like) ? End::yes : End::no;
+  }
+
+  // The phrases ending in an -ing form where nothing but a stopword follows.
+  void note_free_gerund_phrases() {
+    for (std::uint32_t j = 0; j < infos_.size(); ++j) {
+      if (!infos_[j].gerund || infos_[j].word_id == kNoWord || may_end_at(j) != End::yes) continue;
+      for (std::uint32_t i = j >= kMaxPhraseWords - 1 ? j - (kMaxPhraseWords - 1) : 0; i <= j; ++i)
+        if (infos_[i].word_id != kNoWord)
+          grams_from(i, [&](int len, std::uint64_t key, End) {
+            if (i + static_cast<std::uint32_t>(len) - 1 == j) free_gerund_phrases_.insert(key);
+          });
+    }
   }
 
   // Index of the candidate with this key, added if new. Open addressing over
@@ -343,6 +373,7 @@ class Collector {
   std::vector<std::uint32_t> form_head_;  // candidate -> its latest form
   std::vector<Occurrence> occurrences_;
   std::unordered_set<std::string_view> code_words_;
+  std::unordered_set<std::uint64_t> free_gerund_phrases_;
 };
 
 }  // namespace

@@ -45,6 +45,20 @@ bool stands_alone(std::string_view bytes, const std::vector<Line>& lines, std::s
   return above && (below.empty() || below.back() == ';');
 }
 
+// A sentence inside: ". " outside C comments ("typedef /* ... */ fenv_t;" holds none).
+bool holds_sentence(std::string_view t) {
+  for (std::size_t i = 0; i < t.size(); ++i) {
+    if (t.compare(i, 2, "/*") == 0) {
+      std::size_t close = t.find("*/", i + 2);
+      if (close == std::string_view::npos) return false;
+      i = close + 1;
+    } else if (t.compare(i, 2, ". ") == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 // A group of lines is code when it ends like a C statement and reads like
 // one: code punctuation and no sentence inside, or a short line standing
 // alone ("extern int optind;" as much as "extern char *optarg;").
@@ -53,7 +67,7 @@ bool is_statement(std::string_view group, bool alone) {
   if (t.empty()) return false;
   char last = t.back();
   if (last != ';' && last != '{' && last != '}') return false;
-  if (t.find(". ") != std::string_view::npos) return false;
+  if (holds_sentence(t)) return false;
   if (t.find_first_of("(){}*=[]") != std::string_view::npos) return true;
   return alone && last == ';' && t.find('\n') == std::string_view::npos &&
          std::count(t.begin(), t.end(), ' ') < kMaxDeclarationWords;

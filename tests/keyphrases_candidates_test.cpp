@@ -82,6 +82,14 @@ TEST(Candidates, EnglishPhrasesAreNounPhrases) {
       {text::Language::english,
        "a string describing the error; an area starting at zero; matching",
        {"area", "error", "match", "string", "zero"}},
+      // Before a word, an -ing form is a verb with its object or a modifier: it ends a
+      // phrase there only where the text also has the phrase free.
+      {text::Language::english,
+       "no symbol matching addr",
+       {"addr", "match addr", "symbol", "symbol match addr"}},
+      {text::Language::english,
+       "pattern matching tools do pattern matching",
+       {"match", "match tool", "pattern", "pattern match", "pattern match tool", "tool"}},
       // An unknown word the text uses as code is code in its prose too.
       {text::Language::english,
        "The function cacosf computes arc cosines.\nfloat complex cacosf(float complex z);",

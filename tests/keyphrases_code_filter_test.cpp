@@ -41,6 +41,8 @@ TEST(CodeFilter, FlagsCodeInProse) {
        "int main int argc char argv printf d n argc exit EXIT SUCCESS"},
       {"extern char *optarg;\nextern int optind, opterr;\n\nThe variables hold the state.",
        "extern char optarg extern int optind opterr"},
+      // The dots of a comment are no sentence.
+      {"typedef /* ... */ fenv_t;\n\nIt holds the environment.", "typedef fenv t"},
       // Prose: a line that ends in ";" with no code in it, a parenthesis over two lines.
       {"The call fails;\nthe error is set (as the manual\nexplains at length).", ""},
       // A text that is mostly code is code: nothing is flagged.
