@@ -55,6 +55,7 @@ class Collector {
     doc_.first_sentence_end = doc_.n_tokens;
     infos_.reserve(tokens.size());
     for (std::size_t i = 0; i < tokens.size(); ++i) add_token(tokens[i], i, code[i]);
+    split_unmarked_sentences();
   }
 
   DocumentCandidates run() {
@@ -111,7 +112,7 @@ class Collector {
       h = phrase_hash_add_word(h, infos_[j].stem, len == 1);
       if (infos_[j].word_id == kNoWord) return;  // inner stopwords made mostly fragments
       if (End end = may_end_at(j); end != End::no) emit(len, phrase_key(h), end);
-      if (!infos_[j].may_modify) return;
+      if (!infos_[j].may_modify || infos_[i].gerund) return;
     }
   }
 
@@ -140,6 +141,27 @@ class Collector {
           grams_from(i, [&](int len, std::uint64_t key, End) {
             if (i + static_cast<std::uint32_t>(len) - 1 == j) free_gerund_phrases_.insert(key);
           });
+    }
+  }
+
+  // A title run into its text, or a lost full stop, leaves a sentence start inside a
+  // phrase: "stable feature selection Stability is", "event sequences Event sequences
+  // capture". A capitalised word after a lower-case one starts a sentence when the
+  // text also writes it in lower case (names and "the semantic Web" keep theirs).
+  void split_unmarked_sentences() {
+    auto lower = [](std::string_view t) { return t[0] >= 'a' && t[0] <= 'z'; };
+    auto capitalised = [](std::string_view t) {
+      return t[0] >= 'A' && t[0] <= 'Z' && (t.size() < 2 || (t[1] >= 'a' && t[1] <= 'z'));
+    };
+    std::vector<char> lower_seen(doc_.word_stems.size(), 0);
+    for (const TokenInfo& info : infos_)
+      if (info.word_id != kNoWord && lower(info.text)) lower_seen[info.word_id] = 1;
+    for (std::size_t j = 1; j < infos_.size(); ++j) {
+      TokenInfo& t = infos_[j];
+      const TokenInfo& before = infos_[j - 1];
+      if (t.word_id != kNoWord && before.word_id != kNoWord && capitalised(t.text) &&
+          lower(before.text) && lower_seen[t.word_id])
+        t.phrase_start = true;
     }
   }
 

@@ -83,13 +83,12 @@ TEST(Candidates, EnglishPhrasesAreNounPhrases) {
        "a string describing the error; an area starting at zero; matching",
        {"area", "error", "match", "string", "zero"}},
       // Before a word, an -ing form is a verb with its object or a modifier: it ends a
-      // phrase there only where the text also has the phrase free.
-      {text::Language::english,
-       "no symbol matching addr",
-       {"addr", "match addr", "symbol", "symbol match addr"}},
+      // phrase there only where the text also has the phrase free, and starts none.
+      {text::Language::english, "no symbol matching addr", {"addr", "symbol", "symbol match addr"}},
+      {text::Language::english, "Combining global optimization", {"global optim", "optim"}},
       {text::Language::english,
        "pattern matching tools do pattern matching",
-       {"match", "match tool", "pattern", "pattern match", "pattern match tool", "tool"}},
+       {"match", "pattern", "pattern match", "pattern match tool", "tool"}},
       // An unknown word the text uses as code is code in its prose too.
       {text::Language::english,
        "The function cacosf computes arc cosines.\nfloat complex cacosf(float complex z);",
