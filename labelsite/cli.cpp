@@ -1,7 +1,5 @@
 #include "labelsite/cli.h"
 
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,6 +11,7 @@
 #include "labelsite/map_reader.h"
 #include "labelsite/site_index.h"
 #include "labelsite/site_pages.h"
+#include "labelsite/status_line.h"
 #include "labelweb/page_maker.h"
 
 namespace somlabel::labelsite {
@@ -31,27 +30,10 @@ void print_help(const char* invoked_as) {
       "Exit status: 0 site written, 1 a map or a file failed, 2 usage.\n");
 }
 
-// Progress on standard error, when it is a terminal; each line overwrites the last.
-class Progress {
- public:
-  Progress() : shown_(isatty(STDERR_FILENO) == 1) {}
-  ~Progress() { done(); }
-  void show(const std::string& text) {
-    if (shown_) std::fprintf(stderr, "\rlabelsite: %s\x1b[K", text.c_str());
-  }
-  void done() {
-    if (shown_) std::fprintf(stderr, "\r\x1b[K");
-    shown_ = false;
-  }
-
- private:
-  bool shown_;
-};
-
 bool read_settings(const char* name, Settings& settings) {
   File options;
   if (!options.open(name, "r")) {
-    std::fprintf(stderr, "labelsite: cannot open option file %s: %s\n", name, errno_text().c_str());
+    say("cannot open option file %s: %s", name, errno_text().c_str());
     return false;
   }
   // The keys labelweb knows: one option file serves both.
@@ -62,24 +44,22 @@ bool read_settings(const char* name, Settings& settings) {
     return false;
   }
   if (!lines.failure().empty()) {
-    std::fprintf(stderr, "labelsite: cannot read option file %s: %s\n", name,
-                 lines.failure().c_str());
+    say("cannot read option file %s: %s", name, lines.failure().c_str());
     return false;
   }
   if (const std::string_view key = text_option_with_nul(settings, keys); !key.empty()) {
-    std::fprintf(stderr, "labelsite: option %.*s in the option file %s holds a NUL byte\n",
-                 static_cast<int>(key.size()), key.data(), name);
+    say("option %.*s in the option file %s holds a NUL byte", static_cast<int>(key.size()),
+        key.data(), name);
     return false;
   }
   return true;
 }
 
 // Reads every map of the process file; fails after the first failing map.
-Result read_maps(const char* process_name, SiteIndex& index, Progress& progress) {
+Result read_maps(const char* process_name, SiteIndex& index) {
   File process;
   if (!process.open(process_name, "r")) {
-    std::fprintf(stderr, "labelsite: cannot open process file %s: %s\n", process_name,
-                 errno_text().c_str());
+    say("cannot open process file %s: %s", process_name, errno_text().c_str());
     return Result::failure();
   }
   size_t line_number = 0;
@@ -87,22 +67,38 @@ Result read_maps(const char* process_name, SiteIndex& index, Progress& progress)
   const Result walked = walk_process_file(lines, index.settings().path, [&](std::string& name) {
     ++line_number;
     if (name.find('\0') != std::string::npos) {
-      std::fprintf(stderr, "labelsite: line %zu of the process file %s holds a NUL byte\n",
-                   line_number, process_name);
+      say("line %zu of the process file %s holds a NUL byte", line_number, process_name);
       return Result::failure();
     }
-    progress.show("reading map " + std::to_string(line_number) + ": " + name);
+    show_status("reading map " + std::to_string(line_number) + ": " + name);
     return read_map(index, name);
   });
   if (!walked || lines.failure().empty()) return walked;
-  std::fprintf(stderr, "labelsite: cannot read process file %s: %s\n", process_name,
-               lines.failure().c_str());
+  say("cannot read process file %s: %s", process_name, lines.failure().c_str());
   return Result::failure();
 }
 
 std::string folder_of(const std::string& path) {
   const size_t slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// Writes the site of the maps read into the folder of the top map's page
+// and says where it is; returns the exit status.
+int write_and_report(const SiteIndex& index) {
+  show_status("writing the site pages");
+  SiteSummary summary;
+  const Result written = write_site(index, folder_of(index.maps().back().page_path), summary);
+  clear_status();
+  if (!written) return kExitFailure;
+  std::printf("Site index: %s\n", summary.index_path.c_str());
+  std::printf("maps %zu, units %zu, documents %zu, phrases %zu, files %zu\n", index.maps().size(),
+              index.units().size(), summary.documents, summary.phrases, summary.files);
+  if (std::fflush(stdout) != 0) {
+    say("cannot write to standard output: %s", errno_text().c_str());
+    return kExitFailure;
+  }
+  return kExitSuccess;
 }
 
 }  // namespace
@@ -123,31 +119,17 @@ int run_cli(int argc, char** argv) {
   Settings settings;
   if (!read_settings(argv[2], settings)) return kExitFailure;
   SiteIndex index(settings);
-  Progress progress;
-  if (!read_maps(argv[1], index, progress)) {
-    progress.done();
-    std::fprintf(stderr, "labelsite: no site pages were written\n");
+  if (!read_maps(argv[1], index)) {
+    clear_status();
+    say("no site pages were written");
     return kExitFailure;
   }
+  clear_status();
   if (index.maps().empty()) {
-    progress.done();
-    std::fprintf(stderr, "labelsite: warning: the process file %s names no map; no site\n",
-                 argv[1]);
+    say("warning: the process file %s names no map; no site", argv[1]);
     return kExitSuccess;
   }
-  progress.show("writing the site pages");
-  SiteSummary summary;
-  const Result written = write_site(index, folder_of(index.maps().back().page_path), summary);
-  progress.done();
-  if (!written) return kExitFailure;
-  std::printf("Site index: %s\n", summary.index_path.c_str());
-  std::printf("maps %zu, units %zu, documents %zu, phrases %zu, files %zu\n", index.maps().size(),
-              index.units().size(), summary.documents, summary.phrases, summary.files);
-  if (std::fflush(stdout) != 0) {
-    std::fprintf(stderr, "labelsite: cannot write to standard output: %s\n", errno_text().c_str());
-    return kExitFailure;
-  }
-  return kExitSuccess;
+  return write_and_report(index);
 }
 
 }  // namespace somlabel::labelsite

@@ -4,12 +4,14 @@
 
 #include "common/exit_codes.h"
 #include "labelsite/cli.h"
+#include "labelsite/status_line.h"
 
 int main(int argc, char** argv) {
   try {
     return somlabel::labelsite::run_cli(argc, argv);
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "labelsite: %s\n", e.what());
+    somlabel::labelsite::clear_status();
+    somlabel::labelsite::say("%s", e.what());
     return somlabel::kExitFailure;
   }
 }

@@ -10,6 +10,7 @@
 #include "common/map_keys.h"
 #include "common/numbers.h"
 #include "common/settings.h"
+#include "labelsite/status_line.h"
 #include "labelweb/labelunit_reader.h"
 
 namespace somlabel::labelsite {
@@ -18,25 +19,23 @@ namespace {
 void read_best_phrases(SiteMap& map) {
   File in;
   if (!in.open(map.key_file, "r")) {
-    std::fprintf(stderr,
-                 "labelsite: warning: the map %s is shown without its best phrases: cannot open "
-                 "its map key file %s: %s\n",
-                 map.title.c_str(), map.key_file.c_str(), errno_text().c_str());
+    say("warning: the map %s is shown without its best phrases: cannot open its map key file "
+        "%s: %s",
+        map.title.c_str(), map.key_file.c_str(), errno_text().c_str());
     return;
   }
   if (!read_map_key_phrases(in.get(), kMapPhrases, map.best_phrases)) {
-    std::fprintf(stderr,
-                 "labelsite: warning: the map key file %s is not a \"$MODE1_PHRASES\" line and "
-                 "phrase lines; the map %s is shown with %zu of its best phrases\n",
-                 map.key_file.c_str(), map.title.c_str(), map.best_phrases.size());
+    say("warning: the map key file %s is not a \"$MODE1_PHRASES\" line and phrase lines; the "
+        "map %s is shown with %zu of its best phrases",
+        map.key_file.c_str(), map.title.c_str(), map.best_phrases.size());
   }
 }
 
 void check_page(const SiteMap& map) {
   struct stat info;
   if (stat(map.page_path.c_str(), &info) == 0) return;
-  std::fprintf(stderr, "labelsite: warning: the map page %s is missing (labelweb writes it): %s\n",
-               map.page_path.c_str(), errno_text().c_str());
+  say("warning: the map page %s is missing (labelweb writes it): %s", map.page_path.c_str(),
+      errno_text().c_str());
 }
 
 }  // namespace
@@ -77,15 +76,13 @@ bool read_map_key_phrases(FILE* in, int count, std::vector<std::string>& phrases
 Result read_map(SiteIndex& index, const std::string& labelunit_name) {
   File in;
   if (!in.open(labelunit_name, "r")) {
-    std::fprintf(stderr, "labelsite: cannot open labelunit file %s: %s\n", labelunit_name.c_str(),
-                 errno_text().c_str());
+    say("cannot open labelunit file %s: %s", labelunit_name.c_str(), errno_text().c_str());
     return Result::failure();
   }
   // A device or a pipe could feed the reader without end.
   struct stat info;
   if (fstat(fileno(in.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
-    std::fprintf(stderr, "labelsite: labelunit file %s is not a regular file\n",
-                 labelunit_name.c_str());
+    say("labelunit file %s is not a regular file", labelunit_name.c_str());
     return Result::failure();
   }
   index.begin_map(labelunit_name);
@@ -93,8 +90,7 @@ Result read_map(SiteIndex& index, const std::string& labelunit_name) {
   const labelweb::ReadResult result = labelweb::read_labelunit(
       in.get(), map, [&index](const labelweb::unit& unit, const auto&) { index.add_unit(unit); });
   if (!result.failure.empty()) {
-    std::fprintf(stderr, "labelsite: cannot read labelunit file %s: %s\n", labelunit_name.c_str(),
-                 result.failure.c_str());
+    say("cannot read labelunit file %s: %s", labelunit_name.c_str(), result.failure.c_str());
     return Result::failure();
   }
   index.end_map(map);

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "common/io.h"
+#include "labelsite/status_line.h"
 
 namespace somlabel::labelsite {
 namespace {
@@ -19,8 +20,7 @@ std::string slice_name(char kind, size_t number) {
 bool make_search_folder(const Site& site) {
   const std::string folder = site.path("search");
   if (mkdir(folder.c_str(), 0777) == 0 || errno == EEXIST) return true;
-  std::fprintf(stderr, "labelsite: cannot create the folder %s: %s\n", folder.c_str(),
-               errno_text().c_str());
+  say("cannot create the folder %s: %s", folder.c_str(), errno_text().c_str());
   return false;
 }
 

@@ -2,12 +2,14 @@
 
 #include <cstdio>
 
+#include "labelsite/status_line.h"
+
 namespace somlabel::labelsite {
 
 bool SiteFile::create(const std::string& name) {
   text_.clear();
   if (file_.create(name)) return true;
-  std::fprintf(stderr, "labelsite: cannot write %s: %s\n", name.c_str(), errno_text().c_str());
+  say("cannot write %s: %s", name.c_str(), errno_text().c_str());
   return false;
 }
 
@@ -19,7 +21,7 @@ void SiteFile::flush() {
 bool SiteFile::close() {
   flush();
   const Result closed = file_.close();
-  report("labelsite", closed);
+  if (!closed.ok() && !closed.message().empty()) say("%s", closed.message().c_str());
   return closed.ok();
 }
 
