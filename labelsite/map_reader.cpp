@@ -94,8 +94,8 @@ Result read_map(SiteIndex& index, const std::string& labelunit_name) {
     return Result::failure();
   }
   index.end_map(map);
-  read_best_phrases(index.maps().back());
-  check_page(index.maps().back());
+  read_best_phrases(index.last_map());
+  check_page(index.last_map());
   return {};
 }
 

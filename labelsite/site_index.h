@@ -94,7 +94,8 @@ class SiteIndex {
   }
 
   [[nodiscard]] const std::vector<SiteMap>& maps() const { return maps_; }
-  [[nodiscard]] std::vector<SiteMap>& maps() { return maps_; }
+  // The map begun last, for what is read after its labelunit file.
+  [[nodiscard]] SiteMap& last_map() { return maps_.back(); }
   [[nodiscard]] const std::vector<SiteUnit>& units() const { return units_; }
   [[nodiscard]] const std::vector<SiteDocument>& documents() const { return documents_; }
   [[nodiscard]] const std::vector<SitePhrase>& phrases() const { return phrases_; }
@@ -114,7 +115,9 @@ class SiteIndex {
   std::string names_;  // every document name, one after the other
   std::vector<SitePhrase> phrases_;
   // The phrases by their exact text: open addressing on the texts' hashes,
-  // each slot the index of a phrase or -1; at most half of them in use.
+  // each slot the index of a phrase or -1; at most half of them in use. Every
+  // label of every unit is looked up here; unlike a map of strings, the table
+  // keeps no second copy of the texts, and a text's hash is made once.
   std::vector<int> phrase_slots_;
   std::vector<size_t> phrase_hashes_;                                          // per phrase
   std::unordered_map<std::string, int, TextHash, std::equal_to<>> map_pages_;  // page file name
