@@ -8,6 +8,29 @@
 namespace somlabel::labelsite {
 namespace {
 
+// What a name of such bytes only may be copied as, per byte: a table made
+// from the rules themselves, so that a name is tried against both in one pass.
+enum NameBytes : unsigned char {
+  kLinkSafe = 1,    // a link part (and page text)
+  kScriptPlain = 2  // a script string, without blanks
+};
+const std::array<unsigned char, 256> kNameBytes = [] {
+  std::array<unsigned char, 256> table{};
+  for (unsigned c = 0; c < table.size(); ++c) {
+    const char byte = static_cast<char>(c);
+    const std::string_view text(&byte, 1);
+    table[c] = static_cast<unsigned char>((is_link_safe(text) ? kLinkSafe : 0) |
+                                          (is_js_plain(text) && byte != ' ' ? kScriptPlain : 0));
+  }
+  return table;
+}();
+
+unsigned name_bytes(std::string_view name) {
+  unsigned bytes = kLinkSafe | kScriptPlain;
+  for (const char c : name) bytes &= kNameBytes[static_cast<unsigned char>(c)];
+  return bytes;
+}
+
 std::string_view part(const std::string& parts, const std::vector<size_t>& offsets, int unit) {
   const auto u = static_cast<size_t>(unit);
   return std::string_view(parts).substr(offsets[u], offsets[u + 1] - offsets[u]);
@@ -23,14 +46,15 @@ void DocumentIndex::order() {
   for (const KeyOrder::Entry& entry : order_.entries()) {
     if (entry.start != 0) continue;
     const std::string_view text = index.name(documents[entry.item]);
+    const unsigned bytes = name_bytes(text);
     row_of_item_[entry.item] = static_cast<uint32_t>(rows_.size());
     rows_.push_back(
         {.name_offset = names_.size(),
          .name_size = static_cast<uint32_t>(text.size()),
          .unit = documents[entry.item].unit,
          .bucket = static_cast<unsigned char>(bucket_of(static_cast<char>(entry.prefix[0] >> 56))),
-         .link_safe = is_link_safe(text),
-         .script_plain = is_js_plain(text) && text.find(' ') == std::string_view::npos});
+         .link_safe = (bytes & kLinkSafe) != 0,
+         .script_plain = (bytes & kScriptPlain) != 0});
     names_.append(text);
   }
   make_unit_parts();
@@ -63,10 +87,6 @@ void DocumentIndex::make_unit_parts() {
   }
   row_ends_ = row_end.view();
   entry_ends_ = entry_end.view();
-}
-
-std::string_view DocumentIndex::name(const Row& row) const {
-  return std::string_view(names_).substr(row.name_offset, row.name_size);
 }
 
 void DocumentIndex::append_row(PageText& out, const Row& row, bool first_of_letter) const {

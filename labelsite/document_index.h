@@ -47,7 +47,9 @@ class DocumentIndex {
   };
 
   void make_unit_parts();
-  [[nodiscard]] std::string_view name(const Row& row) const;
+  [[nodiscard]] std::string_view name(const Row& row) const {
+    return std::string_view(names_).substr(row.name_offset, row.name_size);
+  }
   void append_row(PageText& out, const Row& row, bool first_of_letter) const;
   void append_entry(PageText& out, const KeyOrder::Entry& entry) const;
 

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 
@@ -107,36 +106,10 @@ void append_page_list(PageText& out, std::string_view base, const std::vector<Pa
 
 }  // namespace
 
-size_t bucket_of(char first) {
-  if (first >= '0' && first <= '9') return 0;
-  if (first >= 'a' && first <= 'z') return static_cast<size_t>(first - 'a') + 1;
-  return kBuckets - 1;
-}
-
 std::string index_page(std::string_view base, size_t page) {
   std::string name(base);
   if (page > 1) name += "-" + std::to_string(page);
   return name + ".html";
-}
-
-void append_number(PageText& out, long long number) {
-  if (number >= 0 && number < 1000) {  // most numbers of the search data and pages
-    if (number >= 100) out.push_back(static_cast<char>('0' + number / 100));
-    if (number >= 10) out.push_back(static_cast<char>('0' + number / 10 % 10));
-    out.push_back(static_cast<char>('0' + number % 10));
-    return;
-  }
-  char text[24];
-  const auto end = std::to_chars(text, text + sizeof text, number).ptr;
-  out.append(text, static_cast<size_t>(end - text));
-}
-
-void append_coordinates(PageText& out, int x, int y) {
-  out.append(" (");
-  append_number(out, x);
-  out.append(", ");
-  append_number(out, y);
-  out.append(")");
 }
 
 Site::Site(const SiteIndex& index, std::string folder)

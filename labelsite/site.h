@@ -5,6 +5,7 @@
 
 #include <array>
 #include <atomic>
+#include <charconv>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -21,7 +22,11 @@ namespace somlabel::labelsite {
 inline constexpr size_t kBuckets = 28;
 
 // The bucket of a search key by its first byte ('\0' for an empty key).
-[[nodiscard]] size_t bucket_of(char first);
+[[nodiscard]] inline size_t bucket_of(char first) {
+  if (first >= '0' && first <= '9') return 0;
+  if (first >= 'a' && first <= 'z') return static_cast<size_t>(first - 'a') + 1;
+  return kBuckets - 1;
+}
 
 // The file name of page `page` (from 1) of the index named `base`:
 // "documents.html", "documents-2.html", ...
@@ -45,8 +50,28 @@ struct IndexPages {
   std::vector<PageRange> ranges{};              // per page; none for an empty index
 };
 
-void append_number(PageText& out, long long number);
-void append_coordinates(PageText& out, int x, int y);  // " (x, y)"
+// Numbers of the pages and search data. Inline, as bucket_of: they are made
+// for every entry of the site.
+inline void append_number(PageText& out, long long number) {
+  if (number >= 0 && number < 1000) {  // most numbers of the search data and pages
+    if (number >= 100) out.push_back(static_cast<char>('0' + number / 100));
+    if (number >= 10) out.push_back(static_cast<char>('0' + number / 10 % 10));
+    out.push_back(static_cast<char>('0' + number % 10));
+    return;
+  }
+  char text[24];
+  const auto end = std::to_chars(text, text + sizeof text, number).ptr;
+  out.append(text, static_cast<size_t>(end - text));
+}
+
+// " (x, y)"; inline for the phrase index, which lists every unit of every phrase.
+inline void append_coordinates(PageText& out, int x, int y) {
+  out.append(" (");
+  append_number(out, x);
+  out.append(", ");
+  append_number(out, y);
+  out.append(")");
+}
 
 // The site being written. The records it is made from stay owned by the
 // caller and must outlive it. Threads may create files at once; all else
