@@ -23,9 +23,9 @@ class DocumentIndex {
   // Orders the documents; before anything is written.
   void order();
 
-  // The index pages; the search data. The two may run on threads of their
-  // own once order() is done: neither changes what the other reads. False
-  // after printing why.
+  // Write the index pages and the search data. Once order() is done the two
+  // may run on threads of their own: neither changes what the other reads.
+  // False after printing why.
   [[nodiscard]] bool write_pages();
   [[nodiscard]] bool write_search();
 
