@@ -21,9 +21,12 @@ constexpr double kAdHocPenalty = 0.85;    // for an ad hoc phrase itself
 constexpr double kPositionSlope = 2.0;    // position weight grows with log document length
 // Single words weigh kSingleWordWeight where phrases repeat kTypicalRepeatRatio
 // times as often as words (technical abstracts and papers), and with the
-// square of the ratio's inverse elsewhere.
+// ratio's inverse to the power kRepeatRatioPower elsewhere: steeply, since the
+// ratio spans only 0.29 (news) to 0.51 (indexed abstracts) while the share of
+// single words among good labels spans 74% to 13%.
 constexpr double kSingleWordWeight = 0.7;
 constexpr double kTypicalRepeatRatio = 0.43;
+constexpr double kRepeatRatioPower = 4;
 
 double linear(const FeatureRow& f, const std::vector<double>& w) {
   double z = 0;
@@ -86,7 +89,7 @@ double single_word_weight(const CollectionStats& stats) {
   if (stats.word_repeat_share > 0 && stats.phrase_repeat_share > 0)
     ratio = stats.phrase_repeat_share / stats.word_repeat_share;
   if (!std::isfinite(ratio)) ratio = kTypicalRepeatRatio;
-  double weight = kSingleWordWeight * (kTypicalRepeatRatio / ratio) * (kTypicalRepeatRatio / ratio);
+  double weight = kSingleWordWeight * std::pow(kTypicalRepeatRatio / ratio, kRepeatRatioPower);
   return std::clamp(weight, 0.1, 10.0);
 }
 

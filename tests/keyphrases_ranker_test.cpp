@@ -98,15 +98,17 @@ TEST(ScoreDocument, UnusableWeightsFallBackToHeuristic) {
   }
 }
 
-// Phrases repeating 0.43 times as often as words (papers) leave single words at 0.7; half as
-// often, four times that; no statistics (older training, empty texts), the paper value.
+// Phrases repeating 0.43 times as often as words (papers) leave single words at 0.7, with
+// the fourth power of the ratio's inverse elsewhere, within [0.1, 10]; no statistics (older
+// training, empty texts), the paper value.
 TEST(SingleWordWeight, FollowsTheCollectionsRepeatRatio) {
   const struct {
     CollectionStats stats;
     double weight;
   } cases[] = {
-      {{0.43, 1.0}, 0.7}, {{0.215, 1.0}, 2.8}, {{0.2, 0.2}, 0.7 * 0.43 * 0.43},
-      {{0.0, 0.5}, 0.7},  {{0.5, 0.0}, 0.7},   {{1e-9, 1.0}, 10.0},
+      {{0.43, 1.0}, 0.7},     {{0.344, 1.0}, 0.7 / 0.4096}, {{0.5375, 1.0}, 0.7 * 0.4096},
+      {{0.215, 1.0}, 10.0},   {{0.2, 0.2}, 0.1},            {{0.0, 0.5}, 0.7},
+      {{0.5, 0.0}, 0.7},
   };
   for (const auto& c : cases)
     EXPECT_NEAR(single_word_weight(c.stats), c.weight, 1e-9)
