@@ -63,7 +63,9 @@ class Collector {
     for (std::uint32_t i = 0; i < infos_.size(); ++i)
       if (infos_[i].word_id != kNoWord)
         grams_from(i, [&](int len, std::uint64_t key, End end) {
-          if (end == End::yes || free_gerund_phrases_.count(key) != 0) record(i, len, key);
+          // A lone -ing form before a word modifies it ("terminating null byte").
+          if (end == End::yes || (len > 1 && free_gerund_phrases_.count(key) != 0))
+            record(i, len, key);
         });
     choose_surfaces();
     count_nested();
@@ -99,7 +101,7 @@ class Collector {
   }
 
   // Whether a phrase may end at a word: yes, no, or only if the text also has the
-  // phrase where it may end (an -ing form before a word).
+  // phrase where it may end (an -ing form before a word, ending two words or more).
   enum class End { no, yes, if_free };
 
   // Calls emit(length, key, end) for every phrase that starts at token i and may end.
