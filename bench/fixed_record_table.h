@@ -42,7 +42,8 @@ inline int sum_phrases(record* table, int count, const record& candidate) {
   int hit = 0;
   const size_t length = std::strlen(candidate.stemmed_phrase);
   for (int j = 0; j < count; ++j) {
-    if (length < std::strlen(table[j].stemmed_phrase) && compare_phrases(table[j], candidate) == 1) {
+    if (length < std::strlen(table[j].stemmed_phrase) &&
+        compare_phrases(table[j], candidate) == 1) {
       table[j].score += candidate.score;
       hit = 1;
     }

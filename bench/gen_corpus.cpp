@@ -96,9 +96,9 @@ struct Phrase {
 // inside longer ones, as real stems do ("mine" in "mines", "mining").
 std::vector<std::string> make_words(Random& random, int count) {
   static const char* const kSyllables[] = {
-      "ka", "to", "ri", "mo", "ne", "sa", "lu", "pe", "di", "gra", "ton", "mi", "nor", "ve",
-      "da", "ta", "min", "ing", "net", "work", "lo", "gic", "ma", "tri", "con", "ver", "sta",
-      "bi", "o", "se", "qu", "en", "ce", "ro", "bot", "cal", "cu", "lus", "pro", "ba"};
+      "ka", "to", "ri",  "mo",  "ne",  "sa",   "lu",  "pe",  "di", "gra", "ton", "mi",  "nor", "ve",
+      "da", "ta", "min", "ing", "net", "work", "lo",  "gic", "ma", "tri", "con", "ver", "sta", "bi",
+      "o",  "se", "qu",  "en",  "ce",  "ro",   "bot", "cal", "cu", "lus", "pro", "ba"};
   constexpr int kSyllableCount = sizeof kSyllables / sizeof kSyllables[0];
   std::set<std::string> distinct;
   std::vector<std::string> words;
@@ -124,7 +124,8 @@ std::string stem_of(const Phrase& phrase, const std::vector<std::string>& words)
 
 // A surface form: the stems with some capitals and plural endings, so that
 // one stemmed phrase arrives with several surface forms.
-std::string surface_of(const Phrase& phrase, const std::vector<std::string>& words, Random& random) {
+std::string surface_of(const Phrase& phrase, const std::vector<std::string>& words,
+                       Random& random) {
   const uint64_t style = random.below(8);
   std::string text;
   for (size_t i = 0; i < phrase.words.size(); ++i) {
@@ -156,14 +157,16 @@ Vocabulary make_vocabulary(Random& random, int count, const std::vector<std::str
     const Phrase members[] = {{{a, b, c}}, {{a, b}}, {{b, c}}, {{a}}, {{b}}, {{c}}};
     std::vector<int> family;
     for (const Phrase& member : members) {
-      const auto [at, added] = index.emplace(stem_of(member, words), static_cast<int>(vocabulary.phrases.size()));
+      const auto [at, added] =
+          index.emplace(stem_of(member, words), static_cast<int>(vocabulary.phrases.size()));
       if (added) {
         if (static_cast<int>(vocabulary.phrases.size()) == count) break;
         vocabulary.phrases.push_back(member);
       } else if (&member == &members[0]) {
         break;  // the same three stems again: not a new family
       }
-      if (std::find(family.begin(), family.end(), at->second) == family.end()) family.push_back(at->second);
+      if (std::find(family.begin(), family.end(), at->second) == family.end())
+        family.push_back(at->second);
     }
     if (!family.empty()) vocabulary.families.push_back(std::move(family));
   }
@@ -182,7 +185,8 @@ class Zipf {
   int draw(Random& random) const {
     const double target = random.unit() * cumulative_.back();
     return static_cast<int>(std::upper_bound(cumulative_.begin(), cumulative_.end(), target) -
-                            cumulative_.begin()) % static_cast<int>(cumulative_.size());
+                            cumulative_.begin()) %
+           static_cast<int>(cumulative_.size());
   }
 
  private:
@@ -204,9 +208,10 @@ std::vector<int> draw_document(Corpus& corpus, int count) {
   while (static_cast<int>(ranks.size()) < count) {
     // A family by popularity, then one of its phrases: single stems most
     // often, as in real key files, the three-stem phrase least.
-    const std::vector<int>& family = corpus.families[static_cast<size_t>(corpus.zipf.draw(corpus.random))];
+    const std::vector<int>& family =
+        corpus.families[static_cast<size_t>(corpus.zipf.draw(corpus.random))];
     const uint64_t kind = corpus.random.below(100);
-    const size_t member = kind < long_share ? 0
+    const size_t member = kind < long_share        ? 0
                           : kind < long_share + 35 ? 1 + corpus.random.below(2)
                                                    : 3 + corpus.random.below(3);
     const int rank = family[std::min(member, family.size() - 1)];
@@ -237,9 +242,10 @@ void write_key_file(const std::string& name, Corpus& corpus, const std::vector<i
 // the document's phrases.
 void write_document(const std::string& name, Corpus& corpus, const std::vector<int>& ranks) {
   static const char* const kFiller[] = {
-      "the", "of", "and", "a", "in", "to", "is", "for", "we", "that", "this", "with", "are",
-      "on", "by", "as", "an", "be", "our", "from", "which", "results", "method", "paper",
-      "show", "new", "using", "based", "approach", "present", "these", "can", "two", "it"};
+      "the",   "of",       "and",     "a",       "in",     "to",    "is",   "for", "we",
+      "that",  "this",     "with",    "are",     "on",     "by",    "as",   "an",  "be",
+      "our",   "from",     "which",   "results", "method", "paper", "show", "new", "using",
+      "based", "approach", "present", "these",   "can",    "two",   "it"};
   constexpr uint64_t kFillerCount = sizeof kFiller / sizeof kFiller[0];
   Output out(name);
   std::string text;
@@ -251,7 +257,8 @@ void write_document(const std::string& name, Corpus& corpus, const std::vector<i
       if (!sentence.empty()) sentence += ' ';
       if (corpus.random.below(4) == 0) {
         const int rank = ranks[corpus.random.below(ranks.size())];
-        sentence += surface_of(corpus.phrases[static_cast<size_t>(rank)], corpus.words, corpus.random);
+        sentence +=
+            surface_of(corpus.phrases[static_cast<size_t>(rank)], corpus.words, corpus.random);
       } else {
         sentence += kFiller[corpus.random.below(kFillerCount)];
       }
@@ -264,8 +271,8 @@ void write_document(const std::string& name, Corpus& corpus, const std::vector<i
 }
 
 struct MapSpec {
-  std::string name;   // file name, e.g. "w2_0042.unit"
-  std::string node;   // NODE_ID prefix without "_"
+  std::string name;  // file name, e.g. "w2_0042.unit"
+  std::string node;  // NODE_ID prefix without "_"
   int layer = 0;
   int xdim = 0;
   int ydim = 0;
@@ -289,7 +296,8 @@ std::string address_of(const std::string& sub_map) {
 void write_unit_file(const std::string& dir, const MapSpec& map, Random& random,
                      const std::vector<std::string>& words) {
   Output out(dir + "/output/" + map.name);
-  out.put("$TYPE rect\n$XDIM " + std::to_string(map.xdim) + "\n$YDIM " + std::to_string(map.ydim) + "\n");
+  out.put("$TYPE rect\n$XDIM " + std::to_string(map.xdim) + "\n$YDIM " + std::to_string(map.ydim) +
+          "\n");
   for (int y = 0; y < map.ydim; ++y) {
     for (int x = 0; x < map.xdim; ++x) {
       const size_t u = static_cast<size_t>(y * map.xdim + x);
@@ -319,7 +327,8 @@ void write_unit_file(const std::string& dir, const MapSpec& map, Random& random,
 std::vector<std::vector<int>> spread(const std::vector<int>& documents, int units, Random& random) {
   std::vector<double> weight(static_cast<size_t>(units));
   double total = 0;
-  for (double& w : weight) total += w = random.below(10) == 0 ? 0 : 1 + static_cast<double>(random.below(8));
+  for (double& w : weight)
+    total += w = random.below(10) == 0 ? 0 : 1 + static_cast<double>(random.below(8));
   if (total == 0) weight[0] = total = 1;
   std::vector<double> cumulative;
   double sum = 0;
@@ -351,7 +360,9 @@ void write_process_files(const std::string& dir, const std::vector<MapSpec>& map
 // Builds the layers from the bottom: every unit of a layer above expands
 // into one map of the layer below.
 std::vector<MapSpec> wide_hierarchy(int documents, Random& random) {
-  struct Layer { int maps, xdim, ydim; };
+  struct Layer {
+    int maps, xdim, ydim;
+  };
   const Layer layers[] = {{1, 2, 2}, {4, 5, 5}, {100, 10, 10}};
   std::vector<int> all(static_cast<size_t>(documents));
   for (int i = 0; i < documents; ++i) all[static_cast<size_t>(i)] = i;
@@ -362,8 +373,13 @@ std::vector<MapSpec> wide_hierarchy(int documents, Random& random) {
   std::vector<std::vector<int>> per_bottom_map = spread(all, layers[2].maps, random);
   std::vector<MapSpec> bottom;
   for (int m = 0; m < layers[2].maps; ++m) {
-    MapSpec map{"w2_" + std::to_string(m) + ".unit", "w2m" + std::to_string(m), 2,
-                layers[2].xdim, layers[2].ydim, {}, {}};
+    MapSpec map{"w2_" + std::to_string(m) + ".unit",
+                "w2m" + std::to_string(m),
+                2,
+                layers[2].xdim,
+                layers[2].ydim,
+                {},
+                {}};
     map.documents = spread(per_bottom_map[static_cast<size_t>(m)], bottom_units, random);
     map.sub_maps.assign(static_cast<size_t>(bottom_units), "");
     bottom.push_back(std::move(map));
@@ -371,12 +387,18 @@ std::vector<MapSpec> wide_hierarchy(int documents, Random& random) {
   std::vector<MapSpec> middle;
   const int middle_units = layers[1].xdim * layers[1].ydim;
   for (int m = 0; m < layers[1].maps; ++m) {
-    MapSpec map{"w1_" + std::to_string(m) + ".unit", "w1m" + std::to_string(m), 1,
-                layers[1].xdim, layers[1].ydim, {}, {}};
+    MapSpec map{"w1_" + std::to_string(m) + ".unit",
+                "w1m" + std::to_string(m),
+                1,
+                layers[1].xdim,
+                layers[1].ydim,
+                {},
+                {}};
     for (int u = 0; u < middle_units; ++u) {
       const MapSpec& below = bottom[static_cast<size_t>(m * middle_units + u)];
       std::vector<int> docs;
-      for (const auto& unit_docs : below.documents) docs.insert(docs.end(), unit_docs.begin(), unit_docs.end());
+      for (const auto& unit_docs : below.documents)
+        docs.insert(docs.end(), unit_docs.begin(), unit_docs.end());
       std::sort(docs.begin(), docs.end());
       map.documents.push_back(std::move(docs));
       map.sub_maps.push_back(below.name);
@@ -386,7 +408,8 @@ std::vector<MapSpec> wide_hierarchy(int documents, Random& random) {
   MapSpec top{"w0.unit", "w0m", 0, layers[0].xdim, layers[0].ydim, {}, {}};
   for (const MapSpec& below : middle) {
     std::vector<int> docs;
-    for (const auto& unit_docs : below.documents) docs.insert(docs.end(), unit_docs.begin(), unit_docs.end());
+    for (const auto& unit_docs : below.documents)
+      docs.insert(docs.end(), unit_docs.begin(), unit_docs.end());
     std::sort(docs.begin(), docs.end());
     top.documents.push_back(std::move(docs));
     top.sub_maps.push_back(below.name);

@@ -117,7 +117,8 @@ std::string indexed(const std::vector<Line>& lines, int number_of_phrases, long&
   FILE* memory = open_memstream(&text, &size);
   somlabel::PhraseTable fast;
   for (const Line& line : lines) {
-    if (fast.add(line.phrase, line.stemmed, line.score) == somlabel::PhraseTable::AddResult::omitted) {
+    if (fast.add(line.phrase, line.stemmed, line.score) ==
+        somlabel::PhraseTable::AddResult::omitted) {
       ++omitted;
     }
   }
@@ -127,7 +128,6 @@ std::string indexed(const std::vector<Line>& lines, int number_of_phrases, long&
   std::free(text);
   return got;
 }
-
 
 // Runs the lines through both tables (three with "fixed"); returns the
 // plain-scan block.
@@ -147,7 +147,8 @@ std::string both_tables(const std::vector<Line>& lines, int number_of_phrases, T
     fast_seconds = std::min(fast_seconds, std::chrono::duration<double>(t2 - t1).count());
     if (fixed) {
       fixed_got = fixed_record_scan(lines, number_of_phrases);
-      fixed_seconds = std::min(fixed_seconds, std::chrono::duration<double>(Clock::now() - t2).count());
+      fixed_seconds =
+          std::min(fixed_seconds, std::chrono::duration<double>(Clock::now() - t2).count());
     }
   }
   totals.oracle_seconds += oracle_seconds;
@@ -307,13 +308,14 @@ int main(int argc, char** argv) {
     const std::string map = settings.path + std::string(line);
     if (!redo_leaf_blocks(map, settings, units) || !redo_map_keyfile(map, settings, maps)) return 1;
   }
-  for (const auto& [what, totals] : {std::pair<const char*, const Totals&>{"unit blocks", units},
-                                     {"map key files", maps}}) {
-    std::printf("%-13s %6ld blocks %8ld lines %7ld omitted %5ld folds   plain scan %8.3f s"
-                "  indexed %7.3f s  ratio %6.1f",
-                what, totals.blocks, totals.lines, totals.omitted, totals.fills, totals.oracle_seconds,
-                totals.fast_seconds,
-                totals.fast_seconds > 0 ? totals.oracle_seconds / totals.fast_seconds : 0.0);
+  for (const auto& [what, totals] :
+       {std::pair<const char*, const Totals&>{"unit blocks", units}, {"map key files", maps}}) {
+    std::printf(
+        "%-13s %6ld blocks %8ld lines %7ld omitted %5ld folds   plain scan %8.3f s"
+        "  indexed %7.3f s  ratio %6.1f",
+        what, totals.blocks, totals.lines, totals.omitted, totals.fills, totals.oracle_seconds,
+        totals.fast_seconds,
+        totals.fast_seconds > 0 ? totals.oracle_seconds / totals.fast_seconds : 0.0);
     if (totals.fixed_seconds > 0) {
       std::printf("   fixed records %8.3f s  ratio %6.1f", totals.fixed_seconds,
                   totals.fast_seconds > 0 ? totals.fixed_seconds / totals.fast_seconds : 0.0);

@@ -116,9 +116,7 @@ class File {
 };
 
 // Writes bytes to an output stream; errors are picked up by File::close.
-inline void put(FILE* out, std::string_view text) {
-  fwrite(text.data(), 1, text.size(), out);
-}
+inline void put(FILE* out, std::string_view text) { fwrite(text.data(), 1, text.size(), out); }
 
 // The whole of a regular file of at most kMaxLineBytes (not waiting for a
 // writer when it is a pipe). Messages: "cannot open NAME: reason", "cannot

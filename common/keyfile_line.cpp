@@ -40,8 +40,7 @@ void print_keyfile_format_error(KeyLineStatus status, std::string_view name) {
   std::fputs("Start KEAKeyphraseExtractor with option -a !", stderr);
 }
 
-void write_phrase_line(FILE* out, std::string_view phrase, std::string_view stemmed,
-                       double score) {
+void write_phrase_line(FILE* out, std::string_view phrase, std::string_view stemmed, double score) {
   char number[512];
   const int length = std::snprintf(number, sizeof number, "%f\n", score);
   put(out, phrase);

@@ -29,7 +29,6 @@ struct KeyLine {
 void print_keyfile_format_error(KeyLineStatus status, std::string_view name);
 
 // Writes "phrase<TAB>stemmed<TAB>score\n" with six decimals.
-void write_phrase_line(FILE* out, std::string_view phrase, std::string_view stemmed,
-                       double score);
+void write_phrase_line(FILE* out, std::string_view phrase, std::string_view stemmed, double score);
 
 }  // namespace somlabel

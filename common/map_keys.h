@@ -28,6 +28,6 @@ inline constexpr std::string_view kVec = "$VEC";  // one document name per line
 inline constexpr std::string_view kMode0Phrases = "$MODE0_PHRASES";
 inline constexpr std::string_view kM0Label = "$M0_LABEL";
 inline constexpr std::string_view kMode1Phrases = "$MODE1_PHRASES";  // then that many phrase lines
-inline constexpr std::string_view kSomAbove = "$SOMABOVE";  // appended by the map above
+inline constexpr std::string_view kSomAbove = "$SOMABOVE";           // appended by the map above
 
 }  // namespace somlabel::keys

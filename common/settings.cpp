@@ -39,12 +39,8 @@ std::string_view without_line_end(std::string_view token) {
 // Applies one value; false for a MODE value outside 0..2.
 bool apply(const OptionKey& key, std::string_view value, Settings& settings) {
   switch (key.kind) {
-    case OptionKind::text:
-      settings.*key.text = std::string(without_line_end(value));
-      return true;
-    case OptionKind::number:
-      settings.*key.number = to_int(value);
-      return true;
+    case OptionKind::text: settings.*key.text = std::string(without_line_end(value)); return true;
+    case OptionKind::number: settings.*key.number = to_int(value); return true;
     case OptionKind::mode:
       settings.*key.number = to_int(value);
       return settings.*key.number >= 0 && settings.*key.number <= 2;

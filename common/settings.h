@@ -17,13 +17,13 @@ namespace somlabel {
 
 struct Settings {
   // Known to every tool.
-  int mode = 1;                              // MODE: 0, 1 or 2
-  std::string model = "kea_model";           // KEA_MODEL
-  int number_of_phrases = 15;                // NUMBEROFPHRASES
-  std::string path = "output/";              // OUTPUTPATH: prefix of every process-file name
-  std::string keypath = "output/key/";       // KEYPATH: the key directory
-  std::string keyfileending = ".key";        // KEAFILEEXTENSION
-  std::string sourcepath = "output/files/";  // SOURCEPATH: the documents
+  int mode = 1;                                  // MODE: 0, 1 or 2
+  std::string model = "kea_model";               // KEA_MODEL
+  int number_of_phrases = 15;                    // NUMBEROFPHRASES
+  std::string path = "output/";                  // OUTPUTPATH: prefix of every process-file name
+  std::string keypath = "output/key/";           // KEYPATH: the key directory
+  std::string keyfileending = ".key";            // KEAFILEEXTENSION
+  std::string sourcepath = "output/files/";      // SOURCEPATH: the documents
   std::string kea_tmp_path = "output/tmp_kea/";  // TMPKEAPATH: the extractor's working directory
 
   // The extractor to start instead of the Java one; a name without "/" is

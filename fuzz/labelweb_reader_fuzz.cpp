@@ -15,14 +15,16 @@
 namespace {
 
 constexpr std::string_view kPageTags[] = {
-    "<HTML>", "</HTML>", "<BODY ", "</BODY>", "<TITLE>", "</TITLE>", "<H1>", "</H1>",
-    "<BR>", "<HR>", "<table ", "</table>", "<tr>", "</tr>", "<td align=left>", "</td>",
-    "<b>", "</b>", "<font color=#", "</font>", "<a href=", "</a>",
+    "<HTML>",   "</HTML>",  "<BODY ", "</BODY>",       "<TITLE>",
+    "</TITLE>", "<H1>",     "</H1>",  "<BR>",          "<HR>",
+    "<table ",  "</table>", "<tr>",   "</tr>",         "<td align=left>",
+    "</td>",    "<b>",      "</b>",   "<font color=#", "</font>",
+    "<a href=", "</a>",
 };
 
 bool is_link_byte(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-         c == '-' || c == '.' || c == '_' || c == '~' || c == '/' || c == '%';
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+         c == '.' || c == '_' || c == '~' || c == '/' || c == '%';
 }
 
 void check_page(std::string_view page) {

@@ -21,7 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       fuzzutil::fail("an accepted option file left MODE outside 0..2");
     }
     for (const std::string* text : {&settings.path, &settings.keypath, &settings.model}) {
-      if (!text->empty() && text->back() == '\n') fuzzutil::fail("a text setting kept its line end");
+      if (!text->empty() && text->back() == '\n')
+        fuzzutil::fail("a text setting kept its line end");
     }
   }
 

@@ -45,8 +45,9 @@ const std::string& work_directory() {
                "Data Mining\tdata mine\t0.5\nNeural Networks\tneural network\t0.3\n");
     write_file(root / "key/d2.key", "data mining\tdata mine\t0.25\nmining\tmine\t0.1\n");
     write_file(root / "key/d3.key", "broken\tline\n");
-    write_file(root / "key/sub.unit.key", "$MODE1_PHRASES 2\nweb page\tweb page\t1.000000\n"
-                                          "web\tweb\t0.500000\n");
+    write_file(root / "key/sub.unit.key",
+               "$MODE1_PHRASES 2\nweb page\tweb page\t1.000000\n"
+               "web\tweb\t0.500000\n");
     static std::string removed_at_exit;
     removed_at_exit = root.string();
     std::atexit([] {

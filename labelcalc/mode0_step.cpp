@@ -92,8 +92,9 @@ Result append_document(const std::string& document, int out, const std::string& 
 Result join_documents(const unit& curr_unit, const Settings& settings,
                       const std::string& text_name) {
   if (has_nul(text_name)) errno = EINVAL;
-  const int out =
-      has_nul(text_name) ? -1 : open(text_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int out = has_nul(text_name)
+                      ? -1
+                      : open(text_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (out < 0) {
     print_write_failure(text_name, errno);
     return Result::failure();
@@ -159,8 +160,8 @@ void move_into_key_directory(const std::string& text_name, const std::string& ke
   int error = rename(text_name.c_str(), target.c_str()) == 0 ? 0 : errno;
   if (error == EXDEV) error = copy_and_delete(text_name, target);
   if (error != 0) {
-    std::fprintf(stderr, "labelcalc: cannot move %s to %s: %s\n", text_name.c_str(),
-                 target.c_str(), std::strerror(error));
+    std::fprintf(stderr, "labelcalc: cannot move %s to %s: %s\n", text_name.c_str(), target.c_str(),
+                 std::strerror(error));
   }
 }
 

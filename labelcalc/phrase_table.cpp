@@ -34,7 +34,8 @@ uint32_t hash_text(std::string_view text) {
       std::memcpy(&word, data + size - 8, 8);  // the last eight bytes, overlapping
     } else {
       word = 0;
-      for (size_t j = 0; j < size; ++j) word |= static_cast<uint64_t>(static_cast<unsigned char>(data[j])) << (8 * j);
+      for (size_t j = 0; j < size; ++j)
+        word |= static_cast<uint64_t>(static_cast<unsigned char>(data[j])) << (8 * j);
     }
     h = (h ^ word) * 0xc4ceb9fe1a85ec53ULL;
   }
@@ -304,7 +305,9 @@ int PhraseTable::filter_phrases() {
 }
 
 void PhraseTable::sort_array() {
-  const auto by_score = [&](int a, int b) { return slots_[a].record.score < slots_[b].record.score; };
+  const auto by_score = [&](int a, int b) {
+    return slots_[a].record.score < slots_[b].record.score;
+  };
   const bool has_nan = std::any_of(order_.begin(), order_.end(),
                                    [&](int slot) { return std::isnan(slots_[slot].record.score); });
   if (!has_nan) {

@@ -76,8 +76,8 @@ class PhraseTable {
     phrase record;
     uint32_t stem_hash = 0;
     bool alive = false;
-    bool fresh = false;        // appended since the last fold
-    bool long_form = false;    // too many blanks to index its word spans
+    bool fresh = false;      // appended since the last fold
+    bool long_form = false;  // too many blanks to index its word spans
   };
   // A slot number with the hash of its stemmed phrase (stem cells) or of one
   // of its word spans (span cells).
@@ -107,7 +107,7 @@ class PhraseTable {
 
   int capacity_;
   std::vector<Slot> slots_;
-  std::vector<int> order_;      // table order: slot numbers of the entries
+  std::vector<int> order_;  // table order: slot numbers of the entries
   std::vector<int> free_slots_;
   // Both start small and double when half full, so a small table stays cheap.
   std::vector<Cell> stem_cells_;  // one per entry

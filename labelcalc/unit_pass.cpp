@@ -178,8 +178,7 @@ Result UnitPass::link_sub_map(const std::string& address) {
     return Result::failure();
   }
   if (!copy_stream(sub_keys.get(), out_)) {
-    std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", keyfile.c_str(),
-                 errno_text().c_str());
+    std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", keyfile.c_str(), errno_text().c_str());
     return Result::failure();
   }
 

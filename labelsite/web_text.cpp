@@ -157,21 +157,11 @@ void append_html_text(PageText& out, std::string_view text) {
     const size_t start = pos;
     const char32_t c = decode_utf8(text, pos);
     switch (c) {
-      case '&':
-        out.append("&amp;");
-        break;
-      case '<':
-        out.append("&lt;");
-        break;
-      case '>':
-        out.append("&gt;");
-        break;
-      case '"':
-        out.append("&quot;");
-        break;
-      case '\'':
-        out.append("&#39;");
-        break;
+      case '&': out.append("&amp;"); break;
+      case '<': out.append("&lt;"); break;
+      case '>': out.append("&gt;"); break;
+      case '"': out.append("&quot;"); break;
+      case '\'': out.append("&#39;"); break;
       default:
         if (forbidden_in_html(c)) {
           append_utf8(out, kReplacementCharacter);

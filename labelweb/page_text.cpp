@@ -11,18 +11,12 @@ constexpr char kUpperHex[] = "0123456789ABCDEF";
 // The entity for a byte that must be escaped in page text, or empty.
 constexpr std::string_view entity_for(char c) {
   switch (c) {
-    case '&':
-      return "&amp;";
-    case '<':
-      return "&lt;";
-    case '>':
-      return "&gt;";
-    case '"':
-      return "&quot;";
-    case '\'':
-      return "&#39;";
-    default:
-      return {};
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '"': return "&quot;";
+    case '\'': return "&#39;";
+    default: return {};
   }
 }
 

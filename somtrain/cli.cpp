@@ -25,8 +25,7 @@ using somlabel::Result;
 
 constexpr int kMaxSide = 100;  // a map side; 100 x 100 units at most
 
-constexpr const char* kUsage =
-    "usage: somtrain [OPTIONS] DOCUMENTS WORKDIR\n";
+constexpr const char* kUsage = "usage: somtrain [OPTIONS] DOCUMENTS WORKDIR\n";
 
 constexpr const char* kHelp =
     "Trains a hierarchy of self-organizing maps on the plain-text files in\n"
@@ -104,13 +103,16 @@ bool parse_double(const std::string& text, double& value) {
 bool valid_name(std::string_view name) {
   if (name.empty()) return false;
   for (char c : name) {
-    const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
+    const bool ok =
+        (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-';
     if (!ok) return false;
   }
   return true;
 }
 
-bool has_blank(std::string_view text) { return text.find_first_of(" \t\n\r\v\f") != std::string_view::npos; }
+bool has_blank(std::string_view text) {
+  return text.find_first_of(" \t\n\r\v\f") != std::string_view::npos;
+}
 
 std::string apply_step_option(const std::string& key, const std::string& value, Options& o) {
   if (!o.step) o.step = StepRequest{};
@@ -146,13 +148,11 @@ std::string check_step(const Options& o, const std::vector<std::string>& given) 
   if (!has("--step")) return "--shard, --slices, --map and --layer go with --step";
   switch (o.step->step) {
     case Step::count:
-    case Step::assign:
-      return has("--shard") ? "" : "this step wants --shard I/N";
+    case Step::assign: return has("--shard") ? "" : "this step wants --shard I/N";
     case Step::map:
       if (has("--map") == has("--layer")) return "--step map wants --map NAME or --layer L";
       return has("--layer") && !has("--shard") ? "--layer wants --shard I/N" : "";
-    default:
-      return "";
+    default: return "";
   }
 }
 
@@ -161,13 +161,15 @@ std::string check_step(const Options& o, const std::vector<std::string>& given) 
 std::string apply_option(const std::string& key, const std::string& value, Options& o) {
   long n = 0;
   auto side = [&](int& target) {
-    if (!parse_int(value, 1, kMaxSide, n)) return key + " wants a whole number from 1 to " + std::to_string(kMaxSide);
+    if (!parse_int(value, 1, kMaxSide, n))
+      return key + " wants a whole number from 1 to " + std::to_string(kMaxSide);
     target = static_cast<int>(n);
     return std::string();
   };
   auto count = [&](int& target, long min, long max) {
     if (!parse_int(value, min, max, n)) {
-      return key + " wants a whole number from " + std::to_string(min) + " to " + std::to_string(max);
+      return key + " wants a whole number from " + std::to_string(min) + " to " +
+             std::to_string(max);
     }
     target = static_cast<int>(n);
     return std::string();
@@ -187,19 +189,22 @@ std::string apply_option(const std::string& key, const std::string& value, Optio
   if (key == "--seed") {
     unsigned long long seed = 0;
     auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), seed);
-    if (ec != std::errc() || ptr != value.data() + value.size()) return key + " wants a whole number";
+    if (ec != std::errc() || ptr != value.data() + value.size())
+      return key + " wants a whole number";
     h.seed = seed;
     return {};
   }
   if (key == "--sigma-start" || key == "--sigma-end") {
     double r = 0.0;
-    if (!parse_double(value, r) || (key == "--sigma-end" && r <= 0.0)) return key + " wants a positive number";
+    if (!parse_double(value, r) || (key == "--sigma-end" && r <= 0.0))
+      return key + " wants a positive number";
     (key == "--sigma-start" ? h.schedule.sigma_start : h.schedule.sigma_end) = r;
     return {};
   }
   if (key == "--max-df") {
     double share = 0.0;
-    if (!parse_double(value, share) || share <= 0.0 || share > 1.0) return key + " wants a number above 0, at most 1";
+    if (!parse_double(value, share) || share <= 0.0 || share > 1.0)
+      return key + " wants a number above 0, at most 1";
     o.vocabulary.max_df_share = share;
     return {};
   }
@@ -251,7 +256,8 @@ Result read_documents(const Options& o, std::vector<DocumentText>& texts) {
     return somlabel::reported("somtrain", listed);
   }
   for (const std::string& name : skipped) {
-    std::fprintf(stderr, "somtrain: %s/%s: passed over: not a regular file, or a name with a blank\n",
+    std::fprintf(stderr,
+                 "somtrain: %s/%s: passed over: not a regular file, or a name with a blank\n",
                  o.documents.c_str(), name.c_str());
   }
   for (const std::string& name : names) {
@@ -322,13 +328,15 @@ int parse_options(int argc, char** argv, Options& options) {
       } else {
         return usage_error(arg + " wants a value");
       }
-      if (std::string refused = apply_option(key, value, options); !refused.empty()) return usage_error(refused);
+      if (std::string refused = apply_option(key, value, options); !refused.empty())
+        return usage_error(refused);
       if (options.step) step_keys.push_back(key);
       continue;
     }
     positional.push_back(arg);
   }
-  if (positional.size() != 2) return usage_error("wants a document directory and a working directory");
+  if (positional.size() != 2)
+    return usage_error("wants a document directory and a working directory");
   if (options.step) {
     if (std::string refused = check_step(options, step_keys); !refused.empty())
       return usage_error(refused);
@@ -368,13 +376,16 @@ int run(const Options& o) {
   });
   if (progress) std::fputc('\n', stderr);
   if (!check_names(o, corpus, hierarchy)) return somlabel::kExitFailure;
-  if (!write_outputs(o.work_dir, layout, corpus, hierarchy, o.hierarchy.name)) return somlabel::kExitFailure;
+  if (!write_outputs(o.work_dir, layout, corpus, hierarchy, o.hierarchy.name))
+    return somlabel::kExitFailure;
 
   std::size_t units = 0;
   for (const MapResult& map : hierarchy.maps) units += map.units.size();
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("somtrain: %zu documents, %zu maps, %zu units in %s/%s (%.1f s)\n", corpus.documents.size(),
-              hierarchy.maps.size(), units, o.work_dir.c_str(), o.output_path.c_str(), seconds);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("somtrain: %zu documents, %zu maps, %zu units in %s/%s (%.1f s)\n",
+              corpus.documents.size(), hierarchy.maps.size(), units, o.work_dir.c_str(),
+              o.output_path.c_str(), seconds);
   return flushed() ? somlabel::kExitSuccess : somlabel::kExitFailure;
 }
 

@@ -44,8 +44,8 @@ std::vector<std::string> choose_stems(const StemTable& stats, std::size_t docume
 
 }  // namespace
 
-StemCounts count_stems(std::string_view text, text::Language language,
-                       text::Stemmer& stemmer, StemTable& table) {
+StemCounts count_stems(std::string_view text, text::Language language, text::Stemmer& stemmer,
+                       StemTable& table) {
   StemCounts counts;
   for (const text::Token& token : text::tokenize(text)) {
     if (token.is_number) continue;

@@ -41,7 +41,8 @@ MapResult train_map(const Corpus& corpus, const std::vector<int>& members, const
   train(codebook, training, settings.schedule, settings.jobs);
   const std::vector<int> bmu = map_vectors(codebook, vectors, settings.jobs);
 
-  MapResult map{std::move(path), layer, grid, std::vector<UnitResult>(static_cast<std::size_t>(grid.units()))};
+  MapResult map{std::move(path), layer, grid,
+                std::vector<UnitResult>(static_cast<std::size_t>(grid.units()))};
   for (std::size_t i = 0; i < members.size(); ++i) {
     UnitResult& unit = map.units[static_cast<std::size_t>(bmu[i])];
     unit.documents.push_back(members[i]);
@@ -72,7 +73,8 @@ Hierarchy grow_hierarchy(const Corpus& corpus, const HierarchySettings& settings
       if (!expands(settings, parent, unit.documents.size())) continue;
       MapResult child = train_map(corpus, unit.documents, settings.sub, sub_path(parent, u),
                                   parent.layer + 1, settings);
-      hierarchy.maps[m].units[static_cast<std::size_t>(u)].sub_map = static_cast<int>(hierarchy.maps.size());
+      hierarchy.maps[m].units[static_cast<std::size_t>(u)].sub_map =
+          static_cast<int>(hierarchy.maps.size());
       hierarchy.maps.push_back(std::move(child));
       if (on_map) on_map(hierarchy.maps.back());
     }

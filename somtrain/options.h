@@ -7,9 +7,9 @@
 #include <string>
 
 #include "common/shard.h"
-#include "text/language.h"
 #include "somtrain/corpus.h"
 #include "somtrain/hierarchy.h"
+#include "text/language.h"
 
 namespace somtrain {
 
@@ -32,7 +32,7 @@ struct Options {
   VocabularyLimits vocabulary;
   HierarchySettings hierarchy;
   std::optional<StepRequest> step;  // one step of a training in steps; none: all at once
-  bool progress = false;  // progress on standard error even when it is no terminal
+  bool progress = false;            // progress on standard error even when it is no terminal
 };
 
 }  // namespace somtrain

@@ -22,7 +22,8 @@ std::vector<double> squared_norms(const Codebook& codebook) {
 
 double dot(const double* weights, const SparseVector& vector) {
   double sum = 0.0;
-  for (std::size_t i = 0; i < vector.index.size(); ++i) sum += weights[vector.index[i]] * vector.value[i];
+  for (std::size_t i = 0; i < vector.index.size(); ++i)
+    sum += weights[vector.index[i]] * vector.value[i];
   return sum;
 }
 
@@ -53,7 +54,8 @@ int best_matching_unit(const Codebook& codebook, const std::vector<double>& squa
   int best = 0;
   double best_distance = 0.0;
   for (int u = 0; u < codebook.grid.units(); ++u) {
-    const double d = squared_norms[static_cast<std::size_t>(u)] - 2.0 * dot(codebook.row(u), vector);
+    const double d =
+        squared_norms[static_cast<std::size_t>(u)] - 2.0 * dot(codebook.row(u), vector);
     if (u == 0 || d < best_distance) {
       best = u;
       best_distance = d;
@@ -64,7 +66,8 @@ int best_matching_unit(const Codebook& codebook, const std::vector<double>& squa
 
 Codebook initial_codebook(const Grid& grid, std::size_t dims,
                           const std::vector<SparseVector>& vectors, std::uint64_t seed) {
-  Codebook codebook{grid, dims, std::vector<double>(static_cast<std::size_t>(grid.units()) * dims, 0.0)};
+  Codebook codebook{grid, dims,
+                    std::vector<double>(static_cast<std::size_t>(grid.units()) * dims, 0.0)};
   if (vectors.empty()) return codebook;
   // mt19937_64 is fully defined by the standard; reducing its output by hand
   // (not with a distribution) keeps the draw the same on every library.
@@ -88,10 +91,11 @@ std::vector<int> map_vectors(const Codebook& codebook, const std::vector<SparseV
   const std::vector<double> norms = squared_norms(codebook);
   std::vector<int> bmu(vectors.size(), 0);
   auto work = [&](std::size_t begin, std::size_t end) {
-    for (std::size_t i = begin; i < end; ++i) bmu[i] = best_matching_unit(codebook, norms, vectors[i]);
+    for (std::size_t i = begin; i < end; ++i)
+      bmu[i] = best_matching_unit(codebook, norms, vectors[i]);
   };
-  const std::size_t wanted = std::min<std::size_t>(
-      static_cast<std::size_t>(std::max(jobs, 1)), vectors.size() / kVectorsPerThread + 1);
+  const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(std::max(jobs, 1)),
+                                                   vectors.size() / kVectorsPerThread + 1);
   if (wanted <= 1) {
     work(0, vectors.size());
     return bmu;
@@ -119,7 +123,8 @@ void train(Codebook& codebook, const std::vector<SparseVector>& vectors,
     std::fill(counts.begin(), counts.end(), 0.0);
     for (std::size_t i = 0; i < vectors.size(); ++i) {
       double* sum = sums.data() + static_cast<std::size_t>(bmu[i]) * dims;
-      for (std::size_t k = 0; k < vectors[i].index.size(); ++k) sum[vectors[i].index[k]] += vectors[i].value[k];
+      for (std::size_t k = 0; k < vectors[i].index.size(); ++k)
+        sum[vectors[i].index[k]] += vectors[i].value[k];
       counts[static_cast<std::size_t>(bmu[i])] += 1.0;
     }
     const double sigma = neighbourhood_radius(schedule, codebook.grid, epoch);

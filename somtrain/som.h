@@ -34,7 +34,9 @@ struct Codebook {
   [[nodiscard]] const double* row(int unit) const {
     return weights.data() + static_cast<std::size_t>(unit) * dims;
   }
-  [[nodiscard]] double* row(int unit) { return weights.data() + static_cast<std::size_t>(unit) * dims; }
+  [[nodiscard]] double* row(int unit) {
+    return weights.data() + static_cast<std::size_t>(unit) * dims;
+  }
 };
 
 // The neighbourhood radius in epoch `epoch` (0-based): sigma_start at the

@@ -867,8 +867,8 @@ bool top_map(const Options& o, const StepRequest& request, MapPlace& place) {
 bool load_trained_top_map(const Options& o, const StepRequest& request, TermTable& terms,
                           MapPlace& place, Codebook& codebook) {
   return read_terms(o, terms) && top_map(o, request, place) &&
-         load_codebook(map_state(o, place.map) + ".codebook", place.map.grid,
-                       terms.labels.size(), codebook);
+         load_codebook(map_state(o, place.map) + ".codebook", place.map.grid, terms.labels.size(),
+                       codebook);
 }
 
 bool assign_step(const Options& o, const StepRequest& request) {
@@ -969,18 +969,12 @@ bool write_training_options(const Options& options) {
 bool run_step(const Options& options) {
   const StepRequest& request = *options.step;
   switch (request.step) {
-    case Step::count:
-      return count_step(options, request.shard);
-    case Step::vocabulary:
-      return vocabulary_step(options, request.slices);
-    case Step::map:
-      return map_step(options, request);
-    case Step::assign:
-      return assign_step(options, request);
-    case Step::finish:
-      return finish_step(options, request);
-    case Step::process:
-      return process_step(options);
+    case Step::count: return count_step(options, request.shard);
+    case Step::vocabulary: return vocabulary_step(options, request.slices);
+    case Step::map: return map_step(options, request);
+    case Step::assign: return assign_step(options, request);
+    case Step::finish: return finish_step(options, request);
+    case Step::process: return process_step(options);
   }
   return false;
 }

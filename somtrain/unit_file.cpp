@@ -106,7 +106,8 @@ Result write_file(const std::string& name, const std::string& text) {
   if (same_contents(name, text)) return {};
   somlabel::File file;
   if (!file.open(name, "wb")) {
-    std::fprintf(stderr, "somtrain: cannot create %s: %s\n", name.c_str(), somlabel::errno_text().c_str());
+    std::fprintf(stderr, "somtrain: cannot create %s: %s\n", name.c_str(),
+                 somlabel::errno_text().c_str());
     return Result::failure();
   }
   somlabel::put(file.get(), text);
@@ -274,7 +275,7 @@ std::vector<std::string_view> replaced_option_lines(std::string_view ours, std::
 }
 
 Result output_layout(const std::string& documents, const std::string& work_dir,
-                   const std::string& output_path, OutputLayout& layout) {
+                     const std::string& output_path, OutputLayout& layout) {
   layout.output_path = output_path;
   if (!make_directory(work_dir + '/' + output_path)) return Result::failure();
   if (!relative_directory(documents, work_dir, layout.source_path) ||
@@ -291,19 +292,18 @@ Result output_layout(const std::string& documents, const std::string& work_dir,
 }
 
 Result write_process_files(const std::string& work_dir, const OutputLayout& layout,
-                         const Hierarchy& hierarchy, const std::string& base) {
+                           const Hierarchy& hierarchy, const std::string& base) {
   const std::string dir = work_dir + '/';
   const std::string maps_dir = dir + layout.output_path;
-  const bool written =
-      make_directory(maps_dir + "key") && make_directory(maps_dir + "tmp_kea") &&
-      write_file(dir + "process", process_file_text(hierarchy, base, false)) &&
-      write_file(dir + "process.web", process_file_text(hierarchy, base, true)) &&
-      write_option_file(dir + "options", option_file_text(layout));
+  const bool written = make_directory(maps_dir + "key") && make_directory(maps_dir + "tmp_kea") &&
+                       write_file(dir + "process", process_file_text(hierarchy, base, false)) &&
+                       write_file(dir + "process.web", process_file_text(hierarchy, base, true)) &&
+                       write_option_file(dir + "options", option_file_text(layout));
   return written ? Result() : Result::failure();
 }
 
 Result write_outputs(const std::string& work_dir, const OutputLayout& layout, const Corpus& corpus,
-                   const Hierarchy& hierarchy, const std::string& base) {
+                     const Hierarchy& hierarchy, const std::string& base) {
   const std::string maps_dir = work_dir + '/' + layout.output_path;
   if (!make_directory(maps_dir + "key") || !make_directory(maps_dir + "tmp_kea")) {
     return Result::failure();

@@ -17,9 +17,9 @@ namespace somtrain {
 // All paths are as labelcalc sees them from the working directory, and each
 // ends in "/".
 struct OutputLayout {
-  std::string output_path = "output/";     // OUTPUTPATH: unit files, pages
-  std::string source_path;                 // SOURCEPATH: the documents
-  std::string source_link_path;            // SOURCEFILESLINKPATH: documents, seen from the pages
+  std::string output_path = "output/";  // OUTPUTPATH: unit files, pages
+  std::string source_path;              // SOURCEPATH: the documents
+  std::string source_link_path;         // SOURCEFILESLINKPATH: documents, seen from the pages
 };
 
 // One unit's block of a unit file, as it will be written.
@@ -92,8 +92,7 @@ inline constexpr std::string_view kOptionFileMarker =
 // option file states them. Fails after printing why it cannot be stated.
 [[nodiscard]] somlabel::Result output_layout(const std::string& documents,
                                              const std::string& work_dir,
-                                             const std::string& output_path,
-                                             OutputLayout& layout);
+                                             const std::string& output_path, OutputLayout& layout);
 
 // Writes the option file "options" (merged with the one there) and the
 // process files "process" and "process.web" under `work_dir`, and creates the

@@ -47,7 +47,8 @@ TEST(FileClose, ReportsAWriteToAFullDevice) {
 TEST(FileClose, ReportsAWriteThatFailedLongBeforeTheClose) {
   File file;
   ASSERT_TRUE(file.open("/dev/full", "w"));
-  std::setvbuf(file.get(), nullptr, _IONBF, 0);  // the write fails at once, nothing is left to flush
+  std::setvbuf(file.get(), nullptr, _IONBF,
+               0);  // the write fails at once, nothing is left to flush
   somlabel::put(file.get(), "one line\n");
   EXPECT_FALSE(file.close().ok());
 }

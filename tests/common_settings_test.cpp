@@ -115,8 +115,8 @@ TEST(ProcessFile, OneNamePerLineBehindThePath) {
   });
   std::fclose(in);
   EXPECT_TRUE(ok);
-  EXPECT_EQ(names, (std::vector<std::string>{"out/a.unit", "out/", "out/sub dir/b.unit",
-                                              "out/last"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"out/a.unit", "out/", "out/sub dir/b.unit", "out/last"}));
 }
 
 TEST(ProcessFile, StopsAtTheFirstFailingMap) {

@@ -143,16 +143,18 @@ TEST_F(Mode0Test, UnitTextFileThatCannotBeWrittenFailsTheUnit) {
   write_file("output/files/a", "alpha");
   settings_.kea_tmp_path = "output/missing/";
   ASSERT_FALSE(run(make_unit({"a"})));
-  EXPECT_EQ(errors_, "Couldn't write to disk output/missing/m.unit.0_0.txt\n"
-                     "labelcalc: output/missing/m.unit.0_0.txt: No such file or directory\n");
+  EXPECT_EQ(errors_,
+            "Couldn't write to disk output/missing/m.unit.0_0.txt\n"
+            "labelcalc: output/missing/m.unit.0_0.txt: No such file or directory\n");
   EXPECT_EQ(labels_, "");
 
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
   settings_.kea_tmp_path = "output/tmp_kea/";
   fs::create_symlink("/dev/full", "output/tmp_kea/m.unit.0_0.txt");
   ASSERT_FALSE(run(make_unit({"a"})));
-  EXPECT_EQ(errors_, "Couldn't write to disk output/tmp_kea/m.unit.0_0.txt\n"
-                     "labelcalc: output/tmp_kea/m.unit.0_0.txt: No space left on device\n");
+  EXPECT_EQ(errors_,
+            "Couldn't write to disk output/tmp_kea/m.unit.0_0.txt\n"
+            "labelcalc: output/tmp_kea/m.unit.0_0.txt: No space left on device\n");
   EXPECT_EQ(labels_, "");
 }
 
@@ -178,8 +180,9 @@ TEST_F(Mode0Test, OldKeyFileThatCannotBeRemovedFailsTheUnitBeforeTheExtractorRun
   settings_.kea_program = extractor("record_args.sh");
   fs::create_directory("output/tmp_kea/m.unit.0_0.key");
   ASSERT_FALSE(run(make_unit({})));
-  EXPECT_EQ(errors_, "labelcalc: cannot remove the old key file output/tmp_kea/m.unit.0_0.key: "
-                     "Is a directory\n");
+  EXPECT_EQ(errors_,
+            "labelcalc: cannot remove the old key file output/tmp_kea/m.unit.0_0.key: "
+            "Is a directory\n");
   EXPECT_EQ(labels_, "");
   EXPECT_FALSE(fs::exists("extractor.args"));
 }
@@ -234,7 +237,8 @@ TEST_F(Mode0Test, JavaAndBareProgramNamesAreFoundOnPath) {
 
 TEST_F(Mode0Test, ShellMetacharactersInNamesAreNeverInterpreted) {
   write_file("output/files/a;touch pwned_doc", "alpha");
-  const unit u = make_unit({"a;touch pwned_doc"}, "1;touch pwned_x;", "$(touch pwned_y)`touch pwned_z`");
+  const unit u =
+      make_unit({"a;touch pwned_doc"}, "1;touch pwned_x;", "$(touch pwned_y)`touch pwned_z`");
   ASSERT_TRUE(run(u, "output/m|touch pwned_map&")) << errors_;
   const std::string stem = "m|touch pwned_map&.1;touch pwned_x;_$(touch pwned_y)`touch pwned_z`";
   EXPECT_EQ(read_file("output/key/" + stem + ".txt"), "alpha");
@@ -273,8 +277,9 @@ TEST_F(Mode0Test, UnitTextFileReplacesAnEarlierOneInTheKeyDirectory) {
 TEST_F(Mode0Test, FailedMoveIsReportedAndTheLabelsStillCount) {
   settings_.keypath = "output/no-such-dir/";
   ASSERT_TRUE(run(make_unit({}))) << errors_;
-  EXPECT_EQ(errors_, "labelcalc: cannot move output/tmp_kea/m.unit.0_0.txt to "
-                     "output/no-such-dir/m.unit.0_0.txt: No such file or directory\n");
+  EXPECT_EQ(errors_,
+            "labelcalc: cannot move output/tmp_kea/m.unit.0_0.txt to "
+            "output/no-such-dir/m.unit.0_0.txt: No such file or directory\n");
   EXPECT_EQ(labels_, labels_for_size(0));
 }
 

@@ -27,7 +27,8 @@ std::vector<Entry> entries_of(const PhraseTable& table) {
 
 PhraseTable table_of(const std::vector<Entry>& entries) {
   PhraseTable table;
-  for (const Entry& e : entries) EXPECT_NE(table.add(e.stemmed, e.stemmed, e.score), PhraseTable::AddResult::omitted);
+  for (const Entry& e : entries)
+    EXPECT_NE(table.add(e.stemmed, e.stemmed, e.score), PhraseTable::AddResult::omitted);
   return table;
 }
 
@@ -60,8 +61,8 @@ TEST(ComparePhrases, OnlyTheFirstOccurrenceCounts) {
 }
 
 TEST(FilterPhrases, FoldsIntoEveryLongerPhrase) {
-  PhraseTable table = table_of({{"data", 1.0}, {"data mining", 2.0}, {"mining", 0.5},
-                                {"text mining", 1.0}});
+  PhraseTable table =
+      table_of({{"data", 1.0}, {"data mining", 2.0}, {"mining", 0.5}, {"text mining", 1.0}});
   EXPECT_EQ(table.filter_phrases(), 2);
   const std::vector<Entry> got = entries_of(table);
   ASSERT_EQ(got.size(), 2u);
@@ -125,7 +126,8 @@ TEST(PhraseTable, TiesAtTheCutAreTakenWhole) {
   EXPECT_EQ(table.finish(15), 17);
   // Among equal scores the later entry comes first.
   const std::string block = block_of(table, 17);
-  EXPECT_NE(block.find("tie2\t5.000000\np\ttie1\t5.000000\np\ttie0\t5.000000\n"), std::string::npos);
+  EXPECT_NE(block.find("tie2\t5.000000\np\ttie1\t5.000000\np\ttie0\t5.000000\n"),
+            std::string::npos);
 }
 
 TEST(PhraseTable, FullTableIsFoldedThenDropsNewPhrases) {

@@ -15,8 +15,8 @@ namespace {
 std::vector<std::string> calls;
 
 std::string describe(const char* step, const unit& u) {
-  std::string text = std::string(step) + " " + u.pos_x_str + "/" + u.pos_y_str + " n=" +
-                     std::to_string(u.nr_mapped_vecs) + " docs=";
+  std::string text = std::string(step) + " " + u.pos_x_str + "/" + u.pos_y_str +
+                     " n=" + std::to_string(u.nr_mapped_vecs) + " docs=";
   for (size_t i = 0; i < u.label_document_count(); ++i) text += u.filelist[i] + ",";
   return text;
 }
@@ -80,9 +80,10 @@ TEST(UnitPass, NamesRunOnOverLinesAndOnlyTheDeclaredCountIsTaken) {
 TEST(UnitPass, FileEndingInsideTheListKeepsOnlyNamesRead) {
   testing::internal::CaptureStderr();
   // The first unit stored three names; the second declares three but the file ends after one.
-  pass("$NR_VEC_MAPPED 3\n$MAPPED_VECS a b c\n$NR_SOMS_MAPPED 0\n"
-       "$NR_VEC_MAPPED 3\n$MAPPED_VECS z",
-       0);
+  pass(
+      "$NR_VEC_MAPPED 3\n$MAPPED_VECS a b c\n$NR_SOMS_MAPPED 0\n"
+      "$NR_VEC_MAPPED 3\n$MAPPED_VECS z",
+      0);
   const std::string errors = testing::internal::GetCapturedStderr();
   EXPECT_EQ(calls.back(), "cat / n=3 docs=z,") << "no stale names from the unit before";
   EXPECT_NE(errors.find("j= 1 , mapped_vecs = 3\n"), std::string::npos);
@@ -123,9 +124,7 @@ TEST(UnitPass, OtherKeysKeepTheirLineAndLongLinesStayWhole) {
             "$LABEL  a\tb \n$XDIM 3\n$LABEL " + long_label + "\n$END");
 }
 
-TEST(UnitPass, KeyWithoutValueAtTheEnd) {
-  EXPECT_EQ(pass("$POS_X", 1), "$POS_X\n");
-}
+TEST(UnitPass, KeyWithoutValueAtTheEnd) { EXPECT_EQ(pass("$POS_X", 1), "$POS_X\n"); }
 
 }  // namespace
 }  // namespace somlabel

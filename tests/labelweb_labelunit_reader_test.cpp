@@ -124,7 +124,8 @@ TEST(LabelwebLabelunitReader, EveryValueOfALineIsOneEntryAndTheLastKeepsTheNewli
 }
 
 TEST(LabelwebLabelunitReader, LayerComesFromTheFirstNodeId) {
-  Read read = read_units("$XDIM 1\n$YDIM 1\n$POS_X 0\n$NODE_ID n_2_0_0\n$POS_X 0\n$NODE_ID n_5_1_0\n");
+  Read read =
+      read_units("$XDIM 1\n$YDIM 1\n$POS_X 0\n$NODE_ID n_2_0_0\n$POS_X 0\n$NODE_ID n_5_1_0\n");
   EXPECT_EQ(read.map.layer, 2);
   EXPECT_EQ(read.units[1].map.layer, 2);
   EXPECT_EQ(read_units("$XDIM 1\n$POS_X 0\n").map.layer, -1);
@@ -166,7 +167,7 @@ TEST(LabelwebLabelunitReader, Mode0LineIsSplitAtTabsAfterTheKey) {
                                "$POS_X 0\n$MODE0_PHRASES 3\n"
                                "$M0_LABEL self organizing map\tself organ map\t0.8125\n"
                                "$M0_LABEL no score\tno score\n"  // two fields: not a label
-                               "$M0_LABEL last\tlast\t0.25");     // no newline at the end
+                               "$M0_LABEL last\tlast\t0.25");    // no newline at the end
   const unit& u = read.units[0].unit;
   ASSERT_EQ(u.m0_labels.size(), 2);
   EXPECT_EQ(u.nr_mode0_labels, 2);
@@ -203,8 +204,8 @@ TEST(LabelwebLabelunitReader, Mode1BlockKeepsTwoHundredAndSkipsTheRest) {
 }
 
 TEST(LabelwebLabelunitReader, Mode1BlockCutShortByTheEndOfTheFile) {
-  const Read read = read_units(std::string(kHeader) +
-                               "$POS_X 0\n$MODE1_PHRASES 5\na\ta\t0.9\nb\tb\t0.8\n");
+  const Read read =
+      read_units(std::string(kHeader) + "$POS_X 0\n$MODE1_PHRASES 5\na\ta\t0.9\nb\tb\t0.8\n");
   ASSERT_EQ(read.units.size(), 1u);
   EXPECT_EQ(read.units[0].unit.m1_labels.size(), 2);
 }
@@ -324,10 +325,11 @@ TEST(LabelwebLabelunitPage, CountsAboveTheEntriesStoredShowOnlyTheEntries) {
       "$NR_LABELS 2\n$LABEL a b\n"
       "$POS_X 1\n$POS_Y 0\n$NR_VEC_MAPPED 4\n$VEC new\n$NR_SOMS_MAPPED 0\n"
       "$NR_LABELS 3\n$LABEL c\n$MODE1_PHRASES 3\nm\tm\t0.5\n");
-  EXPECT_NE(page.find("<td align=left>\nLABELs by Cadrel I<BR>c\n<BR><HR>"
-                      "LABELS by Cadrel II<BR><b><font color=#646464>m (0.5000)</font></b><BR><HR>"
-                      "<a href=files/new>new</a><BR><HR><a href=key/new.key>new.key</a><BR></td>\n"),
-            std::string::npos)
+  EXPECT_NE(
+      page.find("<td align=left>\nLABELs by Cadrel I<BR>c\n<BR><HR>"
+                "LABELS by Cadrel II<BR><b><font color=#646464>m (0.5000)</font></b><BR><HR>"
+                "<a href=files/new>new</a><BR><HR><a href=key/new.key>new.key</a><BR></td>\n"),
+      std::string::npos)
       << page;
   const size_t second_cell = page.rfind("<td align=left>");
   EXPECT_EQ(page.find("old", second_cell), std::string::npos);

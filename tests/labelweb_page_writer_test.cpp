@@ -109,7 +109,7 @@ TEST(LabelwebCalculateColor, ResultsOutsideTheIntRangeOrNoNumberStayDefined) {
   EXPECT_EQ(calculate_color(1.0, 0.0, nan), 100);
   EXPECT_EQ(calculate_color(nan, 0.0, 0.5), 100);
   const double inf = std::numeric_limits<double>::infinity();
-  EXPECT_EQ(calculate_color(inf, -inf, 0.5), 100);  // inf / inf is no number
+  EXPECT_EQ(calculate_color(inf, -inf, 0.5), 100);          // inf / inf is no number
   EXPECT_EQ(calculate_color(DBL_MAX, -DBL_MAX, 0.0), 180);  // the span overflows to inf
 }
 
@@ -152,8 +152,8 @@ TEST(LabelwebPageText, LinkPartsPercentEncodeAllButTheUnreservedBytesAndSlash) {
 TEST(LabelwebWriteHtml, OneByOneMapIsAWholePage) {
   PageText page;
   write_html(empty_unit(0, 0), one_by_one(), page, Settings());
-  EXPECT_EQ(text_of(page), std::string(kHead) +
-                             "<tr>\n<td align=left>\n.</td>\n</tr>\n</table></BODY></HTML>\n");
+  EXPECT_EQ(text_of(page),
+            std::string(kHead) + "<tr>\n<td align=left>\n.</td>\n</tr>\n</table></BODY></HTML>\n");
 }
 
 TEST(LabelwebWriteHtml, PageHeadNamesTheLayerAndPageEndLinksUp) {
@@ -184,9 +184,9 @@ TEST(LabelwebWriteHtml, RowsOpenAtColumnZeroAndCloseAtTheLastColumn) {
   write_html(empty_unit(1, 1), m, page, Settings());
   EXPECT_EQ(first, std::string(kHead) + "<tr>\n<td align=left>\n.</td>\n");
   EXPECT_EQ(text_of(page), std::string(kHead) +
-                             "<tr>\n<td align=left>\n.</td>\n<td align=left>\n.</td>\n</tr>\n"
-                             "<tr>\n<td align=left>\n.</td>\n<td align=left>\n.</td>\n</tr>\n"
-                             "</table></BODY></HTML>\n");
+                               "<tr>\n<td align=left>\n.</td>\n<td align=left>\n.</td>\n</tr>\n"
+                               "<tr>\n<td align=left>\n.</td>\n<td align=left>\n.</td>\n</tr>\n"
+                               "</table></BODY></HTML>\n");
 }
 
 TEST(LabelwebWriteHtml, ColouredSectionsShadeFromTheFirstToTheLastScore) {
@@ -224,9 +224,9 @@ TEST(LabelwebWriteHtml, ScoresOutsideTheFirstAndLastAreClampedInTheColour) {
 }
 
 TEST(LabelwebWriteHtml, ScoresPrintLikePercentPointFourF) {
-  const double scores[] = {0.0,      -0.0,     1.0,      0.123449, 0.12345,  0.99995,
-                           -2.5e-5,  5e-5,     15e-5,    123456.78905, 1e20,   -1e-300,
-                           DBL_MAX,  -DBL_MAX, DBL_MIN,  0.1 + 0.2,    2.00005, 1.00015,
+  const double scores[] = {0.0,      -0.0,      1.0,         0.123449,     0.12345, 0.99995,
+                           -2.5e-5,  5e-5,      15e-5,       123456.78905, 1e20,    -1e-300,
+                           DBL_MAX,  -DBL_MAX,  DBL_MIN,     0.1 + 0.2,    2.00005, 1.00015,
                            HUGE_VAL, -HUGE_VAL, std::nan("")};
   for (const double score : scores) {
     unit u;
@@ -322,8 +322,9 @@ TEST(LabelwebWriteHtml, ShowsNoMoreThanTheEntriesStored) {
   u.nr_torvel_labels = 5;
   Settings no_keys;
   no_keys.keylinks_output = 0;
-  EXPECT_EQ(cell_of(u, no_keys),
-            "<td align=left>\nLABELs by Cadrel I<BR>kept<BR><HR><a href=files/d1>d1</a><BR></td>\n");
+  EXPECT_EQ(
+      cell_of(u, no_keys),
+      "<td align=left>\nLABELs by Cadrel I<BR>kept<BR><HR><a href=files/d1>d1</a><BR></td>\n");
 }
 
 TEST(LabelwebWriteHtml, NegativeCountsShowNothing) {

@@ -13,8 +13,8 @@ namespace oracle {
 
 using somlabel::phrase;
 
-inline int phrase_exists(const std::vector<phrase>& extracted_phrases,
-                         const phrase& current_phrase, int dim) {
+inline int phrase_exists(const std::vector<phrase>& extracted_phrases, const phrase& current_phrase,
+                         int dim) {
   for (int i = 0; i < dim; ++i) {
     if (extracted_phrases[i].stemmed_phrase == current_phrase.stemmed_phrase) return i;
   }

@@ -29,7 +29,8 @@ TEST(SomtrainNames, SecondFieldOfEveryNodeIdIsTheLayer) {
   for (int layer = 1; layer <= 3; ++layer) {
     const std::string id = node_id("m", map_at(layer == 1 ? "" : "0_0", layer, Grid{2, 2}), 3);
     const std::size_t first = id.find('_');
-    EXPECT_EQ(id.substr(first + 1, id.find('_', first + 1) - first - 1), std::to_string(layer)) << id;
+    EXPECT_EQ(id.substr(first + 1, id.find('_', first + 1) - first - 1), std::to_string(layer))
+        << id;
   }
 }
 
@@ -60,7 +61,8 @@ HierarchySettings small(Grid top, Grid sub, int expand, int depth) {
 
 TEST(SomtrainHierarchy, OneMapWhenNoUnitIsCrowdedOrTheDepthIsOne) {
   const Corpus corpus = two_topics();
-  EXPECT_EQ(grow_hierarchy(corpus, small(Grid{1, 1}, Grid{2, 1}, 8, 3)).maps.size(), 1u);  // 8 is not > 8
+  EXPECT_EQ(grow_hierarchy(corpus, small(Grid{1, 1}, Grid{2, 1}, 8, 3)).maps.size(),
+            1u);  // 8 is not > 8
   EXPECT_EQ(grow_hierarchy(corpus, small(Grid{1, 1}, Grid{2, 1}, 2, 1)).maps.size(), 1u);
 }
 
@@ -78,12 +80,14 @@ TEST(SomtrainHierarchy, CrowdedUnitGetsASubMapOverItsDocuments) {
   ASSERT_EQ(sub.units[0].documents.size(), 4u);
   ASSERT_EQ(sub.units[1].documents.size(), 4u);
   for (const UnitResult& unit : sub.units) {
-    const bool net = corpus.documents[static_cast<std::size_t>(unit.documents[0])].name.starts_with("net");
+    const bool net =
+        corpus.documents[static_cast<std::size_t>(unit.documents[0])].name.starts_with("net");
     for (int d : unit.documents) {
       EXPECT_EQ(corpus.documents[static_cast<std::size_t>(d)].name.starts_with("net"), net);
     }
     ASSERT_FALSE(unit.labels.empty());
-    EXPECT_EQ(unit.labels[0], net ? "socket" : "angle");  // heaviest; the math words tie, the first stem wins
+    EXPECT_EQ(unit.labels[0],
+              net ? "socket" : "angle");  // heaviest; the math words tie, the first stem wins
     EXPECT_EQ(unit.sub_map, -1);
   }
 }

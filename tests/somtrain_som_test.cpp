@@ -21,7 +21,8 @@ TEST(SomtrainNeighbourhood, RadiusShrinksGeometricallyFromStartToEnd) {
   // Halfway (epoch 2 of 0..4): the geometric mean, sqrt(4 * 0.25) = 1.
   EXPECT_NEAR(neighbourhood_radius(schedule, grid, 2), 1.0, 1e-12);
   for (int epoch = 1; epoch < 5; ++epoch) {
-    EXPECT_LT(neighbourhood_radius(schedule, grid, epoch), neighbourhood_radius(schedule, grid, epoch - 1));
+    EXPECT_LT(neighbourhood_radius(schedule, grid, epoch),
+              neighbourhood_radius(schedule, grid, epoch - 1));
   }
 }
 

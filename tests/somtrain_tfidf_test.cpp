@@ -23,8 +23,8 @@ std::vector<std::string> document_stems(const Corpus& corpus, std::size_t d) {
 }
 
 TEST(SomtrainCorpus, CountsStemsLeavingOutStopwordsNumbersAndShortWords) {
-  const Corpus corpus = build_corpus({{"a", "The Sockets, a socket and 42 sockets: x"}}, everything(),
-                                     Language::english);
+  const Corpus corpus = build_corpus({{"a", "The Sockets, a socket and 42 sockets: x"}},
+                                     everything(), Language::english);
   ASSERT_EQ(corpus.stems, std::vector<std::string>({"socket"}));
   ASSERT_EQ(corpus.documents.size(), 1u);
   EXPECT_EQ(corpus.documents[0].name, "a");
@@ -39,8 +39,10 @@ TEST(SomtrainCorpus, LabelTieGoesToTheSmallerWord) {
 }
 
 TEST(SomtrainCorpus, VocabularyLimits) {
-  const std::vector<DocumentText> texts = {
-      {"a", "kernel socket thread"}, {"b", "kernel socket mutex"}, {"c", "kernel thread"}, {"d", "kernel"}};
+  const std::vector<DocumentText> texts = {{"a", "kernel socket thread"},
+                                           {"b", "kernel socket mutex"},
+                                           {"c", "kernel thread"},
+                                           {"d", "kernel"}};
   // kernel: 4 documents, socket 2, thread 2, mutex 1.
   Corpus corpus = build_corpus(texts, VocabularyLimits{2, 1.0, 5000}, Language::english);
   EXPECT_EQ(corpus.stems, std::vector<std::string>({"kernel", "socket", "thread"}));
@@ -63,9 +65,9 @@ TEST(SomtrainCorpus, AnyBytesAreTakenWithoutHarm) {
 }
 
 TEST(SomtrainTfidf, WeightsAreLogTfTimesIdfOfUnitLength) {
-  const Corpus corpus = build_corpus(
-      {{"a", "socket socket bind"}, {"b", "socket listen"}, {"c", "fork fork fork"}}, everything(),
-      Language::english);
+  const Corpus corpus =
+      build_corpus({{"a", "socket socket bind"}, {"b", "socket listen"}, {"c", "fork fork fork"}},
+                   everything(), Language::english);
   ASSERT_EQ(corpus.stems, std::vector<std::string>({"bind", "fork", "listen", "socket"}));
   const std::vector<SparseVector> v = tfidf_vectors(corpus, {0, 1, 2});
   ASSERT_EQ(v.size(), 3u);
@@ -85,9 +87,9 @@ TEST(SomtrainTfidf, WeightsAreLogTfTimesIdfOfUnitLength) {
 }
 
 TEST(SomtrainTfidf, IdfIsTakenOverTheMembersOnly) {
-  const Corpus corpus = build_corpus(
-      {{"a", "socket socket bind"}, {"b", "socket listen"}, {"c", "fork fork fork"}}, everything(),
-      Language::english);
+  const Corpus corpus =
+      build_corpus({{"a", "socket socket bind"}, {"b", "socket listen"}, {"c", "fork fork fork"}},
+                   everything(), Language::english);
   // Among a and b, "socket" is in every document: it weighs nothing and is left out.
   const std::vector<SparseVector> v = tfidf_vectors(corpus, {1, 0});
   EXPECT_EQ(v[0].index, std::vector<std::uint32_t>({2}));  // b first, as asked

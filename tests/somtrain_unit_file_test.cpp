@@ -79,7 +79,8 @@ TEST(SomtrainUnitFile, BlocksComeInRowOrder) {
   Hierarchy hierarchy{{map}};
   const std::string text = unit_file_text(corpus, hierarchy, 0, "m", "output/");
   std::string positions;
-  for (std::size_t at = text.find("$NODE_ID "); at != std::string::npos; at = text.find("$NODE_ID ", at + 1)) {
+  for (std::size_t at = text.find("$NODE_ID "); at != std::string::npos;
+       at = text.find("$NODE_ID ", at + 1)) {
     positions += text.substr(at + 9, text.find('\n', at) - at - 9) + " ";
   }
   EXPECT_EQ(positions, "m_1_0_0 m_1_1_0 m_1_0_1 m_1_1_1 ");
@@ -120,8 +121,8 @@ TEST(SomtrainOptionFile, KeepsTheUsersLinesWhenWrittenAgain) {
       // Our part as an older run wrote it is replaced; what is below stays.
       {"MODE 1\nOUTPUTPATH old/\n" + marker + "MODE 0\n", ours + "MODE 0\n", 0},
       // A file without the marker keeps every line that is not one of ours.
-      {"MODE 1\nOUTPUTPATH output/\nMODE 2\n\nNUMBEROFPHRASES 5", ours + "MODE 2\n\nNUMBEROFPHRASES 5\n",
-       3},
+      {"MODE 1\nOUTPUTPATH output/\nMODE 2\n\nNUMBEROFPHRASES 5",
+       ours + "MODE 2\n\nNUMBEROFPHRASES 5\n", 3},
       // The marker counts only as a whole line.
       {"X " + marker, ours + "X " + marker, 1},
   };
@@ -152,14 +153,15 @@ TEST(SomtrainOptionFile, NamesTheLinesAboveTheMarkerThatItReplaces) {
 TEST(SomtrainOutputs, WritesEveryFileAndTheDirectoriesTheToolsNeed) {
   const Fixture f;
   testutil::TempDir dir;
-  ASSERT_TRUE(write_outputs(dir.path().string(), OutputLayout{"output/", "docs/", "../docs/"}, f.corpus,
-                            f.hierarchy, "map"));
+  ASSERT_TRUE(write_outputs(dir.path().string(), OutputLayout{"output/", "docs/", "../docs/"},
+                            f.corpus, f.hierarchy, "map"));
   EXPECT_EQ(testutil::read_file(dir.path() / "output/map.unit"),
             unit_file_text(f.corpus, f.hierarchy, 0, "map", "output/"));
   EXPECT_EQ(testutil::read_file(dir.path() / "output/map_0_0.unit"),
             unit_file_text(f.corpus, f.hierarchy, 1, "map", "output/"));
   EXPECT_EQ(testutil::read_file(dir.path() / "process"), "map_0_0.unit\nmap.unit\n");
-  EXPECT_EQ(testutil::read_file(dir.path() / "process.web"), "map_0_0.unit.labelunit\nmap.unit.labelunit\n");
+  EXPECT_EQ(testutil::read_file(dir.path() / "process.web"),
+            "map_0_0.unit.labelunit\nmap.unit.labelunit\n");
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "output/key"));
   EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "output/tmp_kea"));
 }
@@ -184,13 +186,13 @@ TEST(SomtrainOutputs, FailsWhenAFileCannotBeMade) {
   testutil::TempDir dir;
   // A directory where the top map's unit file should go.
   std::filesystem::create_directories(dir.path() / "output/map.unit");
-  EXPECT_FALSE(write_outputs(dir.path().string(), OutputLayout{"output/", "docs/", "../docs/"}, f.corpus,
-                             f.hierarchy, "map"));
+  EXPECT_FALSE(write_outputs(dir.path().string(), OutputLayout{"output/", "docs/", "../docs/"},
+                             f.corpus, f.hierarchy, "map"));
   // A file where the output directory should go.
   testutil::TempDir other;
   testutil::write_file(other.path() / "output", "");
-  EXPECT_FALSE(write_outputs(other.path().string(), OutputLayout{"output/", "docs/", "../docs/"}, f.corpus,
-                             f.hierarchy, "map"));
+  EXPECT_FALSE(write_outputs(other.path().string(), OutputLayout{"output/", "docs/", "../docs/"},
+                             f.corpus, f.hierarchy, "map"));
 }
 
 }  // namespace

@@ -25,13 +25,13 @@ TEST(Tokenize, KeepsJoinersBetweenWordCharactersOnly) {
 TEST(Tokenize, MarksSentenceAndPhraseBoundaries) {
   auto t = tokenize("Maps learn, units move. Next one\n\nNew part\nlower Upper");
   ASSERT_EQ(t.size(), 10u);
-  EXPECT_TRUE(t[0].sentence_start && t[0].phrase_start);         // Maps: start of text
-  EXPECT_FALSE(t[1].phrase_start);                                // learn
-  EXPECT_TRUE(t[2].phrase_start && !t[2].sentence_start);        // units: after a comma
-  EXPECT_TRUE(t[4].sentence_start && t[4].phrase_start);         // Next: after a period
-  EXPECT_TRUE(t[6].sentence_start);                               // New: after a blank line
-  EXPECT_FALSE(t[8].phrase_start);                                // lower: line break, small letter
-  EXPECT_FALSE(t[9].phrase_start);                                // Upper: a capital mid-line breaks nothing
+  EXPECT_TRUE(t[0].sentence_start && t[0].phrase_start);   // Maps: start of text
+  EXPECT_FALSE(t[1].phrase_start);                         // learn
+  EXPECT_TRUE(t[2].phrase_start && !t[2].sentence_start);  // units: after a comma
+  EXPECT_TRUE(t[4].sentence_start && t[4].phrase_start);   // Next: after a period
+  EXPECT_TRUE(t[6].sentence_start);                        // New: after a blank line
+  EXPECT_FALSE(t[8].phrase_start);                         // lower: line break, small letter
+  EXPECT_FALSE(t[9].phrase_start);  // Upper: a capital mid-line breaks nothing
 }
 
 TEST(Tokenize, CapitalAfterLineBreakStartsPhraseNotSentence) {

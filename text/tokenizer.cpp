@@ -23,15 +23,21 @@ Char decode(std::string_view s, std::size_t i) {
 
 bool is_word_char(utf8proc_int32_t cp) {
   if (cp < 0) return false;
-  if (cp < 0x80) return (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z') || (cp >= '0' && cp <= '9');
+  if (cp < 0x80)
+    return (cp >= 'a' && cp <= 'z') || (cp >= 'A' && cp <= 'Z') || (cp >= '0' && cp <= '9');
   switch (utf8proc_category(cp)) {
-    case UTF8PROC_CATEGORY_LU: case UTF8PROC_CATEGORY_LL: case UTF8PROC_CATEGORY_LT:
-    case UTF8PROC_CATEGORY_LM: case UTF8PROC_CATEGORY_LO: case UTF8PROC_CATEGORY_MN:
-    case UTF8PROC_CATEGORY_MC: case UTF8PROC_CATEGORY_ME: case UTF8PROC_CATEGORY_ND:
-    case UTF8PROC_CATEGORY_NL: case UTF8PROC_CATEGORY_NO:
-      return true;
-    default:
-      return false;
+    case UTF8PROC_CATEGORY_LU:
+    case UTF8PROC_CATEGORY_LL:
+    case UTF8PROC_CATEGORY_LT:
+    case UTF8PROC_CATEGORY_LM:
+    case UTF8PROC_CATEGORY_LO:
+    case UTF8PROC_CATEGORY_MN:
+    case UTF8PROC_CATEGORY_MC:
+    case UTF8PROC_CATEGORY_ME:
+    case UTF8PROC_CATEGORY_ND:
+    case UTF8PROC_CATEGORY_NL:
+    case UTF8PROC_CATEGORY_NO: return true;
+    default: return false;
   }
 }
 

@@ -16,13 +16,13 @@ namespace text {
 // buffer must outlive the token.
 struct Token {
   std::string_view text;
-  std::size_t offset = 0;        // byte offset of text in the input
-  bool sentence_start = false;   // first word of the text or of a sentence (. ! ? before it)
-  bool phrase_start = false;     // a phrase may not run across into this word from the one
-                                 // before: set at every sentence start and after punctuation
-                                 // such as , ; : ( ) ", a blank line, or a line break
-                                 // before a capitalised word
-  bool is_number = false;        // digits only, perhaps joined by . ' - ("3", "2.5"; not "4th")
+  std::size_t offset = 0;       // byte offset of text in the input
+  bool sentence_start = false;  // first word of the text or of a sentence (. ! ? before it)
+  bool phrase_start = false;    // a phrase may not run across into this word from the one
+                                // before: set at every sentence start and after punctuation
+                                // such as , ; : ( ) ", a blank line, or a line break
+                                // before a capitalised word
+  bool is_number = false;       // digits only, perhaps joined by . ' - ("3", "2.5"; not "4th")
 };
 
 // Words are maximal runs of Unicode letters, marks and digits; an apostrophe,
