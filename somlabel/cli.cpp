@@ -16,6 +16,7 @@
 #include "common/documents.h"
 #include "common/exit_codes.h"
 #include "common/io.h"
+#include "common/map_names.h"
 #include "common/settings.h"
 #include "common/shard.h"
 #include "somlabel/cluster_run.h"
@@ -298,7 +299,7 @@ std::string count_text(size_t count, size_t of, std::string_view what) {
 
 // The process file for the maps marked in `due`, or the full one when all are.
 bool process_file_for(const Layout& layout, const std::vector<MapNode>& maps,
-                      const std::vector<bool>& due, const std::string& ending,
+                      const std::vector<bool>& due, std::string_view ending,
                       const std::string& full, const std::string& part, std::string& name) {
   if (std::find(due.begin(), due.end(), false) == due.end()) {
     name = full;
@@ -306,7 +307,7 @@ bool process_file_for(const Layout& layout, const std::vector<MapNode>& maps,
   }
   std::string text;
   for (size_t m = 0; m < maps.size(); ++m) {
-    if (due[m]) text += maps[m].line + ending + "\n";
+    if (due[m]) text.append(maps[m].line).append(ending) += '\n';
   }
   name = layout.logs() + part;
   return write_whole(name, text);
@@ -375,7 +376,7 @@ bool map_steps(Driver& driver, const Layout& layout, const Tools& tools, const S
   const size_t to_write = static_cast<size_t>(std::count(pages.begin(), pages.end(), true));
   if (to_write == 0) {
     driver.kept("pages");
-  } else if (!process_file_for(layout, maps, pages, ".labelunit", layout.process_web(),
+  } else if (!process_file_for(layout, maps, pages, kLabelunitEnding, layout.process_web(),
                                "pages.process", process) ||
              !driver.run(write_pages(layout, tools, process),
                          count_text(to_write, maps.size(), "maps"), to_write)) {
