@@ -30,7 +30,8 @@ if [ "$max" -gt 0 ] && [ "$max" -lt "$total" ]; then
 fi
 
 # One groff run per page: tables (-t), no hyphenation, long lines, no
-# overstriking or escape sequences, so words come out whole.
+# overstriking or escape sequences, so words come out whole. Many pages turn
+# hyphenation back on themselves (.hy), so the request is removed first.
 render() {
   local out=$1; shift
   local page name
@@ -39,8 +40,9 @@ render() {
     if zcat "$page" | grep -v -e '^\.\\"' -e "^'\\\\\"" | grep -m1 -v '^[[:space:]]*$' | grep -q '^\.so '; then
       continue
     fi
-    zcat "$page" | groff -t -man -Tutf8 -rHY=0 -rLL=100n -P-cbu 2>/dev/null | drop_header_footer \
-      >"$out/$name" || rm -f "$out/$name"
+    { printf '.hy 0\n.rm hy\n'; zcat "$page"; } |
+      groff -t -man -Tutf8 -rHY=0 -rLL=100n -P-cbu 2>/dev/null | drop_header_footer >"$out/$name" ||
+      rm -f "$out/$name"
   done
 }
 # The first and last lines that hold text are the page's running head and

@@ -31,13 +31,15 @@ if [ ! -x "$somlabel" ]; then
 fi
 
 # The folder is kept for the next run, which redoes only what changed, unless
-# another number of pages is asked for (or it is not the demo's own).
-if [ "$(cat "$out/documents.pages" 2>/dev/null)" != "$pages" ]; then
+# another number of pages is asked for, the pages are rendered another way
+# now, or it is not the demo's own.
+stamp="$pages $(cksum <"$root/demo/corpus.sh")"
+if [ "$(cat "$out/documents.pages" 2>/dev/null)" != "$stamp" ] || [ ! -d "$out/documents" ]; then
   rm -rf "$out"
   mkdir -p "$out"
   printf 'demo: rendering manual pages to text\n' >&2
   "$root/demo/corpus.sh" "$out/documents" "$pages" >/dev/null
-  printf '%s\n' "$pages" >"$out/documents.pages"
+  printf '%s\n' "$stamp" >"$out/documents.pages"
 fi
 out=$(cd "$out" && pwd)
 
