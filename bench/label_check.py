@@ -14,7 +14,8 @@ mode-0 labels ($M0_LABEL lines) of every unit and flags each label that
     its uses in WordNet's sense-tagged corpus. The script sees no context,
     so a word often used as a noun ("file", "calls") counts as one.
 Prints the counts, then the K (default 5) worst labels: flagged ones first,
-then the lowest-scored labels of the busiest units, each with its unit.
+then those scored lowest against their unit's best label of the same kind
+(the extractor trusted them least), each with its unit.
 Exit status 1 when a label is flagged (so a script can use it as a check).
 """
 import argparse
@@ -145,15 +146,16 @@ def main():
     ap.add_argument('files', nargs='+')
     args = ap.parse_args()
     wn = load_wordnet()
-    flagged, total, kept = [], 0, []
+    flagged, total, kept, best = [], 0, [], {}
     for path in args.files:
         for unit, kind, rank, label, score in unit_labels(path, args.top):
             total += 1
+            best[(unit, kind)] = max(best.get((unit, kind), 0), score)
             why = problems(label, wn)
             if why:
                 flagged.append((rank, unit, kind, label, ', '.join(why)))
             else:
-                kept.append((rank, unit, kind, label))
+                kept.append((score, rank, unit, kind, label))
     print('labels checked: %d (top %d of each kind per unit), flagged: %d'
           % (total, args.top, len(flagged)))
     reasons = {}
@@ -166,6 +168,10 @@ def main():
     flagged.sort(key=lambda f: (f[0], f[1]))
     for rank, unit, kind, label, why in flagged[:args.worst]:
         print('  %-40s %s #%d  %-28s %s' % (unit, kind, rank + 1, '"%s"' % label, why))
+    kept.sort(key=lambda k: (k[0] / (best[(k[2], k[3])] or 1), k[2], k[1]))
+    for score, rank, unit, kind, label in kept[:max(0, args.worst - len(flagged))]:
+        print('  %-40s %s #%d  %-28s %.3f of the unit\'s best' % (
+            unit, kind, rank + 1, '"%s"' % label, score / (best[(unit, kind)] or 1)))
     return 1 if flagged else 0
 
 

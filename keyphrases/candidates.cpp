@@ -31,6 +31,7 @@ struct TokenInfo {
   bool starts_object = false;
   bool starts_complement = false;
   bool stopword = false;
+  bool unknown = false;
 };
 
 // A content word may stand in a phrase.
@@ -82,9 +83,9 @@ class Collector {
     if (t.sentence_start && index > 0 && doc_.first_sentence_end == doc_.n_tokens)
       doc_.first_sentence_end = static_cast<std::uint32_t>(index);
     const auto& w = words_.normalize(t.text);
-    TokenInfo info{t.text,    w.stem,      kNoWord,  t.phrase_start,  w.may_modify,
-                   w.may_end, w.verb_like, w.gerund, w.starts_object, w.starts_complement,
-                   w.stopword};
+    TokenInfo info{t.text,     w.stem,      kNoWord,  t.phrase_start,  w.may_modify,
+                   w.may_end,  w.verb_like, w.gerund, w.starts_object, w.starts_complement,
+                   w.stopword, w.unknown};
     if (!code && is_content(t, w)) info.word_id = intern(w.stem);
     infos_.push_back(info);
   }
@@ -148,12 +149,17 @@ class Collector {
 
   // A title run into its text, or a lost full stop, leaves a sentence start inside a
   // phrase: "stable feature selection Stability is", "event sequences Event sequences
-  // capture". A capitalised word after a lower-case one starts a sentence when the
-  // text also writes it in lower case (names and "the semantic Web" keep theirs).
+  // capture", "ENOMEM Insufficient memory". A capitalised word after a lower-case one
+  // starts a sentence when the text also writes it in lower case (names and "the semantic
+  // Web" keep theirs); after an acronym, also when WordNet knows it ("NASA Ames" stays).
   void split_unmarked_sentences() {
     auto lower = [](std::string_view t) { return t[0] >= 'a' && t[0] <= 'z'; };
-    auto capitalised = [](std::string_view t) {
-      return t[0] >= 'A' && t[0] <= 'Z' && (t.size() < 2 || (t[1] >= 'a' && t[1] <= 'z'));
+    auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+    auto capitalised = [&](std::string_view t) {
+      return upper(t[0]) && (t.size() < 2 || lower(t.substr(1)));
+    };
+    auto all_upper = [&](std::string_view t) {
+      return t.size() > 1 && std::all_of(t.begin(), t.end(), upper);
     };
     std::vector<char> lower_seen(doc_.word_stems.size(), 0);
     for (const TokenInfo& info : infos_)
@@ -162,7 +168,8 @@ class Collector {
       TokenInfo& t = infos_[j];
       const TokenInfo& before = infos_[j - 1];
       if (t.word_id != kNoWord && before.word_id != kNoWord && capitalised(t.text) &&
-          lower(before.text) && lower_seen[t.word_id])
+          ((lower(before.text) && lower_seen[t.word_id]) ||
+           (all_upper(before.text) && (lower_seen[t.word_id] || !t.unknown))))
         t.phrase_start = true;
     }
   }

@@ -86,6 +86,14 @@ TEST(Candidates, EnglishPhrasesAreNounPhrases) {
       // phrase there only where the text also has the phrase free, and starts none.
       {text::Language::english, "no symbol matching addr", {"addr", "symbol", "symbol match addr"}},
       {text::Language::english, "Combining global optimization", {"global optim", "optim"}},
+      // A capitalised word the text also writes in lower case starts a sentence there, and
+      // after an acronym any word WordNet knows.
+      {text::Language::english,
+       "feature selection Stability of stability",
+       {"featur", "featur select", "select", "stabil"}},
+      {text::Language::english,
+       "ENOMEM Insufficient memory",
+       {"enomem", "insuffici memori", "memori"}},
       {text::Language::english,
        "pattern matching tools do pattern matching",
        {"match", "pattern", "pattern match", "pattern match tool", "tool"}},
