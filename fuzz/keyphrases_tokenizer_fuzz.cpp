@@ -14,7 +14,8 @@ namespace {
 
 bool valid_utf8(std::string_view s) {
   return utf8proc_decompose(reinterpret_cast<const utf8proc_uint8_t*>(s.data()),
-                            static_cast<utf8proc_ssize_t>(s.size()), nullptr, 0, UTF8PROC_STABLE) >= 0;
+                            static_cast<utf8proc_ssize_t>(s.size()), nullptr, 0,
+                            UTF8PROC_STABLE) >= 0;
 }
 
 }  // namespace
@@ -24,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::size_t previous_end = 0;
   for (const text::Token& t : text::tokenize(text)) {
     if (t.text.empty() || t.offset < previous_end || t.offset + t.text.size() > size ||
-        t.text.data() != text.data() + t.offset || !valid_utf8(t.text) || !valid_utf8(text::lower(t.text)))
+        t.text.data() != text.data() + t.offset || !valid_utf8(t.text) ||
+        !valid_utf8(text::lower(t.text)))
       std::abort();
     previous_end = t.offset + t.text.size();
   }
@@ -32,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto doc = keyphrases::collect_candidates(text, words);
   for (const auto& c : doc.candidates)
     if (c.count == 0 || c.length < 1 || c.length > keyphrases::kMaxPhraseWords ||
-        !valid_utf8(keyphrases::surface_form(doc, c)) || !valid_utf8(keyphrases::stemmed_form(doc, c)))
+        !valid_utf8(keyphrases::surface_form(doc, c)) ||
+        !valid_utf8(keyphrases::stemmed_form(doc, c)))
       std::abort();
   return 0;
 }

@@ -16,19 +16,19 @@ struct KeyJob {
 
 struct BatchOptions {
   std::size_t n_phrases = 10;
-  bool details = true;        // "phrase<TAB>stemmed<TAB>score" lines
+  bool details = true;  // "phrase<TAB>stemmed<TAB>score" lines
   unsigned threads = 1;
-  bool incremental = false;   // skip jobs whose key file is newer than the document
-  bool progress = false;      // progress bar on standard error
+  bool incremental = false;  // skip jobs whose key file is newer than the document
+  bool progress = false;     // progress bar on standard error
   text::Language language = text::Language::english;
-  bool skip_binary = false;   // pass over documents that are not text, with a warning
+  bool skip_binary = false;  // pass over documents that are not text, with a warning
 };
 
 struct BatchReport {
   std::size_t written = 0;
-  std::size_t skipped = 0;      // up to date (--incremental)
+  std::size_t skipped = 0;  // up to date (--incremental)
   std::size_t unreadable = 0;
-  std::size_t binary = 0;       // not text (skip_binary): no key file written
+  std::size_t binary = 0;  // not text (skip_binary): no key file written
   std::size_t bytes_read = 0;
 };
 

@@ -39,9 +39,9 @@ class WordNormalizer {
     // An -ing form: a noun ("pattern matching") unless an object follows
     // ("a string describing the error").
     bool gerund = false;
-    bool starts_object = false;  // a stopword that opens an object: "lets you", "draws the"
+    bool starts_object = false;      // a stopword that opens an object: "lets you", "draws the"
     bool starts_complement = false;  // a preposition a verb takes: "starting at", "pointing to"
-    bool unknown = false;        // no lexicon of the language knows it (names, jargon, code)
+    bool unknown = false;            // no lexicon of the language knows it (names, jargon, code)
   };
 
   explicit WordNormalizer(text::Language lang) : lang_(lang), stemmer_(lang) {}
@@ -71,13 +71,13 @@ class WordNormalizer {
 };
 
 struct Candidate {
-  std::uint64_t key = 0;       // phrase_key of the stemmed form
-  int length = 0;              // words
+  std::uint64_t key = 0;                         // phrase_key of the stemmed form
+  int length = 0;                                // words
   std::uint32_t word_ids[kMaxPhraseWords] = {};  // into DocumentCandidates::word_stems
   std::uint32_t count = 0;
-  std::uint32_t first = 0;     // token index of the first occurrence
-  std::uint32_t last = 0;      // token index of the last occurrence
-  std::uint32_t in_longer = 0; // occurrences inside a longer candidate occurrence
+  std::uint32_t first = 0;          // token index of the first occurrence
+  std::uint32_t last = 0;           // token index of the last occurrence
+  std::uint32_t in_longer = 0;      // occurrences inside a longer candidate occurrence
   std::uint32_t surface_start = 0;  // token index of an occurrence in the most frequent
                                     // surface form (ties: the first seen form)
 };
@@ -100,7 +100,7 @@ struct DocumentCandidates {
   std::vector<double> word_rank;          // content word id -> graph centrality, mean 1
   std::vector<std::uint32_t> word_count;  // content word id -> occurrences
   std::vector<Containment> containments;
-  std::vector<std::string> code_words;    // stems of words the text uses as code, once each
+  std::vector<std::string> code_words;        // stems of words the text uses as code, once each
   std::vector<std::string_view> token_texts;  // token index -> its bytes in the text
 };
 

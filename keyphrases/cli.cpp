@@ -102,7 +102,8 @@ int usage_error(const char* usage, const std::string& why) {
 }
 
 // Returns an error text, or nullopt on success.
-std::optional<std::string> parse(int argc, char** argv, int first, const std::vector<std::string>& valued,
+std::optional<std::string> parse(int argc, char** argv, int first,
+                                 const std::vector<std::string>& valued,
                                  const std::vector<std::string>& flags, Args* out) {
   auto in = [](const std::vector<std::string>& v, const std::string& s) {
     return std::find(v.begin(), v.end(), s) != v.end();
@@ -142,7 +143,8 @@ struct Common {
 std::optional<std::string> read_common(const Args& args, unsigned default_jobs, Common* c) {
   if (args.has("--language")) {
     auto lang = text::parse_language(args.get("--language"));
-    if (!lang) return "unknown language '" + args.get("--language") + "' (english, german, french, spanish)";
+    if (!lang)
+      return "unknown language '" + args.get("--language") + "' (english, german, french, spanish)";
     c->language = *lang;
     c->language_given = true;
   }
@@ -174,10 +176,12 @@ std::optional<Model> open_model(const std::string& path, Common* c) {
 
 int run_extract(int argc, char** argv, int first) {
   Args args;
-  if (auto err = parse(argc, argv, first, {"-l", "-m", "-n", "--language", "--jobs"}, {"-a", "--help"}, &args))
+  if (auto err = parse(argc, argv, first, {"-l", "-m", "-n", "--language", "--jobs"},
+                       {"-a", "--help"}, &args))
     return usage_error(kExtractUsage, *err);
   if (args.has("--help")) return std::printf("%s%s", kExtractUsage, kExtractHelp), kExitSuccess;
-  if (!args.has("-l") || !args.has("-m") || !args.has("-n")) return usage_error(kExtractUsage, "-l, -m and -n are required");
+  if (!args.has("-l") || !args.has("-m") || !args.has("-n"))
+    return usage_error(kExtractUsage, "-l, -m and -n are required");
   auto n = parse_count(args.get("-n"));
   if (!n || *n < 1) return usage_error(kExtractUsage, "-n wants a whole number of at least 1");
   Common c;
@@ -200,15 +204,18 @@ int run_extract(int argc, char** argv, int first) {
 
 int run_train(int argc, char** argv, int first) {
   Args args;
-  if (auto err = parse(argc, argv, first, {"-l", "-m", "--language", "--jobs", "--ranker"}, {"--help"}, &args))
+  if (auto err = parse(argc, argv, first, {"-l", "-m", "--language", "--jobs", "--ranker"},
+                       {"--help"}, &args))
     return usage_error(kTrainUsage, *err);
   if (args.has("--help")) return std::printf("%s%s", kTrainUsage, kTrainHelp), kExitSuccess;
   if (!args.has("-l") || !args.has("-m")) return usage_error(kTrainUsage, "-l and -m are required");
   Common c;
   if (auto err = read_common(args, default_threads(), &c)) return usage_error(kTrainUsage, *err);
   std::string ranker = args.get("--ranker", "prior");
-  if (ranker != "prior" && ranker != "full") return usage_error(kTrainUsage, "--ranker wants prior or full");
-  TrainOptions options{c.language, c.threads, ranker == "full" ? RankerKind::full : RankerKind::prior};
+  if (ranker != "prior" && ranker != "full")
+    return usage_error(kTrainUsage, "--ranker wants prior or full");
+  TrainOptions options{c.language, c.threads,
+                       ranker == "full" ? RankerKind::full : RankerKind::prior};
   ModelData data;
   if (Result st = train_model(args.get("-l"), options, &data); !st.ok()) return fail(st);
   Result st = save_model(data, args.get("-m"));
@@ -232,9 +239,10 @@ Result ensure_directory(const std::string& dir) {
 
 int run_docs(int argc, char** argv, int first) {
   Args args;
-  if (auto err = parse(argc, argv, first,
-                       {"--source", "--keys", "-m", "-n", "--ending", "--jobs", "--language", "--shard"},
-                       {"--incremental", "--progress", "--help"}, &args))
+  if (auto err =
+          parse(argc, argv, first,
+                {"--source", "--keys", "-m", "-n", "--ending", "--jobs", "--language", "--shard"},
+                {"--incremental", "--progress", "--help"}, &args))
     return usage_error(kDocsUsage, *err);
   if (args.has("--help")) return std::printf("%s%s", kDocsUsage, kDocsHelp), kExitSuccess;
   if (!args.has("--source") || !args.has("--keys") || !args.has("-m") || !args.has("-n"))
@@ -242,7 +250,8 @@ int run_docs(int argc, char** argv, int first) {
   auto n = parse_count(args.get("-n"));
   if (!n || *n < 1) return usage_error(kDocsUsage, "-n wants a whole number of at least 1");
   std::string ending = args.get("--ending", ".key");
-  if (ending.find('/') != std::string::npos) return usage_error(kDocsUsage, "--ending may not hold '/'");
+  if (ending.find('/') != std::string::npos)
+    return usage_error(kDocsUsage, "--ending may not hold '/'");
   somlabel::Shard shard;
   if (args.has("--shard")) {
     auto parsed = somlabel::parse_shard(args.get("--shard"));
@@ -283,7 +292,8 @@ int run_cli(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   if (argc < 2) return usage_error(kExtractUsage, "missing arguments; try --help");
   std::string sub = argv[1];
-  if (sub == "--help" || sub == "-h" || sub == "help") return std::printf("%s", kMainHelp), kExitSuccess;
+  if (sub == "--help" || sub == "-h" || sub == "help")
+    return std::printf("%s", kMainHelp), kExitSuccess;
   if (sub == "train") return run_train(argc, argv, 2);
   if (sub == "docs") return run_docs(argc, argv, 2);
   if (sub == "extract") return run_extract(argc, argv, 2);

@@ -13,9 +13,9 @@
 namespace keyphrases {
 
 struct Keyphrase {
-  std::string surface;   // most frequent form in the text
-  std::string stemmed;   // stems joined by single blanks, in text order
-  double score = 0;      // in (0, 1], higher is better
+  std::string surface;  // most frequent form in the text
+  std::string stemmed;  // stems joined by single blanks, in text order
+  double score = 0;     // in (0, 1], higher is better
 };
 
 // The ranker reorders this many candidates with the best unsupervised scores

@@ -39,7 +39,8 @@ struct WordStats {
 };
 
 // Looked up once per distinct word of the document, not once per candidate.
-std::vector<WordStats> word_stats(const DocumentCandidates& doc, const PhraseTable& table, const SelfCounts& self) {
+std::vector<WordStats> word_stats(const DocumentCandidates& doc, const PhraseTable& table,
+                                  const SelfCounts& self) {
   std::vector<WordStats> out(doc.word_stems.size());
   for (std::size_t w = 0; w < out.size(); ++w) {
     Counts c = counts_of(phrase_key_of(doc.word_stems[w]), table, self);
@@ -117,7 +118,9 @@ std::vector<std::uint32_t> best_by(const std::vector<double>& value, std::size_t
   std::iota(index.begin(), index.end(), 0u);
   if (limit < index.size()) {
     std::nth_element(index.begin(), index.begin() + std::ptrdiff_t(limit), index.end(),
-                     [&](std::uint32_t a, std::uint32_t b) { return value[a] > value[b] || (value[a] == value[b] && a < b); });
+                     [&](std::uint32_t a, std::uint32_t b) {
+                       return value[a] > value[b] || (value[a] == value[b] && a < b);
+                     });
     index.resize(limit);
     std::sort(index.begin(), index.end());
   }
@@ -132,15 +135,17 @@ void make_relative(std::vector<FeatureRow>& rows) {
   }
   std::vector<std::size_t> order(rows.size());
   std::iota(order.begin(), order.end(), 0);
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return rows[a][kLogHeuristic] > rows[b][kLogHeuristic]; });
-  for (std::size_t rank = 0; rank < order.size(); ++rank) rows[order[rank]][kHeuristicRank] = std::log1p(double(rank));
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return rows[a][kLogHeuristic] > rows[b][kLogHeuristic];
+  });
+  for (std::size_t rank = 0; rank < order.size(); ++rank)
+    rows[order[rank]][kHeuristicRank] = std::log1p(double(rank));
 }
 
 }  // namespace
 
-FeatureTable compute_features(const DocumentCandidates& doc, const PhraseTable& table, const SelfCounts& self,
-                              std::size_t max_rows) {
+FeatureTable compute_features(const DocumentCandidates& doc, const PhraseTable& table,
+                              const SelfCounts& self, std::size_t max_rows) {
   std::size_t n = doc.candidates.size();
   double tokens = std::max<double>(1, doc.n_tokens);
   std::vector<Counts> counts(n);

@@ -16,24 +16,24 @@ namespace keyphrases {
 // candidate of the same document (0 for the best, negative below), so a ranker
 // learnt on abstracts still ranks full papers sensibly.
 enum Feature : int {
-  kLogTf,            // log(1 + occurrences), relative
-  kIdf,              // log((N + 1) / (df + 1))
-  kLogTfIdf,         // log of log(1 + tf) * idf, relative
-  kFirstPosition,    // token index of first occurrence / tokens, in [0, 1)
-  kLogFirstPosition, // log(1 + 100 * first position)
-  kSpread,           // (last - first occurrence) / tokens
-  kLength,           // words
-  kSingleWord,       // 1 for one-word phrases
-  kLogGraph,         // log of the summed graph centrality of its content words, relative
-  kLogGold,          // log(1 + times it was a gold keyphrase in training)
-  kInFirstSentence,  // first occurrence in the first sentence (often the title)
-  kNested,           // share of occurrences inside a longer candidate
-  kLogDocLength,     // log(1 + tokens in the document)
-  kWordIdf,          // mean idf of its content words
-  kLogHeuristic,     // log of the unsupervised score (ranker.h), relative
-  kHeuristicRank,    // log(1 + rank by the unsupervised score), 0 for the best
-  kWordGold,         // mean over its words of log(1 + gold keyphrases in training holding the word)
-  kGoldRatio,        // times a gold keyphrase / (documents containing it + 1)
+  kLogTf,             // log(1 + occurrences), relative
+  kIdf,               // log((N + 1) / (df + 1))
+  kLogTfIdf,          // log of log(1 + tf) * idf, relative
+  kFirstPosition,     // token index of first occurrence / tokens, in [0, 1)
+  kLogFirstPosition,  // log(1 + 100 * first position)
+  kSpread,            // (last - first occurrence) / tokens
+  kLength,            // words
+  kSingleWord,        // 1 for one-word phrases
+  kLogGraph,          // log of the summed graph centrality of its content words, relative
+  kLogGold,           // log(1 + times it was a gold keyphrase in training)
+  kInFirstSentence,   // first occurrence in the first sentence (often the title)
+  kNested,            // share of occurrences inside a longer candidate
+  kLogDocLength,      // log(1 + tokens in the document)
+  kWordIdf,           // mean idf of its content words
+  kLogHeuristic,      // log of the unsupervised score (ranker.h), relative
+  kHeuristicRank,     // log(1 + rank by the unsupervised score), 0 for the best
+  kWordGold,          // mean of log(1 + gold keyphrases in training holding it) over its words
+  kGoldRatio,         // times a gold keyphrase / (documents containing it + 1)
   kNumFeatures
 };
 
@@ -51,7 +51,8 @@ struct PhraseTable {
 struct SelfCounts {
   bool in_table = false;
   std::function<bool(std::uint64_t key)> is_gold;
-  std::function<std::uint32_t(std::uint64_t word_key)> gold_holding;  // this document's share of in_gold
+  // This document's share of in_gold.
+  std::function<std::uint32_t(std::uint64_t word_key)> gold_holding;
 };
 
 // Rows for the candidates with the best unsupervised scores, at most max_rows
@@ -59,10 +60,12 @@ struct SelfCounts {
 // computed for few candidates of a long document.
 struct FeatureTable {
   std::vector<FeatureRow> rows;
-  std::vector<std::uint32_t> candidate;  // rows[r] describes doc.candidates[candidate[r]]; increasing
+  std::vector<std::uint32_t>
+      candidate;  // rows[r] describes doc.candidates[candidate[r]]; increasing
 };
 
 [[nodiscard]] FeatureTable compute_features(const DocumentCandidates& doc, const PhraseTable& table,
-                                            const SelfCounts& self = {}, std::size_t max_rows = SIZE_MAX);
+                                            const SelfCounts& self = {},
+                                            std::size_t max_rows = SIZE_MAX);
 
 }  // namespace keyphrases

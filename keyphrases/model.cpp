@@ -40,7 +40,8 @@ std::uint64_t model_checksum(std::string_view bytes) {
       std::memcpy(&w, p + i + 8 * k, 8);
       lane[k] = std::rotl(lane[k] ^ w, 29) * kMul;
     }
-  std::uint64_t h = lane[0] ^ std::rotl(lane[1], 16) ^ std::rotl(lane[2], 32) ^ std::rotl(lane[3], 48);
+  std::uint64_t h =
+      lane[0] ^ std::rotl(lane[1], 16) ^ std::rotl(lane[2], 32) ^ std::rotl(lane[3], 48);
   for (; i < n; ++i) h = (h ^ p[i]) * 0x100000001B3ULL;
   return (h ^ (h >> 31)) * kMul ^ n;
 }
@@ -85,10 +86,12 @@ std::string serialize_model(const ModelData& data) {
   statistics[model_format::kStatPhraseRepeatShare] = data.stats.phrase_repeat_share;
   statistics[model_format::kStatWordRepeatShare] = data.stats.word_repeat_share;
   std::string out(sizeof h, '\0');
-  out.append(reinterpret_cast<const char*>(data.weights.data()), data.weights.size() * sizeof(double));
+  out.append(reinterpret_cast<const char*>(data.weights.data()),
+             data.weights.size() * sizeof(double));
   out.append(reinterpret_cast<const char*>(statistics), sizeof statistics);
   out.append(reinterpret_cast<const char*>(table.data()), table.size() * sizeof(PhraseEntry));
-  h.checksum = checksum(reinterpret_cast<const unsigned char*>(out.data()) + sizeof h, out.size() - sizeof h);
+  h.checksum = checksum(reinterpret_cast<const unsigned char*>(out.data()) + sizeof h,
+                        out.size() - sizeof h);
   std::memcpy(out.data(), &h, sizeof h);
   return out;
 }
@@ -118,20 +121,24 @@ Result Model::from_bytes(std::string_view bytes, std::string_view name, Model& m
   Header h;
   if (bytes.size() < sizeof h) return bad("too short for the header");
   std::memcpy(&h, bytes.data(), sizeof h);
-  if (std::memcmp(h.magic, model_format::kMagic, sizeof h.magic) != 0) return bad("wrong magic number");
+  if (std::memcmp(h.magic, model_format::kMagic, sizeof h.magic) != 0)
+    return bad("wrong magic number");
   if (h.version != model_format::kVersion)
     return Result::failure(std::string(name) + ": model format version " +
                            std::to_string(h.version) + ", this program reads version " +
                            std::to_string(model_format::kVersion) + "; retrain the model");
-  if (h.language > static_cast<std::uint32_t>(text::Language::spanish)) return bad("unknown language");
-  if (h.table_slots < 1 || (h.table_slots & (h.table_slots - 1)) != 0 || h.table_slots > (1ULL << 40) ||
-      h.n_phrases >= h.table_slots || h.n_weights > 4096 || h.n_statistics > 4096)
+  if (h.language > static_cast<std::uint32_t>(text::Language::spanish))
+    return bad("unknown language");
+  if (h.table_slots < 1 || (h.table_slots & (h.table_slots - 1)) != 0 ||
+      h.table_slots > (1ULL << 40) || h.n_phrases >= h.table_slots || h.n_weights > 4096 ||
+      h.n_statistics > 4096)
     return bad("inconsistent header");
   std::uint64_t numbers = std::uint64_t{h.n_weights} + h.n_statistics;
   std::uint64_t expected = sizeof h + numbers * 8 + h.table_slots * sizeof(PhraseEntry);
   if (bytes.size() != expected) return bad("wrong size (truncated or damaged)");
   auto body = reinterpret_cast<const unsigned char*>(bytes.data()) + sizeof h;
-  if (checksum(body, bytes.size() - sizeof h) != h.checksum) return bad("checksum mismatch (damaged)");
+  if (checksum(body, bytes.size() - sizeof h) != h.checksum)
+    return bad("checksum mismatch (damaged)");
   Model m;
   m.weights_.resize(h.n_weights);
   if (h.n_weights > 0) std::memcpy(m.weights_.data(), body, h.n_weights * sizeof(double));
@@ -160,7 +167,8 @@ Result Model::load(const std::string& path, Model& model) {
     return failed;
   }
   auto size = static_cast<std::size_t>(st.st_size);
-  void* map = size == 0 ? nullptr : ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+  void* map =
+      size == 0 ? nullptr : ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
   ::close(fd);
   if (map == MAP_FAILED) {
     return Result::failure(somlabel::errno_message("cannot map model", path));

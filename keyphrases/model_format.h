@@ -35,8 +35,8 @@ inline constexpr std::uint32_t kNumStatistics = 2;
 struct Header {
   char magic[8];
   std::uint32_t version;
-  std::uint32_t language;        // text::Language
-  std::uint64_t n_documents;     // documents the frequencies were counted on
+  std::uint32_t language;     // text::Language
+  std::uint64_t n_documents;  // documents the frequencies were counted on
   std::uint32_t n_weights;
   std::uint32_t flags;
   std::uint64_t table_slots;
@@ -49,9 +49,10 @@ static_assert(sizeof(Header) == 64);
 
 struct PhraseEntry {
   std::uint64_t key;
-  std::uint32_t df;       // documents containing the phrase
-  std::uint32_t gold;     // training documents where it was a gold keyphrase
-  std::uint32_t in_gold;  // one-word phrases: gold keyphrases of training documents holding the word
+  std::uint32_t df;    // documents containing the phrase
+  std::uint32_t gold;  // training documents where it was a gold keyphrase
+  std::uint32_t
+      in_gold;  // one-word phrases: gold keyphrases of training documents holding the word
   std::uint32_t code_df;  // one-word phrases: documents using the word as code (code_filter.h)
 };
 static_assert(sizeof(PhraseEntry) == 24);

@@ -13,7 +13,8 @@ namespace keyphrases {
 
 template <typename Fn>
 void parallel_for(std::size_t n, unsigned threads, Fn fn) {
-  threads = std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(std::max<std::size_t>(n, 1))));
+  threads =
+      std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(std::max<std::size_t>(n, 1))));
   std::atomic<std::size_t> next{0};
   auto work = [&](unsigned worker) {
     for (std::size_t i; (i = next.fetch_add(1)) < n;) fn(i, worker);
@@ -24,6 +25,8 @@ void parallel_for(std::size_t n, unsigned threads, Fn fn) {
   for (auto& t : pool) t.join();
 }
 
-[[nodiscard]] inline unsigned default_threads() { return std::max(1u, std::thread::hardware_concurrency()); }
+[[nodiscard]] inline unsigned default_threads() {
+  return std::max(1u, std::thread::hardware_concurrency());
+}
 
 }  // namespace keyphrases

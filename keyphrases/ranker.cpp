@@ -15,10 +15,10 @@ constexpr double kPull = 0.01;  // L2 weight towards the heuristic's coefficient
 
 // Heuristic parameters, chosen on the benchmark sets (bench/keyphrases_quality.sh).
 // The graph centrality enters as its square root.
-constexpr double kNestedPenalty = 0.9;    // for phrases always inside a longer term
-constexpr double kAdHocNesting = 0.5;     // the share of that penalty inside an ad hoc phrase
-constexpr double kAdHocPenalty = 0.85;    // for an ad hoc phrase itself
-constexpr double kPositionSlope = 2.0;    // position weight grows with log document length
+constexpr double kNestedPenalty = 0.9;  // for phrases always inside a longer term
+constexpr double kAdHocNesting = 0.5;   // the share of that penalty inside an ad hoc phrase
+constexpr double kAdHocPenalty = 0.85;  // for an ad hoc phrase itself
+constexpr double kPositionSlope = 2.0;  // position weight grows with log document length
 // Single words weigh kSingleWordWeight where phrases repeat kTypicalRepeatRatio
 // times as often as words (technical abstracts and papers), and with the
 // ratio's inverse to the power kRepeatRatioPower elsewhere: steeply, since the
@@ -30,7 +30,8 @@ constexpr double kRepeatRatioPower = 4;
 
 double linear(const FeatureRow& f, const std::vector<double>& w) {
   double z = 0;
-  for (int k = 0; k < kNumFeatures; ++k) z += w[2 * kNumFeatures + k] * (f[k] - w[k]) / w[kNumFeatures + k];
+  for (int k = 0; k < kNumFeatures; ++k)
+    z += w[2 * kNumFeatures + k] * (f[k] - w[k]) / w[kNumFeatures + k];
   return z;
 }
 
@@ -50,14 +51,16 @@ void standardise(const std::vector<FeatureRow>& rows, std::vector<double>& w) {
 void add_gradient(const RankingData& data, std::size_t d, const std::vector<double>& w,
                   std::vector<double>& grad) {
   std::size_t begin = data.starts[d], end = data.starts[d + 1];
-  double n_gold = double(std::count(data.gold.begin() + std::ptrdiff_t(begin), data.gold.begin() + std::ptrdiff_t(end), 1));
+  double n_gold = double(std::count(data.gold.begin() + std::ptrdiff_t(begin),
+                                    data.gold.begin() + std::ptrdiff_t(end), 1));
   std::vector<double> z(end - begin);
   for (std::size_t i = begin; i < end; ++i) z[i - begin] = linear(data.rows[i], w);
   double top = *std::max_element(z.begin(), z.end()), sum = 0;
   for (double& v : z) sum += (v = std::exp(v - top));
   for (std::size_t i = begin; i < end; ++i) {
     double err = z[i - begin] / sum - (data.gold[i] ? 1 / n_gold : 0);
-    for (int k = 0; k < kNumFeatures; ++k) grad[k] += err * (data.rows[i][k] - w[k]) / w[kNumFeatures + k];
+    for (int k = 0; k < kNumFeatures; ++k)
+      grad[k] += err * (data.rows[i][k] - w[k]) / w[kNumFeatures + k];
   }
 }
 
@@ -122,8 +125,9 @@ std::vector<double> train_ranker(const RankingData& data, RankerKind kind) {
   std::copy(prior.begin(), prior.end(), w.begin() + 2 * kNumFeatures);
   std::vector<std::size_t> docs;
   for (std::size_t d = 0; d + 1 < data.starts.size(); ++d)
-    if (std::find(data.gold.begin() + std::ptrdiff_t(data.starts[d]), data.gold.begin() + std::ptrdiff_t(data.starts[d + 1]), 1) !=
-        data.gold.begin() + std::ptrdiff_t(data.starts[d + 1]))
+    if (std::find(data.gold.begin() + std::ptrdiff_t(data.starts[d]),
+                  data.gold.begin() + std::ptrdiff_t(data.starts[d + 1]),
+                  1) != data.gold.begin() + std::ptrdiff_t(data.starts[d + 1]))
       docs.push_back(d);
   if (docs.empty()) return w;
   std::vector<double> grad(kNumFeatures);

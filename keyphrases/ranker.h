@@ -21,15 +21,15 @@ inline constexpr int kNumWeights = 3 * kNumFeatures + 1;
 
 // What the unsupervised score looks at, in absolute terms.
 struct HeuristicInputs {
-  double tf = 0;              // occurrences
+  double tf = 0;  // occurrences
   double idf = 0;
   double graph = 0;           // mean graph centrality of its words (1 on average)
   double first_position = 0;  // in [0, 1)
   double doc_tokens = 0;
-  int length = 1;             // words
-  double nested_in_terms = 0;   // share of occurrences inside a longer candidate that recurs
-  double nested_in_others = 0;  // share inside longer ones seen once and in no other text
-  bool ad_hoc = false;          // 2+ words, seen once and in no other text
+  int length = 1;                 // words
+  double nested_in_terms = 0;     // share of occurrences inside a longer candidate that recurs
+  double nested_in_others = 0;    // share inside longer ones seen once and in no other text
+  bool ad_hoc = false;            // 2+ words, seen once and in no other text
   double single_word_weight = 1;  // single_word_weight() of the collection
 };
 
@@ -45,14 +45,15 @@ struct HeuristicInputs {
 // exp(z - z_best) for the ranker's value z; never below 0.000001 so printed
 // scores stay positive. Weights of the wrong size, with a non-positive scale or
 // a non-finite value are not used: the heuristic ranks instead.
-[[nodiscard]] std::vector<double> score_document(const std::vector<FeatureRow>& rows, bool supervised,
+[[nodiscard]] std::vector<double> score_document(const std::vector<FeatureRow>& rows,
+                                                 bool supervised,
                                                  const std::vector<double>& weights);
 
 // Training data: rows of several documents; document d owns rows
 // [starts[d], starts[d + 1]) and starts.back() == rows.size().
 struct RankingData {
   std::vector<FeatureRow> rows;
-  std::vector<char> gold;        // gold[i] != 0: rows[i] is a gold keyphrase
+  std::vector<char> gold;  // gold[i] != 0: rows[i] is a gold keyphrase
   std::vector<std::size_t> starts{0};
 };
 
@@ -68,6 +69,7 @@ enum class RankerKind { prior, full };
 [[nodiscard]] std::vector<bool> ranker_features(RankerKind kind);
 
 // Deterministic for the same data. Documents without a gold row are ignored.
-[[nodiscard]] std::vector<double> train_ranker(const RankingData& data, RankerKind kind = RankerKind::prior);
+[[nodiscard]] std::vector<double> train_ranker(const RankingData& data,
+                                               RankerKind kind = RankerKind::prior);
 
 }  // namespace keyphrases

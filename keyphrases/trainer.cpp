@@ -164,7 +164,8 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
                  somlabel::join_path(dir, name).c_str());
   names = training_documents(names);
   std::vector<Worker> workers;
-  for (unsigned t = 0; t < std::max(1u, options.threads); ++t) workers.emplace_back(options.language);
+  for (unsigned t = 0; t < std::max(1u, options.threads); ++t)
+    workers.emplace_back(options.language);
   std::vector<GoldDocument> golds(names.size());
   std::vector<char> has_gold(names.size(), 0), binary(names.size(), 0);
   parallel_for(names.size(), options.threads, [&](std::size_t i, unsigned w) {
@@ -204,8 +205,7 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
                    somlabel::join_path(dir, names[i]).c_str());
   const std::size_t n_texts =
       names.size() - static_cast<std::size_t>(std::count(binary.begin(), binary.end(), 1));
-  if (n_texts == 0)
-    return Result::failure(dir + " holds no text documents to train on");
+  if (n_texts == 0) return Result::failure(dir + " holds no text documents to train on");
   Counts counts;
   RepeatCounts repeats[2];
   for (auto& w : workers) {
@@ -225,7 +225,9 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
   out->language = options.language;
   out->n_documents = n_texts;
   out->weights.assign(kNumWeights, 0.0);
-  auto share = [](std::uint64_t part, std::uint64_t whole) { return whole == 0 ? 0.0 : double(part) / double(whole); };
+  auto share = [](std::uint64_t part, std::uint64_t whole) {
+    return whole == 0 ? 0.0 : double(part) / double(whole);
+  };
   // The statistics describe the texts to be labelled: those without gold keys
   // where training mixes the two, as when the gold comes from another collection.
   const RepeatCounts& own = repeats[0].words > 0 ? repeats[0] : repeats[1];

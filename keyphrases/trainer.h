@@ -28,8 +28,7 @@ struct TrainOptions {
 };
 
 // Gold file text -> phrase keys of its lines, stemmed as candidates are.
-[[nodiscard]] std::vector<std::uint64_t> gold_keys(std::string_view gold_text,
-                                                  text::Language lang);
+[[nodiscard]] std::vector<std::uint64_t> gold_keys(std::string_view gold_text, text::Language lang);
 
 // The gold keyphrase file of a training document: X.key for X.txt, so that
 // folders of X.txt/X.key pairs keep working, and NAME.key for any other NAME.

@@ -118,7 +118,8 @@ TEST_F(ExtractorTest, EmptyAndBinaryDocuments) {
 
 TEST_F(ExtractorTest, SameOutputWhateverCameBefore) {
   Extractor ex(make_model(ModelData{}, storage_), text::Language::english);
-  const std::string doc = "Hierarchical clustering merges clusters. Cluster labels come from terms.";
+  const std::string doc =
+      "Hierarchical clustering merges clusters. Cluster labels come from terms.";
   auto first = ex.extract(doc, 10);
   (void)ex.extract("Entirely different text about string kernels and support vector machines.", 10);
   auto again = ex.extract(doc, 10);

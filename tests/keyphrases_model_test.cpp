@@ -24,7 +24,8 @@ ModelData sample() {
   d.n_documents = 42;
   d.supervised = true;
   d.weights = {0.5, -1.25, 3.0};
-  d.phrases = {{phrase_key_of("karte"), {7, 1, 2}}, {phrase_key_of("selbst karte"), {3, 0, 0}},
+  d.phrases = {{phrase_key_of("karte"), {7, 1, 2}},
+               {phrase_key_of("selbst karte"), {3, 0, 0}},
                {phrase_key_of("dokument"), {40, 0, 0}}};
   return d;
 }
@@ -70,16 +71,19 @@ TEST(Model, EmptyTableAndManyPhrases) {
   auto m = parse(empty, &error);
   ASSERT_TRUE(m) << error;
   EXPECT_EQ(m->lookup(phrase_key_of("x")).df, 0u);
-  for (std::uint32_t i = 0; i < 5000; ++i) d.phrases.push_back({phrase_key_of("p" + std::to_string(i)), {i + 1, 0, 0}});
+  for (std::uint32_t i = 0; i < 5000; ++i)
+    d.phrases.push_back({phrase_key_of("p" + std::to_string(i)), {i + 1, 0, 0}});
   std::string full = serialize_model(d);
   m = parse(full, &error);
   ASSERT_TRUE(m) << error;
-  for (std::uint32_t i = 0; i < 5000; i += 97) EXPECT_EQ(m->lookup(phrase_key_of("p" + std::to_string(i))).df, i + 1);
+  for (std::uint32_t i = 0; i < 5000; i += 97)
+    EXPECT_EQ(m->lookup(phrase_key_of("p" + std::to_string(i))).df, i + 1);
 }
 
 TEST(Model, RefusesTruncatedFiles) {
   std::string bytes = serialize_model(sample());
-  for (std::size_t size : {std::size_t{0}, std::size_t{7}, std::size_t{63}, std::size_t{64}, bytes.size() - 1}) {
+  for (std::size_t size :
+       {std::size_t{0}, std::size_t{7}, std::size_t{63}, std::size_t{64}, bytes.size() - 1}) {
     std::string error;
     EXPECT_FALSE(parse(bytes.substr(0, size), &error)) << size;
     EXPECT_EQ(error.rfind("test.model: not a usable model file: ", 0), 0u) << error;

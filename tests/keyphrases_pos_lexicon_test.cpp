@@ -21,7 +21,7 @@ TEST(PosLexicon, ReadingsOfWordForms) {
       {"clustering", kVerb, true, VerbForm::gerund},
       {"probably", kAdverb, false, VerbForm::none},
       {"willing", kAdjective, true, VerbForm::gerund},  // "to will"
-      {"lets", kVerb, true, VerbForm::third},          // "let" is a noun in tennis, rarely
+      {"lets", kVerb, true, VerbForm::third},           // "let" is a noun in tennis, rarely
       {"larger", kAdjective, false, VerbForm::none},
   };
   for (const auto& c : cases) {

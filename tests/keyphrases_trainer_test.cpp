@@ -12,7 +12,8 @@ namespace {
 const std::string kCorpus = std::string(TESTS_DIR) + "/fixtures/keyphrases/corpus";
 
 TEST(GoldKeys, OneKeyPerLineStemmedLikeCandidates) {
-  auto keys = gold_keys("Self-Organizing Maps\n\nmap units\r\nmap units\nSupport Vector Machines", text::Language::english);
+  auto keys = gold_keys("Self-Organizing Maps\n\nmap units\r\nmap units\nSupport Vector Machines",
+                        text::Language::english);
   std::vector<std::uint64_t> expected = {phrase_key_of("self-organ map"), phrase_key_of("map unit"),
                                          phrase_key_of("support vector machin")};
   EXPECT_EQ(keys, expected);
