@@ -114,6 +114,9 @@ class Collector {
       if (j >= infos_.size() || (len > 1 && infos_[j].phrase_start)) return;
       h = phrase_hash_add_word(h, infos_[j].stem, len == 1);
       if (infos_[j].word_id == kNoWord) return;  // inner stopwords made mostly fragments
+      // A word twice in a row is a list or a heading run into the text ("services services
+      // database" from "services(5) services database"), no phrase.
+      if (len > 1 && infos_[j].word_id == infos_[j - 1].word_id) return;
       if (End end = may_end_at(j); end != End::no) emit(len, phrase_key(h), end);
       if (!infos_[j].may_modify || infos_[i].gerund) return;
     }

@@ -107,6 +107,10 @@ TEST(Candidates, EnglishPhrasesAreNounPhrases) {
       {text::Language::english,
        "The thread starts execution, which the file system saves.",
        {"execut", "file system", "system", "thread"}},
+      // A word twice in a row: a heading run into the text, no phrase.
+      {text::Language::english,
+       "services services database",
+       {"databas", "servic", "servic databas"}},
       {text::Language::german,
        "schnelle Algorithmen",
        {"algorithm", "schnell", "schnell algorithm"}},
