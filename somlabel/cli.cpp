@@ -293,6 +293,11 @@ class Driver {
   std::string figures_;
 };
 
+// "1 map", "3 maps".
+std::string counted(size_t count, std::string_view noun) {
+  return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 std::string count_text(size_t count, size_t of, std::string_view what) {
   return std::to_string(count) + " of " + std::to_string(of) + " " + std::string(what);
 }
@@ -491,8 +496,9 @@ int run(Request request) {
   for (const MapNode& map : maps) units += map.units;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
-  std::fprintf(stderr, "somlabel: %zu documents, %zu maps, %zu units%s; %s in all\n", texts,
-               maps.size(), units, driver.figures().c_str(), seconds_text(seconds).c_str());
+  std::fprintf(stderr, "somlabel: %s, %s, %s%s; %s in all\n", counted(texts, "document").c_str(),
+               counted(maps.size(), "map").c_str(), counted(units, "unit").c_str(),
+               driver.figures().c_str(), seconds_text(seconds).c_str());
   std::printf("%s\n", site_index(layout, settings, maps).c_str());
   return std::fflush(stdout) == 0 ? kExitSuccess : kExitFailure;
 }

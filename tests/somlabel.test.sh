@@ -85,6 +85,12 @@ run "$somlabel" docs out --xdim 1 --ydim 2 --min-df 1 --max-df 1 --language germ
 expect_status 0
 figures | grep -q '; model [0-9.]* s; keys ' || fail "no new model for another language"
 
+begin_case one_map_of_one_unit_is_counted_in_the_singular
+documents
+run "$somlabel" docs out --xdim 1 --ydim 1 --depth 1 --min-df 1 --max-df 1 --jobs 1
+expect_status 0
+expect_figures "12 documents, 1 map, 1 unit; maps "
+
 begin_case a_failing_step_is_named_with_its_message
 documents
 run "$somlabel" docs out "${map_options[@]}"
