@@ -1,7 +1,6 @@
 #include "labelcalc/extractor_run.h"
 
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
+
+#include "common/program.h"
 
 extern char** environ;
 
@@ -26,38 +27,6 @@ std::vector<std::string> extractor_arguments(const Settings& settings) {
                            std::to_string(settings.number_of_phrases), "-a"});
   return argv;
 }
-
-namespace {
-
-// 0 when `file` is a file this process may execute, else the reason.
-int executable(const std::string& file) {
-  struct stat info;
-  if (stat(file.c_str(), &info) != 0) return errno;
-  if (S_ISDIR(info.st_mode)) return EACCES;
-  return access(file.c_str(), X_OK) == 0 ? 0 : errno;
-}
-
-// Why `name` cannot be started, found the way posix_spawnp looks for it, or
-// 0. posix_spawnp reports this itself only where the C library sees the exec
-// fail; under Valgrind, for one, the child just ends with status 127.
-int start_error(const std::string& name) {
-  if (name.empty()) return ENOENT;
-  if (name.find('/') != std::string::npos) return executable(name);
-  const char* path = std::getenv("PATH");
-  std::string_view dirs = path != nullptr ? path : "/bin:/usr/bin";
-  int error = ENOENT;
-  for (;;) {
-    const size_t colon = dirs.find(':');
-    const std::string_view dir = dirs.substr(0, colon);
-    const int found = executable((dir.empty() ? std::string(".") : std::string(dir)) + "/" + name);
-    if (found == 0) return 0;
-    if (found == EACCES) error = EACCES;
-    if (colon == std::string_view::npos) return error;
-    dirs.remove_prefix(colon + 1);
-  }
-}
-
-}  // namespace
 
 ProgramRun run_program(const std::vector<std::string>& argv) {
   ProgramRun run;

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,11 +10,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <string_view>
 #include <thread>
 
 #include "common/io.h"
+#include "common/program.h"
 
 extern char** environ;
 
@@ -144,29 +142,10 @@ std::string log_file(const std::string& folder, const Job& job, const std::strin
   return folder + "/" + job.name + "-" + id + (job.tasks > 0 ? "_" + task : "") + ".log";
 }
 
-// Whether `name` is a program posix_spawnp would start. Where the C library
-// cannot see the exec fail (under Valgrind) the child would exit with 127
-// instead of the spawn failing, so the caller looks first.
-bool startable(const std::string& name) {
-  if (name.find('/') != std::string::npos) return ::access(name.c_str(), X_OK) == 0;
-  const char* path = std::getenv("PATH");
-  std::string_view dirs = path != nullptr ? path : "/bin:/usr/bin";
-  while (true) {
-    const size_t colon = std::min(dirs.find(':'), dirs.size());
-    const std::string dir(dirs.substr(0, colon));
-    const std::string file = (dir.empty() ? std::string(".") : dir) + "/" + name;
-    struct stat st {};
-    if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(file.c_str(), X_OK) == 0)
-      return true;
-    if (colon == dirs.size()) return false;
-    dirs.remove_prefix(colon + 1);
-  }
-}
-
 Captured run_captured(const std::vector<std::string>& argv) {
   Captured captured;
-  if (argv.empty() || !startable(argv[0])) {
-    errno = ENOENT;
+  if (const int error = argv.empty() ? ENOENT : start_error(argv[0]); error != 0) {
+    errno = error;
     return captured;
   }
   int out[2], err[2];
