@@ -7,10 +7,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <set>
-#include <sstream>
 #include <system_error>
 
 #include "common/documents.h"
@@ -178,15 +176,6 @@ std::string option_value(const std::vector<std::string>& options, const std::str
   return value;
 }
 
-bool read_whole(const std::string& name, std::string& text) {
-  std::ifstream in(name, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  text = bytes.str();
-  return true;
-}
-
 bool write_whole(const std::string& name, const std::string& text) {
   const Result written = write_file_atomic(name, text, "file");
   report("somlabel", written);
@@ -195,9 +184,8 @@ bool write_whole(const std::string& name, const std::string& text) {
 
 bool add_option_lines(const Layout& layout) {
   std::string text;
-  if (!read_whole(layout.option_file(), text)) {
-    std::fprintf(stderr, "somlabel: cannot read %s: %s\n", layout.option_file().c_str(),
-                 errno_text().c_str());
+  if (const Result read = read_file(layout.option_file(), text); !read.ok()) {
+    report("somlabel", read);
     return false;
   }
   const std::string completed = with_option_lines(text);
