@@ -469,7 +469,7 @@ int run(Request request) {
   Settings settings;
   std::vector<MapNode> maps;
   size_t texts = 0;
-  const std::vector<std::string> old_maps = process_lines(layout.process());
+  const std::vector<std::string> old_maps = file_lines(layout.process());
   if (!train_maps_step(driver, layout, tools, documents, request.map_options) ||
       !add_option_lines(layout) || !read_settings(layout, settings) ||
       !key_steps(driver, layout, tools, extractor, language_changed, settings, documents, texts) ||

@@ -72,7 +72,7 @@ bool remove(const std::string& name) {
 // write them all again.
 bool clear_earlier_maps(const Prepared& prepared) {
   const Layout& layout = prepared.layout;
-  const std::vector<std::string> old_lines = process_lines(layout.process());
+  const std::vector<std::string> old_lines = file_lines(layout.process());
   if (!old_lines.empty()) {
     const MapNode top{old_lines.back(), {}, {}, 0, 0, 0};
     if (!remove(site_index(layout, prepared.settings, {top}))) return false;

@@ -199,10 +199,7 @@ bool drop_last_line(const std::string& name, const std::string& last_line) {
 }  // namespace
 
 std::vector<std::string> stored_map_options(const Layout& layout) {
-  std::vector<std::string> options;
-  std::ifstream in(layout.map_options());
-  for (std::string line; std::getline(in, line);) options.push_back(line);
-  return options;
+  return file_lines(layout.map_options());
 }
 
 bool maps_stale(const Layout& layout, const Tools& tools, const std::vector<std::string>& documents,
@@ -313,9 +310,9 @@ bool drop_somabove_lines(const Settings& settings, const std::vector<MapNode>& m
   return true;
 }
 
-std::vector<std::string> process_lines(const std::string& process) {
+std::vector<std::string> file_lines(const std::string& name) {
   std::vector<std::string> lines;
-  std::ifstream in(process);
+  std::ifstream in(name);
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
 }

@@ -52,8 +52,9 @@ struct MapNode {
   int ydim = 0;
 };
 
-// The process-file lines of `process`; empty when there is none.
-[[nodiscard]] std::vector<std::string> process_lines(const std::string& process);
+// The lines of the file `name` (a process file, the stored map options); none
+// when there is no such file.
+[[nodiscard]] std::vector<std::string> file_lines(const std::string& name);
 
 // The maps of `process` in process-file order, read from their unit files.
 // False after printing why a file could not be read.
