@@ -93,10 +93,11 @@ pid_t start(const Command& command, int out, int err, std::string& error) {
   std::vector<char*> argv = pointers(args);
   std::vector<char*> envp = pointers(env);
   pid_t child = -1;
-  const int failed = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
+  const int failed = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (failed != 0) {
     error = command.argv[0] + ": " + std::strerror(failed);
+    errno = failed;
     return -1;
   }
   return child;
@@ -179,11 +180,11 @@ class Watch {
 // Reads both pipes to their ends. When both have bytes, standard output goes
 // first: the tools flush it before they write to standard error, so its
 // bytes are the older ones.
-void pump(int out, int err, Watch& watch) {
+void pump(int out, int err, const PipedOutput& output) {
   pollfd fds[2] = {{out, POLLIN, 0}, {err, POLLIN, 0}};
   char buffer[65536];
   while (fds[0].fd >= 0 || fds[1].fd >= 0) {
-    watch.tick();
+    if (output.tick) output.tick();
     const int ready = poll(fds, 2, 250);
     if (ready < 0 && errno != EINTR) break;
     for (pollfd& fd : fds) {
@@ -196,13 +197,37 @@ void pump(int out, int err, Watch& watch) {
         continue;
       }
       const std::string_view bytes(buffer, static_cast<size_t>(got));
-      &fd == &fds[0] ? watch.output(bytes) : watch.errors(bytes);
+      &fd == &fds[0] ? output.out(bytes) : output.err(bytes);
     }
   }
-  watch.finish();
 }
 
 }  // namespace
+
+int run_piped(const Command& command, const PipedOutput& output, std::string& error) {
+  int out[2], err[2];
+  if (pipe2(out, O_CLOEXEC) != 0) {
+    error = std::string("cannot make a pipe: ") + errno_text();
+    return -1;
+  }
+  if (pipe2(err, O_CLOEXEC) != 0) {
+    error = std::string("cannot make a pipe: ") + errno_text();
+    close(out[0]), close(out[1]);
+    return -1;
+  }
+  const pid_t child = start(command, out[1], err[1], error);
+  const int start_errno = errno;
+  close(out[1]);
+  close(err[1]);
+  if (child <= 0) {
+    close(out[0]);
+    close(err[0]);
+    errno = start_errno;
+    return -1;
+  }
+  pump(out[0], err[0], output);
+  return wait_for(child);
+}
 
 StatusLine::StatusLine() : terminal_(isatty(STDERR_FILENO) == 1) {
   winsize size{};
@@ -237,22 +262,13 @@ StepOutcome run_step(const Command& command, const std::string& log, std::string
     outcome.error = "cannot create " + log + ": " + errno_text();
     return outcome;
   }
-  int out[2], err[2];
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) {
-    outcome.error = std::string("cannot make a pipe: ") + errno_text();
-    return outcome;
-  }
-  const pid_t child = start(command, out[1], err[1], outcome.error);
-  close(out[1]);
-  close(err[1]);
   Watch watch(log_file.get(), title, maps, status, outcome);
-  if (child > 0) {
-    pump(out[0], err[0], watch);
-    outcome.status = wait_for(child);
-  } else {
-    close(out[0]);
-    close(err[0]);
-  }
+  outcome.status =
+      run_piped(command,
+                {[&](std::string_view bytes) { watch.output(bytes); },
+                 [&](std::string_view bytes) { watch.errors(bytes); }, [&] { watch.tick(); }},
+                outcome.error);
+  if (outcome.status >= 0) watch.finish();
   const Result closed = log_file.close();
   if (!closed && outcome.error.empty() && outcome.status == 0) {
     outcome.error = closed.message();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +40,20 @@ struct StepOutcome {
 
 // How many of its messages a step's outcome keeps at each end.
 inline constexpr size_t kKeptMessages = 5;
+
+// Where a running command's output goes, as it comes: its standard output,
+// its standard error, and a tick at least every quarter second (may be empty).
+struct PipedOutput {
+  std::function<void(std::string_view)> out;
+  std::function<void(std::string_view)> err;
+  std::function<void()> tick;
+};
+
+// Runs `command` (argv[0] looked up on PATH unless it holds a '/') with
+// standard input from /dev/null, handing its output to `output` until both
+// streams end. Its exit status, 128 + the signal when killed; -1 when it
+// could not be started, with the reason in `error` and errno.
+[[nodiscard]] int run_piped(const Command& command, const PipedOutput& output, std::string& error);
 
 // Runs `command` with standard input from /dev/null, writing everything it
 // says to `log`. `title` heads the status line. With `maps` above 0 the

@@ -1,11 +1,5 @@
 #include "somlabel/slurm.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -14,8 +8,7 @@
 
 #include "common/io.h"
 #include "common/program.h"
-
-extern char** environ;
+#include "somlabel/runner.h"
 
 namespace somlabel::driver {
 namespace {
@@ -62,30 +55,6 @@ void cancel(const std::vector<std::string>& ids) {
   std::vector<std::string> argv = {"scancel"};
   argv.insert(argv.end(), ids.begin(), ids.end());
   (void)run_captured(argv);
-}
-
-// Reads everything two pipes deliver, in whatever order they fill.
-void drain(int out_fd, int err_fd, Captured& captured) {
-  pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
-  std::string* sinks[2] = {&captured.out, &captured.err};
-  int open = 2;
-  char buffer[65536];
-  while (open > 0) {
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    for (int i = 0; i < 2; ++i) {
-      if (fds[i].fd < 0 || fds[i].revents == 0) continue;
-      const ssize_t got = ::read(fds[i].fd, buffer, sizeof buffer);
-      if (got > 0) {
-        sinks[i]->append(buffer, static_cast<std::size_t>(got));
-      } else if (got == 0 || errno != EINTR) {
-        fds[i].fd = -1;
-        --open;
-      }
-    }
-  }
 }
 
 // Whether squeue has shown a task of every job: a job it has not shown yet
@@ -148,34 +117,12 @@ Captured run_captured(const std::vector<std::string>& argv) {
     errno = error;
     return captured;
   }
-  int out[2], err[2];
-  if (::pipe2(out, O_CLOEXEC) != 0) return captured;
-  if (::pipe2(err, O_CLOEXEC) != 0) {
-    ::close(out[0]), ::close(out[1]);
-    return captured;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  pid_t pid = 0;
-  const int spawned = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]), ::close(err[1]);
-  if (spawned == 0) drain(out[0], err[0], captured);
-  ::close(out[0]), ::close(err[0]);
-  if (spawned != 0) {
-    errno = spawned;
-    return captured;
-  }
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
-  captured.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  std::string error;
+  captured.status = run_piped({"", argv, "", ""},
+                              {[&](std::string_view bytes) { captured.out += bytes; },
+                               [&](std::string_view bytes) { captured.err += bytes; },
+                               {}},
+                              error);
   return captured;
 }
 
