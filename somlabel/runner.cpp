@@ -111,11 +111,6 @@ int wait_for(pid_t child) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-std::string trimmed(std::string_view text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.remove_suffix(1);
-  return std::string(text);
-}
-
 // Everything one run of a tool shows and keeps while it runs.
 class Watch {
  public:
@@ -203,6 +198,11 @@ void pump(int out, int err, const PipedOutput& output) {
 }
 
 }  // namespace
+
+std::string trimmed(std::string_view text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.remove_suffix(1);
+  return std::string(text);
+}
 
 int run_piped(const Command& command, const PipedOutput& output, std::string& error) {
   int out[2], err[2];

@@ -41,6 +41,9 @@ struct StepOutcome {
 // How many of its messages a step's outcome keeps at each end.
 inline constexpr size_t kKeptMessages = 5;
 
+// `text` without the line ends and blanks at its end.
+[[nodiscard]] std::string trimmed(std::string_view text);
+
 // Where a running command's output goes, as it comes: its standard output,
 // its standard error, and a tick at least every quarter second (may be empty).
 struct PipedOutput {

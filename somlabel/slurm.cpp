@@ -27,11 +27,6 @@ bool write_script(const std::string& name, const std::string& script) {
   return written.ok();
 }
 
-std::string trimmed(std::string text) {
-  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
-  return text;
-}
-
 std::vector<std::string> sbatch_command(const Job& job, const std::string& folder,
                                         const std::vector<std::string>& ids,
                                         const std::vector<std::string>& sbatch_args) {
