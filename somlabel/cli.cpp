@@ -455,15 +455,15 @@ int run(Request request) {
   if (!prepare(request, layout, documents) || !find_tools(own_directory(), tools)) {
     return kExitFailure;
   }
-  if (!request.map_options_given) request.map_options = stored_map_options(layout);
+  const std::vector<std::string> stored_options = stored_map_options(layout);
+  if (!request.map_options_given) request.map_options = stored_options;
   if (request.slurm) {
     return run_on_slurm(request,
                         Prepared{layout, tools, {}, documents, request.map_options, {}, {}, {}});
   }
   const ExtractorOptions extractor{option_value(request.map_options, "--language"),
                                    option_value(request.map_options, "--jobs")};
-  const bool language_changed =
-      option_value(stored_map_options(layout), "--language") != extractor.language;
+  const bool language_changed = option_value(stored_options, "--language") != extractor.language;
   const auto begun = std::chrono::steady_clock::now();
   Driver driver(layout);
   Settings settings;
