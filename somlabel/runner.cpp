@@ -14,6 +14,7 @@
 #include <deque>
 
 #include "common/io.h"
+#include "common/program.h"
 
 extern char** environ;
 
@@ -205,6 +206,13 @@ std::string trimmed(std::string_view text) {
 }
 
 int run_piped(const Command& command, const PipedOutput& output, std::string& error) {
+  if (const int reason = command.argv.empty() ? ENOENT : start_error(command.argv[0]);
+      reason != 0) {
+    error = (command.argv.empty() ? std::string("no command") : command.argv[0]) + ": " +
+            std::strerror(reason);
+    errno = reason;
+    return -1;
+  }
   int out[2], err[2];
   if (pipe2(out, O_CLOEXEC) != 0) {
     error = std::string("cannot make a pipe: ") + errno_text();
