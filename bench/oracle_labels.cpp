@@ -115,10 +115,10 @@ std::string indexed(const std::vector<Line>& lines, int number_of_phrases, long&
   char* text = nullptr;
   size_t size = 0;
   FILE* memory = open_memstream(&text, &size);
-  somlabel::PhraseTable fast;
+  somlabel::labelcalc::PhraseTable fast;
   for (const Line& line : lines) {
     if (fast.add(line.phrase, line.stemmed, line.score) ==
-        somlabel::PhraseTable::AddResult::omitted) {
+        somlabel::labelcalc::PhraseTable::AddResult::omitted) {
       ++omitted;
     }
   }
@@ -295,7 +295,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   somlabel::LineReader option_lines(options.get());
-  if (somlabel::read_option_file(option_lines, somlabel::kLabelcalcKeys, settings) !=
+  if (somlabel::read_option_file(option_lines, somlabel::labelcalc::kLabelcalcKeys, settings) !=
       somlabel::OptionResult::ok) {
     std::fprintf(stderr, "oracle_labels: cannot read %s or %s\n", argv[1], argv[2]);
     return 1;

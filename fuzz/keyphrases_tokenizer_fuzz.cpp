@@ -23,19 +23,19 @@ bool valid_utf8(std::string_view s) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
   std::size_t previous_end = 0;
-  for (const text::Token& t : text::tokenize(text)) {
+  for (const somlabel::text::Token& t : somlabel::text::tokenize(text)) {
     if (t.text.empty() || t.offset < previous_end || t.offset + t.text.size() > size ||
         t.text.data() != text.data() + t.offset || !valid_utf8(t.text) ||
-        !valid_utf8(text::lower(t.text)))
+        !valid_utf8(somlabel::text::lower(t.text)))
       std::abort();
     previous_end = t.offset + t.text.size();
   }
-  static keyphrases::WordNormalizer words(text::Language::english);
-  auto doc = keyphrases::collect_candidates(text, words);
+  static somlabel::keyphrases::WordNormalizer words(somlabel::text::Language::english);
+  auto doc = somlabel::keyphrases::collect_candidates(text, words);
   for (const auto& c : doc.candidates)
-    if (c.count == 0 || c.length < 1 || c.length > keyphrases::kMaxPhraseWords ||
-        !valid_utf8(keyphrases::surface_form(doc, c)) ||
-        !valid_utf8(keyphrases::stemmed_form(doc, c)))
+    if (c.count == 0 || c.length < 1 || c.length > somlabel::keyphrases::kMaxPhraseWords ||
+        !valid_utf8(somlabel::keyphrases::surface_form(doc, c)) ||
+        !valid_utf8(somlabel::keyphrases::stemmed_form(doc, c)))
       std::abort();
   return 0;
 }

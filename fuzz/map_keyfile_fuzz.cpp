@@ -22,9 +22,9 @@ size_t count_lines(const std::string& text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* in = fuzzutil::input(data, size);
-  somlabel::PhraseTable table;
+  somlabel::labelcalc::PhraseTable table;
   somlabel::LineReader reader(in);
-  const somlabel::Result gathered = somlabel::gather_mode1_blocks(reader, "fuzz.unit", table);
+  const somlabel::Result gathered = somlabel::labelcalc::gather_mode1_blocks(reader, "fuzz.unit", table);
   std::fclose(in);
   if (!gathered) return 0;
   if (table.count() > somlabel::kMaxPhrases) fuzzutil::fail("the table grew past its capacity");
@@ -47,9 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // The map above reads this file as one more block; it must read whole.
   FILE* back = fuzzutil::input(reinterpret_cast<const uint8_t*>(written.data()), written.size());
-  somlabel::PhraseTable again;
+  somlabel::labelcalc::PhraseTable again;
   somlabel::LineReader back_reader(back);
-  if (!somlabel::gather_mode1_blocks(back_reader, "fuzz.unit", again)) {
+  if (!somlabel::labelcalc::gather_mode1_blocks(back_reader, "fuzz.unit", again)) {
     fuzzutil::fail("a written map key file does not read back");
   }
   std::fclose(back);

@@ -10,7 +10,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::span<const somlabel::OptionKey> own_keys :
-       {std::span<const somlabel::OptionKey>(somlabel::kLabelcalcKeys),
+       {std::span<const somlabel::OptionKey>(somlabel::labelcalc::kLabelcalcKeys),
         std::span<const somlabel::OptionKey>(somlabel::labelweb::kLabelwebKeys)}) {
     FILE* in = fuzzutil::input(data, size);
     somlabel::Settings settings;

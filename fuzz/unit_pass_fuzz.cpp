@@ -107,21 +107,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.number_of_phrases = 2;
     settings.path = dir;
     settings.keypath = dir + "key/";
-    const somlabel::LabelSteps steps{&catman_stand_in, &somlabel::do_the_calcman};
+    const somlabel::labelcalc::LabelSteps steps{&catman_stand_in, &somlabel::labelcalc::do_the_calcman};
 
     FILE* in = fuzzutil::input(data, size);
     fuzzutil::Output labelunit;
     const somlabel::Result passed =
-        somlabel::pass_unit_file(in, labelunit.get(), dir + "top.unit", settings, steps);
+        somlabel::labelcalc::pass_unit_file(in, labelunit.get(), dir + "top.unit", settings, steps);
     std::fclose(in);
     const std::string written = labelunit.text();
     if (!passed) continue;
 
     // A passed map goes on to its map key file.
     FILE* back = fuzzutil::input(reinterpret_cast<const uint8_t*>(written.data()), written.size());
-    somlabel::PhraseTable table;
+    somlabel::labelcalc::PhraseTable table;
     somlabel::LineReader back_reader(back);
-    const somlabel::Result gathered = somlabel::gather_mode1_blocks(back_reader, "top.unit", table);
+    const somlabel::Result gathered = somlabel::labelcalc::gather_mode1_blocks(back_reader, "top.unit", table);
     std::fclose(back);
     if (gathered) {
       fuzzutil::Output keyfile;

@@ -10,7 +10,7 @@
 #include "keyphrases/extractor.h"
 #include "keyphrases/parallel.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 using somlabel::Result;
@@ -118,4 +118,4 @@ Result run_batch(const std::vector<KeyJob>& jobs, const Model& model, const Batc
   return first_failure;
 }
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

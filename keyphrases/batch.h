@@ -7,7 +7,7 @@
 #include "common/result.h"
 #include "keyphrases/model.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 
 struct KeyJob {
   std::string document;  // path of the text
@@ -39,4 +39,4 @@ struct BatchReport {
 [[nodiscard]] somlabel::Result run_batch(const std::vector<KeyJob>& jobs, const Model& model,
                                          const BatchOptions& options, BatchReport* report);
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

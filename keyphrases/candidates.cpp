@@ -10,7 +10,7 @@
 #include "text/stopwords.h"
 #include "text/tokenizer.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 constexpr std::uint32_t kNoWord = UINT32_MAX;
@@ -544,4 +544,4 @@ DocumentCandidates collect_candidates(std::string_view text, WordNormalizer& wor
   return Collector(text, words).run();
 }
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

@@ -15,7 +15,7 @@
 #include "text/language.h"
 #include "text/stemmer.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 
 inline constexpr int kMaxPhraseWords = 3;
 
@@ -111,4 +111,4 @@ struct DocumentCandidates {
 
 [[nodiscard]] DocumentCandidates collect_candidates(std::string_view text, WordNormalizer& words);
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

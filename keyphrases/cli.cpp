@@ -22,7 +22,7 @@
 #include "keyphrases/parallel.h"
 #include "keyphrases/trainer.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 using somlabel::kExitFailure;
@@ -300,4 +300,4 @@ int run_cli(int argc, char** argv) {
   return run_extract(argc, argv, 1);
 }
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

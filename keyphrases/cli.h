@@ -2,8 +2,8 @@
 // exit status (common/exit_codes.h).
 #pragma once
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 
 [[nodiscard]] int run_cli(int argc, char** argv);
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 // A parenthesised declaration spans a few lines at most; an unclosed
@@ -193,4 +193,4 @@ std::vector<bool> code_tokens(std::string_view bytes, const std::vector<text::To
   return code;
 }
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

@@ -12,7 +12,7 @@
 
 #include "text/tokenizer.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 
 // One flag per token of `tokens`, which text::tokenize(bytes) made. When nearly
 // all words are code, the text is code (a source file) and nothing is flagged:
@@ -20,4 +20,4 @@ namespace keyphrases {
 [[nodiscard]] std::vector<bool> code_tokens(std::string_view bytes,
                                             const std::vector<text::Token>& tokens);
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

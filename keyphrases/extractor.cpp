@@ -7,7 +7,7 @@
 #include "keyphrases/features.h"
 #include "keyphrases/ranker.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 
 std::vector<Keyphrase> Extractor::extract(std::string_view text, std::size_t n) {
   DocumentCandidates doc = collect_candidates(text, words_);
@@ -53,4 +53,4 @@ std::string format_keyfile(const std::vector<Keyphrase>& phrases, bool details) 
   return out;
 }
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

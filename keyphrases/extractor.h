@@ -10,7 +10,7 @@
 #include "keyphrases/candidates.h"
 #include "keyphrases/model.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 
 struct Keyphrase {
   std::string surface;  // most frequent form in the text
@@ -65,4 +65,4 @@ class Extractor {
 // a line is "surface<TAB>stemmed<TAB>score" with the score printed "%f".
 [[nodiscard]] std::string format_keyfile(const std::vector<Keyphrase>& phrases, bool details);
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

@@ -7,7 +7,7 @@
 #include "keyphrases/phrase_hash.h"
 #include "keyphrases/ranker.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 constexpr double kCodeWordRatio = 1.5;
@@ -205,4 +205,4 @@ FeatureTable compute_features(const DocumentCandidates& doc, const PhraseTable& 
   return out;
 }
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

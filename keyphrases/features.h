@@ -10,7 +10,7 @@
 #include "keyphrases/candidates.h"
 #include "keyphrases/model.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 
 // Features that grow with document length are given relative to the best
 // candidate of the same document (0 for the best, negative below), so a ranker
@@ -68,4 +68,4 @@ struct FeatureTable {
                                             const SelfCounts& self = {},
                                             std::size_t max_rows = SIZE_MAX);
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
   try {
-    return keyphrases::run_cli(argc, argv);
+    return somlabel::keyphrases::run_cli(argc, argv);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "keyphrases: %s\n", e.what());
     return somlabel::kExitFailure;

@@ -13,7 +13,7 @@
 #include "common/io.h"
 #include "keyphrases/model_format.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 using somlabel::Result;
@@ -184,4 +184,4 @@ Result Model::load(const std::string& path, Model& model) {
   return loaded;
 }
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

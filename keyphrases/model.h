@@ -12,7 +12,7 @@
 #include "common/result.h"
 #include "text/language.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 
 struct PhraseStats {
   std::uint32_t df = 0;
@@ -76,4 +76,4 @@ class Model {
   CollectionStats stats_;
 };
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

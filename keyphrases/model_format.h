@@ -17,7 +17,7 @@
 
 #include <cstdint>
 
-namespace keyphrases::model_format {
+namespace somlabel::keyphrases::model_format {
 
 inline constexpr char kMagic[8] = {'S', 'O', 'M', 'K', 'P', 'H', 'R', '\n'};
 // Version 2: candidates are noun phrases, words that never end a phrase have
@@ -57,4 +57,4 @@ struct PhraseEntry {
 };
 static_assert(sizeof(PhraseEntry) == 24);
 
-}  // namespace keyphrases::model_format
+}  // namespace somlabel::keyphrases::model_format

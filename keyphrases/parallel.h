@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 
 template <typename Fn>
 void parallel_for(std::size_t n, unsigned threads, Fn fn) {
@@ -29,4 +29,4 @@ void parallel_for(std::size_t n, unsigned threads, Fn fn) {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 
 inline constexpr std::uint64_t kPhraseHashSeed = 14695981039346656037ULL;
 
@@ -32,4 +32,4 @@ inline constexpr std::uint64_t kPhraseHashSeed = 14695981039346656037ULL;
   return phrase_key(phrase_hash_extend(kPhraseHashSeed, stemmed_phrase));
 }
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

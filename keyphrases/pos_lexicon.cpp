@@ -7,7 +7,7 @@
 
 #include "keyphrases/pos_lexicon_data.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 namespace data = pos_lexicon_data;
@@ -119,4 +119,4 @@ WordReadings english_readings(std::string_view lowered) {
   return out;
 }
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

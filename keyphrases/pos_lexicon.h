@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 
 enum PartOfSpeech { kNoun, kVerb, kAdjective, kAdverb, kNumPartsOfSpeech };
 
@@ -36,4 +36,4 @@ struct WordReadings {
 // by WordNet's own rules ("networks" -> "network", "geese" -> "goose").
 [[nodiscard]] WordReadings english_readings(std::string_view lowered);
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

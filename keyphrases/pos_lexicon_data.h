@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace keyphrases::pos_lexicon_data {
+namespace somlabel::keyphrases::pos_lexicon_data {
 
 // Lemmas in bytewise order, each ended by a NUL; kLemmaOffset[i] is where
 // lemma i starts. kLemmaWeight[i][p] is 0 when lemma i has no reading p (noun,
@@ -27,4 +27,4 @@ extern const char kExceptionText[];
 extern const std::uint32_t kExceptionOffset[];
 extern const ExceptionTarget kExceptionTarget[];
 
-}  // namespace keyphrases::pos_lexicon_data
+}  // namespace somlabel::keyphrases::pos_lexicon_data

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 constexpr double kMinScore = 1e-6;
@@ -143,4 +143,4 @@ std::vector<double> train_ranker(const RankingData& data, RankerKind kind) {
   return w;
 }
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

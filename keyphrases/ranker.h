@@ -13,7 +13,7 @@
 #include "keyphrases/features.h"
 #include "keyphrases/model.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 
 // Weights layout: mean[kNumFeatures], scale[kNumFeatures], coefficient[kNumFeatures],
 // and one reserved slot.
@@ -72,4 +72,4 @@ enum class RankerKind { prior, full };
 [[nodiscard]] std::vector<double> train_ranker(const RankingData& data,
                                                RankerKind kind = RankerKind::prior);
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

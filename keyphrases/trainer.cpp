@@ -16,7 +16,7 @@
 #include "keyphrases/ranker.h"
 #include "text/tokenizer.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 using somlabel::Result;
@@ -237,4 +237,4 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
   return {};
 }
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

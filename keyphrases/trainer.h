@@ -11,7 +11,7 @@
 #include "keyphrases/ranker.h"
 #include "text/language.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 
 // Phrases seen in fewer documents are left out of large models: they would
 // get nearly the idf of an unseen phrase anyway, and they are most of the table.
@@ -45,4 +45,4 @@ struct TrainOptions {
 [[nodiscard]] somlabel::Result train_model(const std::string& dir, const TrainOptions& options,
                                            ModelData* out);
 
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

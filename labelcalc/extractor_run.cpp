@@ -14,7 +14,7 @@
 
 extern char** environ;
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 
 std::vector<std::string> extractor_arguments(const Settings& settings) {
   std::vector<std::string> argv;
@@ -50,4 +50,4 @@ ProgramRun run_program(const std::vector<std::string>& argv) {
   return run;
 }
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

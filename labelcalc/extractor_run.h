@@ -7,7 +7,7 @@
 
 #include "common/settings.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 
 // The extractor's argument vector, one word per element: "java", the Java
 // extractor's class name, then `-l DIR -m MODEL -n N -a`; or, when
@@ -28,4 +28,4 @@ struct ProgramRun {
 // reason on standard error.
 [[nodiscard]] ProgramRun run_program(const std::vector<std::string>& argv);
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -14,9 +14,9 @@ constexpr somlabel::Tool kLabelcalc = {
     "the process file whose names end in .labelunit. Or all of it in one command:\n"
     "somlabel DOCUMENTS WORKDIR.\n"
     "Exit status: 0 all maps done, 1 a map or an input failed, 2 usage.\n",
-    somlabel::kLabelcalcKeys,
-    somlabel::check_labelcalc_settings,
-    somlabel::label_map,
+    somlabel::labelcalc::kLabelcalcKeys,
+    somlabel::labelcalc::check_labelcalc_settings,
+    somlabel::labelcalc::label_map,
 };
 
 }  // namespace

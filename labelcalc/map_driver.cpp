@@ -5,7 +5,7 @@
 #include "labelcalc/map_keyfile.h"
 #include "labelcalc/unit_pass.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 
 Result check_labelcalc_settings(const Settings& settings) {
   if (settings.number_of_phrases >= 1) return {};
@@ -22,4 +22,4 @@ Result label_map(std::string& map, const Settings& settings) {
   return write_map_keyfile(map, settings);
 }
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -7,7 +7,7 @@
 #include "common/result.h"
 #include "common/settings.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 
 // The keys labelcalc reads beyond those every tool knows.
 inline constexpr OptionKey kLabelcalcKeys[] = {
@@ -21,4 +21,4 @@ inline constexpr OptionKey kLabelcalcKeys[] = {
 // of the failing step and, when the pass failed, the line naming the map.
 [[nodiscard]] Result label_map(std::string& map, const Settings& settings);
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -6,7 +6,7 @@
 #include "common/map_names.h"
 #include "common/numbers.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 namespace {
 
 // The first two space-separated tokens of a line (tabs and the line end
@@ -73,4 +73,4 @@ Result write_map_keyfile(const std::string& map, const Settings& settings) {
   return reported("labelcalc", keyfile.close());
 }
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -12,7 +12,7 @@
 #include "common/settings.h"
 #include "labelcalc/phrase_table.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 
 // Merges the phrase lines of every "$MODE1_PHRASES" block of a labelunit
 // file into `table`. `name` is used in the format message. Fails after
@@ -24,4 +24,4 @@ namespace somlabel {
 // printing why.
 [[nodiscard]] Result write_map_keyfile(const std::string& map, const Settings& settings);
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -13,7 +13,7 @@
 #include "common/map_names.h"
 #include "labelcalc/extractor_run.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 namespace {
 
 // Documents are copied in blocks of this size; most fit in one read.
@@ -222,4 +222,4 @@ Result do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
   return copy_key_lines(key_name, settings.number_of_phrases, opf);
 }
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -9,7 +9,7 @@
 #include "common/result.h"
 #include "common/settings.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 
 // Joins the unit's documents into the unit text file in the extractor's
 // working directory, runs the extractor over that directory, moves the text
@@ -27,4 +27,4 @@ namespace somlabel {
 [[nodiscard]] Result do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
                                    const Settings& settings);
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

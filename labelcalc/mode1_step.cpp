@@ -9,7 +9,7 @@
 #include "common/map_names.h"
 #include "labelcalc/phrase_table.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 namespace {
 
 // Merges every line of one document key file; false after printing why.
@@ -44,4 +44,4 @@ Result do_the_calcman(const unit& curr_unit, FILE* opf, const Settings& settings
   return {};
 }
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -8,7 +8,7 @@
 #include "common/result.h"
 #include "common/settings.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 
 // Reads `keypath` + name + `keyfileending` for each document the unit keeps,
 // and writes "$MODE1_PHRASES k" and the k best phrase lines to `opf`, the
@@ -16,4 +16,4 @@ namespace somlabel {
 // nothing has then been written to `opf`.
 [[nodiscard]] Result do_the_calcman(const unit& curr_unit, FILE* opf, const Settings& settings);
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -8,7 +8,7 @@
 #include "common/keyfile_line.h"
 #include "common/map_keys.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 namespace {
 
 // A stemmed phrase with more blanks than this is not split into word spans
@@ -365,4 +365,4 @@ Result merge_key_line(PhraseTable& table, std::string_view line, std::string_vie
   return {};
 }
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -16,7 +16,7 @@
 #include "common/records.h"
 #include "common/result.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 
 // 1 when `short_text` is a whole-word part of `long_text`: its first
 // occurrence in `long_text` starts the text or follows a blank, and ends the
@@ -120,4 +120,4 @@ class PhraseTable {
   std::vector<int> kept_;
 };
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 namespace {
 
 bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -62,4 +62,4 @@ void TokenReader::copy_rest_of_line(FILE* out) {
   }
 }
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -8,7 +8,7 @@
 
 #include "common/io.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 
 // The FILE* stays owned by the caller. Tokens may hold any byte but white
 // space (blank, tab, newline, CR, VT, FF), NUL included, up to `max_token`
@@ -44,4 +44,4 @@ class TokenReader {
   std::string failure_;
 };
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

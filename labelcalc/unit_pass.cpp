@@ -12,7 +12,7 @@
 #include "labelcalc/mode1_step.h"
 #include "labelcalc/token_reader.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 namespace {
 
 // Copies all of `in` to `out`; false on a read error.
@@ -229,4 +229,4 @@ Result do_the_parsman(const std::string& map, const Settings& settings) {
   return passed;
 }
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

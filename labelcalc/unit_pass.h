@@ -10,7 +10,7 @@
 #include "common/result.h"
 #include "common/settings.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 
 // The label steps the pass calls at a unit's "$MAPPED_VECS" (mode 0 and 2)
 // and at a leaf unit's "$NR_SOMS_MAPPED" (mode 1 and 2). Tests replace them.
@@ -35,4 +35,4 @@ struct LabelSteps {
 // `map` + ".labelunit". Fails after printing why.
 [[nodiscard]] Result do_the_parsman(const std::string& map, const Settings& settings);
 
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -18,7 +18,7 @@
 #include "somtrain/steps.h"
 #include "somtrain/unit_file.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 namespace {
 
 using somlabel::Result;
@@ -398,4 +398,4 @@ int run_cli(int argc, char** argv) {
   return run(options);
 }
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

@@ -4,7 +4,7 @@
 
 #include "somtrain/options.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 
 // Parses argv into `options`. Returns -1 to go on, or the exit status to end
 // with (after --help, or a usage error that has been printed).
@@ -15,4 +15,4 @@ namespace somtrain {
 
 [[nodiscard]] int run_cli(int argc, char** argv);
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

@@ -8,7 +8,7 @@
 #include "text/stopwords.h"
 #include "text/tokenizer.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 namespace {
 
 constexpr std::size_t kMinWordBytes = 2;
@@ -98,4 +98,4 @@ Corpus build_corpus(const std::vector<DocumentText>& texts, const VocabularyLimi
   return corpus;
 }
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

@@ -15,7 +15,7 @@
 #include "text/language.h"
 #include "text/stemmer.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 
 // How often one vocabulary term occurs in one document.
 struct TermCount {
@@ -89,4 +89,4 @@ struct DocumentText {
 [[nodiscard]] Corpus build_corpus(const std::vector<DocumentText>& texts,
                                   const VocabularyLimits& limits, text::Language language);
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

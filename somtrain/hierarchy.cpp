@@ -6,7 +6,7 @@
 #include "common/map_names.h"
 #include "somtrain/sample.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 namespace {
 
 constexpr std::size_t kMinLabelBytes = 3;
@@ -137,4 +137,4 @@ std::uint64_t sample_seed(std::uint64_t seed, const std::string& path) {
   return map_seed(seed, "sample/" + path);
 }
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

@@ -11,7 +11,7 @@
 #include "somtrain/corpus.h"
 #include "somtrain/som.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 
 struct HierarchySettings {
   std::string name = "map";  // base of every map name and "$NODE_ID"; no "_", "/" or blank
@@ -82,4 +82,4 @@ using MapTrained = std::function<void(const MapResult&)>;
 // The path of the sub-map of `unit` of `map`.
 [[nodiscard]] std::string sub_path(const MapResult& map, int unit);
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

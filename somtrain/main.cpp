@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
   try {
-    return somtrain::run_cli(argc, argv);
+    return somlabel::somtrain::run_cli(argc, argv);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "somtrain: %s\n", e.what());
     return somlabel::kExitFailure;

@@ -11,7 +11,7 @@
 #include "somtrain/hierarchy.h"
 #include "text/language.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 
 enum class Step { count, vocabulary, map, assign, finish, process };
 
@@ -35,4 +35,4 @@ struct Options {
   bool progress = false;            // progress on standard error even when it is no terminal
 };
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <random>
 
-namespace somtrain {
+namespace somlabel::somtrain {
 
 class SampleSelector {
  public:
@@ -37,4 +37,4 @@ class SampleSelector {
   bool all_;
 };
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

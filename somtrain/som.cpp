@@ -6,7 +6,7 @@
 #include <random>
 #include <thread>
 
-namespace somtrain {
+namespace somlabel::somtrain {
 namespace {
 
 std::vector<double> squared_norms(const Codebook& codebook) {
@@ -154,4 +154,4 @@ double distance(const Codebook& codebook, int unit, const SparseVector& vector) 
   return std::sqrt(std::max(0.0, sum));
 }
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

@@ -9,7 +9,7 @@
 
 #include "somtrain/tfidf.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 
 // Units are numbered in row order: unit = y * xdim + x.
 struct Grid {
@@ -72,4 +72,4 @@ void train(Codebook& codebook, const std::vector<SparseVector>& vectors,
 // Euclidean distance between a unit's weights and a vector.
 [[nodiscard]] double distance(const Codebook& codebook, int unit, const SparseVector& vector);
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

@@ -25,7 +25,7 @@
 #include "somtrain/tfidf.h"
 #include "somtrain/unit_file.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 namespace {
 
 namespace fs = std::filesystem;
@@ -979,4 +979,4 @@ bool run_step(const Options& options) {
   return false;
 }
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

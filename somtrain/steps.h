@@ -44,7 +44,7 @@
 
 #include "somtrain/options.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 
 inline constexpr std::string_view kStateFolder = ".somtrain";
 
@@ -58,4 +58,4 @@ inline constexpr std::string_view kStateFolder = ".somtrain";
 // Runs options.step; false after printing its message, naming the file.
 [[nodiscard]] bool run_step(const Options& options);
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace somtrain {
+namespace somlabel::somtrain {
 
 double SparseVector::squared_norm() const {
   double sum = 0.0;
@@ -45,4 +45,4 @@ std::vector<SparseVector> tfidf_vectors(const Corpus& corpus, const std::vector<
   return vectors;
 }
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

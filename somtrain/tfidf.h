@@ -6,7 +6,7 @@
 
 #include "somtrain/corpus.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 
 // Non-zero entries only, ascending index.
 struct SparseVector {
@@ -36,4 +36,4 @@ struct DocumentFrequencies {
 [[nodiscard]] std::vector<SparseVector> tfidf_vectors(const Corpus& corpus,
                                                       const std::vector<int>& members);
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

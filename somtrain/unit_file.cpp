@@ -14,7 +14,7 @@
 #include "common/map_keys.h"
 #include "common/map_names.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 namespace keys = somlabel::keys;
 using somlabel::Result;
 namespace {
@@ -317,4 +317,4 @@ Result write_outputs(const std::string& work_dir, const OutputLayout& layout, co
   return write_process_files(work_dir, layout, hierarchy, base);
 }
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

@@ -11,7 +11,7 @@
 #include "somtrain/corpus.h"
 #include "somtrain/hierarchy.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 
 // Where the files go and what the option file says about the layout.
 // All paths are as labelcalc sees them from the working directory, and each
@@ -113,4 +113,4 @@ inline constexpr std::string_view kOptionFileMarker =
                                              const OutputLayout& layout, const Corpus& corpus,
                                              const Hierarchy& hierarchy, const std::string& base);
 
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

@@ -7,7 +7,7 @@
 #include <numeric>
 #include <string>
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 struct Phrase {
@@ -166,4 +166,4 @@ TEST(Candidates, EmptyAndBinaryInput) {
 }
 
 }  // namespace
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 // The flagged words of a text, joined by blanks.
@@ -60,4 +60,4 @@ TEST(CodeFilter, AnyBytes) {
 }
 
 }  // namespace
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

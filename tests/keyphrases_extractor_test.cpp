@@ -8,7 +8,7 @@
 
 #include "keyphrases/phrase_hash.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 Model make_model(const ModelData& data, std::string& storage) {
@@ -141,4 +141,4 @@ TEST_F(ExtractorTest, OtherLanguages) {
 }
 
 }  // namespace
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

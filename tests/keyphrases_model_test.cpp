@@ -13,7 +13,7 @@
 #include "keyphrases/phrase_hash.h"
 #include "tests/test_util.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 namespace fs = std::filesystem;
@@ -175,9 +175,9 @@ TEST_F(ModelFile, LoadErrors) {
 }
 
 }  // namespace
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 // A crafted file with no empty slot but a valid checksum once made lookup loop forever.
@@ -198,9 +198,9 @@ TEST(Model, LookupInFullTableTerminates) {
 }
 
 }  // namespace
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 // Made once by `keyphrases train -l tests/fixtures/keyphrases/pinned -m ...` (a.txt "Map units."
@@ -294,4 +294,4 @@ TEST(ModelChecksum, OfFixedBytes) {
 }
 
 }  // namespace
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 TEST(PosLexicon, ReadingsOfWordForms) {
@@ -42,4 +42,4 @@ TEST(PosLexicon, UnknownWordsHaveNoReading) {
 }
 
 }  // namespace
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 FeatureRow row(double log_heuristic, double first_sentence) {
@@ -80,9 +80,9 @@ TEST(TrainRanker, DeterministicAndNeutralWithoutGold) {
 }
 
 }  // namespace
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 TEST(ScoreDocument, UnusableWeightsFallBackToHeuristic) {
@@ -120,4 +120,4 @@ TEST(SingleWordWeight, FollowsTheCollectionsRepeatRatio) {
 }
 
 }  // namespace
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

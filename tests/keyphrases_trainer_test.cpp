@@ -6,7 +6,7 @@
 #include "keyphrases/phrase_hash.h"
 #include "tests/test_util.h"
 
-namespace keyphrases {
+namespace somlabel::keyphrases {
 namespace {
 
 const std::string kCorpus = std::string(TESTS_DIR) + "/fixtures/keyphrases/corpus";
@@ -80,4 +80,4 @@ TEST(Train, MissingDirectoryFails) {
 }
 
 }  // namespace
-}  // namespace keyphrases
+}  // namespace somlabel::keyphrases

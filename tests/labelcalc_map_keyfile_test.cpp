@@ -8,7 +8,7 @@
 
 #include "tests/test_util.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 namespace {
 
 // The block a labelunit stream gives, with the number of phrases asked for.
@@ -91,4 +91,4 @@ TEST(MapKeyFile, FullTableDropsNewPhrasesWithANotice) {
 }
 
 }  // namespace
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -9,7 +9,7 @@
 
 #include "labelcalc/mode0_step.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 namespace {
 
 namespace fs = std::filesystem;
@@ -307,4 +307,4 @@ TEST_F(Mode0Test, UnitTextFileMovesAcrossFileSystems) {
 }
 
 }  // namespace
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

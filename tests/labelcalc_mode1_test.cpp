@@ -4,7 +4,7 @@
 
 #include "tests/test_util.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 namespace {
 
 class Mode1Test : public testing::Test {
@@ -74,4 +74,4 @@ TEST_F(Mode1Test, AFullTableDropsNewPhrasesWithANotice) {
 }
 
 }  // namespace
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

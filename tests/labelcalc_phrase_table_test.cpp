@@ -9,7 +9,7 @@
 
 #include "tests/phrase_table_oracle.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 namespace {
 
 struct Entry {
@@ -231,4 +231,4 @@ TEST(PhraseTableOracle, FullSizeTables) {
 }
 
 }  // namespace
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -8,7 +8,7 @@
 
 #include "tests/test_util.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 namespace {
 
 TEST(TokenReader, AWordBeyondTheBoundStopsTheReader) {
@@ -51,4 +51,4 @@ TEST(TokenReader, TheRestOfALineIsCopiedUpToTheBound) {
 }
 
 }  // namespace
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -8,7 +8,7 @@
 
 #include "tests/test_util.h"
 
-namespace somlabel {
+namespace somlabel::labelcalc {
 namespace {
 
 // What the label steps saw, one line per call.
@@ -127,4 +127,4 @@ TEST(UnitPass, OtherKeysKeepTheirLineAndLongLinesStayWhole) {
 TEST(UnitPass, KeyWithoutValueAtTheEnd) { EXPECT_EQ(pass("$POS_X", 1), "$POS_X\n"); }
 
 }  // namespace
-}  // namespace somlabel
+}  // namespace somlabel::labelcalc

@@ -5,7 +5,7 @@
 #include "somtrain/hierarchy.h"
 #include "somtrain/unit_file.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 namespace {
 
 MapResult map_at(std::string path, int layer, Grid grid) {
@@ -116,4 +116,4 @@ TEST(SomtrainHierarchy, EmptyUnitsCarryNoLabels) {
 }
 
 }  // namespace
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-namespace somtrain {
+namespace somlabel::somtrain {
 namespace {
 
 std::vector<bool> draw(std::size_t total, std::size_t wanted, std::uint64_t seed) {
@@ -53,4 +53,4 @@ TEST(SampleSelector, EveryItemEquallyLikely) {
 }
 
 }  // namespace
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

@@ -6,7 +6,7 @@
 
 #include "somtrain/som.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 namespace {
 
 SparseVector vec(std::vector<std::uint32_t> index, std::vector<double> value) {
@@ -130,4 +130,4 @@ TEST(SomtrainTraining, SameSeedSameWeightsWhateverTheThreads) {
 }
 
 }  // namespace
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

@@ -9,7 +9,7 @@
 #include "somtrain/tfidf.h"
 #include "tests/test_util.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 namespace {
 
 using text::Language;
@@ -101,4 +101,4 @@ TEST(SomtrainTfidf, IdfIsTakenOverTheMembersOnly) {
 }
 
 }  // namespace
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

@@ -10,7 +10,7 @@
 #include "somtrain/unit_file.h"
 #include "tests/test_util.h"
 
-namespace somtrain {
+namespace somlabel::somtrain {
 namespace {
 
 // A hand-made hierarchy: a 2 x 1 top map whose unit (0,0) holds d1 and d2 and
@@ -196,4 +196,4 @@ TEST(SomtrainOutputs, FailsWhenAFileCannotBeMade) {
 }
 
 }  // namespace
-}  // namespace somtrain
+}  // namespace somlabel::somtrain

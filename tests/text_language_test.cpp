@@ -5,7 +5,7 @@
 #include "text/stemmer.h"
 #include "text/stopwords.h"
 
-namespace text {
+namespace somlabel::text {
 namespace {
 
 TEST(Stopwords, PerLanguage) {
@@ -48,4 +48,4 @@ TEST(Language, ParsesNamesAndCodes) {
 }
 
 }  // namespace
-}  // namespace text
+}  // namespace somlabel::text

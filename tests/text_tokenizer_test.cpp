@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace text {
+namespace somlabel::text {
 namespace {
 
 std::vector<std::string> words_of(std::string_view text) {
@@ -79,4 +79,4 @@ TEST(Lower, UnicodeAwareAndDropsInvalidBytes) {
 }
 
 }  // namespace
-}  // namespace text
+}  // namespace somlabel::text

@@ -4,7 +4,7 @@
 
 #include "text/tokenizer.h"
 
-namespace text {
+namespace somlabel::text {
 namespace {
 
 struct LanguageName {
@@ -37,4 +37,4 @@ std::string_view language_name(Language lang) {
   return kLanguages[0].name;
 }
 
-}  // namespace text
+}  // namespace somlabel::text

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-namespace text {
+namespace somlabel::text {
 
 // The values are stored in model files: new languages go at the end.
 enum class Language { english, german, french, spanish };
@@ -17,4 +17,4 @@ enum class Language { english, german, french, spanish };
 // "english", "german", ...: also the name of the language's Snowball stemmer.
 [[nodiscard]] std::string_view language_name(Language lang);
 
-}  // namespace text
+}  // namespace somlabel::text

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-namespace text {
+namespace somlabel::text {
 
 Stemmer::Stemmer(Language lang)
     : lang_(lang), stemmer_(sb_stemmer_new(std::string(language_name(lang)).c_str(), "UTF_8")) {
@@ -38,4 +38,4 @@ std::string_view Stemmer::stem(std::string_view lowered_word) {
   return {reinterpret_cast<const char*>(s), static_cast<std::size_t>(sb_stemmer_length(stemmer_))};
 }
 
-}  // namespace text
+}  // namespace somlabel::text

@@ -7,7 +7,7 @@
 
 struct sb_stemmer;
 
-namespace text {
+namespace somlabel::text {
 
 // Not thread-safe: one instance per thread. The constructor throws std::bad_alloc when Snowball
 // cannot allocate.
@@ -29,4 +29,4 @@ class Stemmer {
   sb_stemmer* stemmer_ = nullptr;
 };
 
-}  // namespace text
+}  // namespace somlabel::text

@@ -2,7 +2,7 @@
 
 #include <unordered_set>
 
-namespace text {
+namespace somlabel::text {
 namespace {
 
 constexpr std::string_view kEnglish = R"(
@@ -127,4 +127,4 @@ const WordSet& words_of(Language lang) {
 
 bool is_stopword(Language lang, std::string_view word) { return words_of(lang).count(word) != 0; }
 
-}  // namespace text
+}  // namespace somlabel::text

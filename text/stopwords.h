@@ -7,9 +7,9 @@
 
 #include "text/language.h"
 
-namespace text {
+namespace somlabel::text {
 
 // `word` must already be lower-cased (text/tokenizer.h).
 [[nodiscard]] bool is_stopword(Language lang, std::string_view word);
 
-}  // namespace text
+}  // namespace somlabel::text

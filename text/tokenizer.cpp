@@ -2,7 +2,7 @@
 
 #include <utf8proc.h>
 
-namespace text {
+namespace somlabel::text {
 namespace {
 
 // One decoded character; `size` bytes long, `cp` < 0 for an invalid byte.
@@ -162,4 +162,4 @@ std::string lower(std::string_view word) {
   return out;
 }
 
-}  // namespace text
+}  // namespace somlabel::text

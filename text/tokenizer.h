@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace text {
+namespace somlabel::text {
 
 // One word of the input. `text` points into the tokenized buffer, so the
 // buffer must outlive the token.
@@ -34,4 +34,4 @@ struct Token {
 // stays "straße"). Invalid UTF-8 bytes are dropped.
 [[nodiscard]] std::string lower(std::string_view word);
 
-}  // namespace text
+}  // namespace somlabel::text
