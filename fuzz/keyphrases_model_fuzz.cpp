@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using somlabel::keyphrases::model_format::Header;
   if (patch && bytes.size() >= sizeof(Header)) {
     std::memcpy(bytes.data(), somlabel::keyphrases::model_format::kMagic, sizeof Header::magic);
-    std::uint64_t sum = somlabel::keyphrases::model_checksum(std::string_view(bytes).substr(sizeof(Header)));
+    std::uint64_t sum =
+        somlabel::keyphrases::model_checksum(std::string_view(bytes).substr(sizeof(Header)));
     std::memcpy(bytes.data() + offsetof(Header, checksum), &sum, sizeof sum);
   }
   somlabel::keyphrases::Model model;

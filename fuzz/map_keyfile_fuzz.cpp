@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* in = fuzzutil::input(data, size);
   somlabel::labelcalc::PhraseTable table;
   somlabel::LineReader reader(in);
-  const somlabel::Result gathered = somlabel::labelcalc::gather_mode1_blocks(reader, "fuzz.unit", table);
+  const somlabel::Result gathered =
+      somlabel::labelcalc::gather_mode1_blocks(reader, "fuzz.unit", table);
   std::fclose(in);
   if (!gathered) return 0;
   if (table.count() > somlabel::kMaxPhrases) fuzzutil::fail("the table grew past its capacity");

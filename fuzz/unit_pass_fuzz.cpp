@@ -107,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.number_of_phrases = 2;
     settings.path = dir;
     settings.keypath = dir + "key/";
-    const somlabel::labelcalc::LabelSteps steps{&catman_stand_in, &somlabel::labelcalc::do_the_calcman};
+    const somlabel::labelcalc::LabelSteps steps{&catman_stand_in,
+                                                &somlabel::labelcalc::do_the_calcman};
 
     FILE* in = fuzzutil::input(data, size);
     fuzzutil::Output labelunit;
@@ -121,7 +122,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FILE* back = fuzzutil::input(reinterpret_cast<const uint8_t*>(written.data()), written.size());
     somlabel::labelcalc::PhraseTable table;
     somlabel::LineReader back_reader(back);
-    const somlabel::Result gathered = somlabel::labelcalc::gather_mode1_blocks(back_reader, "top.unit", table);
+    const somlabel::Result gathered =
+        somlabel::labelcalc::gather_mode1_blocks(back_reader, "top.unit", table);
     std::fclose(back);
     if (gathered) {
       fuzzutil::Output keyfile;
