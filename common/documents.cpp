@@ -1,8 +1,16 @@
 #include "common/documents.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <set>
+#include <utility>
+
+#include "common/io.h"
 
 namespace somlabel {
 namespace {
@@ -28,26 +36,96 @@ bool control(unsigned char c) {
          c == 0x7f;
 }
 
+using FolderId = std::pair<dev_t, ino_t>;
+
+// A walk over the folders below the document folder, depth first.
+class Walk {
+ public:
+  Walk(std::vector<std::string>& names, std::vector<PassedOver>& passed_over)
+      : names_(names), passed_over_(passed_over) {}
+
+  // Leaves out the folder `path` (not followed when it cannot be stat'ed).
+  void leave_out(const std::string& path) {
+    struct stat info {};
+    if (!path.empty() && ::stat(path.c_str(), &info) == 0) seen_.insert({info.st_dev, info.st_ino});
+  }
+
+  // Walks `dir`, whose documents are named `prefix` + their path below it,
+  // unless it was walked before or is left out (`top` is walked all the
+  // same). False, with errno set, where `dir` cannot be read.
+  bool walk(const std::string& dir, const std::string& prefix, bool top = false) {
+    struct stat info {};
+    if (::stat(dir.c_str(), &info) != 0) return false;
+    if (!S_ISDIR(info.st_mode)) return errno = ENOTDIR, false;
+    if (!seen_.insert({info.st_dev, info.st_ino}).second && !top) return true;
+    const std::unique_ptr<DIR, int (*)(DIR*)> folder(::opendir(dir.c_str()), ::closedir);
+    if (!folder) return false;
+    std::vector<std::string> entries;
+    errno = 0;
+    while (const dirent* entry = ::readdir(folder.get())) {
+      if (entry->d_name[0] != '.') entries.emplace_back(entry->d_name);
+    }
+    if (errno != 0) return false;
+    // In byte order, so that of two ways to one folder the first by name wins.
+    std::sort(entries.begin(), entries.end());
+    for (const std::string& entry : entries) take(join_path(dir, entry), prefix + entry);
+    return true;
+  }
+
+ private:
+  void take(const std::string& path, std::string name) {
+    struct stat info {};
+    if (has_blank(name)) return pass_over(std::move(name), kBlankInName);
+    if (::stat(path.c_str(), &info) != 0 || (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode))) {
+      return pass_over(std::move(name), kNotRegularFile);
+    }
+    if (S_ISREG(info.st_mode)) return names_.push_back(std::move(name));
+    if (!walk(path, name + '/')) pass_over(name + '/', "cannot read the folder: " + errno_text());
+  }
+  void pass_over(std::string name, std::string_view reason) {
+    passed_over_.push_back({std::move(name), std::string(reason)});
+  }
+
+  std::vector<std::string>& names_;
+  std::vector<PassedOver>& passed_over_;
+  std::set<FolderId> seen_;
+};
+
 }  // namespace
 
 Result list_documents(const std::string& dir, std::vector<std::string>& names,
-                      std::vector<std::string>& passed_over) {
-  namespace fs = std::filesystem;
+                      std::vector<PassedOver>& passed_over, const std::string& leave_out) {
   names.clear();
   passed_over.clear();
-  std::error_code ec;
-  fs::directory_iterator it(dir, ec);
-  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-    std::string name = it->path().filename().string();
-    if (name.starts_with('.')) continue;
-    std::error_code type_ec;
-    const bool regular = it->is_regular_file(type_ec);
-    (regular && !has_blank(name) ? names : passed_over).push_back(std::move(name));
+  Walk walk(names, passed_over);
+  walk.leave_out(leave_out);
+  if (!walk.walk(dir, "", true)) {
+    return Result::failure("cannot read directory " + dir + ": " + errno_text());
   }
-  if (ec) return Result::failure("cannot read directory " + dir + ": " + ec.message());
   std::sort(names.begin(), names.end());
-  std::sort(passed_over.begin(), passed_over.end());
+  std::sort(passed_over.begin(), passed_over.end(),
+            [](const PassedOver& a, const PassedOver& b) { return a.name < b.name; });
   return {};
+}
+
+std::string passed_over_message(std::string_view path, std::string_view reason) {
+  return std::string(path) + ": passed over: " + std::string(reason);
+}
+
+std::string cut_message(std::string_view path) {
+  return std::string(path) + ": cut: only its first " + std::to_string(kMaxDocumentBytes >> 20) +
+         " MiB are read";
+}
+
+void cut_document(std::string& text, size_t max_bytes) {
+  if (text.size() <= max_bytes) return;
+  size_t end = max_bytes;
+  // Not inside a UTF-8 character: continuation bytes are 10xxxxxx.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xc0) == 0x80) --end;
+  const size_t look_back = std::min<size_t>(max_bytes, 256);
+  const size_t blank = text.find_last_of(" \t\n\r\f\v", max_bytes);
+  if (blank != std::string::npos && blank + look_back >= max_bytes) end = blank;
+  text.resize(end);
 }
 
 bool looks_binary(std::string_view text) {
@@ -56,6 +134,29 @@ bool looks_binary(std::string_view text) {
   const auto controls = std::count_if(
       text.begin(), text.end(), [](char c) { return control(static_cast<unsigned char>(c)); });
   return static_cast<size_t>(controls) * 10 > text.size();
+}
+
+bool has_words(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 0x80 || (byte >= '0' && byte <= '9') ||
+           ((byte | 0x20) >= 'a' && (byte | 0x20) <= 'z');
+  });
+}
+
+Result read_document(const std::string& path, DocumentRead& document) {
+  document = {};
+  // One byte more than is kept tells whether the document goes on.
+  Result read = read_file_head(path, kMaxDocumentBytes + 1, document.text, document.cut);
+  if (!read) return read;
+  document.cut = document.text.size() > kMaxDocumentBytes;
+  cut_document(document.text);
+  if (looks_binary(document.text)) {
+    document.passed_over = kBinary;
+  } else if (!has_words(document.text)) {
+    document.passed_over = kNoWords;
+  }
+  return {};
 }
 
 }  // namespace somlabel

@@ -206,20 +206,20 @@ Result write_to(const std::string& path, const std::string& shown, std::string_v
 
 }  // namespace
 
-Result read_file(const std::string& path, std::string& contents) {
+Result read_file_head(const std::string& path, size_t max_bytes, std::string& contents,
+                      bool& more) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return Result::failure(errno_message("cannot open", path));
   contents.clear();
+  more = false;
   const auto refuse = [&](std::string_view reason) {
     ::close(fd);
     return Result::failure("cannot read " + path + ": " + std::string(reason));
   };
-  const std::string too_large = "larger than " + std::to_string(kMaxLineBytes >> 20) + " MiB";
   struct stat info {};
   if (::fstat(fd, &info) != 0) return refuse(std::strerror(errno));
   if (!S_ISREG(info.st_mode)) return refuse(kNotRegular);
-  if (static_cast<size_t>(info.st_size) > kMaxLineBytes) return refuse(too_large);
-  contents.reserve(static_cast<size_t>(info.st_size));
+  contents.reserve(std::min(static_cast<size_t>(info.st_size), max_bytes));
   char buffer[1 << 16];
   while (true) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -227,11 +227,32 @@ Result read_file(const std::string& path, std::string& contents) {
     if (n < 0) return refuse(std::strerror(errno));
     if (n == 0) break;
     // The file may have grown since it was measured.
-    if (static_cast<size_t>(n) > kMaxLineBytes - contents.size()) return refuse(too_large);
-    contents.append(buffer, static_cast<size_t>(n));
+    const size_t room = max_bytes - contents.size();
+    contents.append(buffer, std::min(static_cast<size_t>(n), room));
+    if (static_cast<size_t>(n) > room) {
+      more = true;
+      break;
+    }
   }
   ::close(fd);
   return {};
+}
+
+Result read_file(const std::string& path, std::string& contents) {
+  bool more = false;
+  struct stat info {};
+  // A file known to be too large is refused before it is read.
+  if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+      static_cast<size_t>(info.st_size) > kMaxLineBytes) {
+    more = true;
+  }
+  Result read = more ? Result() : read_file_head(path, kMaxLineBytes, contents, more);
+  if (read.ok() && more) {
+    contents.clear();
+    return Result::failure("cannot read " + path + ": larger than " +
+                           std::to_string(kMaxLineBytes >> 20) + " MiB");
+  }
+  return read;
 }
 
 Result write_file_atomic(const std::string& path, std::string_view bytes, std::string_view what,

@@ -124,6 +124,11 @@ inline void put(FILE* out, std::string_view text) { fwrite(text.data(), 1, text.
 // 256 MiB".
 [[nodiscard]] Result read_file(const std::string& path, std::string& contents);
 
+// The first `max_bytes` of a regular file; `more` tells whether the file goes
+// on beyond them. Messages as read_file's.
+[[nodiscard]] Result read_file_head(const std::string& path, size_t max_bytes,
+                                    std::string& contents, bool& more);
+
 // Writes through a temporary file beside `path` and renames it into place, so
 // readers never see half a file. Devices and pipes (e.g. /dev/full) are written
 // directly instead, since a rename would replace them. `what` names the kind of

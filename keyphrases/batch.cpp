@@ -87,21 +87,22 @@ Result run_batch(const std::vector<KeyJob>& jobs, const Model& model, const Batc
       progress.step();
       return;
     }
-    std::string text;
-    if (Result st = somlabel::read_file(job.document, text); !st.ok()) {
+    somlabel::DocumentRead document;
+    if (Result st = somlabel::read_document(job.document, document); !st.ok()) {
       ++unreadable;
       if (!st.message().empty()) progress.say(st.message());
       progress.step();
       return;
     }
-    bytes += text.size();
-    if (options.skip_binary && somlabel::looks_binary(text)) {
+    bytes += document.text.size();
+    if (options.skip_binary && !document.passed_over.empty()) {
       ++binary;
-      progress.say(job.document + ": passed over: not text (binary or compressed)");
+      progress.say(somlabel::passed_over_message(job.document, document.passed_over));
       progress.step();
       return;
     }
-    auto phrases = extractors[w]->extract(text, options.n_phrases);
+    if (document.cut) progress.say(somlabel::cut_message(job.document));
+    auto phrases = extractors[w]->extract(document.text, options.n_phrases);
     const std::string keys = format_keyfile(phrases, options.details);
     if (Result st = somlabel::write_file_atomic(job.key_file, keys, "key file", true); !st.ok()) {
       return fail(std::move(st));

@@ -8,6 +8,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -230,11 +231,13 @@ void keep_slice(somlabel::Shard shard, std::vector<std::string>* names) {
 
 // Shards running at once may all find the directory missing; the one that
 // loses the race to create it goes on.
+// `dir` and the folders above it that are missing.
 Result ensure_directory(const std::string& dir) {
   if (somlabel::is_directory(dir)) return {};
-  if (::mkdir(dir.c_str(), 0755) == 0 || (errno == EEXIST && somlabel::is_directory(dir)))
-    return {};
-  return Result::failure(somlabel::errno_message("cannot create directory", dir));
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  if (!ec || somlabel::is_directory(dir)) return {};
+  return Result::failure("cannot create directory " + dir + ": " + ec.message());
 }
 
 int run_docs(int argc, char** argv, int first) {
@@ -261,22 +264,33 @@ int run_docs(int argc, char** argv, int first) {
   Common c;
   if (auto err = read_common(args, default_threads(), &c)) return usage_error(kDocsUsage, *err);
   std::string source = args.get("--source"), keys = args.get("--keys");
-  std::vector<std::string> names, passed_over;
-  if (Result st = somlabel::list_documents(source, names, passed_over); !st.ok()) return fail(st);
+  std::vector<std::string> names;
+  std::vector<somlabel::PassedOver> passed_over;
+  if (Result st = somlabel::list_documents(source, names, passed_over, keys); !st.ok())
+    return fail(st);
   // Each shard sees the whole folder; the first names what all pass over.
   if (shard.index == 1) {
-    for (const auto& name : passed_over)
-      std::fprintf(stderr,
-                   "keyphrases: %s: passed over: not a regular file, or a name with a blank\n",
-                   somlabel::join_path(source, name).c_str());
+    for (const auto& file : passed_over)
+      std::fprintf(
+          stderr, "keyphrases: %s\n",
+          somlabel::passed_over_message(somlabel::join_path(source, file.name), file.reason)
+              .c_str());
   }
   keep_slice(shard, &names);
   auto model = open_model(args.get("-m"), &c);
   if (!model) return kExitFailure;
   if (Result st = ensure_directory(keys); !st.ok()) return fail(st);
   std::vector<KeyJob> jobs;
-  for (const auto& name : names)
+  std::string made;  // the last subfolder of the key folder made
+  for (const auto& name : names) {
+    // A document in a subfolder has its key file in the same subfolder.
+    const std::string folder = somlabel::join_path(keys, name.substr(0, name.rfind('/') + 1));
+    if (name.find('/') != std::string::npos && folder != made) {
+      if (Result st = ensure_directory(folder); !st.ok()) return fail(st);
+      made = folder;
+    }
     jobs.push_back({somlabel::join_path(source, name), somlabel::join_path(keys, name + ending)});
+  }
   const bool progress = ::isatty(2) != 0 || args.has("--progress");
   BatchOptions options{*n, true, c.threads, args.has("--incremental"), progress, c.language, true};
   BatchReport report;

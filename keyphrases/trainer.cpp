@@ -156,30 +156,33 @@ std::vector<std::string> training_documents(const std::vector<std::string>& name
 }
 
 Result train_model(const std::string& dir, const TrainOptions& options, ModelData* out) {
-  std::vector<std::string> names, passed_over;
+  std::vector<std::string> names;
+  std::vector<somlabel::PassedOver> passed_over;
   if (Result st = somlabel::list_documents(dir, names, passed_over); !st.ok()) return st;
-  for (const auto& name : passed_over)
-    std::fprintf(stderr,
-                 "keyphrases: %s: passed over: not a regular file, or a name with a blank\n",
-                 somlabel::join_path(dir, name).c_str());
+  for (const auto& file : passed_over)
+    std::fprintf(
+        stderr, "keyphrases: %s\n",
+        somlabel::passed_over_message(somlabel::join_path(dir, file.name), file.reason).c_str());
   names = training_documents(names);
   std::vector<Worker> workers;
   for (unsigned t = 0; t < std::max(1u, options.threads); ++t)
     workers.emplace_back(options.language);
   std::vector<GoldDocument> golds(names.size());
-  std::vector<char> has_gold(names.size(), 0), binary(names.size(), 0);
+  std::vector<char> has_gold(names.size(), 0), cut(names.size(), 0);
+  std::vector<std::string_view> skipped(names.size());  // why, where passed over
   parallel_for(names.size(), options.threads, [&](std::size_t i, unsigned w) {
     Worker& worker = workers[w];
-    std::string text, gold_text;
-    if (Result st = somlabel::read_file(somlabel::join_path(dir, names[i]), text); !st.ok()) {
+    std::string gold_text;
+    somlabel::DocumentRead document;
+    const std::string path = somlabel::join_path(dir, names[i]);
+    if (Result st = somlabel::read_document(path, document); !st.ok()) {
       if (worker.status.ok()) worker.status = st;
       return;
     }
-    if (somlabel::looks_binary(text)) {
-      binary[i] = 1;
-      return;
-    }
-    DocumentCandidates doc = collect_candidates(text, worker.words);
+    skipped[i] = document.passed_over;
+    cut[i] = document.cut;
+    if (!document.passed_over.empty()) return;
+    DocumentCandidates doc = collect_candidates(document.text, worker.words);
     for (std::uint64_t key : document_keys(doc)) ++worker.counts[key].df;
     for (const auto& stem : doc.code_words) ++worker.counts[phrase_key_of(stem)].code_df;
     const std::string gold_name = somlabel::join_path(dir, gold_file_name(names[i]));
@@ -199,12 +202,17 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
     golds[i] = {std::move(doc), {keys.phrases.begin(), keys.phrases.end()}, std::move(keys.words)};
     has_gold[i] = 1;
   });
-  for (std::size_t i = 0; i < names.size(); ++i)
-    if (binary[i])
-      std::fprintf(stderr, "keyphrases: %s: passed over: not text (binary or compressed)\n",
-                   somlabel::join_path(dir, names[i]).c_str());
-  const std::size_t n_texts =
-      names.size() - static_cast<std::size_t>(std::count(binary.begin(), binary.end(), 1));
+  std::size_t n_texts = 0;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const std::string path = somlabel::join_path(dir, names[i]);
+    if (!skipped[i].empty()) {
+      std::fprintf(stderr, "keyphrases: %s\n",
+                   somlabel::passed_over_message(path, skipped[i]).c_str());
+    } else {
+      ++n_texts;
+    }
+    if (cut[i]) std::fprintf(stderr, "keyphrases: %s\n", somlabel::cut_message(path).c_str());
+  }
   if (n_texts == 0) return Result::failure(dir + " holds no text documents to train on");
   Counts counts;
   RepeatCounts repeats[2];

@@ -404,8 +404,8 @@ bool prepare(const Request& request, Layout& layout, std::vector<std::string>& d
                  request.out.c_str());
     return false;
   }
-  std::vector<std::string> passed_over;  // the tools name them
-  const Result listed = list_documents(layout.documents, documents, passed_over);
+  std::vector<PassedOver> passed_over;  // the tools name them
+  const Result listed = list_documents(layout.documents, documents, passed_over, layout.out);
   report("somlabel", listed);
   if (!listed) return false;
   if (documents.empty()) {

@@ -251,25 +251,27 @@ bool flushed() {
 bool is_terminal() { return isatty(STDERR_FILENO) == 1; }
 
 Result read_documents(const Options& o, std::vector<DocumentText>& texts) {
-  std::vector<std::string> names, skipped;
-  if (Result listed = somlabel::list_documents(o.documents, names, skipped); !listed) {
+  std::vector<std::string> names;
+  std::vector<somlabel::PassedOver> skipped;
+  if (Result listed = somlabel::list_documents(o.documents, names, skipped, o.work_dir); !listed) {
     return somlabel::reported("somtrain", listed);
   }
-  for (const std::string& name : skipped) {
-    std::fprintf(stderr,
-                 "somtrain: %s/%s: passed over: not a regular file, or a name with a blank\n",
-                 o.documents.c_str(), name.c_str());
+  for (const somlabel::PassedOver& file : skipped) {
+    std::fprintf(stderr, "somtrain: %s\n",
+                 somlabel::passed_over_message(o.documents + '/' + file.name, file.reason).c_str());
   }
   for (const std::string& name : names) {
-    DocumentText text{name, {}};
-    const Result read = somlabel::read_file(o.documents + '/' + name, text.text);
+    somlabel::DocumentRead document;
+    const std::string path = o.documents + '/' + name;
+    const Result read = somlabel::read_document(path, document);
     if (!read) return somlabel::reported("somtrain", read);
-    if (somlabel::looks_binary(text.text)) {
-      std::fprintf(stderr, "somtrain: %s/%s: passed over: not text (binary or compressed)\n",
-                   o.documents.c_str(), name.c_str());
+    if (!document.passed_over.empty()) {
+      std::fprintf(stderr, "somtrain: %s\n",
+                   somlabel::passed_over_message(path, document.passed_over).c_str());
       continue;
     }
-    texts.push_back(std::move(text));
+    if (document.cut) std::fprintf(stderr, "somtrain: %s\n", somlabel::cut_message(path).c_str());
+    texts.push_back({name, std::move(document.text)});
   }
   if (texts.empty()) {
     std::fprintf(stderr, "somtrain: %s: no documents\n", o.documents.c_str());

@@ -189,13 +189,13 @@ bool write_stems(const std::string& name, const StemTable& table, SliceSize size
 }
 
 bool list_for_steps(const Options& o, std::vector<std::string>& names, bool report) {
-  std::vector<std::string> skipped;
-  if (!somlabel::reported("somtrain", somlabel::list_documents(o.documents, names, skipped))) {
+  std::vector<somlabel::PassedOver> skipped;
+  if (!somlabel::reported("somtrain",
+                          somlabel::list_documents(o.documents, names, skipped, o.work_dir))) {
     return false;
   }
-  for (const std::string& name : skipped) {
-    if (report)
-      refuse(o.documents + '/' + name, "passed over: not a regular file, or a name with a blank");
+  for (const somlabel::PassedOver& file : skipped) {
+    if (report) refuse(o.documents + '/' + file.name, "passed over: " + file.reason);
   }
   return true;
 }
@@ -210,16 +210,19 @@ bool count_step(const Options& o, somlabel::Shard shard) {
   if (!counts.open(state_dir(o) + slice_name("counts", shard))) return false;
   SliceSize size{0, range.end - range.begin};
   for (std::size_t d = range.begin; d < range.end; ++d) {
-    std::string text;
-    const somlabel::Result read = somlabel::read_file(o.documents + '/' + names[d], text);
+    somlabel::DocumentRead document;
+    const std::string path = o.documents + '/' + names[d];
+    const somlabel::Result read = somlabel::read_document(path, document);
     somlabel::report("somtrain", read);
     if (!read) return false;
-    if (somlabel::looks_binary(text)) {  // passed over as a run at once passes it over
-      refuse(o.documents + '/' + names[d], "passed over: not text (binary or compressed)");
+    // Passed over and cut as a run at once does.
+    if (!document.passed_over.empty()) {
+      refuse(path, "passed over: " + std::string(document.passed_over));
       continue;
     }
+    if (document.cut) std::fprintf(stderr, "somtrain: %s\n", somlabel::cut_message(path).c_str());
     std::string line = names[d] + '\t';
-    append_counts(line, count_stems(text, o.language, stemmer, table));
+    append_counts(line, count_stems(document.text, o.language, stemmer, table));
     line += '\n';
     counts.put(line);
     ++size.counted;

@@ -10,21 +10,94 @@
 namespace somlabel {
 namespace {
 
-TEST(Documents, RegularFilesWithPlainNamesInByteOrder) {
+std::vector<std::string> names_of(const std::vector<PassedOver>& passed_over) {
+  std::vector<std::string> names;
+  for (const PassedOver& p : passed_over) names.push_back(p.name + " | " + p.reason);
+  return names;
+}
+
+TEST(Documents, FoundInEveryFolderByPathInByteOrder) {
+  namespace fs = std::filesystem;
   testutil::TempDir dir;
-  for (const char* name : {"b", "B", "a.txt", ".hidden", "two words", "x.gz"}) {
+  for (const char* name : {"b", "B", "a.txt", ".hidden", "two words", "x.gz", "sub/c.html",
+                           "sub/deep/d", ".git/e", "sub/.f", "my folder/g", "out/h"}) {
     testutil::write_file(dir.path() / name, "x");
   }
-  std::filesystem::create_directory(dir.path() / "sub");
-  std::filesystem::create_symlink(dir.path() / "b", dir.path() / "link");
-  std::filesystem::create_symlink(dir.path() / "nowhere", dir.path() / "dangling");
-  std::vector<std::string> names, passed_over;
-  ASSERT_TRUE(list_documents(dir.path().string(), names, passed_over).ok());
-  EXPECT_EQ(names, std::vector<std::string>({"B", "a.txt", "b", "link", "x.gz"}));
-  EXPECT_EQ(passed_over, std::vector<std::string>({"dangling", "sub", "two words"}));
+  fs::create_directory(dir.path() / "empty");
+  fs::create_symlink(dir.path() / "b", dir.path() / "link");
+  fs::create_symlink(dir.path() / "nowhere", dir.path() / "dangling");
+  fs::create_directory_symlink(dir.path(), dir.path() / "sub" / "loop");
+  fs::create_directory_symlink(dir.path() / "sub" / "deep", dir.path() / "deep2");
+  std::vector<std::string> names;
+  std::vector<PassedOver> passed_over;
+  ASSERT_TRUE(list_documents(dir.path().string(), names, passed_over, dir.str() + "out").ok());
+  // deep2 comes first, so sub/deep is the folder reached twice.
+  EXPECT_EQ(names,
+            std::vector<std::string>({"B", "a.txt", "b", "deep2/d", "link", "sub/c.html", "x.gz"}));
+  EXPECT_EQ(names_of(passed_over),
+            std::vector<std::string>({"dangling | not a regular file",
+                                      "my folder | a blank in the name (unit files separate "
+                                      "names by blanks)",
+                                      "two words | a blank in the name (unit files separate "
+                                      "names by blanks)"}));
   const std::string missing = (dir.path() / "missing").string();
   EXPECT_EQ(list_documents(missing, names, passed_over).message(),
             "cannot read directory " + missing + ": No such file or directory");
+  EXPECT_EQ(list_documents(dir.str() + "b", names, passed_over).message(),
+            "cannot read directory " + dir.str() + "b: Not a directory");
+}
+
+TEST(Documents, CutAtABlankOrACharacterNeverInAWord) {
+  const std::string ten = "abcdefghi ";  // ten bytes, a blank last
+  const struct {
+    std::string text;
+    size_t max;
+    std::string kept;
+  } cases[] = {
+      {"short", 10, "short"},
+      {ten + "more", 10, "abcdefghi"},
+      {"one two three", 9, "one two"},
+      {std::string(300, 'a') + " " + std::string(300, 'b'), 500, std::string(300, 'a')},
+      {std::string(300, 'a') + " " + std::string(300, 'b'), 600,
+       std::string(300, 'a') + " " + std::string(299, 'b')},
+      {std::string(600, 'a'), 300, std::string(300, 'a')},  // no blank near: cut the word
+      {std::string(299, 'a') + "\xc3\xa9z", 300, std::string(299, 'a')},  // not inside é
+  };
+  for (const auto& c : cases) {
+    std::string text = c.text;
+    cut_document(text, c.max);
+    EXPECT_EQ(text, c.kept) << c.text.substr(0, 20);
+  }
+}
+
+TEST(Documents, ReadBoundedAndJudged) {
+  testutil::TempDir dir;
+  const std::string big = std::string(kMaxDocumentBytes - 3, 'a') + " word and more";
+  const struct {
+    std::string bytes;
+    size_t size;
+    bool cut;
+    std::string_view passed_over;
+  } cases[] = {
+      {"A text.", 7, false, {}},
+      {"", 0, false, kNoWords},
+      {" \n\t-- ... !!\n", 13, false, kNoWords},
+      {"\xe9", 1, false, {}},  // Latin-1 é alone is a word
+      {std::string("a\0b", 3), 3, false, kBinary},
+      {big, kMaxDocumentBytes - 3, true, {}},
+  };
+  for (const auto& c : cases) {
+    testutil::write_file(dir.path() / "d", c.bytes);
+    DocumentRead document;
+    ASSERT_TRUE(read_document(dir.str() + "d", document).ok());
+    EXPECT_EQ(document.text.size(), c.size) << c.bytes.substr(0, 20);
+    EXPECT_EQ(document.cut, c.cut) << c.bytes.substr(0, 20);
+    EXPECT_EQ(document.passed_over, c.passed_over) << c.bytes.substr(0, 20);
+  }
+  DocumentRead document;
+  EXPECT_EQ(read_document(dir.str() + "none", document).message(),
+            "cannot open " + dir.str() + "none: No such file or directory");
+  EXPECT_EQ(cut_message("x/y"), "x/y: cut: only its first 4 MiB are read");
 }
 
 TEST(Documents, BinaryFilesAreToldFromText) {

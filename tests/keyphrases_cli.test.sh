@@ -116,9 +116,11 @@ for f in keys1/*; do
   check "same output for $name" cmp "$f" "keys4/$name.kw"
   check "docs format for $name" detailed_format "$f"
 done
-# binary documents and names with a blank are passed over, named, as by train and somtrain
-check "one key file per text document" test "$(ls keys1 | wc -l)" -eq 2
+# binary documents, documents without words and names with a blank are passed over, named,
+# as by train and somtrain; a document in a subfolder has its key file in the same subfolder
+check "one key file per document with words" test "$(ls keys1 | wc -l)" -eq 1
 check "binary document named" contains err "keyphrases: src/broken: passed over: not text"
+check "empty document named" contains err "keyphrases: src/empty: passed over: no words"
 check "blank in a name named" contains err "keyphrases: src/string kernels.text: passed over"
 if command -v script >/dev/null; then  # util-linux: a terminal for the progress bar
   script -qec "'$KP' docs --source src --keys keys-tty -m model.bin -n 3" /dev/null > tty.out 2>&1 || true
@@ -133,6 +135,12 @@ for i in 1 2; do
   check "docs --shard $i/3" exit_code 0 "$KP" docs --source src --keys keys-last -m model.bin -n 10 --shard $i/3
 done
 check "three shards write what one run writes" diff -r keys1 keys-last
+mkdir -p nested/sub/deeper && cp train/kernels.txt nested/sub/deeper/kernels
+for run in 1 2; do
+  check "docs on nested folders, run $run" exit_code 0 "$KP" docs --source nested --keys nested/keys -m model.bin -n 10
+done
+check "key file in the same subfolder" test -s nested/keys/sub/deeper/kernels.key
+check "the key folder inside the source is left out" test ! -e nested/keys/keys
 printf 'sentinel\n' > keys-last/maps.key
 touch -d '+1 hour' keys-last/maps.key
 check "shard with --incremental" exit_code 0 "$KP" docs --source src --keys keys-last -m model.bin -n 10 \
