@@ -47,8 +47,8 @@ constexpr const char* kTrainUsage =
     "usage: keyphrases train -l DIR -m MODEL [--ranker prior|full] [--language LANG] [--jobs J]\n";
 constexpr const char* kTrainHelp =
     "Build the model that 'keyphrases docs' and extract need from the documents in\n"
-    "DIR (the regular files whose names hold no blank and do not start with '.', as\n"
-    "for docs and somtrain; binary files are passed over): document frequencies of\n"
+    "DIR and its folders (the rule of docs and somtrain; binary files and files\n"
+    "without words are passed over): document frequencies of\n"
     "candidate phrases and, where gold keyphrase files (one a line) stand beside the\n"
     "texts, a ranker learnt from them. The gold file of X.txt is X.key, that of any\n"
     "other NAME is NAME.key. Without gold files the model is unsupervised.\n"
@@ -66,8 +66,10 @@ constexpr const char* kDocsUsage =
 constexpr const char* kDocsHelp =
     "For every document NAME in the source directory write KEYS/NAME<ending>,\n"
     "lines phrase<TAB>stemmed phrase<TAB>score, best first. Documents are the regular\n"
-    "files whose names hold no blank and do not start with '.'; binary files are\n"
-    "passed over with a warning.\n"
+    "files of DIR and its folders whose paths below it hold no blank and no part\n"
+    "starting with '.', the key folder left out; NAME is that path, and its key file\n"
+    "goes into the same folder below KEYS. Binary files and files without words are\n"
+    "passed over with a warning; of a document only the first 4 MiB are read.\n"
     "  --source DIR     documents (any file name)\n"
     "  --keys DIR       where key files go (created if missing)\n"
     "  -m MODEL         model file made by 'keyphrases train' (required)\n"

@@ -10,6 +10,7 @@
 #include <optional>
 #include <set>
 #include <system_error>
+#include <thread>
 
 #include "common/documents.h"
 #include "common/exit_codes.h"
@@ -17,6 +18,7 @@
 #include "common/map_names.h"
 #include "common/settings.h"
 #include "common/shard.h"
+#include "convert/text_store.h"
 #include "somlabel/cluster_run.h"
 #include "somlabel/plan.h"
 #include "somlabel/runner.h"
@@ -51,8 +53,11 @@ constexpr const char* kHelp =
     "OUT/options is the option file of labelcalc, labelweb and labelsite; lines you add\n"
     "at its end are kept, and a key you set there wins over somlabel's.\n"
     "\n"
-    "Documents are the regular files whose names hold no blank and do not start\n"
-    "with '.'; binary files are passed over. Each step's messages are in\n"
+    "Documents are the files in DOCS and all its folders: HTML, PDF, Markdown and\n"
+    "text in any common encoding, read as text into OUT/text (the first 4 MiB of\n"
+    "each); names with a blank, hidden files and folders are left out, and files\n"
+    "with no text are passed over (all named in OUT/logs/text.log). The pages link to\n"
+    "the documents themselves. Each step's messages are in\n"
     "OUT/logs/STEP.log. Exit status: 0 success, 1 a step failed, 2 usage error.\n"
     "\n"
     "With --slurm the same run is a graph of batch jobs on a Slurm cluster whose\n"
@@ -237,6 +242,11 @@ class Driver {
     return true;
   }
   void kept(std::string_view step) { figures_ += "; " + std::string(step) + " kept"; }
+  // A step somlabel did itself.
+  void done(std::string_view step, double seconds, std::string_view what) {
+    figures_ += "; " + std::string(step) + " " + seconds_text(seconds);
+    if (!what.empty()) figures_ += " (" + std::string(what) + ")";
+  }
   [[nodiscard]] const std::string& figures() const { return figures_; }
 
  private:
@@ -348,6 +358,20 @@ bool key_steps(Driver& driver, const Layout& layout, const Tools& tools,
   return driver.run(command, count_text(due.count, texts, "documents"));
 }
 
+// labelcalc leaves the extractor's key file of every unit in its working
+// folder; once it is done they serve nothing. Only files go, and only from a
+// folder inside OUT: the option file may name any folder.
+void empty_extractor_folder(const Layout& layout, const Settings& settings) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path folder = fs::canonical(from_out(layout, settings.kea_tmp_path), ec);
+  const std::string inside = layout.out + "/";
+  if (ec || !folder.string().starts_with(inside)) return;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+    if (entry.is_regular_file(ec)) fs::remove(entry.path(), ec);
+  }
+}
+
 bool map_steps(Driver& driver, const Layout& layout, const Tools& tools, const Settings& settings,
                const std::vector<std::string>& old_maps, std::vector<MapNode>& maps) {
   if (!read_maps(layout, settings, maps) || !remove_leftovers(layout, settings, old_maps, maps)) {
@@ -365,6 +389,7 @@ bool map_steps(Driver& driver, const Layout& layout, const Tools& tools, const S
                          count_text(to_label, maps.size(), "maps"), to_label)) {
     return false;
   }
+  if (to_label > 0) empty_extractor_folder(layout, settings);
   const std::vector<bool> pages = pages_to_write(layout, tools, settings, maps);
   const size_t to_write = static_cast<size_t>(std::count(pages.begin(), pages.end(), true));
   if (to_write == 0) {
@@ -382,7 +407,7 @@ bool map_steps(Driver& driver, const Layout& layout, const Tools& tools, const S
   return driver.run(write_site(layout, tools), "");
 }
 
-bool prepare(const Request& request, Layout& layout, std::vector<std::string>& documents) {
+bool prepare(const Request& request, Layout& layout) {
   namespace fs = std::filesystem;
   std::error_code ec;
   if (!fs::is_directory(request.documents, ec)) {
@@ -404,15 +429,60 @@ bool prepare(const Request& request, Layout& layout, std::vector<std::string>& d
                  request.out.c_str());
     return false;
   }
-  std::vector<PassedOver> passed_over;  // the tools name them
-  const Result listed = list_documents(layout.documents, documents, passed_over, layout.out);
-  report("somlabel", listed);
-  if (!listed) return false;
-  if (documents.empty()) {
-    std::fprintf(stderr, "somlabel: %s holds no documents\n", layout.documents.c_str());
-    return false;
-  }
   return true;
+}
+
+// Writes the log of the text step and shows its first warnings.
+bool log_texts(const Layout& layout, const convert::StoreReport& report) {
+  std::vector<std::string> warnings;
+  for (const PassedOver& file : report.passed_over) {
+    warnings.push_back(passed_over_message(join_path(layout.documents, file.name), file.reason));
+  }
+  for (const std::string& name : report.cut) {
+    warnings.push_back(cut_message(join_path(layout.documents, name)));
+  }
+  std::string log;
+  for (const std::string& line : warnings) log.append(line) += '\n';
+  for (const std::string& made : report.made) {
+    log.append(join_path(layout.documents, made)) += '\n';
+  }
+  if (!write_whole(layout.logs() + "text.log", log)) return false;
+  if (warnings.empty()) return true;
+  std::fprintf(stderr, "somlabel: text: %zu warning%s (all in %stext.log):\n", warnings.size(),
+               warnings.size() == 1 ? "" : "s", layout.logs().c_str());
+  constexpr size_t kShown = 10;
+  for (size_t i = 0; i < std::min(warnings.size(), kShown); ++i) {
+    std::fprintf(stderr, "  %s\n", warnings[i].c_str());
+  }
+  if (warnings.size() > kShown) std::fputs("  ...\n", stderr);
+  return true;
+}
+
+// The text of every document in OUT/text, made where it is due; the names of
+// the documents that have one in `documents`. False after its message.
+bool text_step(const Layout& layout, const std::string& jobs, convert::StoreReport& store,
+               double& seconds, std::vector<std::string>& documents) {
+  const auto begun = std::chrono::steady_clock::now();
+  const unsigned threads =
+      jobs.empty() ? std::max(1u, std::thread::hardware_concurrency())
+                   : static_cast<unsigned>(std::clamp(std::atoi(jobs.c_str()), 1, 1024));
+  const Result made =
+      convert::update_text_store(layout.documents, layout.texts(), layout.out, threads, store);
+  seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+  report("somlabel", made);
+  if (!made || !log_texts(layout, store)) return false;
+  documents = store.names;
+  if (!documents.empty()) return true;
+  std::fprintf(stderr, "somlabel: %s holds no documents\n", layout.documents.c_str());
+  return false;
+}
+
+// The closing line on what was passed over or cut, when anything was.
+void summarise_texts(const Layout& layout, const convert::StoreReport& report) {
+  const std::string summary = convert::store_summary(report);
+  if (summary.empty()) return;
+  std::fprintf(stderr, "somlabel: %s; the list is in %stext.log\n", summary.c_str(),
+               layout.logs().c_str());
 }
 
 // How many maps each layer could have: one on top, then every unit of the
@@ -434,9 +504,10 @@ std::vector<std::size_t> layer_slots(const somtrain::HierarchySettings& hierarch
 int run_on_slurm(const Request& request, Prepared prepared) {
   somtrain::Options training;
   const Layout& layout = prepared.layout;
-  if (!training_options(prepared.map_options, layout.documents, layout.out, training)) {
+  if (!training_options(prepared.map_options, layout.texts(), layout.out, training)) {
     return kExitUsage;
   }
+  training.originals = layout.documents;
   if (!somtrain::write_training_options(training) || !add_option_lines(layout) ||
       !read_settings(layout, prepared.settings)) {
     return kExitFailure;
@@ -452,12 +523,19 @@ int run(Request request) {
   Layout layout;
   std::vector<std::string> documents;
   Tools tools;
-  if (!prepare(request, layout, documents) || !find_tools(own_directory(), tools)) {
+  if (!prepare(request, layout) || !find_tools(own_directory(), tools)) {
     return kExitFailure;
   }
   const std::vector<std::string> stored_options = stored_map_options(layout);
   if (!request.map_options_given) request.map_options = stored_options;
+  convert::StoreReport texts_report;
+  double text_seconds = 0;
+  if (!text_step(layout, option_value(request.map_options, "--jobs"), texts_report, text_seconds,
+                 documents)) {
+    return kExitFailure;
+  }
   if (request.slurm) {
+    summarise_texts(layout, texts_report);
     return run_on_slurm(request,
                         Prepared{layout, tools, {}, documents, request.map_options, {}, {}, {}});
   }
@@ -466,6 +544,16 @@ int run(Request request) {
   const bool language_changed = option_value(stored_options, "--language") != extractor.language;
   const auto begun = std::chrono::steady_clock::now();
   Driver driver(layout);
+  if (texts_report.changed) {
+    std::string what;
+    if (!texts_report.made.empty()) what = counted(texts_report.made.size(), "text") + " made";
+    if (texts_report.removed > 0) {
+      what += (what.empty() ? "" : ", ") + std::to_string(texts_report.removed) + " removed";
+    }
+    driver.done("text", text_seconds, what);
+  } else {
+    driver.kept("text");
+  }
   Settings settings;
   std::vector<MapNode> maps;
   size_t texts = 0;
@@ -484,6 +572,7 @@ int run(Request request) {
   for (const MapNode& map : maps) units += map.units;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+  summarise_texts(layout, texts_report);
   std::fprintf(stderr, "somlabel: %s, %s, %s%s; %s in all\n", counted(texts, "document").c_str(),
                counted(maps.size(), "map").c_str(), counted(units, "unit").c_str(),
                driver.figures().c_str(), seconds_text(seconds).c_str());

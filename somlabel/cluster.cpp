@@ -80,7 +80,8 @@ Command somtrain_step(const Layout& layout, const Tools& tools, const ClusterPla
   command.argv.insert(command.argv.end(), plan.map_options.begin(), plan.map_options.end());
   command.argv.insert(command.argv.end(), {"--jobs", std::string(kCpusWord)});
   command.argv.insert(command.argv.end(), step.begin(), step.end());
-  command.argv.insert(command.argv.end(), {layout.documents, layout.out});
+  command.argv.insert(command.argv.end(),
+                      {"--originals", layout.documents, layout.texts(), layout.out});
   return command;
 }
 

@@ -17,6 +17,7 @@
 #include "common/map_keys.h"
 #include "common/map_names.h"
 #include "common/numbers.h"
+#include "convert/text_store.h"
 
 namespace somlabel::driver {
 namespace {
@@ -208,9 +209,10 @@ bool maps_stale(const Layout& layout, const Tools& tools, const std::vector<std:
   if (trained < 0 || modification_time(layout.process()) < 0) return true;
   if (modification_time(tools.somtrain) > trained) return true;
   if (stored_map_options(layout) != map_options) return true;
-  if (modification_time(layout.documents) > trained) return true;
+  // The store's list changes with the set of documents.
+  if (modification_time(join_path(layout.texts(), convert::kStoreList)) > trained) return true;
   return std::any_of(documents.begin(), documents.end(), [&](const std::string& name) {
-    return modification_time(layout.documents + "/" + name) > trained;
+    return modification_time(layout.texts() + "/" + name) > trained;
   });
 }
 
@@ -220,7 +222,7 @@ bool model_stale(const Layout& layout, const Tools& tools,
   if (trained < 0 || modification_time(tools.keyphrases) > trained) return true;
   const auto newer =
       std::count_if(documents.begin(), documents.end(), [&](const std::string& name) {
-        return modification_time(layout.documents + "/" + name) > trained;
+        return modification_time(layout.texts() + "/" + name) > trained;
       });
   return static_cast<size_t>(newer) * 10 > documents.size();
 }
@@ -233,9 +235,10 @@ KeyFilesDue key_files_due(const Layout& layout, const std::vector<std::string>& 
     const long long key = modification_time(key_dir + "/" + name + ending);
     if (key >= 0 && key < model) due.model_newer = true;
     // Only a document without a key file is read: a binary one never gets one.
-    if (key < 0 && binary_file(layout.documents + "/" + name)) {
+    const std::string text = layout.texts() + "/" + name;
+    if (key < 0 && binary_file(text)) {
       ++due.binary;
-    } else if (key < 0 || key <= modification_time(layout.documents + "/" + name) || key < model) {
+    } else if (key < 0 || key <= modification_time(text) || key < model) {
       ++due.count;
     }
   }

@@ -21,13 +21,14 @@ Command train_maps(const Layout& layout, const Tools& tools,
                    const std::vector<std::string>& map_options) {
   Command command{"maps", {tools.somtrain}, layout.out, ""};
   command.argv.insert(command.argv.end(), map_options.begin(), map_options.end());
-  command.argv.insert(command.argv.end(), {"--progress", layout.documents, layout.out});
+  command.argv.insert(command.argv.end(),
+                      {"--originals", layout.documents, "--progress", layout.texts(), layout.out});
   return command;
 }
 
 Command train_model(const Layout& layout, const Tools& tools, const ExtractorOptions& options) {
   Command command{"model",
-                  {tools.keyphrases, "train", "-l", layout.documents, "-m", layout.model()},
+                  {tools.keyphrases, "train", "-l", layout.texts(), "-m", layout.model()},
                   layout.out,
                   ""};
   add_extractor_options(command.argv, options);
@@ -38,7 +39,7 @@ Command write_key_files(const Layout& layout, const Tools& tools, const Extracto
                         const std::string& key_dir, const std::string& ending, bool only_changed) {
   Command command{
       "keys",
-      {tools.keyphrases, "docs", "--source", layout.documents, "--keys", key_dir, "-m",
+      {tools.keyphrases, "docs", "--source", layout.texts(), "--keys", key_dir, "-m",
        layout.model(), "-n", std::to_string(kPhrasesPerDocument), "--ending", ending, "--progress"},
       layout.out,
       ""};

@@ -15,6 +15,9 @@ struct Layout {
   std::string documents;  // DOCS: the user's documents, only ever read
   std::string out;        // OUT: everything somlabel writes
 
+  // The documents' text, by the same names (convert/text_store.h): what the
+  // tools read; the pages link to the documents themselves.
+  [[nodiscard]] std::string texts() const { return out + "/text"; }
   [[nodiscard]] std::string model() const { return out + "/model"; }
   [[nodiscard]] std::string option_file() const { return out + "/options"; }
   [[nodiscard]] std::string process() const { return out + "/process"; }

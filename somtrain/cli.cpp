@@ -61,6 +61,8 @@ constexpr const char* kHelp =
     "  --jobs J                    threads; the output does not depend on it [all cores]\n"
     "  --sample N                  train each map on at most N of its documents, a\n"
     "                              sample drawn with the seed; all are mapped [all]\n"
+    "  --originals DIR             the documents the pages link to, where DOCUMENTS\n"
+    "                              holds their text (somlabel's OUT/text) [DOCUMENTS]\n"
     "  --progress                  progress on standard error even when it is no terminal\n"
     "  --help                      this text\n"
     "\n"
@@ -78,8 +80,10 @@ constexpr const char* kHelp =
     "  --step map --layer L --shard I/M   slice I of M of the maps of layer L\n"
     "  --step process              option file and process files, once all maps are\n"
     "                              done\n"
-    "Documents are the regular files in DOCUMENTS whose names hold no blank and do\n"
-    "not start with '.'; binary files are passed over with a warning. Exit status:\n"
+    "Documents are the regular files in DOCUMENTS and all its folders, named by\n"
+    "their path below it, that hold words; names with a blank, hidden files and\n"
+    "folders and WORKDIR are left out, binary files passed over with a warning, and\n"
+    "only the first 4 MiB of a document are read. Exit status:\n"
     "0 success, 1 failure, 2 usage error.\n";
 
 int usage_error(const std::string& message) {
@@ -186,6 +190,7 @@ std::string apply_option(const std::string& key, const std::string& value, Optio
   if (key == "--min-df") return count(o.vocabulary.min_df, 1, 1000000000);
   if (key == "--max-terms") return count(o.vocabulary.max_terms, 1, 10000000);
   if (key == "--jobs") return count(h.jobs, 1, 1024);
+  if (key == "--originals") return o.originals = value, std::string();
   if (key == "--seed") {
     unsigned long long seed = 0;
     auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), seed);
@@ -352,7 +357,7 @@ int run(const Options& o) {
   if (o.step) return run_step(o) && flushed() ? somlabel::kExitSuccess : somlabel::kExitFailure;
   const auto start = std::chrono::steady_clock::now();
   OutputLayout layout;
-  if (!output_layout(o.documents, o.work_dir, o.output_path, layout)) return somlabel::kExitFailure;
+  if (!output_layout(o, layout)) return somlabel::kExitFailure;
 
   std::vector<DocumentText> texts;
   if (!read_documents(o, texts)) return somlabel::kExitFailure;

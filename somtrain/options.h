@@ -27,6 +27,7 @@ struct StepRequest {
 struct Options {
   std::string documents;  // directory of plain-text documents
   std::string work_dir;   // where options, process files and OUTPUTPATH go
+  std::string originals;  // what the pages link to, when not `documents` (their text)
   std::string output_path = "output/";
   text::Language language = text::Language::english;
   VocabularyLimits vocabulary;

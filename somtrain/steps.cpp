@@ -934,7 +934,7 @@ bool process_step(const Options& o) {
   std::vector<std::vector<std::string>> layers;
   OutputLayout layout;
   if (!finished_hierarchy(o, hierarchy, layers) ||
-      !output_layout(o.documents, o.work_dir, o.output_path, layout) ||
+      !output_layout(o, layout) ||
       !write_process_files(o.work_dir, layout, hierarchy, o.hierarchy.name)) {
     return false;
   }
@@ -965,7 +965,7 @@ bool parse_step(std::string_view name, Step& step) {
 
 bool write_training_options(const Options& options) {
   OutputLayout layout;
-  return output_layout(options.documents, options.work_dir, options.output_path, layout) &&
+  return output_layout(options, layout) &&
          write_option_file(options.work_dir + "/options", option_file_text(layout));
 }
 

@@ -274,21 +274,26 @@ std::vector<std::string_view> replaced_option_lines(std::string_view ours, std::
   return replaced;
 }
 
-Result output_layout(const std::string& documents, const std::string& work_dir,
-                     const std::string& output_path, OutputLayout& layout) {
-  layout.output_path = output_path;
-  if (!make_directory(work_dir + '/' + output_path)) return Result::failure();
-  if (!relative_directory(documents, work_dir, layout.source_path) ||
-      !relative_directory(documents, work_dir + '/' + output_path, layout.source_link_path)) {
-    std::fprintf(stderr, "somtrain: cannot resolve %s\n", documents.c_str());
-    return Result::failure();
-  }
-  if (has_blank(layout.source_path) || has_blank(layout.source_link_path)) {
+Result output_layout(const Options& options, OutputLayout& layout) {
+  const std::string& documents = options.documents;
+  const std::string& originals = options.originals.empty() ? documents : options.originals;
+  const std::string maps_dir = options.work_dir + '/' + options.output_path;
+  layout.output_path = options.output_path;
+  if (!make_directory(maps_dir)) return Result::failure();
+  const auto relative = [](const std::string& folder, const std::string& from, std::string& path) {
+    if (!relative_directory(folder, from, path)) {
+      std::fprintf(stderr, "somtrain: cannot resolve %s\n", folder.c_str());
+      return false;
+    }
+    if (!has_blank(path)) return true;
     std::fprintf(stderr, "somtrain: %s: the option file cannot hold a path with blanks\n",
-                 documents.c_str());
-    return Result::failure();
-  }
-  return {};
+                 folder.c_str());
+    return false;
+  };
+  return relative(documents, options.work_dir, layout.source_path) &&
+                 relative(originals, maps_dir, layout.source_link_path)
+             ? Result()
+             : Result::failure();
 }
 
 Result write_process_files(const std::string& work_dir, const OutputLayout& layout,

@@ -10,6 +10,7 @@
 #include "common/result.h"
 #include "somtrain/corpus.h"
 #include "somtrain/hierarchy.h"
+#include "somtrain/options.h"
 
 namespace somlabel::somtrain {
 
@@ -88,11 +89,11 @@ inline constexpr std::string_view kOptionFileMarker =
 [[nodiscard]] std::vector<std::string_view> replaced_option_lines(std::string_view ours,
                                                                   std::string_view old);
 
-// The layout of a training of `documents` into `work_dir`, paths as the
-// option file states them. Fails after printing why it cannot be stated.
-[[nodiscard]] somlabel::Result output_layout(const std::string& documents,
-                                             const std::string& work_dir,
-                                             const std::string& output_path, OutputLayout& layout);
+// The layout of a training of the options' documents into their work_dir,
+// paths as the option file states them: SOURCEPATH the documents (what
+// labelcalc reads), SOURCEFILESLINKPATH the originals (what the pages link
+// to). Fails after printing why it cannot be stated.
+[[nodiscard]] somlabel::Result output_layout(const Options& options, OutputLayout& layout);
 
 // Writes the option file "options" (merged with the one there) and the
 // process files "process" and "process.web" under `work_dir`, and creates the
