@@ -12,7 +12,12 @@ mode-0 labels ($M0_LABEL lines) of every unit and flags each label that
     preposition, or WordNet (/usr/share/wordnet) knows it as a verb or an
     adverb and hardly as a noun (or adjective, for adverbs): under 5% of
     its uses in WordNet's sense-tagged corpus. The script sees no context,
-    so a word often used as a noun ("file", "calls") counts as one.
+    so a word often used as a noun ("file", "calls") counts as one;
+  - is markup: holds "<", ">" or an entity ("&amp;"), or a word of HTML or
+    CSS that no text uses for itself ("href", "nbsp", "div", "span", "px",
+    "src", "img", "td", "tr", "ul", "li", "br"): a page read as text;
+  - is in a broken encoding: holds U+FFFD (bytes that were no UTF-8), a C1
+    control, or the marks of UTF-8 read as Latin-1 ("Ã©", "â€™", "Â ").
 Prints the counts, then the K (default 5) worst labels: flagged ones first,
 then those scored lowest against their unit's best label of the same kind
 (the extractor trusted them least), each with its unit.
@@ -29,6 +34,8 @@ C_KEYWORDS = set('''int char void const struct union enum unsigned restrict vola
 extern sizeof static_assert'''.split())
 C_TYPE_WORDS = C_KEYWORDS | {'long', 'short', 'double', 'float', 'complex', 'static', 'bool', 'signed'}
 RARE = 0.05
+MARKUP_WORDS = set('href nbsp div span px src img td tr ul li br'.split())
+MOJIBAKE = re.compile('[\u00c2\u00c3][\u0080-\u00bf]|\u00e2\u20ac|[\u0080-\u009f\ufffd]')
 PREPOSITIONS = set('''aboard about above across after against along amid among around as at before
 behind below beneath beside besides between beyond but by concerning despite down during except
 for from in inside into like near of off on onto out outside over past per regarding since than
@@ -87,6 +94,10 @@ def problems(label, wn):
     if not words:
         return ['empty']
     out = []
+    if re.search(r'[<>]|&[a-z]+;|&#', label) or any(w in MARKUP_WORDS for w in words):
+        out.append('markup')
+    if MOJIBAKE.search(label):
+        out.append('broken encoding')
     if any(w in C_KEYWORDS or w.endswith('_t') for w in words) or \
             sum(w in C_TYPE_WORDS for w in words) >= 2:
         out.append('C declaration')

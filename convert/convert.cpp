@@ -76,6 +76,13 @@ Converted decoded(std::string bytes, bool more) {
     converted.from = "UTF-8 with a byte-order mark";
   }
   if (valid_utf8(bytes, more)) {
+    // A character cut in two where the read stopped goes.
+    if (more && !valid_utf8(bytes, false)) {
+      while (!bytes.empty() && (static_cast<unsigned char>(bytes.back()) & 0xc0) == 0x80) {
+        bytes.pop_back();
+      }
+      if (!bytes.empty()) bytes.pop_back();
+    }
     converted.text = std::move(bytes);
     return converted;
   }

@@ -22,6 +22,7 @@ seed_patterns() {
     labelweb_reader|labelsite) echo "*.labelunit" ;;
     keyphrases_tokenizer) echo "*.txt d[0-9]* *.key" ;;
     keyphrases_model) echo "*.model *model*" ;;
+    convert) echo "*.html *.md *.txt" ;;
   esac
 }
 dictionary() {

@@ -149,8 +149,8 @@ std::size_t add_training(Graph& graph, const Layout& layout, const Tools& tools,
       step("process files and option file", {"--step", "process"}) + map_options_text(plan));
 }
 
-std::string label_script(const Layout& layout, const Tools& tools, const Settings& settings,
-                         std::size_t layer, std::size_t tasks) {
+std::string label_script(const Layout& layout, const Tools& tools, std::size_t layer,
+                         std::size_t tasks) {
   const std::string work = std::string(kTaskFolders) + "/labels-" + std::to_string(layer) + "-";
   // Its process file and option file are this task's; the rest of the command is the one of a run
   // on one machine.
@@ -169,10 +169,9 @@ std::string label_script(const Layout& layout, const Tools& tools, const Setting
          "  " +
          command_words(labelcalc) +
          " \"$work/process\" \"$work/options\"\n"
-         "  find \"$work/tmp_kea\" -mindepth 1 -maxdepth 1 -exec mv -f -t " +
-         shell_quoted(settings.kea_tmp_path) +
-         " {} +\n"
          "fi\n"
+         // The extractor's key files go with the task's folder, as a run on one machine
+         // empties the extractor's folder once labelcalc is done.
          "rm -rf \"$work\"\n";
 }
 
@@ -241,7 +240,7 @@ std::vector<Job> cluster_jobs(const Layout& layout, const Tools& tools, const Se
   for (std::size_t layer = plan.layer_slots.size(); layer >= 1; --layer) {
     const std::size_t tasks = std::min(plan.layer_slots[layer - 1], plan.tasks);
     last = graph.add("labels-" + std::to_string(layer), tasks, {process, keys, model, last},
-                     label_script(layout, tools, settings, layer, tasks));
+                     label_script(layout, tools, layer, tasks));
   }
   std::size_t maps = 0;
   for (std::size_t slots : plan.layer_slots) maps = std::min(maps + slots, plan.tasks);

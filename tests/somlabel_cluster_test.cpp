@@ -107,7 +107,8 @@ TEST(ClusterJobs, ScriptWordsKeepQuotesAndSpacesAndTakeTheTaskNumber) {
   const std::string script = keys.script;
   const std::string command = script.substr(script.find("'/bin/keyphrases'"));
   const std::string expected =
-      "/bin/keyphrases\ndocs\n--source\n/data/my docs\n--keys\n/out/it's here/output/key/\n-m\n"
+      "/bin/keyphrases\ndocs\n--source\n/out/it's here/text\n--keys\n/out/it's "
+      "here/output/key/\n-m\n"
       "/out/it's here/model\n-n\n10\n--ending\n.key\n--jobs\n3\n--shard\n2/3\n";
   EXPECT_EQ(words_as_bash_reads_them(command.substr(0, command.find('\n')), "2"), expected);
   EXPECT_NE(script.find("cd '/out/it'\\''s here'\n"), std::string::npos) << script;
