@@ -14,6 +14,7 @@
 
 #include "common/documents.h"
 #include "common/io.h"
+#include "common/map_grid.h"
 #include "common/map_keys.h"
 #include "common/map_names.h"
 #include "common/numbers.h"
@@ -333,8 +334,9 @@ bool remove_leftovers(const Layout& layout, const Settings& settings,
     grids[base] = {0, 0};
     const std::string unit_file = from_out(layout.out, map_name(settings, gone));
     const std::string labelunit = labelunit_file(layout.out, settings, gone);
-    for (const std::string& file : {unit_file, labelunit, labelunit + std::string(kPageEnding),
-                                    map_key_file(layout.out, settings, gone)}) {
+    for (const std::string& file :
+         {unit_file, unit_file + std::string(kGridEnding), labelunit,
+          labelunit + std::string(kPageEnding), map_key_file(layout.out, settings, gone)}) {
       if (!remove_file(file)) return false;
     }
   }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "common/map_names.h"
+#include "somtrain/grid_file.h"
 #include "somtrain/sample.h"
 
 namespace somlabel::somtrain {
@@ -52,6 +53,9 @@ MapResult train_map(const Corpus& corpus, const std::vector<int>& members, const
     UnitResult& unit = map.units[static_cast<std::size_t>(u)];
     if (!unit.documents.empty())
       unit.labels = unit_labels(codebook, u, corpus.labels, settings.labels);
+    const GridUnit neighbours = neighbour_distances(codebook, u);
+    unit.right = neighbours.right;
+    unit.down = neighbours.down;
   }
   return map;
 }

@@ -34,6 +34,8 @@ struct UnitResult {
   std::vector<std::string> labels;  // top-weighted terms, heaviest first; words of three
                                     // characters or more that do not start with a digit
   int sub_map = -1;                 // index into Hierarchy::maps, or -1 for a leaf
+  double right = -1.0;              // distance of its weights to the unit's at (x+1, y) and
+  double down = -1.0;               // (x, y+1); negative where there is none
 };
 
 // One map. Its position in the hierarchy is `path`: the columns and rows of

@@ -154,4 +154,12 @@ double distance(const Codebook& codebook, int unit, const SparseVector& vector) 
   return std::sqrt(std::max(0.0, sum));
 }
 
+double unit_distance(const Codebook& codebook, int a, int b) {
+  const double* wa = codebook.row(a);
+  const double* wb = codebook.row(b);
+  double sum = 0.0;
+  for (std::size_t d = 0; d < codebook.dims; ++d) sum += (wa[d] - wb[d]) * (wa[d] - wb[d]);
+  return std::sqrt(sum);
+}
+
 }  // namespace somlabel::somtrain

@@ -72,4 +72,7 @@ void train(Codebook& codebook, const std::vector<SparseVector>& vectors,
 // Euclidean distance between a unit's weights and a vector.
 [[nodiscard]] double distance(const Codebook& codebook, int unit, const SparseVector& vector);
 
+// Euclidean distance between the weights of two units.
+[[nodiscard]] double unit_distance(const Codebook& codebook, int a, int b);
+
 }  // namespace somlabel::somtrain

@@ -18,8 +18,10 @@
 #include "common/documents.h"
 #include "common/exit_codes.h"
 #include "common/io.h"
+#include "common/map_grid.h"
 #include "common/result.h"
 #include "somtrain/corpus.h"
+#include "somtrain/grid_file.h"
 #include "somtrain/hierarchy.h"
 #include "somtrain/sample.h"
 #include "somtrain/tfidf.h"
@@ -759,6 +761,7 @@ bool finish_map(const Options& o, const MapPlace& place, std::size_t slices, con
   if (!unit_file.open(output + file_name)) return false;
   unit_file.put(unit_file_head(map.grid));
   std::string done = std::to_string(slices) + '\n';
+  std::vector<GridUnit> grid_units;
   for (int u = 0; u < map.grid.units(); ++u) {
     UnitBlock block{map.grid.x(u), map.grid.y(u), node_id(h.name, map, u), 0.0, 0, {}, {}, {}};
     std::vector<MemberPart> parts;
@@ -784,10 +787,14 @@ bool finish_map(const Options& o, const MapPlace& place, std::size_t slices, con
     append_unit_block(text, block);
     unit_file.put(text);
     done += std::to_string(block.documents) + (expanded ? " 1\n" : " 0\n");
+    grid_units.push_back(neighbour_distances(codebook, u));
+    grid_units.back().quantization_error = block.quantization_error;
+    grid_units.back().documents = block.documents;
   }
-  StateFile record;
-  return unit_file.commit() && record.open(map_state(o, map) + ".done") &&
-         (record.put(done), record.commit());
+  StateFile grid_file, record;
+  return unit_file.commit() && grid_file.open(output + file_name + std::string(kGridEnding)) &&
+         (grid_file.put(grid_file_text(map.grid, grid_units)), grid_file.commit()) &&
+         record.open(map_state(o, map) + ".done") && (record.put(done), record.commit());
 }
 
 // Trains one map; with slices > 1 the top map is only trained, and its

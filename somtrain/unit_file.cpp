@@ -11,8 +11,10 @@
 #include <system_error>
 
 #include "common/io.h"
+#include "common/map_grid.h"
 #include "common/map_keys.h"
 #include "common/map_names.h"
+#include "somtrain/grid_file.h"
 
 namespace somlabel::somtrain {
 namespace keys = somlabel::keys;
@@ -209,6 +211,15 @@ std::string unit_file_text(const Corpus& corpus, const Hierarchy& hierarchy, std
   return out;
 }
 
+std::string grid_file_text(const Hierarchy& hierarchy, std::size_t map) {
+  const MapResult& m = hierarchy.maps[map];
+  std::vector<GridUnit> units;
+  for (const UnitResult& unit : m.units) {
+    units.push_back({unit.right, unit.down, unit.quantization_error, unit.documents.size()});
+  }
+  return grid_file_text(m.grid, units);
+}
+
 std::vector<std::size_t> process_order(const Hierarchy& hierarchy) {
   std::vector<std::size_t> order(hierarchy.maps.size());
   std::iota(order.begin(), order.end(), 0);
@@ -315,7 +326,8 @@ Result write_outputs(const std::string& work_dir, const OutputLayout& layout, co
   }
   for (std::size_t m = 0; m < hierarchy.maps.size(); ++m) {
     const std::string name = maps_dir + map_file_name(base, hierarchy.maps[m]);
-    if (!write_file(name, unit_file_text(corpus, hierarchy, m, base, layout.output_path))) {
+    if (!write_file(name, unit_file_text(corpus, hierarchy, m, base, layout.output_path)) ||
+        !write_file(name + std::string(somlabel::kGridEnding), grid_file_text(hierarchy, m))) {
       return Result::failure();
     }
   }

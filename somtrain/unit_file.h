@@ -53,6 +53,9 @@ void append_unit_block(std::string& out, const UnitBlock& block);
                                          std::size_t map, const std::string& base,
                                          const std::string& output_path);
 
+// The grid file of hierarchy.maps[map] (common/map_grid.h).
+[[nodiscard]] std::string grid_file_text(const Hierarchy& hierarchy, std::size_t map);
+
 // Map indices in process order: deepest layer first, so every sub-map comes
 // before the map above it; maps of one layer in the order they were trained.
 [[nodiscard]] std::vector<std::size_t> process_order(const Hierarchy& hierarchy);
@@ -106,7 +109,7 @@ inline constexpr std::string_view kOptionFileMarker =
 
 // Writes everything under `work_dir`: the option file "options" (merged with
 // the one there), the process files "process" and "process.web", the unit
-// files in work_dir/output_path, and creates the key directory and the
+// files and their grid files in work_dir/output_path, and creates the key directory and the
 // extractor's working directory there. A file that already holds the same
 // bytes is left untouched, so time stamps show which maps changed. Fails
 // after printing the message naming the file.
