@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "common/checksum.h"
 #include "common/documents.h"
 #include "common/exit_codes.h"
 #include "common/io.h"
@@ -376,7 +377,9 @@ int run(const Options& o) {
   show(std::to_string(corpus.documents.size()) + " documents, " +
        std::to_string(corpus.stems.size()) + " terms");
   std::size_t trained = 0;
-  const Hierarchy hierarchy = grow_hierarchy(corpus, o.hierarchy, [&](const MapResult& map) {
+  HierarchySettings settings = o.hierarchy;
+  settings.options = somlabel::checksum64(options_line(o));
+  const Hierarchy hierarchy = grow_hierarchy(corpus, settings, [&](const MapResult& map) {
     std::size_t documents = 0;
     for (const UnitResult& unit : map.units) documents += unit.documents.size();
     show(std::to_string(++trained) + " maps trained, the last " +

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "common/checksum.h"
 #include "common/map_names.h"
 #include "somtrain/grid_file.h"
 #include "somtrain/sample.h"
@@ -30,8 +31,9 @@ std::vector<SparseVector> training_set(const std::vector<SparseVector>& vectors,
   return chosen;
 }
 
-MapResult train_map(const Corpus& corpus, const std::vector<int>& members, const Grid& grid,
-                    std::string path, int layer, const HierarchySettings& settings) {
+MapResult train_map(const Corpus& corpus, const std::vector<std::uint64_t>& hashes,
+                    const std::vector<int>& members, const Grid& grid, std::string path, int layer,
+                    const HierarchySettings& settings) {
   const std::vector<SparseVector> vectors = tfidf_vectors(corpus, members);
   const bool sampled = settings.sample > 0 && vectors.size() > settings.sample;
   const std::vector<SparseVector> sample =
@@ -40,10 +42,18 @@ MapResult train_map(const Corpus& corpus, const std::vector<int>& members, const
   Codebook codebook =
       initial_codebook(grid, corpus.stems.size(), training, map_seed(settings.seed, path));
   train(codebook, training, settings.schedule, settings.jobs);
+  round_to_stored(codebook);
   const std::vector<int> bmu = map_vectors(codebook, vectors, settings.jobs);
 
   MapResult map{std::move(path), layer, grid,
-                std::vector<UnitResult>(static_cast<std::size_t>(grid.units()))};
+                std::vector<UnitResult>(static_cast<std::size_t>(grid.units())),
+                stored_codebook(codebook, corpus.stems)};
+  map.codebook.documents = members.size();
+  map.codebook.options = settings.options;
+  for (int member : members) {
+    const Document& document = corpus.documents[static_cast<std::size_t>(member)];
+    map.codebook.members += document_fingerprint(document.name, document.terms, hashes);
+  }
   for (std::size_t i = 0; i < members.size(); ++i) {
     UnitResult& unit = map.units[static_cast<std::size_t>(bmu[i])];
     unit.documents.push_back(members[i]);
@@ -67,7 +77,8 @@ Hierarchy grow_hierarchy(const Corpus& corpus, const HierarchySettings& settings
   Hierarchy hierarchy;
   std::vector<int> all(corpus.documents.size());
   for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
-  hierarchy.maps.push_back(train_map(corpus, all, settings.top, "", 1, settings));
+  const std::vector<std::uint64_t> hashes = stem_hashes(corpus.stems);
+  hierarchy.maps.push_back(train_map(corpus, hashes, all, settings.top, "", 1, settings));
   if (on_map) on_map(hierarchy.maps.back());
   // Breadth first: maps are appended while the loop walks them.
   for (std::size_t m = 0; m < hierarchy.maps.size(); ++m) {
@@ -75,7 +86,7 @@ Hierarchy grow_hierarchy(const Corpus& corpus, const HierarchySettings& settings
       const MapResult& parent = hierarchy.maps[m];
       const UnitResult& unit = parent.units[static_cast<std::size_t>(u)];
       if (!expands(settings, parent, unit.documents.size())) continue;
-      MapResult child = train_map(corpus, unit.documents, settings.sub, sub_path(parent, u),
+      MapResult child = train_map(corpus, hashes, unit.documents, settings.sub, sub_path(parent, u),
                                   parent.layer + 1, settings);
       hierarchy.maps[m].units[static_cast<std::size_t>(u)].sub_map =
           static_cast<int>(hierarchy.maps.size());
@@ -124,16 +135,37 @@ std::string node_id(const std::string& base, const MapResult& map, int unit) {
   return id + '_' + std::to_string(map.grid.x(unit)) + '_' + std::to_string(map.grid.y(unit));
 }
 
+namespace {
+
+std::uint64_t mix(std::uint64_t z) {  // splitmix64's finaliser
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+  return z ^ (z >> 31);
+}
+
+}  // namespace
+
+std::uint64_t document_fingerprint(std::string_view name, const std::vector<TermCount>& terms,
+                                   const std::vector<std::uint64_t>& stem_hashes) {
+  std::uint64_t h = somlabel::checksum64(name);
+  for (const TermCount& tc : terms) h = mix(mix(h ^ stem_hashes[tc.term]) ^ tc.count);
+  return h;
+}
+
+std::vector<std::uint64_t> stem_hashes(const std::vector<std::string>& stems) {
+  std::vector<std::uint64_t> hashes;
+  hashes.reserve(stems.size());
+  for (const std::string& stem : stems) hashes.push_back(somlabel::checksum64(stem));
+  return hashes;
+}
+
 std::uint64_t map_seed(std::uint64_t seed, const std::string& path) {
   std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a over the path
   for (unsigned char c : path) {
     hash ^= c;
     hash *= 1099511628211ULL;
   }
-  std::uint64_t z = seed + hash + 0x9e3779b97f4a7c15ULL;  // splitmix64 finaliser
-  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-  return z ^ (z >> 31);
+  return mix(seed + hash + 0x9e3779b97f4a7c15ULL);
 }
 
 std::uint64_t sample_seed(std::uint64_t seed, const std::string& path) {

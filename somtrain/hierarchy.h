@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "somtrain/codebook_file.h"
 #include "somtrain/corpus.h"
 #include "somtrain/som.h"
 
@@ -25,6 +26,7 @@ struct HierarchySettings {
                            // (a seeded sample); 0: on all of them. All are mapped.
   std::uint64_t seed = 1;
   int jobs = 1;
+  std::uint64_t options = 0;  // fingerprint of the options (options_line), stored with the maps
 };
 
 // One unit of a trained map.
@@ -45,6 +47,7 @@ struct MapResult {
   int layer = 1;
   Grid grid;
   std::vector<UnitResult> units;  // row order
+  StoredCodebook codebook = {};   // its model vectors, as they are stored
 };
 
 struct Hierarchy {
@@ -76,6 +79,16 @@ using MapTrained = std::function<void(const MapResult&)>;
 [[nodiscard]] std::vector<std::string> unit_labels(const Codebook& codebook, int unit,
                                                    const std::vector<std::string>& labels,
                                                    int count);
+
+// A document's share of the fingerprint of a map's documents (the sum of
+// its documents' shares): its name and term counts, each term by the
+// checksum of its stem, `stem_hashes[term]`.
+[[nodiscard]] std::uint64_t document_fingerprint(std::string_view name,
+                                                 const std::vector<TermCount>& terms,
+                                                 const std::vector<std::uint64_t>& stem_hashes);
+
+// checksum64 of each stem, by term index.
+[[nodiscard]] std::vector<std::uint64_t> stem_hashes(const std::vector<std::string>& stems);
 
 // Whether a unit of `map` holding `documents` documents gets a sub-map.
 [[nodiscard]] bool expands(const HierarchySettings& settings, const MapResult& map,

@@ -36,4 +36,9 @@ struct Options {
   bool progress = false;            // progress on standard error even when it is no terminal
 };
 
+// Every option that decides the maps, in one line: steps of one training
+// must agree on it, and maps stored by a training with another line are not
+// started from.
+[[nodiscard]] std::string options_line(const Options& options);
+
 }  // namespace somlabel::somtrain

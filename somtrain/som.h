@@ -18,6 +18,7 @@ struct Grid {
   [[nodiscard]] int units() const { return xdim * ydim; }
   [[nodiscard]] int x(int unit) const { return unit % xdim; }
   [[nodiscard]] int y(int unit) const { return unit / xdim; }
+  friend bool operator==(const Grid&, const Grid&) = default;
 };
 
 struct TrainingSchedule {

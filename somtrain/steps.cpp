@@ -15,11 +15,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/checksum.h"
 #include "common/documents.h"
 #include "common/exit_codes.h"
 #include "common/io.h"
 #include "common/map_grid.h"
 #include "common/result.h"
+#include "somtrain/codebook_file.h"
 #include "somtrain/corpus.h"
 #include "somtrain/grid_file.h"
 #include "somtrain/hierarchy.h"
@@ -134,23 +136,6 @@ class StateReader {
   std::size_t line_number_ = 0;
   bool failed_ = false;
 };
-
-// Everything that decides the result; steps of one training must agree on it.
-std::string options_line(const Options& o) {
-  const HierarchySettings& h = o.hierarchy;
-  char numbers[160];
-  std::snprintf(numbers, sizeof numbers, "max-df %a sigma-start %a sigma-end %a",
-                o.vocabulary.max_df_share, h.schedule.sigma_start, h.schedule.sigma_end);
-  return "options language " + std::string(text::language_name(o.language)) + " min-df " +
-         std::to_string(o.vocabulary.min_df) + " max-terms " +
-         std::to_string(o.vocabulary.max_terms) + ' ' + numbers + " top " +
-         std::to_string(h.top.xdim) + 'x' + std::to_string(h.top.ydim) + " sub " +
-         std::to_string(h.sub.xdim) + 'x' + std::to_string(h.sub.ydim) + " expand " +
-         std::to_string(h.expand) + " depth " + std::to_string(h.depth) + " epochs " +
-         std::to_string(h.schedule.epochs) + " sample " + std::to_string(h.sample) + " seed " +
-         std::to_string(h.seed) + " labels " + std::to_string(h.labels) + " name " + h.name +
-         " output-path " + o.output_path;
-}
 
 // ---- document counts ------------------------------------------------------
 
@@ -321,6 +306,8 @@ bool vocabulary_step(const Options& o, std::size_t slices) {
 // What later steps read of the vocabulary file.
 struct TermTable {
   std::size_t documents = 0;
+  std::vector<std::string> stems;
+  std::vector<std::uint64_t> stem_hashes;
   std::vector<std::string> labels;
   DocumentFrequencies frequencies;  // over the whole collection
   std::unordered_map<std::string, std::uint32_t> index;
@@ -344,9 +331,11 @@ bool read_terms(const Options& o, TermTable& terms) {
     if (fields.size() != 3 || !parse_number(fields[2], frequency))
       return in.damaged("not a term line");
     terms.index.emplace(std::string(fields[0]), static_cast<std::uint32_t>(terms.labels.size()));
+    terms.stems.emplace_back(fields[0]);
     terms.labels.emplace_back(fields[1]);
     terms.frequencies.per_term.push_back(frequency);
   }
+  terms.stem_hashes = stem_hashes(terms.stems);
   return !in.failed();
 }
 
@@ -525,6 +514,12 @@ bool read_done(const Options& o, const MapResult& map, DoneRecord& record) {
   return true;
 }
 
+// Where the map step stores a map's codebook until the process step puts it
+// beside the unit file.
+std::string state_codebook(const Options& o, const MapResult& map) {
+  return map_state(o, map) + std::string(kCodebookEnding);
+}
+
 std::string assigned_name(const Options& o, const MapResult& map, somlabel::Shard slice, int unit) {
   return map_state(o, map) + '/' + slice_name("assign", slice) + '/' + std::to_string(unit);
 }
@@ -584,7 +579,8 @@ bool sub_map_frequencies(const std::vector<MemberPart>& parts, const TermTable& 
   return !reader.failed();
 }
 
-// Trains a map's weights on its documents, or on a seeded sample of them.
+// Trains a map's weights on its documents, or on a seeded sample of them,
+// and stores them (state_codebook) as they are used from then on.
 bool train_codebook(const Options& o, const MapPlace& place, const std::vector<MemberPart>& parts,
                     const TermTable& terms, const DocumentFrequencies& frequencies,
                     Codebook& codebook) {
@@ -594,11 +590,12 @@ bool train_codebook(const Options& o, const MapPlace& place, const std::vector<M
   MemberReader reader(parts, terms);
   Member member;
   std::size_t seen = 0;
+  std::uint64_t fingerprint = 0;
   while (reader.next(member)) {
     ++seen;
-    if (!sample.take()) continue;
     if (!reader.read_terms(member)) return false;
-    training.push_back(tfidf_vector(member.terms, frequencies));
+    fingerprint += document_fingerprint(member.name, member.terms, terms.stem_hashes);
+    if (sample.take()) training.push_back(tfidf_vector(member.terms, frequencies));
   }
   if (reader.failed()) return false;
   if (seen != frequencies.documents) {
@@ -610,7 +607,14 @@ bool train_codebook(const Options& o, const MapPlace& place, const std::vector<M
   codebook = initial_codebook(place.map.grid, terms.labels.size(), training,
                               map_seed(h.seed, place.map.path));
   train(codebook, training, h.schedule, h.jobs);
-  return true;
+  round_to_stored(codebook);
+  StoredCodebook stored = stored_codebook(codebook, terms.stems);
+  stored.documents = seen;
+  stored.options = somlabel::checksum64(options_line(o));
+  stored.members = fingerprint;
+  StateFile file;
+  return file.open(state_codebook(o, place.map)) &&
+         (file.put(codebook_file_bytes(stored)), file.commit());
 }
 
 // The documents of one slice of a map, each put on its unit: per unit a file
@@ -701,32 +705,18 @@ bool assign_slice(const Options& o, const MapPlace& place, somlabel::Shard slice
   return writer.commit();
 }
 
-// Codebooks of maps whose documents are assigned by other tasks: the grid,
-// the dimension, then the weights as they lie in memory (one machine type).
-bool save_codebook(const std::string& name, const Codebook& codebook) {
-  StateFile file;
-  if (!file.open(name)) return false;
-  file.put("codebook " + std::to_string(codebook.grid.xdim) + ' ' +
-           std::to_string(codebook.grid.ydim) + ' ' + std::to_string(codebook.dims) + '\n');
-  std::fwrite(codebook.weights.data(), sizeof(double), codebook.weights.size(), file.get());
-  return file.commit();
-}
-
-bool load_codebook(const std::string& name, const Grid& grid, std::size_t dims,
+// The codebook of a map that train_codebook stored.
+bool load_codebook(const std::string& name, const Grid& grid, const TermTable& terms,
                    Codebook& codebook) {
-  somlabel::File file;
-  if (!file.open(name, "rb")) return refuse(name, "cannot read: " + somlabel::errno_text());
-  const std::string head = "codebook " + std::to_string(grid.xdim) + ' ' +
-                           std::to_string(grid.ydim) + ' ' + std::to_string(dims) + '\n';
-  std::string got(head.size(), '\0');
-  codebook =
-      Codebook{grid, dims, std::vector<double>(static_cast<std::size_t>(grid.units()) * dims)};
-  const bool whole =
-      std::fread(got.data(), 1, got.size(), file.get()) == got.size() && got == head &&
-      std::fread(codebook.weights.data(), sizeof(double), codebook.weights.size(), file.get()) ==
-          codebook.weights.size() &&
-      std::fgetc(file.get()) == EOF;
-  return whole || refuse(name, "not the codebook of this map; train it again");
+  std::string bytes;
+  StoredCodebook stored;
+  if (!somlabel::reported("somtrain", somlabel::read_file(name, bytes))) return false;
+  if (const somlabel::Result parsed = parse_codebook_file(bytes, stored); !parsed)
+    return refuse(name, parsed.message() + "; train the map again");
+  if (stored.grid.xdim != grid.xdim || stored.grid.ydim != grid.ydim)
+    return refuse(name, "not the codebook of this map; train it again");
+  codebook = restored_codebook(stored, terms.stems);
+  return true;
 }
 
 // A document named like a map would share its key file with the map's, and
@@ -814,7 +804,6 @@ bool train_map_step(const Options& o, const MapPlace& place, std::size_t slices,
   if (!train_codebook(o, place, parts, terms, frequencies, codebook)) return false;
   const std::string name = map_file_name(o.hierarchy.name, place.map);
   if (place.unit < 0 && slices > 1) {
-    if (!save_codebook(map_state(o, place.map) + ".codebook", codebook)) return false;
     std::printf("somtrain: trained %s (%zu documents), to be assigned in %zu slices\n",
                 name.c_str(), members, slices);
     return true;
@@ -877,8 +866,7 @@ bool top_map(const Options& o, const StepRequest& request, MapPlace& place) {
 bool load_trained_top_map(const Options& o, const StepRequest& request, TermTable& terms,
                           MapPlace& place, Codebook& codebook) {
   return read_terms(o, terms) && top_map(o, request, place) &&
-         load_codebook(map_state(o, place.map) + ".codebook", place.map.grid, terms.labels.size(),
-                       codebook);
+         load_codebook(state_codebook(o, place.map), place.map.grid, terms, codebook);
 }
 
 bool assign_step(const Options& o, const StepRequest& request) {
@@ -944,6 +932,12 @@ bool process_step(const Options& o) {
       !output_layout(o, layout) ||
       !write_process_files(o.work_dir, layout, hierarchy, o.hierarchy.name)) {
     return false;
+  }
+  for (const MapResult& map : hierarchy.maps) {
+    const std::string name = map_file_name(o.hierarchy.name, map) + std::string(kCodebookEnding);
+    const std::string to = o.work_dir + '/' + o.output_path + name;
+    if (std::rename(state_codebook(o, map).c_str(), to.c_str()) != 0 && errno != ENOENT)
+      return refuse(to, "cannot rename into place: " + somlabel::errno_text());
   }
   for (std::size_t l = 0; l < layers.size(); ++l) {
     StateFile file;

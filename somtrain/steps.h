@@ -30,7 +30,8 @@
 //                   STEM<TAB>DOCUMENT FREQUENCY<TAB>FORM COUNT FORM COUNT...
 //   vocabulary      "documents M", the options line, then per term in term
 //                   order: STEM<TAB>LABEL<TAB>DOCUMENT FREQUENCY
-//   MAP.codebook    a map's weights, when its documents are assigned in slices
+//   MAP.codebook    a map's codebook file (codebook_file.h), moved beside its
+//                   unit file by the process step
 //   MAP/assign-I-of-K/U.members, U.distances
 //                   the documents of slice I that unit U holds: their counts
 //                   lines, and line for line their exact distances (%a)

@@ -1,6 +1,7 @@
 #include "somtrain/unit_file.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <numeric>
+#include <set>
 #include <system_error>
 
 #include "common/io.h"
@@ -307,11 +309,51 @@ Result output_layout(const Options& options, OutputLayout& layout) {
              : Result::failure();
 }
 
+bool is_map_file_name(std::string_view name, std::string_view base) {
+  const std::string ending = '.' + std::string(somlabel::kSubMapSuffix);
+  if (!name.starts_with(base) || !name.ends_with(ending)) return false;
+  std::string_view path = name.substr(base.size(), name.size() - base.size() - ending.size());
+  std::size_t fields = 0;
+  while (!path.empty()) {
+    if (path[0] != '_' || path.size() < 2 || path[1] < '0' || path[1] > '9') return false;
+    const std::size_t end = std::min(path.find('_', 1), path.size());
+    if (path.substr(1, end - 1).find_first_not_of("0123456789") != std::string_view::npos)
+      return false;
+    path.remove_prefix(end);
+    ++fields;
+  }
+  return fields % 2 == 0;
+}
+
+Result remove_gone_maps(const std::string& work_dir, const std::string& output_path,
+                        const Hierarchy& hierarchy, const std::string& base) {
+  constexpr size_t kProcessFileLimit = size_t{64} << 20;
+  std::string old;
+  if (!read_existing(work_dir + "/process", old, kProcessFileLimit)) return {};
+  std::set<std::string, std::less<>> kept;
+  for (const MapResult& map : hierarchy.maps) kept.insert(map_file_name(base, map));
+  for (std::string_view line : lines_of(old)) {
+    if (line.ends_with('\n')) line.remove_suffix(1);
+    if (!is_map_file_name(line, base) || kept.count(line) != 0) continue;
+    const std::string unit_file = work_dir + '/' + output_path + std::string(line);
+    for (const std::string& name : {unit_file, unit_file + std::string(somlabel::kGridEnding),
+                                    unit_file + std::string(kCodebookEnding)}) {
+      if (::unlink(name.c_str()) != 0 && errno != ENOENT) {
+        std::fprintf(stderr, "somtrain: cannot remove %s: %s\n", name.c_str(),
+                     somlabel::errno_text().c_str());
+        return Result::failure();
+      }
+    }
+  }
+  return {};
+}
+
 Result write_process_files(const std::string& work_dir, const OutputLayout& layout,
                            const Hierarchy& hierarchy, const std::string& base) {
   const std::string dir = work_dir + '/';
   const std::string maps_dir = dir + layout.output_path;
   const bool written = make_directory(maps_dir + "key") && make_directory(maps_dir + "tmp_kea") &&
+                       remove_gone_maps(work_dir, layout.output_path, hierarchy, base) &&
                        write_file(dir + "process", process_file_text(hierarchy, base, false)) &&
                        write_file(dir + "process.web", process_file_text(hierarchy, base, true)) &&
                        write_option_file(dir + "options", option_file_text(layout));
@@ -327,7 +369,9 @@ Result write_outputs(const std::string& work_dir, const OutputLayout& layout, co
   for (std::size_t m = 0; m < hierarchy.maps.size(); ++m) {
     const std::string name = maps_dir + map_file_name(base, hierarchy.maps[m]);
     if (!write_file(name, unit_file_text(corpus, hierarchy, m, base, layout.output_path)) ||
-        !write_file(name + std::string(somlabel::kGridEnding), grid_file_text(hierarchy, m))) {
+        !write_file(name + std::string(somlabel::kGridEnding), grid_file_text(hierarchy, m)) ||
+        !write_file(name + std::string(kCodebookEnding),
+                    codebook_file_bytes(hierarchy.maps[m].codebook))) {
       return Result::failure();
     }
   }

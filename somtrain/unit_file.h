@@ -98,9 +98,23 @@ inline constexpr std::string_view kOptionFileMarker =
 // to). Fails after printing why it cannot be stated.
 [[nodiscard]] somlabel::Result output_layout(const Options& options, OutputLayout& layout);
 
+// Whether `name` is the unit file name of a map of the hierarchy named
+// `base`: "BASE.unit" or "BASE_X_Y[_X_Y...].unit".
+[[nodiscard]] bool is_map_file_name(std::string_view name, std::string_view base);
+
+// Removes the unit file, grid file and codebook file in work_dir/output_path
+// of each map that the process file there names but `hierarchy` no longer
+// has, so that a rerun leaves the files of a run from scratch. Fails after
+// printing the message naming the file.
+[[nodiscard]] somlabel::Result remove_gone_maps(const std::string& work_dir,
+                                                const std::string& output_path,
+                                                const Hierarchy& hierarchy,
+                                                const std::string& base);
+
 // Writes the option file "options" (merged with the one there) and the
-// process files "process" and "process.web" under `work_dir`, and creates the
-// key directory and the extractor's working directory in
+// process files "process" and "process.web" under `work_dir`, after
+// removing the files of maps that are gone (remove_gone_maps), and creates
+// the key directory and the extractor's working directory in
 // work_dir/output_path. Fails after printing the message naming the file.
 [[nodiscard]] somlabel::Result write_process_files(const std::string& work_dir,
                                                    const OutputLayout& layout,
@@ -109,10 +123,10 @@ inline constexpr std::string_view kOptionFileMarker =
 
 // Writes everything under `work_dir`: the option file "options" (merged with
 // the one there), the process files "process" and "process.web", the unit
-// files and their grid files in work_dir/output_path, and creates the key directory and the
-// extractor's working directory there. A file that already holds the same
-// bytes is left untouched, so time stamps show which maps changed. Fails
-// after printing the message naming the file.
+// files, their grid files and codebook files in work_dir/output_path, and creates the key directory
+// and the extractor's working directory there. A file that already holds the same bytes is left
+// untouched, so time stamps show which maps changed. Fails after printing the message naming the
+// file.
 [[nodiscard]] somlabel::Result write_outputs(const std::string& work_dir,
                                              const OutputLayout& layout, const Corpus& corpus,
                                              const Hierarchy& hierarchy, const std::string& base);

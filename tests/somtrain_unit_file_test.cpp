@@ -181,6 +181,39 @@ TEST(SomtrainOutputs, LeaveFilesThatAreTheSameUntouchedAndKeepTheUsersOptions) {
             option_file_text(layout) + "KEYLINKS_OUTPUT 0\n");
 }
 
+TEST(SomtrainOutputs, MapsThatAreGoneLoseTheirFilesAndNothingElseDoes) {
+  const Fixture f;
+  testutil::TempDir dir;
+  const auto out = dir.path() / "output";
+  std::filesystem::create_directories(out);
+  // An earlier training had a sub-map of unit (1,0) too; a hand-edited line names a file
+  // outside the maps, another a map of another name.
+  testutil::write_file(dir.path() / "process",
+                       "map_1_0.unit\nmap_0_0.unit\n../options\nother.unit\nmap.unit\n");
+  for (const char* name : {"map_1_0.unit", "map_1_0.unit.grid", "map_1_0.unit.codebook",
+                           "map_1_0.unit.labelunit", "other.unit"}) {
+    testutil::write_file(out / name, "old");
+  }
+  ASSERT_TRUE(write_outputs(dir.path().string(), OutputLayout{"output/", "docs/", "../docs/"},
+                            f.corpus, f.hierarchy, "map"));
+  for (const char* gone : {"map_1_0.unit", "map_1_0.unit.grid", "map_1_0.unit.codebook"})
+    EXPECT_FALSE(std::filesystem::exists(out / gone)) << gone;
+  for (const char* kept : {"map_1_0.unit.labelunit", "other.unit", "map_0_0.unit.codebook"})
+    EXPECT_TRUE(std::filesystem::exists(out / kept)) << kept;
+  EXPECT_TRUE(std::filesystem::exists(dir.path() / "options"));
+}
+
+TEST(SomtrainOutputs, MapFileNames) {
+  const struct {
+    const char* name;
+    bool is_map;
+  } cases[] = {{"map.unit", true},         {"map_1_0.unit", true},   {"map_10_2_0_3.unit", true},
+               {"map_1.unit", false},      {"map_1_.unit", false},   {"map__1_0.unit", false},
+               {"map_a_0.unit", false},    {"map.units", false},     {"mapx.unit", false},
+               {"../map_1_0.unit", false}, {"map_1_0/..unit", false}};
+  for (const auto& c : cases) EXPECT_EQ(is_map_file_name(c.name, "map"), c.is_map) << c.name;
+}
+
 TEST(SomtrainOutputs, FailsWhenAFileCannotBeMade) {
   const Fixture f;
   testutil::TempDir dir;
