@@ -17,7 +17,11 @@ mode-0 labels ($M0_LABEL lines) of every unit and flags each label that
     CSS that no text uses for itself ("href", "nbsp", "div", "span", "px",
     "src", "img", "td", "tr", "ul", "li", "br"): a page read as text;
   - is in a broken encoding: holds U+FFFD (bytes that were no UTF-8), a C1
-    control, or the marks of UTF-8 read as Latin-1 ("Ã©", "â€™", "Â ").
+    control, or the marks of UTF-8 read as Latin-1 ("Ã©", "â€™", "Â ");
+  - starts with a participle that takes what follows as its object
+    ("called dune", "using qt");
+  - is a possessive ("current user's") or holds one;
+  - is a host name or address ("www.example.org", "lists.debian.org");
 Prints the counts, then the K (default 5) worst labels: flagged ones first,
 then those scored lowest against their unit's best label of the same kind
 (the extractor trusted them least), each with its unit.
@@ -34,7 +38,7 @@ C_KEYWORDS = set('''int char void const struct union enum unsigned restrict vola
 extern sizeof static_assert'''.split())
 C_TYPE_WORDS = C_KEYWORDS | {'long', 'short', 'double', 'float', 'complex', 'static', 'bool', 'signed'}
 RARE = 0.05
-MARKUP_WORDS = set('href nbsp div span px src img td tr ul li br'.split())
+MARKUP_WORDS = set('href nbsp div span px src img td tr ul li br amp quot www mailto'.split())
 MOJIBAKE = re.compile('[\u00c2\u00c3][\u0080-\u00bf]|\u00e2\u20ac|[\u0080-\u009f\ufffd]')
 PREPOSITIONS = set('''aboard about above across after against along amid among around as at before
 behind below beneath beside besides between beyond but by concerning despite down during except
@@ -89,6 +93,25 @@ def readings(word, wn):
     return found
 
 
+TLDS = set('com org net edu gov mil int io de uk fr nl eu info biz us ca au jp ch at be '
+           'se no dk fi it es ru cn br pl cz'.split())
+
+
+def host_name(word):
+    parts = word.split('.')
+    if len(parts) < 2 or any(len(p) < 2 for p in parts):
+        return False
+    if not all(re.match(r'^[a-z][a-z0-9-]*$', p) for p in parts):
+        return False  # numbers and versions ("2.5", "python3.11")
+    return len(parts) >= 3 or parts[-1] in TLDS
+
+
+# Participles that take what follows as their object or complement: a label
+# that starts with one is cut from a clause ("called dune", "based qt").
+CLAUSE_STARTS = set('called titled entitled dubbed based using including containing '
+                    'providing allowing featuring supporting'.split())
+
+
 def problems(label, wn):
     words = [w for w in re.split(r'\s+', label.lower().strip()) if w]
     if not words:
@@ -101,6 +124,12 @@ def problems(label, wn):
     if any(w in C_KEYWORDS or w.endswith('_t') for w in words) or \
             sum(w in C_TYPE_WORDS for w in words) >= 2:
         out.append('C declaration')
+    if any(w.endswith("'s") or w.endswith('\u2019s') for w in words):
+        out.append('possessive')
+    if any(host_name(w) for w in words):
+        out.append('host name')
+    if len(words) > 1 and words[0] in CLAUSE_STARTS:
+        out.append('cut from a clause')
     last = words[-1].strip('.,;:()"\'')
     if last in PREPOSITIONS:
         out.append('ends in a preposition')
@@ -108,7 +137,10 @@ def problems(label, wn):
         r = readings(last, wn)
         total = sum(r.values()) or 1
         noun, adjective = r.get(0, 0) / total, r.get(2, 0) / total
-        if 1 in r and noun < RARE:
+        # An -ing form that WordNet lists as a noun of its own ("learning",
+        # "scheduling") is one at the end of a label.
+        ing_noun = last.endswith('ing') and 0 in wn[0].get(last, ())
+        if 1 in r and noun < RARE and not ing_noun:
             out.append('ends in a verb')
         elif 3 in r and noun + adjective < RARE:
             out.append('ends in an adverb')
@@ -169,6 +201,8 @@ def main():
                 kept.append((score, rank, unit, kind, label))
     print('labels checked: %d (top %d of each kind per unit), flagged: %d'
           % (total, args.top, len(flagged)))
+    for kind in ('mode 1', 'mode 0'):
+        print('  %s: %d flagged' % (kind, sum(1 for f in flagged if f[2] == kind)))
     reasons = {}
     for *_, why in flagged:
         for w in why.split(', '):
