@@ -2,10 +2,10 @@
 # somlabel on the document folders users have: what one large document, the
 # formats and the reading of text cost, and what the labels of a mixed folder
 # look like.
-#   bench/documents.sh [BUILD_DIR] [OUT_DIR]
+#   [SECTIONS="1 2 3"] bench/documents.sh [BUILD_DIR] [OUT_DIR]
 # BUILD_DIR defaults to build/, OUT_DIR to bench/output/documents/. Needs
-# ../shared/keyphrase-data beside the project (the texts of the collection)
-# and qpdf. Prints, for each run, wall and CPU seconds and the peak memory of
+# ../shared/keyphrase-data beside the project (or KEYPHRASE_DATA=DIR; the
+# texts of the collection) and qpdf. Prints, for each run, wall and CPU seconds and the peak memory of
 # the largest process (GNU time's %M: the tools run one after the other):
 #   1. 3,000 plain UTF-8 documents, and the same with one 50 MB document more
 #      (target: peak under 200 MB, time within 1.5 times the run without it);
@@ -18,7 +18,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 out=${2:-$root/bench/output/documents}
-data=$root/../shared/keyphrase-data
+data=${KEYPHRASE_DATA:-$root/../shared/keyphrase-data}
+[ -d "$data/inspec/docs" ] || { echo "bench/documents.sh: no $data (KEYPHRASE_DATA=DIR)" >&2; exit 1; }
 somlabel=$build/somlabel/somlabel
 options=(--jobs 2)
 mkdir -p "$out"
@@ -27,16 +28,15 @@ out=$(cd "$out" && pwd)
 # 3,000 documents: every text of the keyphrase data, then as many again as
 # needed under other names.
 collection() {
-  local dir=$1 n=0 copy=0
-  mkdir -p "$dir"
-  while [ "$n" -lt 3000 ]; do
-    for file in "$data"/*/docs/*; do
-      [ "$n" -lt 3000 ] || break
-      cp "$file" "$dir/c$copy-$(basename "$(dirname "$(dirname "$file")")")-$(basename "$file")"
-      n=$((n + 1))
-    done
-    copy=$((copy + 1))
-  done
+  python3 - "$data" "$1" <<'PYTHON'
+import glob, os, shutil, sys
+files = sorted(glob.glob(os.path.join(sys.argv[1], "*", "docs", "*")))
+os.makedirs(sys.argv[2], exist_ok=True)
+for n in range(3000):
+    source = files[n % len(files)]
+    name = "c%d-%s-%s" % (n // len(files), source.split(os.sep)[-3], os.path.basename(source))
+    shutil.copyfile(source, os.path.join(sys.argv[2], name))
+PYTHON
 }
 
 run() {  # run NAME DOCS: somlabel from scratch, timed
@@ -55,60 +55,79 @@ if [ ! -d "$out/large" ]; then
     cat "$data"/nus/docs/* >>"$out/large/large.txt"
   done
 fi
+sections=${SECTIONS:-1 2 3}
+if [[ " $sections " == *" 1 "* ]]; then
 echo "== 1. 3,000 documents, and one of 50 MB more"
 run plain "$out/plain"
 run large "$out/large"
 
+fi
+if [[ " $sections " == *" 2 "* ]]; then
 echo "== 2. reading the text of 3,000 plain UTF-8 documents, share of the run"
 grep -a '^somlabel: [0-9]* documents' "$out/plain.err" | awk -F'; ' '
   { for (i = 2; i <= NF; ++i) if ($i ~ /^text [0-9.]+ s/) { split($i, t, " "); text = t[2] }
     split($NF, a, " "); all = a[1] }
   END { printf "text %.2f s of %.2f s: %.1f%%\n", text, all, 100 * text / all }'
 
+fi
+[[ " $sections " == *" 3 "* ]] || exit 0
 echo "== 3. a mixed folder"
 mixed=$out/mixed
 if [ ! -d "$mixed" ]; then
-  mkdir -p "$mixed"/{html/a,html/b,md,pdf,latin1,utf16,plain/deep/er,broken}
-  i=0
-  for file in "$data"/inspec/docs/* "$data"/www/docs/*; do
-    i=$((i + 1))
-    title=$(head -n 1 "$file" | cut -c 1-80)
-    case $((i % 6)) in
-      0) { printf '<!DOCTYPE html>\n<html><head><title>%s</title><style>div.code { color: red }</style>' "$title"
-           printf '<script>var href = "div class";</script></head><body><div class="text"><p>'
-           sed 's/&/\&amp;/g; s/</\&lt;/g' "$file"; printf '</p></div></body></html>\n'; } \
-           >"$mixed/html/$([ $((i % 12)) -lt 6 ] && echo a || echo b)/$i.html" ;;
-      1) { printf '# %s\n\n' "$title"; sed 's/^/> /' "$file"; } >"$mixed/md/$i.md" ;;
-      2) { cat "$file"; echo "Le caf$(printf '\xc3\xa9') na$(printf '\xc3\xaf')ve de la biblioth$(printf '\xc3\xa8')que."; } |
-           iconv -f UTF-8 -t LATIN1//TRANSLIT >"$mixed/latin1/$i.txt" ;;
-      3) iconv -f UTF-8 -t UTF-16 <"$file" >"$mixed/utf16/$i.txt" ;;
-      4) python3 - "$file" "$mixed/pdf/$i.pdf" <<'PYTHON' ;;
-import sys, textwrap
-words = open(sys.argv[1], encoding="utf-8", errors="replace").read().split()
-lines = textwrap.wrap(" ".join(words), 80)
-text = "".join("(%s) Tj T* " % l.replace("\\", "").replace("(", "").replace(")", "")
-               .encode("latin-1", "replace").decode("latin-1") for l in lines)
-stream = "BT /F1 10 Tf 12 TL 40 760 Td %s ET" % text
-objects = ["<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [4 0 R] /Count 1 >>",
-           "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
-           "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 5 0 R "
-           "/Resources << /Font << /F1 3 0 R >> >> >>",
-           "<< /Length %d >>\nstream\n%s\nendstream" % (len(stream), stream)]
-pdf, offsets = "%PDF-1.4\n", []
-for i, body in enumerate(objects):
-    offsets.append(len(pdf))
-    pdf += "%d 0 obj\n%s\nendobj\n" % (i + 1, body)
-xref = len(pdf)
-pdf += "xref\n0 6\n0000000000 65535 f \n" + "".join("%010d 00000 n \n" % o for o in offsets)
-pdf += "trailer\n<< /Size 6 /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % xref
-open(sys.argv[2], "w", encoding="latin-1").write(pdf)
+  python3 - "$data" "$mixed" <<'PYTHON'
+import glob, gzip, html, os, sys, textwrap
+data, mixed = sys.argv[1], sys.argv[2]
+
+def write(name, data):
+    path = os.path.join(mixed, name)
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    open(path, "wb").write(data)
+
+def pdf(text):
+    lines = textwrap.wrap(" ".join(text.split()), 80)
+    shown = "".join("(%s) Tj T* " % l.replace("\\", "").replace("(", "").replace(")", "")
+                    for l in lines)
+    stream = "BT /F1 10 Tf 12 TL 40 760 Td %s ET" % shown
+    objects = ["<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [4 0 R] /Count 1 >>",
+               "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+               "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Contents 5 0 R "
+               "/Resources << /Font << /F1 3 0 R >> >> >>",
+               "<< /Length %d >>\nstream\n%s\nendstream" % (len(stream.encode("latin-1", "replace")), stream)]
+    out, offsets = "%PDF-1.4\n", []
+    for i, body in enumerate(objects):
+        offsets.append(len(out.encode("latin-1", "replace")))
+        out += "%d 0 obj\n%s\nendobj\n" % (i + 1, body)
+    xref = len(out.encode("latin-1", "replace"))
+    out += "xref\n0 6\n0000000000 65535 f \n" + "".join("%010d 00000 n \n" % o for o in offsets)
+    out += "trailer\n<< /Size 6 /Root 1 0 R >>\nstartxref\n%d\n%%%%EOF\n" % xref
+    return out.encode("latin-1", "replace")
+
+files = sorted(glob.glob(os.path.join(data, "inspec", "docs", "*")) +
+               glob.glob(os.path.join(data, "www", "docs", "*")))
+french = "\nLe caf\u00e9 na\u00efve de la biblioth\u00e8que.\n"
+for i, source in enumerate(files):
+    text = open(source, encoding="utf-8", errors="replace").read()
+    title = text.strip().split("\n")[0][:80]
+    kind = i % 6
+    if kind == 0:
+        page = ('<!DOCTYPE html>\n<html><head><title>%s</title><style>div.code { color: red }</style>'
+                '<script>var href = "div class";</script></head><body><div class="text"><p>%s</p>'
+                '</div></body></html>\n' % (html.escape(title), html.escape(text)))
+        write("html/%s/%d.html" % ("ab"[i % 12 // 6], i), page.encode())
+    elif kind == 1:
+        write("md/%d.md" % i, ("# %s\n\n%s" % (title, text)).encode())
+    elif kind == 2:
+        write("latin1/%d.txt" % i, (text + french).encode("latin-1", "replace"))
+    elif kind == 3:
+        write("utf16/%d.txt" % i, text.encode("utf-16"))
+    elif kind == 4:
+        write("pdf/%d.pdf" % i, pdf(text))
+    else:
+        write("plain/deep/er/%d.txt" % i, text.encode())
+write("broken/empty.txt", b"")
+write("broken/markup.html", b"<html><body><div></div></body></html>\n")
+write("broken/text.gz", gzip.compress(open(files[0], "rb").read()))
 PYTHON
-      5) cp "$file" "$mixed/plain/deep/er/$i.txt" ;;
-    esac
-  done
-  : >"$mixed/broken/empty.txt"
-  printf '<html><body><div></div></body></html>\n' >"$mixed/broken/markup.html"
-  gzip -c "$data/inspec/docs/$(ls "$data/inspec/docs" | head -n 1)" >"$mixed/broken/text.gz"
   qpdf --encrypt secret owner 256 -- "$(ls "$mixed"/pdf/*.pdf | head -n 1)" "$mixed/broken/locked.pdf"
 fi
 run mixed "$mixed"

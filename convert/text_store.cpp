@@ -88,7 +88,8 @@ Result store_text(const std::string& document, const std::string& path, const Co
 }
 
 // Removes the texts in `store` that are not in `keep`, and folders left empty.
-size_t remove_others(const std::string& store, const StoreList& keep) {
+template <typename Names>
+size_t remove_others(const std::string& store, const Names& keep) {
   std::vector<std::string> names;
   std::vector<PassedOver> others;
   if (!list_documents(store, names, others).ok()) return 0;
@@ -117,8 +118,14 @@ Result update_text_store(const std::string& documents, const std::string& store,
   if (Result listed = list_documents(documents, names, report.passed_over, leave_out); !listed) {
     return listed;
   }
+  std::error_code ec;
+  fs::create_directories(store, ec);
+  if (ec) return Result::failure("cannot create directory " + store + ": " + ec.message());
   const std::string list_path = join_path(store, kStoreList);
   const StoreList old_list = read_list(list_path);
+  // The texts of files that are no documents now go first: a document may
+  // have become a folder, or the other way round.
+  report.removed = remove_others(store, std::set<std::string>(names.begin(), names.end()));
   // Which texts are due: a document newer than its text, or without one.
   std::vector<size_t> due;
   for (size_t i = 0; i < names.size(); ++i) {
@@ -174,7 +181,7 @@ Result update_text_store(const std::string& documents, const std::string& store,
   }
   std::sort(report.passed_over.begin(), report.passed_over.end(),
             [](const PassedOver& a, const PassedOver& b) { return a.name < b.name; });
-  report.removed = remove_others(store, list);
+  report.removed += remove_others(store, list);
   report.changed = !report.made.empty() || report.removed > 0;
   const std::string text = list_text(list);
   if (text != list_text(old_list) || modification_time(list_path) < 0) {

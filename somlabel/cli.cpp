@@ -520,6 +520,9 @@ int run_on_slurm(const Request& request, Prepared prepared) {
 }
 
 int run(Request request) {
+  std::error_code ec;
+  // An OUT made for a folder without documents goes again.
+  const bool out_existed = std::filesystem::exists(request.out, ec);
   Layout layout;
   std::vector<std::string> documents;
   Tools tools;
@@ -532,6 +535,7 @@ int run(Request request) {
   double text_seconds = 0;
   if (!text_step(layout, option_value(request.map_options, "--jobs"), texts_report, text_seconds,
                  documents)) {
+    if (documents.empty() && !out_existed) std::filesystem::remove_all(layout.out, ec);
     return kExitFailure;
   }
   if (request.slurm) {

@@ -69,6 +69,13 @@ TEST(TextStore, LinksPlainTextConvertsTheRestAndRedoesOnlyWhatChanged) {
   EXPECT_EQ(testutil::read_file(store + "/a.txt"), "now a page\n");
   EXPECT_FALSE(fs::exists(store + "/sub"));
   EXPECT_FALSE(fs::exists(store + "/latin"));
+
+  // A document that became a folder of documents.
+  fs::remove(docs + "/a.txt");
+  testutil::write_file(docs + "/a.txt/inner", "inner words");
+  ASSERT_TRUE(update_text_store(docs, store, dir.str() + "docs/out", 1, report).ok());
+  EXPECT_EQ(report.names, std::vector<std::string>({"a.txt/inner"}));
+  EXPECT_EQ(testutil::read_file(store + "/a.txt/inner"), "inner words");
 }
 
 TEST(TextStore, SummaryCountsEachKindAndTheCut) {

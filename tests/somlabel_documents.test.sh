@@ -112,6 +112,13 @@ expect_status 0
 run "$somlabel" docs docs/out "${map_options[@]}"
 grep -a -q '^somlabel: 4 documents, ' .stderr || fail "the output folder was read as documents"
 
+begin_case a_folder_without_documents_leaves_no_output_folder
+mkdir -p docs/sub && : >docs/sub/empty
+run "$somlabel" docs out "${map_options[@]}"
+expect_status 1
+expect_stderr_line "somlabel: $case_dir/docs holds no documents"
+[ ! -e out ] || fail "the output folder stayed"
+
 begin_case a_folder_whose_documents_all_lie_in_subfolders
 mkdir -p docs/a/b
 for i in 1 2 3; do echo "words of document $i about maps" >"docs/a/b/d$i"; done
