@@ -68,6 +68,7 @@ Converted decoded(std::string bytes, bool more) {
                  converted.text)) {
       return passed(kUndecodable);
     }
+    if (looks_binary(converted.text)) return passed(kBinary);
     return converted;
   }
   if (looks_binary(bytes)) return passed(kBinary);
@@ -194,6 +195,8 @@ bool to_utf8(std::string_view bytes, const std::string& encoding, std::string& o
   char* from = in.data();
   size_t left = in.size();
   size_t invalid = 0;
+  // What a character that is not one is skipped by: a code unit.
+  const size_t unit = encoding.starts_with("UTF-16") ? 2 : encoding.starts_with("UTF-32") ? 4 : 1;
   char buffer[1 << 14];
   while (left > 0) {
     char* to = buffer;
@@ -206,8 +209,9 @@ bool to_utf8(std::string_view bytes, const std::string& encoding, std::string& o
     if (error != EILSEQ) return false;
     out.append("\xef\xbf\xbd");  // U+FFFD
     ++invalid;
-    ++from;
-    --left;
+    const size_t skipped = std::min(unit, left);
+    from += skipped;
+    left -= skipped;
   }
   return invalid * 100 <= std::max<size_t>(out.size() / 2, 1);
 }

@@ -158,6 +158,8 @@ TEST(Convert, Utf8Validity) {
 }
 
 TEST(Convert, PassedOverAndCut) {
+  std::string lone_surrogates = "\xff\xfe";  // UTF-16 with halves of characters alone
+  for (int i = 0; i < 50; ++i) lone_surrogates += std::string("\x00\xd8\x41\x00", 4);
   const struct {
     const char* name;
     std::string bytes;
@@ -174,6 +176,7 @@ TEST(Convert, PassedOverAndCut) {
        false, kBinary, false},
       {"a.pdf", "%PDF-1.4\nnot a PDF after all", false, kDamagedPdf, false},
       {"a.pdf", pdf_of({"", ""}), false, kPdfWithoutText, false},
+      {"a.txt", lone_surrogates, false, kUndecodable, false},
       {"a.txt", "words that go on", true, {}, true},
       {"a.txt", std::string(kMaxDocumentBytes + 10, 'x'), false, {}, true},
   };
