@@ -112,7 +112,8 @@ size_t remove_others(const std::string& store, const Names& keep) {
 }  // namespace
 
 Result update_text_store(const std::string& documents, const std::string& store,
-                         const std::string& leave_out, unsigned jobs, StoreReport& report) {
+                         const std::string& leave_out, unsigned jobs, StoreReport& report,
+                         const std::function<void(size_t made, size_t due)>& progress) {
   report = {};
   std::vector<std::string> names;
   if (Result listed = list_documents(documents, names, report.passed_over, leave_out); !listed) {
@@ -138,6 +139,16 @@ Result update_text_store(const std::string& documents, const std::string& store,
   std::vector<Converted> made(due.size());
   std::vector<std::string> failures(due.size());
   std::atomic<size_t> next{0};
+  std::mutex told;
+  size_t done = 0, hundredths = 0;
+  const auto tell = [&] {
+    if (!progress) return;
+    const std::lock_guard lock(told);
+    if ((++done * 100) / due.size() > hundredths || done == due.size()) {
+      hundredths = done * 100 / due.size();
+      progress(done, due.size());
+    }
+  };
   const auto work = [&] {
     for (size_t d; (d = next.fetch_add(1)) < due.size();) {
       const std::string& name = names[due[d]];
@@ -150,6 +161,7 @@ Result update_text_store(const std::string& documents, const std::string& store,
       }
       made[d].text = std::string();  // written; the memory goes
       made[d].text.shrink_to_fit();
+      tell();
     }
   };
   std::vector<std::thread> pool;

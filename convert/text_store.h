@@ -7,6 +7,7 @@
 // when the document is newer than it.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,12 @@ inline constexpr const char* kStoreList = ".texts";
 // list_documents, `leave_out` left out), converting on `jobs` threads, and
 // removes the texts of files that are no longer documents. Fails only when
 // `documents` cannot be read or the store cannot be written, with the message
-// for the caller to print.
-[[nodiscard]] Result update_text_store(const std::string& documents, const std::string& store,
-                                       const std::string& leave_out, unsigned jobs,
-                                       StoreReport& report);
+// for the caller to print. `progress`, where given, hears how many of the
+// texts due are made, each time a hundredth more is, one call at a time.
+[[nodiscard]] Result update_text_store(
+    const std::string& documents, const std::string& store, const std::string& leave_out,
+    unsigned jobs, StoreReport& report,
+    const std::function<void(size_t made, size_t due)>& progress = {});
 
 // "passed over 5 of 40 files (2 binary, 1 without words, 1 with a blank in
 // the name, 1 unreadable); cut 1", or empty when nothing was passed over or

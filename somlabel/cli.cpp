@@ -466,8 +466,14 @@ bool text_step(const Layout& layout, const std::string& jobs, convert::StoreRepo
   const unsigned threads =
       jobs.empty() ? std::max(1u, std::thread::hardware_concurrency())
                    : static_cast<unsigned>(std::clamp(std::atoi(jobs.c_str()), 1, 1024));
+  StatusLine status;
+  const auto progress = [&](size_t made, size_t due) {
+    status.show("somlabel: text " + std::to_string(made) + " of " + std::to_string(due));
+  };
   const Result made =
-      convert::update_text_store(layout.documents, layout.texts(), layout.out, threads, store);
+      convert::update_text_store(layout.documents, layout.texts(), layout.out, threads, store,
+                                 status.on() ? progress : std::function<void(size_t, size_t)>());
+  status.clear();
   seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
   report("somlabel", made);
   if (!made || !log_texts(layout, store)) return false;
