@@ -1,8 +1,11 @@
 #include "labelsite/cli.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "common/exit_codes.h"
 #include "common/frame.h"
@@ -17,16 +20,23 @@
 namespace somlabel::labelsite {
 namespace {
 
-constexpr const char* kUsage = "Usage: %s processfile config_file\n";
+constexpr const char* kUsage =
+    "Usage: %s [--language LANG] [--cache FILE] processfile config_file\n";
 
 void print_help(const char* invoked_as) {
   std::printf(kUsage, invoked_as);
   std::printf(
       "Writes the site pages beside the map pages that labelweb wrote, from the same\n"
-      "process file and option file: index.html (the tree of maps with their best\n"
-      "phrases, a legend of the map pages and a search box), the document index\n"
-      "(documents.html), the phrase index (phrases.html) and the search data (search/).\n"
-      "They go into the folder of the last map's page, the top map's.\n"
+      "process file and option file: index.html (the map view, the tree of maps with\n"
+      "their labels, a legend of the map pages and a search box), the document index\n"
+      "(documents.html), the phrase index (phrases.html), the search data (search/),\n"
+      "the map view's data (view/) and the site's labels (site-labels.tsv). They go\n"
+      "into the folder of the last map's page, the top map's. The search by content\n"
+      "and the labels are made from the documents (SOURCEPATH) and their key files.\n"
+      "  --language LANG  the documents' language, for the stems of their words:\n"
+      "                   english (default), german, french, spanish\n"
+      "  --cache FILE     keeps what the documents' text gave in FILE, so that a rerun\n"
+      "                   reads only the documents and key files that changed\n"
       "Exit status: 0 site written, 1 a map or a file failed, 2 usage.\n");
 }
 
@@ -85,15 +95,20 @@ std::string folder_of(const std::string& path) {
 
 // Writes the site of the maps read into the folder of the top map's page
 // and says where it is; returns the exit status.
-int write_and_report(const SiteIndex& index) {
-  show_status("writing the site pages");
+int write_and_report(const SiteIndex& index, const SiteOptions& options) {
   SiteSummary summary;
-  const Result written = write_site(index, folder_of(index.maps().back().page_path), summary);
+  const Result written =
+      write_site(index, folder_of(index.maps().back().page_path), options, summary);
   clear_status();
   if (!written) return kExitFailure;
   std::printf("Site index: %s\n", summary.index_path.c_str());
   std::printf("maps %zu, units %zu, documents %zu, phrases %zu, files %zu\n", index.maps().size(),
               index.units().size(), summary.documents, summary.phrases, summary.files);
+  const TextSummary& text = summary.text;
+  std::printf(
+      "text of %zu documents: %zu read, %zu unchanged, %zu unreadable; %zu terms; "
+      "labels for %zu units and maps\n",
+      text.documents, text.read, text.cached, text.unreadable, summary.terms, summary.labelled);
   if (std::fflush(stdout) != 0) {
     say("cannot write to standard output: %s", errno_text().c_str());
     return kExitFailure;
@@ -112,24 +127,43 @@ int run_cli(int argc, char** argv) {
     print_help(invoked_as);
     return kExitSuccess;
   }
-  if (argc != 3) {
+  SiteOptions options;
+  options.threads = std::max(1u, std::thread::hardware_concurrency());
+  int first = 1;
+  for (; first + 1 < argc && std::strncmp(argv[first], "--", 2) == 0; first += 2) {
+    const std::string_view option = argv[first];
+    if (option == "--cache") {
+      options.cache = argv[first + 1];
+    } else if (option == "--language") {
+      const std::optional<text::Language> language = text::parse_language(argv[first + 1]);
+      if (!language) {
+        say("unknown language %s (english, german, french or spanish)", argv[first + 1]);
+        return kExitUsage;
+      }
+      options.language = *language;
+    } else {
+      break;
+    }
+  }
+  if (argc != first + 2) {
     std::fprintf(stderr, kUsage, invoked_as);
     return kExitUsage;
   }
+  const char* process_name = argv[first];
   Settings settings;
-  if (!read_settings(argv[2], settings)) return kExitFailure;
+  if (!read_settings(argv[first + 1], settings)) return kExitFailure;
   SiteIndex index(settings);
-  if (!read_maps(argv[1], index)) {
+  if (!read_maps(process_name, index)) {
     clear_status();
     say("no site pages were written");
     return kExitFailure;
   }
   clear_status();
   if (index.maps().empty()) {
-    say("warning: the process file %s names no map; no site", argv[1]);
+    say("warning: the process file %s names no map; no site", process_name);
     return kExitSuccess;
   }
-  return write_and_report(index);
+  return write_and_report(index, options);
 }
 
 }  // namespace somlabel::labelsite

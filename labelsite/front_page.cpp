@@ -9,7 +9,51 @@
 namespace somlabel::labelsite {
 namespace {
 
-void append_map_item(PageText& out, const Site& site, int map_id) {
+// The map view and the search results beside it (map_view.js draws the view).
+constexpr std::string_view kViewStyle =
+    ".workspace{display:grid;gap:1em 2em;grid-template-columns:minmax(0,3fr) minmax(16em,2fr);"
+    "align-items:start}@media(max-width:60em){.workspace{grid-template-columns:1fr}}"
+    "#map-path{margin:.3em 0}#map-title{font-size:120%;margin:.2em 0}"
+    ".map-grid{display:grid;gap:0;border:2px solid #444;margin:.5em 0}"
+    ".map-grid .row{display:contents}"
+    ".cell{position:relative;min-height:4.5em;padding:.3em;border:0 solid #ccc;"
+    "border-right-width:1px;border-bottom-width:1px;overflow:hidden;font-size:90%}"
+    ".cell a.open{display:block;color:#111;text-decoration:none;height:100%}"
+    ".cell a.open:focus{outline:3px solid #0645ad;outline-offset:-3px}"
+    ".cell .count{position:absolute;right:.3em;bottom:.2em;color:#333;font-size:85%}"
+    ".cell .zoom{position:absolute;left:.3em;bottom:.2em;font-size:85%}"
+    ".cell.empty{background:repeating-linear-gradient(45deg,#fff,#fff 6px,#eee 6px,#eee 12px);"
+    "color:#777}.cell.selected{outline:3px solid #c60;outline-offset:-3px}"
+    ".cell.dim{opacity:.45}.cell .hits{position:absolute;right:.3em;top:.2em;background:#c60;"
+    "color:#fff;border-radius:.6em;padding:0 .4em;font-size:80%}"
+    ".legend-bar{display:inline-block;width:8em;height:.8em;vertical-align:middle;"
+    "border:1px solid #999}#unit-panel{border:1px solid #bbb;padding:.5em 1em;margin:.5em 0}"
+    "#unit-panel h3{margin:.2em 0}#unit-panel ol,#unit-panel ul{padding-left:1.5em}"
+    "button.link{background:none;border:none;color:#0645ad;cursor:pointer;padding:0;"
+    "font:inherit;text-decoration:underline}";
+
+// A list of the site's labels with their evidence: "phrase (9 of 12)".
+void append_site_labels(PageText& out, const LabelList& list, const KeyPhrases& phrases) {
+  const size_t shown = std::min(list.labels.size(), kShownLabels);
+  for (size_t i = 0; i < shown; ++i) {
+    if (i != 0) out.append(kMiddleDot);
+    append_html_text(out, phrases.surface[list.labels[i].phrase]);
+    out.append(" <span class=\"meta\">(");
+    append_number(out, list.labels[i].with);
+    out.append(" of ");
+    append_number(out, list.documents);
+    out.append(")</span>");
+  }
+  const uint32_t more = list.more_after(shown) + static_cast<uint32_t>(list.labels.size() - shown);
+  if (more > 0) {
+    out.append(kMiddleDot);
+    out.append("and ");
+    append_number(out, more);
+    out.append(" more");
+  }
+}
+
+void append_map_item(PageText& out, const Site& site, const SiteText& text, int map_id) {
   const SiteMap& map = site.index().maps()[static_cast<size_t>(map_id)];
   out.append("<li>");
   const SubMapLink& expands = site.tree().expands[static_cast<size_t>(map_id)];
@@ -28,6 +72,14 @@ void append_map_item(PageText& out, const Site& site, int map_id) {
   append_number(out, map.documents);
   out.append(map.documents == 1 ? " document" : " documents");
   out.append("</span>");
+  const LabelList* labels =
+      text.labels.maps.empty() ? nullptr : &text.labels.maps[static_cast<size_t>(map_id)];
+  if (labels != nullptr && !labels->labels.empty()) {
+    out.append("<br><span class=\"phrases\">");
+    append_site_labels(out, *labels, text.phrases);
+    out.append("</span>");
+    return;
+  }
   if (map.best_phrases.empty()) return;
   out.append("<br><span class=\"phrases\">");
   for (size_t i = 0; i < map.best_phrases.size(); ++i) {
@@ -39,13 +91,13 @@ void append_map_item(PageText& out, const Site& site, int map_id) {
 
 // The forest of maps as nested lists, without recursion: a hierarchy may
 // be deep.
-void append_tree(SiteFile& file, const Site& site) {
+void append_tree(SiteFile& file, const Site& site, const SiteText& text) {
   const MapTree& tree = site.tree();
   PageText& out = file.text();
   out.append("<ul class=\"tree\">\n");
   std::vector<std::pair<int, size_t>> stack;  // map, its next child
   for (const int root : tree.roots) {
-    append_map_item(out, site, root);
+    append_map_item(out, site, text, root);
     stack.push_back({root, 0});
     while (!stack.empty()) {
       auto& [map, next] = stack.back();
@@ -53,7 +105,7 @@ void append_tree(SiteFile& file, const Site& site) {
       if (next < children.size()) {
         if (next == 0) out.append("\n<ul>\n");
         const int child = children[next++];
-        append_map_item(out, site, child);
+        append_map_item(out, site, text, child);
         stack.push_back({child, 0});
         file.written();
         continue;
@@ -103,9 +155,29 @@ void append_js_strings(PageText& out, const std::vector<std::string>& texts) {
   }
 }
 
-// The JSON the search script starts from, then the script itself.
+void append_text_data(PageText& out, const SiteText& text) {
+  if (!text.searchable()) {
+    out.append("null");
+    return;
+  }
+  out.append("{\"documents\":");
+  append_number(out, static_cast<long long>(text.order.documents.size()));
+  out.append(",\"terms\":");
+  append_number(out, static_cast<long long>(text.index.stems.size()));
+  out.append(",\"perSlice\":");
+  append_number(out, static_cast<long long>(kDocumentsPerSlice));
+  out.append(",\n\"t\":[");
+  for (size_t i = 0; i < text.files.term_firsts.size(); ++i) {
+    if (i != 0) out.append(",");
+    append_number(out, text.files.term_firsts[i]);
+  }
+  out.append("]}");
+}
+
+// The JSON the scripts start from, then the scripts themselves.
 void append_search_data(PageText& out, const Site& site, const DocumentIndex& documents,
-                        const PhraseIndex& phrases) {
+                        const PhraseIndex& phrases, const SiteText& text,
+                        const std::vector<std::string>& label_firsts) {
   const Settings& settings = site.settings();
   out.append("<script type=\"application/json\" id=\"search-data\">{\"documents\":");
   append_number(out, static_cast<long long>(documents.size()));
@@ -117,6 +189,18 @@ void append_search_data(PageText& out, const Site& site, const DocumentIndex& do
   } else {
     out.append("null");
   }
+  out.append(",\"keys\":");
+  if (settings.keylinks_output != 0) {
+    out.append("[");
+    append_js_string(out, settings.keylinkpath);
+    out.append(",");
+    append_js_string(out, settings.keyfileending);
+    out.append("]");
+  } else {
+    out.append("null");
+  }
+  out.append(",\"top\":");
+  append_number(out, site.tree().roots.empty() ? -1 : site.tree().roots.back());
   out.append(",\n\"maps\":[");
   const std::vector<SiteMap>& maps = site.index().maps();
   for (size_t m = 0; m < maps.size(); ++m) {
@@ -130,14 +214,22 @@ void append_search_data(PageText& out, const Site& site, const DocumentIndex& do
   append_js_strings(out, documents.slice_firsts());
   out.append("],\n\"p\":[");
   append_js_strings(out, phrases.slice_firsts());
-  out.append("]}}</script>\n<script>");
+  out.append("],\n\"l\":[");
+  append_js_strings(out, label_firsts);
+  out.append("],\n\"w\":[");
+  append_js_strings(out, text.files.word_firsts);
+  out.append("]},\n\"text\":");
+  append_text_data(out, text);
+  out.append("}</script>\n<script>");
   out.append(kSearchScript);
+  out.append(kMapViewScript);
   out.append("</script>\n");
 }
 
 }  // namespace
 
-bool write_front_page(Site& site, const DocumentIndex& documents, const PhraseIndex& phrases) {
+bool write_front_page(Site& site, const DocumentIndex& documents, const PhraseIndex& phrases,
+                      const SiteText& text, const std::vector<std::string>& label_firsts) {
   SiteFile file;
   if (!site.create(file, "index.html")) return false;
   const SiteIndex& index = site.index();
@@ -145,7 +237,7 @@ bool write_front_page(Site& site, const DocumentIndex& documents, const PhraseIn
   const std::string title =
       tree.roots.empty() ? "Maps" : index.maps()[static_cast<size_t>(tree.roots.back())].title;
   PageText& out = file.text();
-  site.begin_page(out, title, "index.html");
+  site.begin_page(out, title, "index.html", kViewStyle);
   out.append("<h1>");
   append_html_text(out, title);
   out.append("</h1>\n<p>");
@@ -159,12 +251,15 @@ bool write_front_page(Site& site, const DocumentIndex& documents, const PhraseIn
   }
   out.append(
       "<p><label for=\"search\">Search</label><br>\n<input type=\"search\" id=\"search\" "
-      "placeholder=\"a document, a phrase, a word\" autocomplete=\"off\" spellcheck=\"false\" "
-      "autofocus disabled></p>\n<p id=\"search-status\" class=\"meta\">The search needs "
-      "JavaScript.</p>\n<div id=\"search-results\"></div>\n<h2>Maps</h2>\n");
-  append_tree(file, site);
+      "placeholder=\"words of the documents, a name, a phrase\" autocomplete=\"off\" "
+      "spellcheck=\"false\" autofocus disabled></p>\n<p id=\"search-status\" "
+      "class=\"meta\">The search needs JavaScript.</p>\n<div class=\"workspace\">\n"
+      "<section id=\"map-view\" aria-label=\"The map\"><p class=\"meta\">The map view needs "
+      "JavaScript.</p></section>\n<div id=\"search-results\" aria-live=\"polite\"></div>\n"
+      "</div>\n<h2>Maps</h2>\n");
+  append_tree(file, site, text);
   append_legend(out, site.settings());
-  append_search_data(out, site, documents, phrases);
+  append_search_data(out, site, documents, phrases, text, label_firsts);
   Site::end_page(out);
   return file.close();
 }

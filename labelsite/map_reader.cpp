@@ -2,12 +2,14 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 #include <utility>
 
 #include "common/io.h"
 #include "common/keyfile_line.h"
 #include "common/map_keys.h"
+#include "common/map_names.h"
 #include "common/numbers.h"
 #include "common/settings.h"
 #include "labelsite/status_line.h"
@@ -28,6 +30,27 @@ void read_best_phrases(SiteMap& map) {
     say("warning: the map key file %s is not a \"$MODE1_PHRASES\" line and phrase lines; the "
         "map %s is shown with %zu of its best phrases",
         map.key_file.c_str(), map.title.c_str(), map.best_phrases.size());
+  }
+}
+
+// The grid file beside the map's unit file, when there is one.
+void read_grid_file(SiteMap& map, const std::string& labelunit_name) {
+  std::string name = labelunit_name;
+  if (name.ends_with(kLabelunitEnding)) name.resize(name.size() - kLabelunitEnding.size());
+  name.append(kGridEnding);
+  File in;
+  if (!in.open(name, "r")) {
+    if (errno != ENOENT) {
+      say("warning: the map %s is shown without its grid file %s: %s", map.title.c_str(),
+          name.c_str(), errno_text().c_str());
+    }
+    return;
+  }
+  const Result read = in.is_regular() ? read_grid(in.get(), map.xdim, map.ydim, map.grid)
+                                      : Result::failure(kNotRegular);
+  if (!read) {
+    say("warning: the map %s is shown without its grid file %s: %s", map.title.c_str(),
+        name.c_str(), read.message().c_str());
   }
 }
 
@@ -95,6 +118,7 @@ Result read_map(SiteIndex& index, const std::string& labelunit_name) {
   }
   index.end_map(map);
   read_best_phrases(index.last_map());
+  read_grid_file(index.last_map(), labelunit_name);
   check_page(index.last_map());
   return {};
 }

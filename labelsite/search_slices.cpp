@@ -26,12 +26,16 @@ bool make_search_folder(const Site& site) {
 
 PageText* SearchSlices::next(std::string_view key) {
   if (failed_) return nullptr;
-  if (open_ && file_.text().size() >= kSearchFileSize && !close()) return nullptr;
+  const bool full = entries_per_slice_ > 0 ? entries_ >= entries_per_slice_
+                                           : file_.text().size() >= kSearchFileSize;
+  if (open_ && full && !close()) return nullptr;
   PageText& out = file_.text();
+  ++entries_;
   if (open_) {
     out.append(",\n");
     return &out;
   }
+  entries_ = 1;
   if (!site_.create(file_, slice_name(kind_, firsts_.size()))) {
     failed_ = true;
     return nullptr;

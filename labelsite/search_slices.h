@@ -25,7 +25,9 @@ inline constexpr size_t kSearchFileSize = size_t{32} << 10;
 
 class SearchSlices {
  public:
-  SearchSlices(Site& site, char kind) : site_(site), kind_(kind) {}
+  // Slices of about kSearchFileSize, or of `entries_per_slice` entries each.
+  SearchSlices(Site& site, char kind, size_t entries_per_slice = 0)
+      : site_(site), kind_(kind), entries_per_slice_(entries_per_slice) {}
 
   // The text to append the next entry to (JSON), whose key is `key`; null
   // once a file could not be written (the message has been printed).
@@ -41,6 +43,8 @@ class SearchSlices {
 
   Site& site_;
   char kind_;
+  size_t entries_per_slice_;
+  size_t entries_ = 0;  // in the open slice
   SiteFile file_;
   bool open_ = false;
   bool failed_ = false;

@@ -147,13 +147,15 @@ void Site::remove_stale(size_t first, const std::function<std::string(size_t)>& 
   }
 }
 
-void Site::begin_page(PageText& out, std::string_view title, std::string_view here) const {
+void Site::begin_page(PageText& out, std::string_view title, std::string_view here,
+                      std::string_view style) const {
   out.append(
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>");
   append_html_text(out, title);
   out.append("</title>\n<style>");
   out.append(kStyle);
+  out.append(style);
   out.append("</style>\n</head>\n<body>\n<nav>");
   const std::pair<std::string_view, std::string_view> places[] = {{"index.html", "Maps and search"},
                                                                   {"documents.html", "Documents"},

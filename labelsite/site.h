@@ -95,8 +95,10 @@ class Site {
   // the first that does not exist: what an earlier, larger site left.
   void remove_stale(size_t first, const std::function<std::string(size_t)>& name_of) const;
 
-  // From the doctype to the navigation bar, which names `here` without a link.
-  void begin_page(PageText& out, std::string_view title, std::string_view here) const;
+  // From the doctype to the navigation bar, which names `here` without a
+  // link; `style` is added to the pages' own.
+  void begin_page(PageText& out, std::string_view title, std::string_view here,
+                  std::string_view style = {}) const;
   static void end_page(PageText& out);
 
   void append_map_link(PageText& out, int map) const;

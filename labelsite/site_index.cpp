@@ -100,6 +100,8 @@ void SiteIndex::add_unit(const labelweb::unit& unit) {
 void SiteIndex::end_map(const labelweb::map& map) {
   SiteMap& site_map = maps_.back();
   site_map.layer = map.layer;
+  site_map.xdim = map.xdim;
+  site_map.ydim = map.ydim;
   site_map.parent_page = parent_page_name(map.somabove);
   map_pages_.try_emplace(std::string(base_name(site_map.page_path)),
                          static_cast<int>(maps_.size()) - 1);

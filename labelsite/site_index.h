@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/settings.h"
+#include "labelsite/grid_file.h"
 #include "labelweb/labelweb_records.h"
 
 namespace somlabel::labelsite {
@@ -36,11 +37,14 @@ struct SiteMap {
   std::string title;      // the map's base name: its file name less ".labelunit"
   std::string key_file;   // the map key file its best phrases come from
   int layer = -1;
+  int xdim = 0;  // "$XDIM"
+  int ydim = 0;  // "$YDIM"
   int units = 0;
   long long documents = 0;                // the units' "$NR_VEC_MAPPED" counts, summed
   std::vector<std::string> best_phrases;  // at most kMapPhrases, best first
   std::vector<SubMapLink> sub_maps;       // units with a sub-map, in file order
   std::string parent_page;                // the page "One Level Up" leads to; empty: none
+  std::vector<GridCell> grid;             // from its grid file, row by row; empty: none
 };
 
 struct SiteUnit {

@@ -373,7 +373,8 @@ void empty_extractor_folder(const Layout& layout, const Settings& settings) {
 }
 
 bool map_steps(Driver& driver, const Layout& layout, const Tools& tools, const Settings& settings,
-               const std::vector<std::string>& old_maps, std::vector<MapNode>& maps) {
+               const std::string& language, const std::vector<std::string>& old_maps,
+               std::vector<MapNode>& maps) {
   if (!read_maps(layout, settings, maps) || !remove_leftovers(layout, settings, old_maps, maps)) {
     return false;
   }
@@ -404,7 +405,7 @@ bool map_steps(Driver& driver, const Layout& layout, const Tools& tools, const S
     driver.kept("site");
     return true;
   }
-  return driver.run(write_site(layout, tools), "");
+  return driver.run(write_site(layout, tools, language), "");
 }
 
 bool prepare(const Request& request, Layout& layout) {
@@ -571,7 +572,7 @@ int run(Request request) {
   if (!train_maps_step(driver, layout, tools, documents, request.map_options) ||
       !add_option_lines(layout) || !read_settings(layout, settings) ||
       !key_steps(driver, layout, tools, extractor, language_changed, settings, documents, texts) ||
-      !map_steps(driver, layout, tools, settings, old_maps, maps)) {
+      !map_steps(driver, layout, tools, settings, extractor.language, old_maps, maps)) {
     return kExitFailure;
   }
   if (maps.empty()) {

@@ -196,8 +196,10 @@ std::string pages_script(const Layout& layout, const Tools& tools, std::size_t t
 std::string site_script(const Layout& layout, const ClusterPlan& plan) {
   std::string script = script_head(layout, "the site pages, then the steps' own files go");
   if (!plan.labelsite.empty()) {
-    script += shell_quoted(plan.labelsite) + " " + shell_quoted(layout.process_web()) + " " +
-              shell_quoted(layout.option_file()) + "\n";
+    script += shell_quoted(plan.labelsite) + " --cache " + shell_quoted(layout.site_cache());
+    if (!plan.language.empty()) script += " --language " + shell_quoted(plan.language);
+    script +=
+        " " + shell_quoted(layout.process_web()) + " " + shell_quoted(layout.option_file()) + "\n";
   }
   return script + "rm -rf " + shell_quoted(std::string(kTrainingState)) + " " +
          shell_quoted(std::string(kTaskFolders)) + "\n";

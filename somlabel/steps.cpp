@@ -59,8 +59,11 @@ Command write_pages(const Layout& layout, const Tools& tools, const std::string&
   return {"pages", {tools.labelweb, process_file, layout.option_file()}, layout.out, ""};
 }
 
-Command write_site(const Layout& layout, const Tools& tools) {
-  return {"site", {tools.labelsite, layout.process_web(), layout.option_file()}, layout.out, ""};
+Command write_site(const Layout& layout, const Tools& tools, const std::string& language) {
+  Command command{"site", {tools.labelsite, "--cache", layout.site_cache()}, layout.out, ""};
+  if (!language.empty()) command.argv.insert(command.argv.end(), {"--language", language});
+  command.argv.insert(command.argv.end(), {layout.process_web(), layout.option_file()});
+  return command;
 }
 
 }  // namespace somlabel::driver

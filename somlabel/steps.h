@@ -26,6 +26,8 @@ struct Layout {
   // is when the maps were last trained.
   [[nodiscard]] std::string map_options() const { return out + "/map-options"; }
   [[nodiscard]] std::string logs() const { return out + "/logs/"; }
+  // What labelsite found in the documents' text, for its next run.
+  [[nodiscard]] std::string site_cache() const { return out + "/site-text.cache"; }
 };
 
 // The programs the steps run, by path.
@@ -77,8 +79,10 @@ inline constexpr int kPhrasesPerDocument = 10;
 [[nodiscard]] Command write_pages(const Layout& layout, const Tools& tools,
                                   const std::string& process_file);
 
-// labelsite: index.html, the document and phrase indexes and the search
-// data of the whole hierarchy, beside the top map's page.
-[[nodiscard]] Command write_site(const Layout& layout, const Tools& tools);
+// labelsite: index.html, the map view, the document and phrase indexes, the
+// search data and the site's labels of the whole hierarchy, beside the top
+// map's page; the documents' words stemmed in the extractor's language.
+[[nodiscard]] Command write_site(const Layout& layout, const Tools& tools,
+                                 const std::string& language);
 
 }  // namespace somlabel::driver

@@ -105,7 +105,7 @@ def search_documents(driver, index, files):
     query = min(starts, key=lambda s: (-starts[s], s)).upper()
     expected = sorted(n for n in names
                       if any(w.lower().startswith(query.lower()) for w in word_starts(n)))
-    found = search(driver, index, query).get("Documents", [])
+    found = search(driver, index, query).get("Documents by name", [])
     shown = sorted(item.find_element(By.TAG_NAME, "a").text for item in found)
     check(len(expected) >= 2 and shown == expected,
           f"searching {query!r} lists {shown}, not {expected}")
@@ -123,7 +123,7 @@ def first_label(labelunit):
 
 def search_phrase(driver, index, phrase, top_title):
     sections = search(driver, index, phrase)
-    phrases = [i for i in sections.get("Phrases", [])
+    phrases = [i for i in sections.get("Phrases of the map pages", [])
                if i.find_element(By.TAG_NAME, "a").text.lower() == phrase.lower()]
     check(phrases, f"searching {phrase!r} does not list the phrase")
     units = sections.get("Units", [])
@@ -138,18 +138,18 @@ def search_phrase(driver, index, phrase, top_title):
     check(top_title in carriers,
           f"the phrase index has {phrase!r} on {carriers!r}, not on {top_title}")
     word = phrase.split(" ")[0]
-    texts = [i.find_element(By.TAG_NAME, "a").text for i in search(driver, index, word)["Phrases"]]
+    texts = [i.find_element(By.TAG_NAME, "a").text for i in search(driver, index, word)["Phrases of the map pages"]]
     check(len(set(texts)) == len(texts), f"searching {word!r} lists a phrase twice: {texts}")
     sections = search(driver, index, phrase)
     unit = sections["Units"][0].find_element(By.TAG_NAME, "a")
     target, text = unit.get_attribute("href"), unit.text
     unit.click()
     wait(driver, lambda d: d.current_url == target, f"the unit {text!r} leads nowhere")
-    check(target.endswith(".labelunit.html"),
-          f"the unit {text!r} links {target} and leads to {driver.current_url}")
-    open_map_page(driver, target)
+    place = text.rsplit(" (", 1)[1].rstrip(")").replace(", ", ",")
+    wait(driver, lambda d: d.find_element(By.ID, "map-view").get_attribute("data-unit") == place,
+         f"the unit {text!r} links {target}, whose map view shows no unit {place}")
     print(f"search {phrase!r}: the phrase, in the phrase index on {top_title}; "
-          f"units, the first to its map page")
+          f"units, the first to its place in the map view")
 
 
 def document_index_to_map(driver, pages):

@@ -22,7 +22,10 @@ attributes the site writes (scripts only on index.html: its search data and
 its search script), and every link must lead to a file and, with a
 "#fragment", to an element of that id. The search data of index.html must
 load: each search/<kind><N>.js file a call with a JSON array, the first key
-of each file the one index.html lists, the keys of all files in order.
+of each file the one index.html lists, the keys of all files in order; the
+terms of the content search (search/t<N>.js) from the numbers index.html
+lists, one entry each, the documents in order (search/i<N>.js) all there,
+and a map view file (view/m<N>.js) for every map.
 
 Prints one line per problem and a closing count; exits 1 when a page has a
 problem, 2 when html5lib is missing (Debian package python3-html5lib) or an
@@ -67,7 +70,8 @@ SITE_ELEMENTS = {
     "p": {"class", "id"}, "a": {"href"}, "span": {"class"}, "br": set(), "ul": {"class"},
     "ol": set(), "li": set(), "dl": {"class"}, "dt": {"id"}, "dd": set(),
     "table": {"class"}, "thead": set(), "tbody": set(), "tr": {"id"}, "th": set(),
-    "td": set(), "label": {"for"}, "div": {"id"}, "details": set(), "summary": set(),
+    "td": set(), "label": {"for"}, "div": {"id", "class", "aria-live"}, "details": set(),
+    "summary": set(), "section": {"id", "aria-label"},
     "input": {"type", "id", "placeholder", "autocomplete", "spellcheck", "autofocus",
               "disabled"},
     "script": {"type", "id"},
@@ -196,7 +200,61 @@ def entry_key(entry):
     return re.sub("[A-Z]+", lambda m: m.group(0).lower(), entry[0][key:])
 
 
+def load_call(name, head, problems):
+    """The JSON argument of the one call a data file holds, or None."""
+    try:
+        with open(name, encoding="ascii") as stream:
+            text = stream.read()
+    except (OSError, UnicodeDecodeError) as error:
+        problems.append(f"{name}: {error}")
+        return None
+    if not text.startswith(head) or not text.endswith(");\n"):
+        problems.append(f"{name}: not a call {head}...);")
+        return None
+    return json.loads(text[len(head):-3])
+
+
+def check_numbered(folder, kind, expected_files, problems):
+    """search/<kind><N>.js for N below expected_files, and none beyond."""
+    extra = os.path.join(folder, "search", f"{kind}{expected_files}.js")
+    if os.path.exists(extra):
+        problems.append(f"{extra}: left over, index.html lists no such file")
+
+
+def check_text_data(page, data, problems):
+    folder = os.path.dirname(page)
+    text = data.get("text")
+    if text is None:
+        return
+    firsts = text["t"] + [text["terms"]]
+    for number in range(len(text["t"])):
+        name = os.path.join(folder, "search", f"t{number}.js")
+        entries = load_call(name, f'somlabelShard("t",{number},', problems)
+        if entries is not None and len(entries) != firsts[number + 1] - firsts[number]:
+            problems.append(f"{name}: {len(entries)} terms, index.html says "
+                            f"{firsts[number + 1] - firsts[number]}")
+    check_numbered(folder, "t", len(text["t"]), problems)
+    per = text["perSlice"]
+    files = (text["documents"] + per - 1) // per
+    for number in range(files):
+        name = os.path.join(folder, "search", f"i{number}.js")
+        entries = load_call(name, f'somlabelShard("i",{number},', problems)
+        wanted = min(per, text["documents"] - number * per)
+        if entries is not None and len(entries) != wanted:
+            problems.append(f"{name}: {len(entries)} documents, not {wanted}")
+    check_numbered(folder, "i", files, problems)
+
+
+def check_views(page, data, problems):
+    folder = os.path.dirname(page)
+    for number in range(len(data["maps"])):
+        name = os.path.join(folder, "view", f"m{number}.js")
+        load_call(name, f"somlabelMap({number},", problems)
+
+
 def check_search_data(page, data, problems):
+    check_text_data(page, data, problems)
+    check_views(page, data, problems)
     folder = os.path.dirname(page)
     for title, href in data["maps"]:
         if not os.path.isfile(os.path.join(folder, urllib.parse.unquote(href))):
@@ -225,7 +283,7 @@ def check_search_data(page, data, problems):
                     problems.append(f"{name}: key {key!r} after {previous!r}")
                 previous = key
             entries += len(keys)
-        if entries < counts[kind]:
+        if entries < counts.get(kind, 0):
             problems.append(f"{page}: {entries} search entries of kind {kind} for {counts[kind]}")
 
 

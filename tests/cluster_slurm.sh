@@ -51,7 +51,8 @@ check "the driver prints its job ids" contains two.out "somlabel: job model "
 check "it prints the site's top page" test "$(tail -n 1 two.out)" = "$work/two/output/index.html"
 check "the single run made pages" test -s one/output/map.unit.labelunit.html
 check "the single run made the site" test -s one/output/index.html
-check "the same files, byte for byte" diff -r -x logs one two
+# labelsite's text cache holds the time stamps of the key files, which each run writes anew.
+check "the same files, byte for byte" diff -r -x logs -x site-text.cache one two
 check "at least one sub-map, or the test shows less" test "$(wc -l <two/process)" -ge 2
 
 # A document named like the top map: the task that writes the top map's unit

@@ -40,7 +40,7 @@ class LabelsitePagesTest : public ::testing::Test {
       EXPECT_TRUE(read_map(index, settings_.path + name + ".labelunit"));
     }
     SiteSummary summary;
-    EXPECT_TRUE(write_site(index, dir_.path().string(), summary));
+    EXPECT_TRUE(write_site(index, dir_.path().string(), {}, summary));
     return summary;
   }
 

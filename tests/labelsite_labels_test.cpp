@@ -1,0 +1,113 @@
+// The site's own labels: phrases of the documents' key files, carried by a
+// document whose text holds all their stemmed words, ranked by the share of
+// a unit that carries them against the rest of its map. Expected labels are
+// worked out by hand from the rule in labelsite/site_labels.h.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "labelsite/document_text.h"
+#include "labelsite/map_reader.h"
+#include "labelsite/site_labels.h"
+#include "tests/test_util.h"
+
+namespace somlabel::labelsite {
+namespace {
+
+class LabelsiteLabelsTest : public ::testing::Test {
+ protected:
+  // One map of two units holding `first` and `second`: name, text, key file.
+  using Document = std::vector<std::string>;
+  void site(const std::vector<Document>& first, const std::vector<Document>& second) {
+    settings_.path = dir_.str();
+    std::string map = "$XDIM 2\n$YDIM 1\n";
+    int x = 0;
+    TextSources sources;
+    sources.source_path = sources.key_path = dir_.str();
+    sources.key_ending = ".key";
+    for (const auto* unit : {&first, &second}) {
+      map += "$POS_X " + std::to_string(x++) + "\n$POS_Y 0\n$NR_VEC_MAPPED " +
+             std::to_string(unit->size()) + "\n";
+      for (const Document& d : *unit) {
+        map += "$VEC " + d[0] + "\n";
+        testutil::write_file(dir_.path() / d[0], d[1]);
+        testutil::write_file(dir_.path() / (d[0] + ".key"), d[2]);
+        sources.names.push_back(d[0]);
+      }
+      map += "$NR_SOMS_MAPPED 0\n";
+    }
+    testutil::write_file(dir_.path() / "m.unit.labelunit", map);
+    ASSERT_TRUE(read_map(index_, settings_.path + "m.unit.labelunit"));
+    tree_ = map_tree(index_);
+    order_ = site_order(index_, tree_);
+    TextSummary summary;
+    read_document_text(sources, text_, phrases_, summary);
+    labels_ = site_labels(index_, tree_, order_, text_, phrases_, 2);
+  }
+
+  // "phrase with/documents" for each label of the list.
+  std::vector<std::string> shown(const LabelList& list) const {
+    std::vector<std::string> out;
+    for (const SiteLabel& label : list.labels) {
+      out.push_back(phrases_.surface[label.phrase] + " " + std::to_string(label.with) + "/" +
+                    std::to_string(list.documents));
+    }
+    return out;
+  }
+
+  testutil::TempDir dir_;
+  Settings settings_;
+  SiteIndex index_{settings_};
+  MapTree tree_;
+  SiteOrder order_;
+  TextIndex text_;
+  KeyPhrases phrases_;
+  SiteLabels labels_;
+};
+
+TEST_F(LabelsiteLabelsTest, RanksByDocumentsCarryingThemAgainstTheRestOfTheMap) {
+  site({{"a", "red apple pie", "red apple\tred appl\t1\npie\tpie\t1\n"},
+        {"b", "red apple tart", "apple\tappl\t1\nred\tred\t1\n"},
+        {"c", "green apples", "apple\tappl\t1\n"}},
+       {{"d", "a red car", "car\tcar\t1\n"}, {"e", "blue car", "blue car\tblue car\t1\n"}});
+  // (0, 0), 3 of 5 documents: apple 3 of 3, none of the 2 others: 1 * ln(1 / (0.5 / 3));
+  // red apple 2 of 3, none elsewhere: 2/3 ln(4); red 2 of 3 and 1 of 2: 2/3 ln(4/3), and
+  // no more documents than "red apple", whose words hold its own: left out. pie: 1 of 3.
+  EXPECT_EQ(shown(labels_.units[0]), (std::vector<std::string>{"apple 3/3", "red apple 2/3"}));
+  EXPECT_NEAR(labels_.units[0].labels[0].score, std::log(6.0), 1e-12);
+  // (1, 0): car 2 of 2; "blue car" is carried by one document of two.
+  EXPECT_EQ(shown(labels_.units[1]), (std::vector<std::string>{"car 2/2"}));
+  // The map, with nothing around it: a/n ln(n/a); 2 of 5 weighs more than 3 of 5,
+  // equals by their stems (car before red appl); one document of five is no label.
+  EXPECT_EQ(shown(labels_.maps[0]),
+            (std::vector<std::string>{"car 2/5", "red apple 2/5", "apple 3/5", "red 3/5"}));
+}
+
+TEST_F(LabelsiteLabelsTest, CountsTiesBeyondTheLabelsKept) {
+  std::string text, keys;
+  for (int w = 0; w < 25; ++w) {
+    const std::string word = "w" + std::string(1, static_cast<char>('a' + w)) + "x";
+    text += word + " ";
+    keys += word + "\t" + word + "\t1\n";
+  }
+  site({{"a", text, keys}, {"b", text, keys}}, {{"c", "other", "other\tother\t1\n"}});
+  const LabelList& list = labels_.units[0];
+  ASSERT_EQ(list.labels.size(), kSiteLabels);  // 25 alike, each 2 of 2
+  EXPECT_EQ(list.tied, 15u);
+  EXPECT_EQ(list.more_after(5), 20u);
+  EXPECT_EQ(list.more_after(kSiteLabels), 15u);
+  EXPECT_EQ(labels_.units[1].more_after(5), 0u);
+}
+
+TEST_F(LabelsiteLabelsTest, WritesTheTableOfLabels) {
+  site({{"a", "red\tapple", "Red\tred\t1\n"}, {"b", "red", "red\tred\t1\n"}}, {{"c", "x", ""}});
+  ASSERT_TRUE(write_label_table(dir_.str() + "labels.tsv", index_, labels_, phrases_));
+  // The map: red, 2 of 3 documents; (0, 0): red 2 of 2; (1, 0) has none.
+  EXPECT_EQ(testutil::read_file(dir_.path() / "labels.tsv"),
+            "m.unit\t-\t-\t1\tRed\tred\t2\t3\n"
+            "m.unit\t0\t0\t1\tRed\tred\t2\t2\n");
+}
+
+}  // namespace
+}  // namespace somlabel::labelsite
