@@ -34,7 +34,7 @@ bool whole_number(std::string_view text, long& value) {
 
 // A distance: "-", or a finite number of at least 0.
 bool distance(std::string_view text, double& value) {
-  if (text == "-") {
+  if (text == kGridNone) {
     value = kNoValue;
     return true;
   }
@@ -56,8 +56,9 @@ Result read_grid(FILE* in, int xdim, int ydim, std::vector<GridCell>& cells) {
   }
   LineReader lines(in, size_t{1} << 12, size_t{1} << 12);
   std::string_view line;
-  if (!lines.next(line) || chomp(line) != kGridFormat) {
-    return Result::failure("its first line is not \"" + std::string(kGridFormat) + "\"");
+  const std::string first = std::string(kGridFormat) + " " + std::to_string(kGridVersion);
+  if (!lines.next(line) || chomp(line) != first) {
+    return Result::failure("its first line is not \"" + first + "\"");
   }
   std::string_view parts[5];
   long x = 0, y = 0;
