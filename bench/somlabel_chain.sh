@@ -38,7 +38,7 @@ by_hand() {
   "$BUILD/somtrain/somtrain" "$DOCS" "$work" >/dev/null
   "$BUILD/keyphrases/keyphrases" train -l "$DOCS" -m "$work/model"
   "$BUILD/keyphrases/keyphrases" docs --source "$DOCS" --keys "$work/output/key" \
-    -m "$work/model" -n 10 --ending .txt
+    -m "$work/model" -n 30 --for-labels --ending .txt
   printf 'MODE 2\nNUMBEROFPHRASES 5\nKEAFILEEXTENSION .txt\nKEA_PROGRAM keyphrases\nKEA_MODEL model\n' \
     >>"$work/options"
   (cd "$work" && PATH="$BUILD/keyphrases:$PATH" "$BUILD/labelcalc/labelcalc" process options &&

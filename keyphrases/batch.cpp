@@ -102,7 +102,9 @@ Result run_batch(const std::vector<KeyJob>& jobs, const Model& model, const Batc
       return;
     }
     if (document.cut) progress.say(somlabel::cut_message(job.document));
-    auto phrases = extractors[w]->extract(document.text, options.n_phrases);
+    auto phrases = options.for_labels
+                       ? extractors[w]->extract_for_labels(document.text, options.n_phrases)
+                       : extractors[w]->extract(document.text, options.n_phrases);
     const std::string keys = format_keyfile(phrases, options.details);
     if (Result st = somlabel::write_file_atomic(job.key_file, keys, "key file", true); !st.ok()) {
       return fail(std::move(st));

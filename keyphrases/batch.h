@@ -22,6 +22,7 @@ struct BatchOptions {
   bool progress = false;     // progress bar on standard error
   text::Language language = text::Language::english;
   bool skip_binary = false;  // pass over documents that are not text, with a warning
+  bool for_labels = false;   // Extractor::extract_for_labels instead of extract
 };
 
 struct BatchReport {

@@ -481,6 +481,43 @@ void set_english_roles(std::string_view lowered, WordNormalizer::Word& w) {
   w.may_modify = w.may_modify && (w.may_end || participle || noun + adjective >= kMinModifierShare);
 }
 
+// Top-level domains that end a host name of two parts ("debian.org"); a name
+// of three parts or more is one whatever it ends in ("lists.example.net").
+constexpr std::string_view kTopLevelDomains[] = {
+    "at", "au",  "be",  "biz", "br", "ca",  "ch",  "cn",   "com", "cz", "de",
+    "dk", "edu", "es",  "eu",  "fi", "fr",  "gov", "info", "int", "io", "it",
+    "jp", "mil", "net", "nl",  "no", "org", "pl",  "ru",   "se",  "uk", "us"};
+
+// Pieces of links and markup that texts taken from the web carry.
+constexpr std::string_view kMarkupWords[] = {"amp", "br",  "div",    "href", "img",
+                                             "li",  "lt",  "mailto", "nbsp", "quot",
+                                             "gt",  "src", "span",   "td",   "www"};
+
+// "www.example.org", "lists.debian.org"; not "2.5", "U.S.A" or "python3.11".
+bool is_host_name(std::string_view lowered) {
+  std::size_t parts = 0;
+  std::string_view last;
+  while (true) {
+    const std::size_t dot = lowered.find('.');
+    const std::string_view part = lowered.substr(0, dot);
+    if (part.size() < 2 || part[0] < 'a' || part[0] > 'z') return false;
+    for (char ch : part)
+      if (!((ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9') || ch == '-')) return false;
+    ++parts;
+    last = part;
+    if (dot == std::string_view::npos) break;
+    lowered.remove_prefix(dot + 1);
+  }
+  if (parts >= 3) return true;
+  return parts == 2 && std::find(std::begin(kTopLevelDomains), std::end(kTopLevelDomains), last) !=
+                           std::end(kTopLevelDomains);
+}
+
+bool is_markup(std::string_view lowered) {
+  return std::find(std::begin(kMarkupWords), std::end(kMarkupWords), lowered) !=
+         std::end(kMarkupWords);
+}
+
 }  // namespace
 
 const WordNormalizer::Word& WordNormalizer::normalize(std::string_view token) {
@@ -493,7 +530,8 @@ const WordNormalizer::Word& WordNormalizer::normalize(std::string_view token) {
       return entries_[slots_[i].entry - 1].word;
   std::string lowered = text::lower(token);
   Word w;
-  w.stopword = text::is_stopword(lang_, lowered);
+  // Host names and markup are no words of a phrase, in any language.
+  w.stopword = text::is_stopword(lang_, lowered) || is_host_name(lowered) || is_markup(lowered);
   if (lang_ == text::Language::english) set_english_roles(lowered, w);
   w.stem = std::string(stemmer_.stem(lowered));
   slots_[i] = {h, static_cast<std::uint32_t>(entries_.size() + 1)};
@@ -537,6 +575,10 @@ std::string surface_form(const DocumentCandidates& doc, const Candidate& c) {
     if (k > 0) out.push_back(' ');
     out += doc.token_texts[c.surface_start + static_cast<std::uint32_t>(k)];
   }
+  // A possessive names what follows it ("the user's shell"): the phrase is the owner.
+  for (std::string_view ending : {"'s", "\u2019s"})
+    if (out.size() > ending.size() + 1 && out.ends_with(ending))
+      out.resize(out.size() - ending.size());
   return out;
 }
 

@@ -62,7 +62,8 @@ constexpr const char* kTrainHelp =
     "  --jobs J         worker threads (default: all cores)\n";
 constexpr const char* kDocsUsage =
     "usage: keyphrases docs --source DIR --keys DIR -m MODEL -n N [--ending .key] [--jobs J]\n"
-    "                       [--incremental] [--shard I/N] [--progress] [--language LANG]\n";
+    "                       [--for-labels] [--incremental] [--shard I/N] [--progress]\n"
+    "                       [--language LANG]\n";
 constexpr const char* kDocsHelp =
     "For every document NAME in the source directory write KEYS/NAME<ending>,\n"
     "lines phrase<TAB>stemmed phrase<TAB>score, best first. Documents are the regular\n"
@@ -75,6 +76,15 @@ constexpr const char* kDocsHelp =
     "  -m MODEL         model file made by 'keyphrases train' (required)\n"
     "  -n N             phrases per document (at least 1)\n"
     "  --ending SUFFIX  key file name ending (default .key)\n"
+    "  --for-labels     key files for a labeller that sums them over groups of\n"
+    "                   documents (labelcalc's mode 1; somlabel uses it with -n 30):\n"
+    "                   only phrases that another document of the model's collection\n"
+    "                   has too and that at most 15% of its documents have; of a\n"
+    "                   phrase and a longer one holding it, the longer one where at\n"
+    "                   least half the documents with the part have it, else the\n"
+    "                   part; score sqrt(idf) x (0.5 to 1 by its score in the\n"
+    "                   document), comparable between documents, so a sum over a\n"
+    "                   unit says how many of its documents are about the phrase\n"
     "  --jobs J         worker threads (default: all cores); output does not depend on it\n"
     "  --incremental    skip documents whose key file is newer than the document\n"
     "  --shard I/N      only the I-th of N slices of the documents sorted by name\n"
@@ -247,7 +257,7 @@ int run_docs(int argc, char** argv, int first) {
   if (auto err =
           parse(argc, argv, first,
                 {"--source", "--keys", "-m", "-n", "--ending", "--jobs", "--language", "--shard"},
-                {"--incremental", "--progress", "--help"}, &args))
+                {"--incremental", "--progress", "--for-labels", "--help"}, &args))
     return usage_error(kDocsUsage, *err);
   if (args.has("--help")) return std::printf("%s%s", kDocsUsage, kDocsHelp), kExitSuccess;
   if (!args.has("--source") || !args.has("--keys") || !args.has("-m") || !args.has("-n"))
@@ -294,7 +304,8 @@ int run_docs(int argc, char** argv, int first) {
     jobs.push_back({somlabel::join_path(source, name), somlabel::join_path(keys, name + ending)});
   }
   const bool progress = ::isatty(2) != 0 || args.has("--progress");
-  BatchOptions options{*n, true, c.threads, args.has("--incremental"), progress, c.language, true};
+  BatchOptions options{*n,       true,       c.threads, args.has("--incremental"),
+                       progress, c.language, true,      args.has("--for-labels")};
   BatchReport report;
   Result st = run_batch(jobs, *model, options, &report);
   return st.ok() ? kExitSuccess : fail(st);

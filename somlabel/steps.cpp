@@ -37,12 +37,12 @@ Command train_model(const Layout& layout, const Tools& tools, const ExtractorOpt
 
 Command write_key_files(const Layout& layout, const Tools& tools, const ExtractorOptions& options,
                         const std::string& key_dir, const std::string& ending, bool only_changed) {
-  Command command{
-      "keys",
-      {tools.keyphrases, "docs", "--source", layout.texts(), "--keys", key_dir, "-m",
-       layout.model(), "-n", std::to_string(kPhrasesPerDocument), "--ending", ending, "--progress"},
-      layout.out,
-      ""};
+  Command command{"keys",
+                  {tools.keyphrases, "docs", "--source", layout.texts(), "--keys", key_dir, "-m",
+                   layout.model(), "-n", std::to_string(kPhrasesPerDocument), "--for-labels",
+                   "--ending", ending, "--progress"},
+                  layout.out,
+                  ""};
   if (only_changed) command.argv.push_back("--incremental");
   add_extractor_options(command.argv, options);
   return command;

@@ -53,8 +53,12 @@ struct ExtractorOptions {
   std::string jobs;      // empty: all cores
 };
 
-// Key files per document; labelcalc keeps NUMBEROFPHRASES of them per unit.
-inline constexpr int kPhrasesPerDocument = 10;
+// Phrases per document key file (keyphrases docs --for-labels); labelcalc sums
+// them over a unit and keeps NUMBEROFPHRASES. With 10, a unit's labels missed
+// every phrase that was the 11th of each of its documents; 30 raised the share
+// of a unit's documents that hold its top label on every collection tried
+// (bench/labels.sh), and 50 only a little more on full papers.
+inline constexpr int kPhrasesPerDocument = 30;
 
 // somtrain: unit files, process files and the option file from the documents.
 [[nodiscard]] Command train_maps(const Layout& layout, const Tools& tools,

@@ -40,6 +40,20 @@ TEST(Candidates, NgramsWithinSentencesGroupedByStem) {
   EXPECT_EQ(c["brain"]->first, 8u);
 }
 
+// Regression: "current user's" and "netplan's" were labels; "www.example.org" and
+// "&nbsp;" came from descriptions taken from the web.
+TEST(Candidates, PossessiveSurfaceNamesTheOwnerHostNamesAndMarkupAreNoWords) {
+  WordNormalizer words(text::Language::english);
+  auto c = by_stem(collect_candidates(
+      "The current user's shell. Mirrors at www.example.org, lists.debian.org and "
+      "ftp.example.de &nbsp; see U.S.A and python3.11 with HTTP.",
+      words));
+  EXPECT_EQ(c["current user"].surface, "current user");
+  for (const char* gone : {"www.example.org", "lists.debian.org", "ftp.example.d", "nbsp"})
+    EXPECT_EQ(c.count(gone), 0u) << gone;
+  for (const char* kept : {"u.s.a", "python3.11", "http"}) EXPECT_EQ(c.count(kept), 1u) << kept;
+}
+
 TEST(Candidates, SurfaceIsMostFrequentFormTiesGoToFirstSeen) {
   WordNormalizer words(text::Language::english);
   auto tie =

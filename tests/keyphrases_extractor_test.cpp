@@ -5,6 +5,7 @@
 #include <utf8proc.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "keyphrases/phrase_hash.h"
 
@@ -96,6 +97,50 @@ TEST_F(ExtractorTest, FrequentPhrasesInTheModelRankLower) {
   ASSERT_NE(banana, order.end());
   ASSERT_NE(apple, order.end());
   EXPECT_LT(banana - order.begin(), apple - order.begin());
+}
+
+TEST_F(ExtractorTest, BoilerplateOfMostDocumentsIsNoKeyphrase) {
+  ModelData data;
+  data.n_documents = 100;
+  data.phrases = {{phrase_key_of("appl"), {51, 0, 0}}, {phrase_key_of("banana"), {50, 0, 0}}};
+  Extractor ex(make_model(data, storage_), text::Language::english);
+  auto out = ex.extract("Apple. Banana. Cherry.", 5);
+  std::vector<std::string> stems;
+  for (const auto& k : out) stems.push_back(k.stemmed);
+  std::sort(stems.begin(), stems.end());
+  EXPECT_EQ(stems, (std::vector<std::string>{"banana", "cherri"}));
+}
+
+// The labeller sums key files over a unit and adds a phrase's whole score to
+// every longer phrase holding it: "long double fmodl" of one document took the
+// score of "long double" of twelve.
+TEST_F(ExtractorTest, ForLabelsOnlySharedPhrasesNoPartBesideItsPhrase) {
+  ModelData data;
+  data.n_documents = 100;
+  const std::pair<const char*, std::uint32_t> df[] = {
+      {"arc tangent", 10},     {"arc", 12},    {"tangent", 14},  // part of a kept phrase
+      {"tangent function", 1},                                   // this document's alone
+      {"function", 16},                                          // in over 15% of documents
+      {"search tree", 3},      {"search", 10}, {"tree", 9},      // under half of "search"
+      {"princip valu", 8},     {"princip", 2}, {"valu", 12}};
+  for (auto [stem, n] : df) data.phrases.push_back({phrase_key_of(stem), {n, 0, 0}});
+  Extractor ex(make_model(data, storage_), text::Language::english);
+  auto out = ex.extract_for_labels(
+      "Arc tangent function. The arc tangent gives the principal value. Keys go into a "
+      "search tree.",
+      30);
+  std::vector<std::string> stems;
+  for (const auto& k : out) stems.push_back(k.stemmed);
+  std::sort(stems.begin(), stems.end());
+  EXPECT_EQ(stems, (std::vector<std::string>{"arc tangent", "princip valu", "search", "tree"}));
+  for (std::size_t i = 1; i < out.size(); ++i) EXPECT_LE(out[i].score, out[i - 1].score);
+  // sqrt(idf) times 0.5 to 1: "arc tangent" (df 10) lies in [0.74, 1.49].
+  auto arc =
+      std::find_if(out.begin(), out.end(), [](auto& k) { return k.stemmed == "arc tangent"; });
+  ASSERT_NE(arc, out.end());
+  EXPECT_GE(arc->score, 0.5 * std::sqrt(std::log(101.0 / 11)) - 1e-9);
+  EXPECT_LE(arc->score, std::sqrt(std::log(101.0 / 11)) + 1e-9);
+  EXPECT_EQ(ex.extract_for_labels("Arc tangent.", 1).size(), 1u);
 }
 
 TEST_F(ExtractorTest, EmptyAndBinaryDocuments) {

@@ -37,7 +37,7 @@ expect_figures "12 documents, 3 maps, 6 units; text "
 # The chain of the README, with somlabel's lines in the option file.
 somtrain "${map_options[@]}" docs hand >/dev/null 2>&1 || fail "somtrain failed"
 keyphrases train -l docs -m hand/model >/dev/null 2>&1 || fail "keyphrases train failed"
-keyphrases docs --source docs --keys hand/output/key -m hand/model -n 10 --ending .txt \
+keyphrases docs --source docs --keys hand/output/key -m hand/model -n 30 --for-labels --ending .txt \
   >/dev/null 2>&1 || fail "keyphrases docs failed"
 printf 'MODE 2\nNUMBEROFPHRASES 5\nKEAFILEEXTENSION .txt\nKEA_PROGRAM keyphrases\nKEA_MODEL model\n' \
   >>hand/options

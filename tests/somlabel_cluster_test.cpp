@@ -109,7 +109,7 @@ TEST(ClusterJobs, ScriptWordsKeepQuotesAndSpacesAndTakeTheTaskNumber) {
   const std::string expected =
       "/bin/keyphrases\ndocs\n--source\n/out/it's here/text\n--keys\n/out/it's "
       "here/output/key/\n-m\n"
-      "/out/it's here/model\n-n\n10\n--ending\n.key\n--jobs\n3\n--shard\n2/3\n";
+      "/out/it's here/model\n-n\n30\n--for-labels\n--ending\n.key\n--jobs\n3\n--shard\n2/3\n";
   EXPECT_EQ(words_as_bash_reads_them(command.substr(0, command.find('\n')), "2"), expected);
   EXPECT_NE(script.find("cd '/out/it'\\''s here'\n"), std::string::npos) << script;
 }
