@@ -11,6 +11,12 @@ namespace somlabel::keyphrases {
 namespace {
 
 constexpr double kCodeWordRatio = 1.5;
+// A text this many times as long as the collection's texts on average is taken
+// for several of them joined, as the labeller hands over a unit's documents.
+constexpr double kJoinedTexts = 3;
+// There idf enters with this power: a phrase many of the documents mention
+// describes the unit better than a rarer one that only one of them repeats.
+constexpr double kJoinedIdfPower = 0.25;
 
 struct Counts {
   double df;
@@ -127,6 +133,10 @@ std::vector<std::uint32_t> best_by(const std::vector<double>& value, std::size_t
   return index;
 }
 
+bool joined_texts(const DocumentCandidates& doc, const CollectionStats& stats) {
+  return stats.mean_tokens > 0 && doc.n_tokens >= kJoinedTexts * stats.mean_tokens;
+}
+
 void make_relative(std::vector<FeatureRow>& rows) {
   for (Feature k : {kLogTf, kLogTfIdf, kLogGraph, kLogHeuristic}) {
     double best = -1e300;
@@ -153,6 +163,7 @@ FeatureTable compute_features(const DocumentCandidates& doc, const PhraseTable& 
   Nesting nested = nesting(doc, table);
   double single_word = single_word_weight(table.stats);
   std::vector<char> code = code_candidates(doc, table);
+  const bool joined = joined_texts(doc, table.stats);
   for (std::size_t i = 0; i < n; ++i) {
     const Candidate& c = doc.candidates[i];
     if (code[i]) {
@@ -160,6 +171,13 @@ FeatureTable compute_features(const DocumentCandidates& doc, const PhraseTable& 
       continue;
     }
     counts[i] = counts_of(c.key, table, self);
+    // In joined texts a phrase no other text of the collection has describes
+    // one of them at most: it is left out as code is.
+    if (joined && counts[i].df < 2) {
+      code[i] = 1;
+      heuristic[i] = -1;
+      continue;
+    }
     HeuristicInputs in;
     in.tf = c.count;
     in.idf = idf(counts[i]);
@@ -171,6 +189,7 @@ FeatureTable compute_features(const DocumentCandidates& doc, const PhraseTable& 
     in.nested_in_others = nested.in_others[i] / c.count;
     in.ad_hoc = nested.ad_hoc[i] != 0;
     in.single_word_weight = single_word;
+    if (joined) in.idf = std::pow(std::max(0.1, in.idf), kJoinedIdfPower);
     heuristic[i] = heuristic_score(in);
   }
   FeatureTable out;

@@ -67,6 +67,7 @@ std::string serialize_model(const ModelData& data) {
   double statistics[model_format::kNumStatistics] = {};
   statistics[model_format::kStatPhraseRepeatShare] = data.stats.phrase_repeat_share;
   statistics[model_format::kStatWordRepeatShare] = data.stats.word_repeat_share;
+  statistics[model_format::kStatMeanTokens] = data.stats.mean_tokens;
   std::string out(sizeof h, '\0');
   out.append(reinterpret_cast<const char*>(data.weights.data()),
              data.weights.size() * sizeof(double));
@@ -128,7 +129,8 @@ Result Model::from_bytes(std::string_view bytes, std::string_view name, Model& m
   std::memcpy(statistics, body + h.n_weights * sizeof(double),
               std::min<std::size_t>(h.n_statistics, model_format::kNumStatistics) * sizeof(double));
   m.stats_ = {statistics[model_format::kStatPhraseRepeatShare],
-              statistics[model_format::kStatWordRepeatShare]};
+              statistics[model_format::kStatWordRepeatShare],
+              statistics[model_format::kStatMeanTokens]};
   m.table_ = body + numbers * sizeof(double);
   m.slots_ = h.table_slots;
   m.n_documents_ = h.n_documents;

@@ -25,6 +25,7 @@ struct PhraseStats {
 struct CollectionStats {
   double phrase_repeat_share = 0;  // 0 when unknown
   double word_repeat_share = 0;
+  double mean_tokens = 0;  // per training text; 0 when unknown (older models)
 };
 
 // What training produces and save_model() writes.

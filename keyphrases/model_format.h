@@ -26,7 +26,8 @@ inline constexpr std::uint32_t kFlagSupervised = 1;
 inline constexpr std::uint32_t kStatPhraseRepeatShare = 0;  // candidates of 2+ words seen twice or
                                                             // more in their text, of all such
 inline constexpr std::uint32_t kStatWordRepeatShare = 1;    // the same for one-word candidates
-inline constexpr std::uint32_t kNumStatistics = 2;
+inline constexpr std::uint32_t kStatMeanTokens = 2;         // words (tokens) per text, on average
+inline constexpr std::uint32_t kNumStatistics = 3;
 
 struct Header {
   char magic[8];

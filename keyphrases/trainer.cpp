@@ -38,7 +38,10 @@ struct GoldDocument {
 // their text: how much this collection repeats its phrases compared with its words.
 struct RepeatCounts {
   std::uint64_t phrases = 0, repeated_phrases = 0, words = 0, repeated_words = 0;
+  std::uint64_t texts = 0, tokens = 0;
   void add(const DocumentCandidates& doc) {
+    ++texts;
+    tokens += doc.n_tokens;
     for (const auto& c : doc.candidates) {
       bool repeated = c.count >= 2;
       (c.length > 1 ? phrases : words) += 1;
@@ -50,6 +53,8 @@ struct RepeatCounts {
     repeated_phrases += o.repeated_phrases;
     words += o.words;
     repeated_words += o.repeated_words;
+    texts += o.texts;
+    tokens += o.tokens;
   }
 };
 
@@ -239,7 +244,8 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
   // The statistics describe the texts to be labelled: those without gold keys
   // where training mixes the two, as when the gold comes from another collection.
   const RepeatCounts& own = repeats[0].words > 0 ? repeats[0] : repeats[1];
-  out->stats = {share(own.repeated_phrases, own.phrases), share(own.repeated_words, own.words)};
+  out->stats = {share(own.repeated_phrases, own.phrases), share(own.repeated_words, own.words),
+                share(own.tokens, own.texts)};
   if (!with_gold.empty()) learn_ranker(with_gold, counts, n_texts, options.ranker, out);
   store_phrases(counts, n_texts, out);
   return {};

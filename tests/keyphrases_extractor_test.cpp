@@ -143,6 +143,30 @@ TEST_F(ExtractorTest, ForLabelsOnlySharedPhrasesNoPartBesideItsPhrase) {
   EXPECT_EQ(ex.extract_for_labels("Arc tangent.", 1).size(), 1u);
 }
 
+// Mode 0 hands over a unit's documents joined: a text three times as long as the
+// collection's texts on average. There a phrase of one document of the collection
+// can describe only that one ("Cleaver" over six news stories).
+TEST_F(ExtractorTest, JoinedTextsLeaveOutPhrasesOfOneDocument) {
+  const struct {
+    double mean_tokens;
+    std::vector<std::string> stems;
+  } cases[] = {{0, {"appl", "zebra"}},  // an older model knows no mean
+               {2, {"appl"}},           // 6 tokens: three texts joined
+               {2.5, {"appl", "zebra"}}};
+  for (const auto& c : cases) {
+    ModelData data;
+    data.n_documents = 100;
+    data.stats.mean_tokens = c.mean_tokens;
+    data.phrases = {{phrase_key_of("appl"), {5, 0, 0}}, {phrase_key_of("zebra"), {1, 0, 0}}};
+    Extractor ex(make_model(data, storage_), text::Language::english);
+    std::vector<std::string> stems;
+    for (const auto& k : ex.extract("Zebra. Zebra. Zebra. Apple. Apple. Apple.", 5))
+      stems.push_back(k.stemmed);
+    std::sort(stems.begin(), stems.end());
+    EXPECT_EQ(stems, c.stems) << c.mean_tokens;
+  }
+}
+
 TEST_F(ExtractorTest, EmptyAndBinaryDocuments) {
   Extractor ex(make_model(ModelData{}, storage_), text::Language::english);
   EXPECT_TRUE(ex.extract("", 10).empty());
