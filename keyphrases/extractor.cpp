@@ -65,7 +65,8 @@ std::vector<Keyphrase> Extractor::extract_for_labels(std::string_view text, std:
   Ranked r = rank(text, n);
   const DocumentCandidates& doc = r.doc;
   const double n_docs = double(model_.n_documents());
-  const double most_df = kLabelMaxDocumentShare * n_docs;
+  const double most_df =
+      n_docs >= kMinDocumentsForBoilerplate ? kLabelMaxDocumentShare * n_docs : n_docs;
   // Row of each candidate that has one.
   std::vector<std::uint32_t> row_of(doc.candidates.size(), UINT32_MAX);
   for (std::uint32_t row = 0; row < r.features.candidate.size(); ++row)
@@ -78,29 +79,39 @@ std::vector<Keyphrase> Extractor::extract_for_labels(std::string_view text, std:
     shared[i] = df >= 2 && df <= most_df &&
                 (c.length == 1 || df >= kLabelPartShare * largest_part_df(doc, c, most_df));
   }
-  // A part whose longer phrase is written goes into it.
-  std::vector<char> carried(doc.candidates.size(), 0);
-  for (const Containment& k : doc.containments)
+  // A part whose longer phrase is written goes into it; a phrase holding a
+  // written one is never written (it would take the part's score).
+  std::vector<char> carried(doc.candidates.size(), 0), holds_shared(doc.candidates.size(), 0);
+  for (const Containment& k : doc.containments) {
     if (shared[k.outer]) carried[k.inner] = 1;
+    if (shared[k.inner]) holds_shared[k.outer] = 1;
+  }
   struct Scored {
     Keyphrase phrase;
     std::size_t rank;
   };
   std::vector<Scored> out;
   std::vector<std::vector<std::uint32_t>> chosen;
-  for (std::size_t i = 0; i < r.order.size() && out.size() < n; ++i) {
-    const std::uint32_t index = r.features.candidate[r.order[i]];
-    if (!shared[index] || carried[index]) continue;
-    const Candidate& c = doc.candidates[index];
-    std::vector<std::uint32_t> words(c.word_ids, c.word_ids + c.length);
-    if (std::any_of(chosen.begin(), chosen.end(),
-                    [&](const auto& other) { return near_duplicates(words, other); }))
-      continue;
-    chosen.push_back(std::move(words));
-    const double df = model_.lookup(c.key).df;
-    const double idf = std::log((n_docs + 1) / (df + 1));
-    const double weight = std::sqrt(std::max(idf, 0.01)) * (0.5 + 0.5 * r.scores[r.order[i]]);
-    out.push_back({{surface_form(doc, c), stemmed_form(doc, c), weight}, i});
+  // Shared phrases first; where fewer than kLabelFewestPhrases, the document's
+  // own best ones follow with a token score, so its key file still shows them.
+  for (const bool own : {false, true}) {
+    for (std::size_t i = 0; i < r.order.size() && out.size() < n; ++i) {
+      if (own && out.size() >= kLabelFewestPhrases) break;
+      const std::uint32_t index = r.features.candidate[r.order[i]];
+      if (carried[index] || (own ? shared[index] || holds_shared[index] : !shared[index])) continue;
+      const Candidate& c = doc.candidates[index];
+      std::vector<std::uint32_t> words(c.word_ids, c.word_ids + c.length);
+      if (std::any_of(chosen.begin(), chosen.end(),
+                      [&](const auto& other) { return near_duplicates(words, other); }))
+        continue;
+      chosen.push_back(std::move(words));
+      const double df = model_.lookup(c.key).df;
+      const double idf = std::log((n_docs + 1) / (df + 1));
+      const double rank_weight = 0.5 + 0.5 * r.scores[r.order[i]];
+      const double weight =
+          own ? kUnsharedScore * rank_weight : std::sqrt(std::max(idf, 0.01)) * rank_weight;
+      out.push_back({{surface_form(doc, c), stemmed_form(doc, c), weight}, i});
+    }
   }
   std::stable_sort(out.begin(), out.end(), [](const Scored& a, const Scored& b) {
     return a.phrase.score > b.phrase.score;

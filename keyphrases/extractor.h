@@ -31,12 +31,20 @@ inline constexpr std::uint64_t kMinDocumentsForBoilerplate = 20;
 
 // What a labeller's key file holds (Extractor::extract_for_labels). A phrase
 // found in more than this share of the collection's documents says nothing of
-// a unit ("function" in manual pages, "library" in package descriptions).
+// a unit ("function" in manual pages, "library" in package descriptions);
+// judged only by a model of kMinDocumentsForBoilerplate documents or more.
 inline constexpr double kLabelMaxDocumentShare = 0.15;
 // A longer phrase is left out where its documents are fewer than this share
 // of those of a (not that common) phrase inside it: summed over a unit, it
 // would take the part's whole score from documents that lack it.
 inline constexpr double kLabelPartShare = 0.5;
+
+// A labeller's key file with fewer shared phrases is filled up to this many
+// with the document's own best phrases (none holding a shared one), scored
+// kUnsharedScore times 0.5 to 1: a reader of the key file still sees them,
+// and they weigh nothing against what documents share.
+inline constexpr std::size_t kLabelFewestPhrases = 5;
+inline constexpr double kUnsharedScore = 0.01;
 
 // Two phrases are near-duplicates when they hold the same words in another
 // order ("larsson stieg") or are windows over one longer run of words that
@@ -79,7 +87,8 @@ class Extractor {
   // other document of the model's collection has, those of most documents
   // (kLabelMaxDocumentShare), a longer phrase used much less than a phrase
   // inside it (kLabelPartShare), and a phrase inside a longer one that is
-  // kept (the labeller adds a part's score to every phrase that holds it).
+  // kept (the labeller adds a part's score to every phrase that holds it);
+  // under kLabelFewestPhrases of these, the document's own best fill up.
   // Score: sqrt(idf) times 0.5 to 1 by the phrase's score in the document,
   // so documents count alike and rarer phrases somewhat more.
   [[nodiscard]] std::vector<Keyphrase> extract_for_labels(std::string_view text, std::size_t n);
