@@ -493,15 +493,23 @@ void summarise_texts(const Layout& layout, const convert::StoreReport& report) {
 }
 
 // How many maps each layer could have: one on top, then every unit of the
-// layer above expanded.
-std::vector<std::size_t> layer_slots(const somtrain::HierarchySettings& hierarchy) {
+// layer above expanded, and never more than the documents allow (each map
+// below the top holds more than --expand of them, no document two). Only
+// the tasks of the job arrays follow from it, not what they make.
+std::vector<std::size_t> layer_slots(const somtrain::HierarchySettings& hierarchy,
+                                     std::size_t documents) {
+  constexpr std::size_t kMany = std::size_t{1} << 30;  // past any array job; no more is needed
+  const auto expand = static_cast<std::size_t>(std::max(hierarchy.expand, 0));
+  const std::size_t most = std::max<std::size_t>(1, documents / (expand + 1));
+  const auto units = [&](somtrain::Grid given, std::size_t held, bool top) {
+    return static_cast<std::size_t>(
+        somtrain::fitted_grid(given, held, hierarchy.expand, top).units());
+  };
   std::vector<std::size_t> slots = {1};
-  std::size_t below = static_cast<std::size_t>(hierarchy.top.units());
+  std::size_t below = units(hierarchy.top, documents, true);
   for (int layer = 2; layer <= hierarchy.depth; ++layer) {
-    slots.push_back(below);
-    // Past any array job; no more is needed.
-    below =
-        std::min<std::size_t>(below * static_cast<std::size_t>(hierarchy.sub.units()), 1u << 30);
+    slots.push_back(std::min(below, most));
+    below = std::min(below * units(hierarchy.sub, kMany, false), kMany);
   }
   return slots;
 }
@@ -522,7 +530,7 @@ int run_on_slurm(const Request& request, Prepared prepared) {
   prepared.language = option_value(prepared.map_options, "--language");
   prepared.top_map =
       somtrain::map_file_name(training.hierarchy.name, {"", 1, training.hierarchy.top, {}});
-  prepared.layer_slots = layer_slots(training.hierarchy);
+  prepared.layer_slots = layer_slots(training.hierarchy, prepared.documents.size());
   return run_on_cluster(prepared, request.cluster);
 }
 

@@ -45,10 +45,11 @@ constexpr const char* kHelp =
     "or all of it in one command: somlabel DOCUMENTS WORKDIR [OPTIONS]\n"
     "\n"
     "Options (defaults in brackets):\n"
-    "  --xdim N, --ydim N          size of the top map [6 x 4]\n"
-    "  --sub-xdim N, --sub-ydim N  size of every sub-map [3 x 3]\n"
     "  --expand N                  a unit with more than N documents gets a sub-map [20]\n"
-    "  --depth D                   layers at most, the top map being layer 1 [2]\n"
+    "  --xdim N, --ydim N          size of the top map [about one unit for every N\n"
+    "                              documents, 2 x 2 to 8 x 6]\n"
+    "  --sub-xdim N, --sub-ydim N  size of every sub-map [the same, from 2 x 1]\n"
+    "  --depth D                   layers at most, the top map being layer 1 [10]\n"
     "  --epochs N                  batch training epochs per map [30]\n"
     "  --sigma-start R, --sigma-end R  neighbourhood radius in the first and last\n"
     "                              epoch [half the longer side; 0.5]\n"
@@ -258,7 +259,8 @@ bool flushed() {
 
 bool is_terminal() { return isatty(STDERR_FILENO) == 1; }
 
-Result read_documents(const Options& o, std::vector<DocumentText>& texts) {
+// Reads and counts the documents on all cores.
+Result read_corpus(const Options& o, Corpus& corpus) {
   std::vector<std::string> names;
   std::vector<somlabel::PassedOver> skipped;
   if (Result listed = somlabel::list_documents(o.documents, names, skipped, o.work_dir); !listed) {
@@ -268,20 +270,23 @@ Result read_documents(const Options& o, std::vector<DocumentText>& texts) {
     std::fprintf(stderr, "somtrain: %s\n",
                  somlabel::passed_over_message(o.documents + '/' + file.name, file.reason).c_str());
   }
-  for (const std::string& name : names) {
+  auto source = [&](std::size_t i, SourceText& text) {
     somlabel::DocumentRead document;
-    const std::string path = o.documents + '/' + name;
-    const Result read = somlabel::read_document(path, document);
-    if (!read) return somlabel::reported("somtrain", read);
-    if (!document.passed_over.empty()) {
-      std::fprintf(stderr, "somtrain: %s\n",
-                   somlabel::passed_over_message(path, document.passed_over).c_str());
-      continue;
+    const std::string path = o.documents + '/' + names[i];
+    if (const Result read = somlabel::read_document(path, document); !read) {
+      text.failed = true;
+      text.message = "somtrain: " + read.message();
+    } else if (!document.passed_over.empty()) {
+      text.is_document = false;
+      text.message = "somtrain: " + somlabel::passed_over_message(path, document.passed_over);
+    } else {
+      if (document.cut) text.message = "somtrain: " + somlabel::cut_message(path);
+      text.text = std::move(document.text);
     }
-    if (document.cut) std::fprintf(stderr, "somtrain: %s\n", somlabel::cut_message(path).c_str());
-    texts.push_back({name, std::move(document.text)});
-  }
-  if (texts.empty()) {
+  };
+  if (!build_corpus(names, source, o.vocabulary, o.language, o.hierarchy.jobs, corpus))
+    return Result::failure();
+  if (corpus.documents.empty()) {
     std::fprintf(stderr, "somtrain: %s: no documents\n", o.documents.c_str());
     return Result::failure();
   }
@@ -362,10 +367,8 @@ int run(const Options& o) {
   OutputLayout layout;
   if (!output_layout(o, layout)) return somlabel::kExitFailure;
 
-  std::vector<DocumentText> texts;
-  if (!read_documents(o, texts)) return somlabel::kExitFailure;
-  const Corpus corpus = build_corpus(texts, o.vocabulary, o.language);
-  texts.clear();
+  Corpus corpus;
+  if (!read_corpus(o, corpus)) return somlabel::kExitFailure;
   // One line, overwritten as the maps are trained.
   const bool progress = o.progress || is_terminal();
   int shown = 0;

@@ -1,9 +1,11 @@
 #include "somtrain/corpus.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <unordered_map>
 
+#include "common/parallel.h"
 #include "text/stemmer.h"
 #include "text/stopwords.h"
 #include "text/tokenizer.h"
@@ -79,22 +81,171 @@ std::vector<TermCount> term_counts(const StemCounts& counts,
   return terms;
 }
 
+StemCounter::StemCounter(text::Language language) : language_(language), stemmer_(language) {}
+
+std::uint32_t StemCounter::stem_id(const std::string& lowered) {
+  const std::string_view stem = stemmer_.stem(lowered);
+  if (auto found = stem_ids_.find(stem); found != stem_ids_.end()) return found->second;
+  const auto id = static_cast<std::uint32_t>(stems_.size());
+  stems_.emplace_back(stem);
+  stem_ids_.emplace(stems_.back(), id);
+  document_frequency_.push_back(0);
+  in_text_.push_back(0);
+  return id;
+}
+
+StemCounter::Counts StemCounter::count(std::string_view text) {
+  std::vector<std::uint32_t> touched;
+  for (const text::Token& token : text::tokenize(text)) {
+    auto word = words_.find(token.text);
+    if (word == words_.end()) {
+      Form form;
+      std::string lowered = token.is_number ? std::string() : text::lower(token.text);
+      if (lowered.size() >= kMinWordBytes && !text::is_stopword(language_, lowered)) {
+        auto [known, added] =
+            forms_by_name_.try_emplace(lowered, static_cast<std::uint32_t>(forms_.size()));
+        if (added) {
+          form_stems_.push_back(stem_id(lowered));
+          forms_.emplace_back(std::move(lowered), 0);
+        }
+        form = {form_stems_[known->second], known->second};
+      }
+      word = words_.emplace(std::string(token.text), form).first;
+    }
+    const Form& form = word->second;
+    if (form.stem == kSkipped) continue;
+    ++forms_[form.form].second;
+    if (in_text_[form.stem]++ == 0) touched.push_back(form.stem);
+  }
+  std::sort(touched.begin(), touched.end());
+  Counts counts;
+  counts.reserve(touched.size());
+  for (std::uint32_t stem : touched) {
+    counts.emplace_back(stem, in_text_[stem]);
+    in_text_[stem] = 0;
+    ++document_frequency_[stem];
+  }
+  return counts;
+}
+
+void StemCounter::add_to(StemTable& table) const {
+  for (std::size_t id = 0; id < stems_.size(); ++id)
+    table[stems_[id]].document_frequency += document_frequency_[id];
+  for (std::size_t f = 0; f < forms_.size(); ++f)
+    table[stems_[form_stems_[f]]].forms[forms_[f].first] += forms_[f].second;
+}
+
+namespace {
+
+// A document's counts between reading and the vocabulary, a few bytes a
+// stem: each id's distance to the one before and its count, 7 bits a byte.
+void append_varint(std::string& out, std::uint32_t value) {
+  while (value >= 0x80) {
+    out += static_cast<char>((value & 0x7f) | 0x80);
+    value >>= 7;
+  }
+  out += static_cast<char>(value);
+}
+
+std::uint32_t read_varint(std::string_view& in) {
+  std::uint32_t value = 0;
+  for (int shift = 0; !in.empty(); shift += 7) {
+    const auto byte = static_cast<unsigned char>(in.front());
+    in.remove_prefix(1);
+    value |= static_cast<std::uint32_t>(byte & 0x7f) << shift;
+    if (byte < 0x80) break;
+  }
+  return value;
+}
+
+std::string encoded(const StemCounter::Counts& counts) {
+  std::string out;
+  std::uint32_t last = 0;
+  for (const auto& [stem, count] : counts) {
+    append_varint(out, stem - last);
+    append_varint(out, count);
+    last = stem;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool build_corpus(const std::vector<std::string>& names, const TextSource& source,
+                  const VocabularyLimits& limits, text::Language language, int jobs,
+                  Corpus& corpus) {
+  const std::size_t n = names.size();
+  const auto threads = static_cast<unsigned>(std::max(jobs, 1));
+  std::vector<StemCounter> counters;
+  for (unsigned t = 0; t < threads; ++t) counters.emplace_back(language);
+  std::vector<std::string> counts(n), messages(n);
+  std::vector<std::uint16_t> counted_by(n, 0);
+  std::vector<char> outcome(n, 0);  // 0 passed over, 1 a document, 2 could not be read
+  somlabel::parallel_for(n, threads, [&](std::size_t i, unsigned worker) {
+    SourceText text;
+    source(i, text);
+    messages[i] = std::move(text.message);
+    if (text.failed || !text.is_document) {
+      outcome[i] = text.failed ? 2 : 0;
+      return;
+    }
+    counts[i] = encoded(counters[worker].count(text.text));
+    counted_by[i] = static_cast<std::uint16_t>(worker);
+    outcome[i] = 1;
+  });
+  std::size_t documents = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!messages[i].empty()) std::fprintf(stderr, "%s\n", messages[i].c_str());
+    if (outcome[i] == 2) return false;
+    documents += outcome[i] == 1 ? 1 : 0;
+  }
+  StemTable table;
+  for (const StemCounter& counter : counters) counter.add_to(table);
+  Vocabulary vocabulary = choose_vocabulary(table, documents, limits);
+  table.clear();
+  corpus = Corpus{{}, std::move(vocabulary.stems), std::move(vocabulary.labels)};
+  std::unordered_map<std::string_view, std::uint32_t> index;
+  for (std::uint32_t i = 0; i < corpus.stems.size(); ++i) index.emplace(corpus.stems[i], i);
+  constexpr std::uint32_t kNoTerm = ~std::uint32_t{0};
+  std::vector<std::vector<std::uint32_t>> terms_of(threads);  // per counter: its id -> term
+  for (unsigned t = 0; t < threads; ++t) {
+    for (std::uint32_t id = 0; id < counters[t].stems(); ++id) {
+      const auto found = index.find(counters[t].stem(id));
+      terms_of[t].push_back(found == index.end() ? kNoTerm : found->second);
+    }
+  }
+  std::vector<std::size_t> position(n, 0);
+  for (std::size_t i = 0, p = 0; i < n; ++i) {
+    if (outcome[i] == 1) position[i] = p++;
+  }
+  corpus.documents.resize(documents);
+  somlabel::parallel_for(n, threads, [&](std::size_t i, unsigned) {
+    if (outcome[i] != 1) return;
+    Document& document = corpus.documents[position[i]];
+    document.name = names[i];
+    std::string_view in = counts[i];
+    const std::vector<std::uint32_t>& terms = terms_of[counted_by[i]];
+    for (std::uint32_t id = 0; !in.empty();) {
+      id += read_varint(in);
+      const std::uint32_t count = read_varint(in);
+      if (terms[id] != kNoTerm) document.terms.push_back({terms[id], count});
+    }
+    std::sort(document.terms.begin(), document.terms.end(),
+              [](const TermCount& a, const TermCount& b) { return a.term < b.term; });
+    std::string().swap(counts[i]);
+  });
+  return true;
+}
+
 Corpus build_corpus(const std::vector<DocumentText>& texts, const VocabularyLimits& limits,
                     text::Language language) {
-  text::Stemmer stemmer(language);
-  StemTable table;
-  std::vector<StemCounts> counts;
-  counts.reserve(texts.size());
-  for (const DocumentText& text : texts)
-    counts.push_back(count_stems(text.text, language, stemmer, table));
-
-  Vocabulary vocabulary = choose_vocabulary(table, texts.size(), limits);
-  Corpus corpus{{}, std::move(vocabulary.stems), std::move(vocabulary.labels)};
-  std::unordered_map<std::string, std::uint32_t> index;
-  for (std::uint32_t i = 0; i < corpus.stems.size(); ++i) index.emplace(corpus.stems[i], i);
-  for (std::size_t d = 0; d < texts.size(); ++d) {
-    corpus.documents.push_back(Document{texts[d].name, term_counts(counts[d], index)});
-  }
+  std::vector<std::string> names;
+  for (const DocumentText& text : texts) names.push_back(text.name);
+  Corpus corpus;
+  const bool built = build_corpus(
+      names, [&](std::size_t i, SourceText& source) { source.text = texts[i].text; }, limits,
+      language, 1, corpus);
+  (void)built;  // texts in memory are always read
   return corpus;
 }
 

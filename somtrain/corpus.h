@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -78,14 +79,78 @@ struct Vocabulary {
 [[nodiscard]] std::vector<TermCount> term_counts(
     const StemCounts& counts, const std::unordered_map<std::string, std::uint32_t>& index);
 
+// Counts the words that count (see build_corpus) of one text after the
+// other under their stems, as count_stems does, but into a dictionary of its
+// own: each word is lower-cased, judged and stemmed once, however often it
+// occurs. One counter per thread.
+class StemCounter {
+ public:
+  explicit StemCounter(text::Language language);
+
+  // The stems of `text` and their counts, in ascending stem id; ids are this
+  // counter's (stem()).
+  using Counts = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+  [[nodiscard]] Counts count(std::string_view text);
+
+  [[nodiscard]] const std::string& stem(std::uint32_t id) const { return stems_[id]; }
+  [[nodiscard]] std::size_t stems() const { return stems_.size(); }
+
+  // Adds what it counted, documents per stem and occurrences per form, to `table`.
+  void add_to(StemTable& table) const;
+
+ private:
+  static constexpr std::uint32_t kSkipped = ~std::uint32_t{0};
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const {
+      return std::hash<std::string_view>{}(text);
+    }
+  };
+  struct Form {
+    std::uint32_t stem = kSkipped;  // kSkipped: a number, a stopword, a word of one letter
+    std::uint32_t form = 0;         // index into forms_
+  };
+  std::uint32_t stem_id(const std::string& lowered);
+
+  text::Language language_;
+  text::Stemmer stemmer_;
+  std::unordered_map<std::string, Form, Hash, std::equal_to<>> words_;  // by the text's spelling
+  std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> forms_by_name_;
+  std::vector<std::pair<std::string, long>> forms_;  // lower-cased form, occurrences
+  std::vector<std::uint32_t> form_stems_;
+  std::unordered_map<std::string, std::uint32_t, Hash, std::equal_to<>> stem_ids_;
+  std::vector<std::string> stems_;
+  std::vector<int> document_frequency_;
+  std::vector<std::uint32_t> in_text_;  // scratch: occurrences per stem in the current text
+};
+
 // One document's text, by name.
 struct DocumentText {
   std::string name;
   std::string text;
 };
 
+// One document as a source hands it to build_corpus.
+struct SourceText {
+  std::string text;
+  bool is_document = true;  // false: passed over (no text, no words), after `message`
+  bool failed = false;      // it could not be read: the corpus is not built
+  std::string message;      // printed on standard error in document order, if any
+};
+// Fills `text` with document `index` of the names given; called on any thread.
+using TextSource = std::function<void(std::size_t index, SourceText& text)>;
+
 // Words that count: lower-cased, not a stopword, not a number, two letters or
-// more; each is counted under its stem.
+// more; each is counted under its stem. The documents `names` are read
+// through `source` and counted on `jobs` threads; the corpus does not depend
+// on their number. Holds one text per thread and a few bytes per word of each
+// document, not the texts. False (after the messages of the documents before
+// it) when a document could not be read.
+[[nodiscard]] bool build_corpus(const std::vector<std::string>& names, const TextSource& source,
+                                const VocabularyLimits& limits, text::Language language, int jobs,
+                                Corpus& corpus);
+
+// The same over texts in memory, on one thread.
 [[nodiscard]] Corpus build_corpus(const std::vector<DocumentText>& texts,
                                   const VocabularyLimits& limits, text::Language language);
 

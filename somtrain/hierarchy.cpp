@@ -1,6 +1,7 @@
 #include "somtrain/hierarchy.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "common/checksum.h"
@@ -32,22 +33,36 @@ std::vector<SparseVector> training_set(const std::vector<SparseVector>& vectors,
 }
 
 MapResult train_map(const Corpus& corpus, const std::vector<std::uint64_t>& hashes,
-                    const std::vector<int>& members, const Grid& grid, std::string path, int layer,
+                    const std::vector<int>& members, std::string path, int layer,
                     const HierarchySettings& settings) {
-  const std::vector<SparseVector> vectors = tfidf_vectors(corpus, members);
+  const Grid grid = map_grid(settings, layer, members.size());
+  const DocumentFrequencies frequencies = member_frequencies(corpus, members);
+  const LocalTerms local = local_terms(frequencies);
+  std::vector<SparseVector> vectors;
+  vectors.reserve(members.size());
+  for (int member : members) {
+    vectors.push_back(
+        tfidf_vector(corpus.documents[static_cast<std::size_t>(member)].terms, frequencies));
+    to_local(vectors.back(), local);
+  }
   const bool sampled = settings.sample > 0 && vectors.size() > settings.sample;
   const std::vector<SparseVector> sample =
       sampled ? training_set(vectors, settings, path) : std::vector<SparseVector>{};
   const std::vector<SparseVector>& training = sampled ? sample : vectors;
   Codebook codebook =
-      initial_codebook(grid, corpus.stems.size(), training, map_seed(settings.seed, path));
+      initial_codebook(grid, local.terms.size(), training, map_seed(settings.seed, path));
   train(codebook, training, settings.schedule, settings.jobs);
   round_to_stored(codebook);
-  const std::vector<int> bmu = map_vectors(codebook, vectors, settings.jobs);
+  const std::vector<Match> bmu = match_vectors(codebook, vectors, settings.jobs);
 
+  std::vector<std::string> stems, labels;
+  for (std::uint32_t term : local.terms) {
+    stems.push_back(corpus.stems[term]);
+    labels.push_back(corpus.labels[term]);
+  }
   MapResult map{std::move(path), layer, grid,
                 std::vector<UnitResult>(static_cast<std::size_t>(grid.units())),
-                stored_codebook(codebook, corpus.stems)};
+                stored_codebook(codebook, stems)};
   map.codebook.documents = members.size();
   map.codebook.options = settings.options;
   for (int member : members) {
@@ -55,14 +70,13 @@ MapResult train_map(const Corpus& corpus, const std::vector<std::uint64_t>& hash
     map.codebook.members += document_fingerprint(document.name, document.terms, hashes);
   }
   for (std::size_t i = 0; i < members.size(); ++i) {
-    UnitResult& unit = map.units[static_cast<std::size_t>(bmu[i])];
+    UnitResult& unit = map.units[static_cast<std::size_t>(bmu[i].unit)];
     unit.documents.push_back(members[i]);
-    unit.quantization_error += distance(codebook, bmu[i], vectors[i]);
+    unit.quantization_error += bmu[i].distance;
   }
   for (int u = 0; u < grid.units(); ++u) {
     UnitResult& unit = map.units[static_cast<std::size_t>(u)];
-    if (!unit.documents.empty())
-      unit.labels = unit_labels(codebook, u, corpus.labels, settings.labels);
+    if (!unit.documents.empty()) unit.labels = unit_labels(codebook, u, labels, settings.labels);
     const GridUnit neighbours = neighbour_distances(codebook, u);
     unit.right = neighbours.right;
     unit.down = neighbours.down;
@@ -78,15 +92,15 @@ Hierarchy grow_hierarchy(const Corpus& corpus, const HierarchySettings& settings
   std::vector<int> all(corpus.documents.size());
   for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
   const std::vector<std::uint64_t> hashes = stem_hashes(corpus.stems);
-  hierarchy.maps.push_back(train_map(corpus, hashes, all, settings.top, "", 1, settings));
+  hierarchy.maps.push_back(train_map(corpus, hashes, all, "", 1, settings));
   if (on_map) on_map(hierarchy.maps.back());
   // Breadth first: maps are appended while the loop walks them.
   for (std::size_t m = 0; m < hierarchy.maps.size(); ++m) {
     for (int u = 0; u < hierarchy.maps[m].grid.units(); ++u) {
       const MapResult& parent = hierarchy.maps[m];
       const UnitResult& unit = parent.units[static_cast<std::size_t>(u)];
-      if (!expands(settings, parent, unit.documents.size())) continue;
-      MapResult child = train_map(corpus, hashes, unit.documents, settings.sub, sub_path(parent, u),
+      if (!expands(settings, parent, unit.documents.size(), parent.codebook.documents)) continue;
+      MapResult child = train_map(corpus, hashes, unit.documents, sub_path(parent, u),
                                   parent.layer + 1, settings);
       hierarchy.maps[m].units[static_cast<std::size_t>(u)].sub_map =
           static_cast<int>(hierarchy.maps.size());
@@ -113,9 +127,27 @@ std::vector<std::string> unit_labels(const Codebook& codebook, int unit,
   return chosen;
 }
 
-bool expands(const HierarchySettings& settings, const MapResult& map, std::size_t documents) {
+Grid fitted_grid(Grid given, std::size_t documents, int expand, bool top) {
+  const std::size_t per_unit = static_cast<std::size_t>(std::max(expand, 1));
+  const int wanted = static_cast<int>(
+      std::clamp<std::size_t>((documents + per_unit - 1) / per_unit, top ? 4 : 2, kMaxFittedUnits));
+  if (given.xdim > 0 && given.ydim > 0) return given;
+  if (given.xdim > 0) return Grid{given.xdim, std::max(1, (wanted + given.xdim - 1) / given.xdim)};
+  if (given.ydim > 0) return Grid{std::max(1, (wanted + given.ydim - 1) / given.ydim), given.ydim};
+  const int ydim = std::max(1, static_cast<int>(std::lround(std::sqrt(wanted * 0.75))));
+  return Grid{(wanted + ydim - 1) / ydim, ydim};
+}
+
+Grid map_grid(const HierarchySettings& settings, int layer, std::size_t documents) {
+  return fitted_grid(layer == 1 ? settings.top : settings.sub, documents, settings.expand,
+                     layer == 1);
+}
+
+bool expands(const HierarchySettings& settings, const MapResult& map, std::size_t documents,
+             std::size_t map_documents) {
   return map.layer < settings.depth &&
-         documents > static_cast<std::size_t>(std::max(settings.expand, 0));
+         documents > static_cast<std::size_t>(std::max(settings.expand, 0)) &&
+         (documents < map_documents || map.grid.units() == 1);
 }
 
 std::string sub_path(const MapResult& map, int unit) {

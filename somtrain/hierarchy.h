@@ -14,12 +14,15 @@
 
 namespace somlabel::somtrain {
 
+// The most units a map gets when its size follows its documents: 8 x 6.
+inline constexpr int kMaxFittedUnits = 48;
+
 struct HierarchySettings {
   std::string name = "map";  // base of every map name and "$NODE_ID"; no "_", "/" or blank
-  Grid top{6, 4};
-  Grid sub{3, 3};
+  Grid top{0, 0};            // a side of 0 follows the documents (fitted_grid)
+  Grid sub{0, 0};
   int expand = 20;  // a unit with more documents than this gets a sub-map...
-  int depth = 2;    // ...while its map's layer is below this (the top map is layer 1)
+  int depth = 10;   // ...while its map's layer is below this (the top map is layer 1)
   int labels = 5;   // "$LABEL" terms per unit that holds documents
   TrainingSchedule schedule;
   std::size_t sample = 0;  // a map is trained on at most this many of its documents
@@ -90,9 +93,23 @@ using MapTrained = std::function<void(const MapResult&)>;
 // checksum64 of each stem, by term index.
 [[nodiscard]] std::vector<std::uint64_t> stem_hashes(const std::vector<std::string>& stems);
 
-// Whether a unit of `map` holding `documents` documents gets a sub-map.
+// The grid of a map of `documents` documents: the sides of `given` that are
+// not 0, and the others so that there is about one unit for every `expand`
+// documents, at least 2 (the top map, `top`: 4), at most kMaxFittedUnits, in
+// a shape about four units wide to three high. So leaf units hold about
+// `expand` documents, and a map stays small enough to read.
+[[nodiscard]] Grid fitted_grid(Grid given, std::size_t documents, int expand, bool top);
+
+// The grid of a map of layer `layer` with `documents` documents.
+[[nodiscard]] Grid map_grid(const HierarchySettings& settings, int layer, std::size_t documents);
+
+// Whether a unit of `map`, a map of `map_documents` documents, holding
+// `documents` of them gets a sub-map: it holds more than `expand`, the map
+// lies above the deepest layer, and, on a map of several units, it does not
+// hold all of the map's documents (the map could not tell them apart, so
+// another below would not either).
 [[nodiscard]] bool expands(const HierarchySettings& settings, const MapResult& map,
-                           std::size_t documents);
+                           std::size_t documents, std::size_t map_documents);
 
 // The path of the sub-map of `unit` of `map`.
 [[nodiscard]] std::string sub_path(const MapResult& map, int unit);

@@ -20,6 +20,15 @@ std::vector<double> squared_norms(const Codebook& codebook) {
   return norms;
 }
 
+// A unit whose weight in a unit's mean is below this share of the nearest
+// unit's (more than 6.4 radii further away) would move it by less than a
+// stored float can tell: it is left out.
+constexpr double kNegligibleWeight = 1e-9;
+
+// Vectors are shared out in contiguous slices; each result lands in its own
+// slot, so the outcome is the same for any number of threads.
+constexpr std::size_t kVectorsPerThread = 256;
+
 double dot(const double* weights, const SparseVector& vector) {
   double sum = 0.0;
   for (std::size_t i = 0; i < vector.index.size(); ++i)
@@ -27,9 +36,50 @@ double dot(const double* weights, const SparseVector& vector) {
   return sum;
 }
 
-// Vectors are shared out in contiguous slices; each result lands in its own
-// slot, so the outcome is the same for any number of threads.
-constexpr std::size_t kVectorsPerThread = 256;
+// A codebook made ready for matching: its weights term by term (dims rows of
+// units values), so that a sparse vector's products with every unit are
+// added up row after row, and each unit's squared length. The products add
+// up in the order of dot(), so matches are those of best_matching_unit.
+struct MatchTable {
+  int units = 0;
+  std::vector<double> by_term;
+  std::vector<double> norms;
+};
+
+MatchTable match_table(const Codebook& codebook) {
+  const int units = codebook.grid.units();
+  MatchTable table{units, std::vector<double>(codebook.weights.size()), squared_norms(codebook)};
+  for (int u = 0; u < units; ++u) {
+    const double* w = codebook.row(u);
+    for (std::size_t d = 0; d < codebook.dims; ++d)
+      table.by_term[d * static_cast<std::size_t>(units) + static_cast<std::size_t>(u)] = w[d];
+  }
+  return table;
+}
+
+// `products` is scratch of table.units values.
+Match best_match(const MatchTable& table, const SparseVector& vector,
+                 std::vector<double>& products) {
+  const auto units = static_cast<std::size_t>(table.units);
+  std::fill(products.begin(), products.end(), 0.0);
+  for (std::size_t i = 0; i < vector.index.size(); ++i) {
+    const double value = vector.value[i];
+    const double* row = table.by_term.data() + vector.index[i] * units;
+    for (std::size_t u = 0; u < units; ++u) products[u] += row[u] * value;
+  }
+  // |w - x|^2 = |w|^2 - 2 w.x + |x|^2; the last term is the same for all units.
+  std::size_t best = 0;
+  double best_distance = 0.0;
+  for (std::size_t u = 0; u < units; ++u) {
+    const double d = table.norms[u] - 2.0 * products[u];
+    if (u == 0 || d < best_distance) {
+      best = u;
+      best_distance = d;
+    }
+  }
+  const double squared = table.norms[best] + (vector.squared_norm() - 2.0 * products[best]);
+  return Match{static_cast<int>(best), std::sqrt(std::max(0.0, squared))};
+}
 
 }  // namespace
 
@@ -86,19 +136,19 @@ Codebook initial_codebook(const Grid& grid, std::size_t dims,
   return codebook;
 }
 
-std::vector<int> map_vectors(const Codebook& codebook, const std::vector<SparseVector>& vectors,
-                             int jobs) {
-  const std::vector<double> norms = squared_norms(codebook);
-  std::vector<int> bmu(vectors.size(), 0);
+std::vector<Match> match_vectors(const Codebook& codebook, const std::vector<SparseVector>& vectors,
+                                 int jobs) {
+  const MatchTable table = match_table(codebook);
+  std::vector<Match> matches(vectors.size());
   auto work = [&](std::size_t begin, std::size_t end) {
-    for (std::size_t i = begin; i < end; ++i)
-      bmu[i] = best_matching_unit(codebook, norms, vectors[i]);
+    std::vector<double> products(static_cast<std::size_t>(table.units));
+    for (std::size_t i = begin; i < end; ++i) matches[i] = best_match(table, vectors[i], products);
   };
   const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(std::max(jobs, 1)),
                                                    vectors.size() / kVectorsPerThread + 1);
   if (wanted <= 1) {
     work(0, vectors.size());
-    return bmu;
+    return matches;
   }
   std::vector<std::thread> threads;
   const std::size_t slice = (vectors.size() + wanted - 1) / wanted;
@@ -108,7 +158,15 @@ std::vector<int> map_vectors(const Codebook& codebook, const std::vector<SparseV
     if (begin < end) threads.emplace_back(work, begin, end);
   }
   for (std::thread& thread : threads) thread.join();
-  return bmu;
+  return matches;
+}
+
+std::vector<int> map_vectors(const Codebook& codebook, const std::vector<SparseVector>& vectors,
+                             int jobs) {
+  std::vector<int> units;
+  units.reserve(vectors.size());
+  for (const Match& match : match_vectors(codebook, vectors, jobs)) units.push_back(match.unit);
+  return units;
 }
 
 void train(Codebook& codebook, const std::vector<SparseVector>& vectors,
@@ -117,27 +175,49 @@ void train(Codebook& codebook, const std::vector<SparseVector>& vectors,
   const std::size_t dims = codebook.dims;
   std::vector<double> sums(codebook.weights.size());
   std::vector<double> counts(static_cast<std::size_t>(units));
+  // The terms each unit's documents hold: the weights of a unit of a large
+  // map's sub-map are a few of the map's terms, and only those are added.
+  std::vector<std::vector<std::uint32_t>> held(static_cast<std::size_t>(units));
   for (int epoch = 0; epoch < schedule.epochs; ++epoch) {
-    const std::vector<int> bmu = map_vectors(codebook, vectors, jobs);
+    const std::vector<Match> bmu = match_vectors(codebook, vectors, jobs);
     std::fill(sums.begin(), sums.end(), 0.0);
     std::fill(counts.begin(), counts.end(), 0.0);
     for (std::size_t i = 0; i < vectors.size(); ++i) {
-      double* sum = sums.data() + static_cast<std::size_t>(bmu[i]) * dims;
+      const auto unit = static_cast<std::size_t>(bmu[i].unit);
+      double* sum = sums.data() + unit * dims;
       for (std::size_t k = 0; k < vectors[i].index.size(); ++k)
         sum[vectors[i].index[k]] += vectors[i].value[k];
-      counts[static_cast<std::size_t>(bmu[i])] += 1.0;
+      counts[unit] += 1.0;
+    }
+    for (std::size_t k = 0; k < held.size(); ++k) {
+      held[k].clear();
+      const double* sum = sums.data() + k * dims;
+      for (std::size_t d = 0; d < dims && counts[k] > 0.0; ++d) {
+        if (sum[d] != 0.0) held[k].push_back(static_cast<std::uint32_t>(d));
+      }
     }
     const double sigma = neighbourhood_radius(schedule, codebook.grid, epoch);
+    std::vector<double> h(static_cast<std::size_t>(units));
     for (int u = 0; u < units; ++u) {
       double* w = codebook.row(u);
-      double total = 0.0;
+      double total = 0.0, nearest = 0.0;
       std::fill(w, w + dims, 0.0);
       for (int k = 0; k < units; ++k) {
-        if (counts[static_cast<std::size_t>(k)] == 0.0) continue;
-        const double h = neighbourhood_weight(codebook.grid, u, k, sigma);
-        total += h * counts[static_cast<std::size_t>(k)];
-        const double* sum = sums.data() + static_cast<std::size_t>(k) * dims;
-        for (std::size_t d = 0; d < dims; ++d) w[d] += h * sum[d];
+        const auto unit = static_cast<std::size_t>(k);
+        h[unit] = counts[unit] == 0.0 ? 0.0 : neighbourhood_weight(codebook.grid, u, k, sigma);
+        nearest = std::max(nearest, h[unit]);
+      }
+      for (int k = 0; k < units; ++k) {
+        const auto unit = static_cast<std::size_t>(k);
+        if (h[unit] == 0.0 || h[unit] < nearest * kNegligibleWeight) continue;
+        total += h[unit] * counts[unit];
+        const double* sum = sums.data() + unit * dims;
+        // Adding the zeros of the terms not held would change no weight.
+        if (held[unit].size() * 4 < dims) {
+          for (std::uint32_t d : held[unit]) w[d] += h[unit] * sum[d];
+        } else {
+          for (std::size_t d = 0; d < dims; ++d) w[d] += h[unit] * sum[d];
+        }
       }
       if (total > 0.0) {
         for (std::size_t d = 0; d < dims; ++d) w[d] /= total;

@@ -70,6 +70,16 @@ void train(Codebook& codebook, const std::vector<SparseVector>& vectors,
 [[nodiscard]] std::vector<int> map_vectors(const Codebook& codebook,
                                            const std::vector<SparseVector>& vectors, int jobs);
 
+// A vector's best-matching unit and its Euclidean distance to that unit's
+// weights (as distance() gives it).
+struct Match {
+  int unit = 0;
+  double distance = 0.0;
+  friend bool operator==(const Match&, const Match&) = default;
+};
+[[nodiscard]] std::vector<Match> match_vectors(const Codebook& codebook,
+                                               const std::vector<SparseVector>& vectors, int jobs);
+
 // Euclidean distance between a unit's weights and a vector.
 [[nodiscard]] double distance(const Codebook& codebook, int unit, const SparseVector& vector);
 

@@ -446,43 +446,16 @@ class MemberReader {
 
 // Where a map lies in the hierarchy.
 struct MapPlace {
-  MapResult map;     // path, layer and grid; no units
+  MapResult map;     // path, layer and grid (0 x 0 until it is trained); no units
   MapResult parent;  // the map above, for a sub-map
   int unit = -1;     // the parent's unit that the map expands; -1 for the top map
 };
-
-// A map by its unit file name: the top map "BASE.unit", or
-// "BASE_X_Y[_X_Y...].unit" below it.
-bool parse_map_name(const Options& o, const std::string& name, MapPlace& place) {
-  const HierarchySettings& h = o.hierarchy;
-  const std::string suffix = ".unit";
-  auto refused = [&] { return refuse(name, "not the name of a map of this hierarchy"); };
-  if (!name.ends_with(suffix) || !name.starts_with(h.name)) return refused();
-  const std::string path = name.substr(h.name.size(), name.size() - h.name.size() - suffix.size());
-  place = MapPlace{MapResult{"", 1, h.top, {}}, {}, -1};
-  if (path.empty()) return true;
-  if (path[0] != '_') return refused();
-  const auto fields = split(std::string_view(path).substr(1), '_');
-  if (fields.size() % 2 != 0) return refused();
-  for (std::size_t i = 0; i < fields.size(); i += 2) {
-    const MapResult& map = place.map;
-    int x = -1, y = -1;
-    // Digits as the names are written: no sign, no leading zero.
-    const bool plain = parse_number(fields[i], x) && parse_number(fields[i + 1], y) &&
-                       std::to_string(x) == fields[i] && std::to_string(y) == fields[i + 1];
-    if (!plain || x >= map.grid.xdim || y >= map.grid.ydim || map.layer >= h.depth)
-      return refused();
-    place.parent = map;
-    place.unit = y * map.grid.xdim + x;
-    place.map = MapResult{sub_path(map, place.unit), map.layer + 1, h.sub, {}};
-  }
-  return true;
-}
 
 // A finished map: how its documents were assigned, and per unit how many it
 // holds and whether a sub-map expands it.
 struct DoneRecord {
   std::size_t slices = 1;
+  Grid grid;
   std::vector<std::size_t> documents;
   std::vector<bool> expanded;
 };
@@ -491,11 +464,15 @@ std::string map_state(const Options& o, const MapResult& map) {
   return state_dir(o) + map_file_name(o.hierarchy.name, map);
 }
 
-bool read_done(const Options& o, const MapResult& map, DoneRecord& record) {
+// Reads the done record of `map`, and the map's grid from it.
+bool read_done(const Options& o, MapResult& map, DoneRecord& record) {
   StateReader in;
   std::string_view line;
   if (!in.open(map_state(o, map) + ".done")) return false;
-  if (!in.next(line) || !parse_number(line, record.slices) || record.slices == 0) {
+  const auto head = in.next(line) ? split(line, ' ') : std::vector<std::string_view>{};
+  if (head.size() != 3 || !parse_number(head[0], record.slices) || record.slices == 0 ||
+      !parse_number(head[1], record.grid.xdim) || !parse_number(head[2], record.grid.ydim) ||
+      record.grid.xdim < 1 || record.grid.ydim < 1) {
     return in.failed() ? false : in.damaged("not a finished map");
   }
   while (in.next(line)) {
@@ -509,8 +486,39 @@ bool read_done(const Options& o, const MapResult& map, DoneRecord& record) {
     record.expanded.push_back(fields[1] == "1");
   }
   if (in.failed()) return false;
-  if (record.documents.size() != static_cast<std::size_t>(map.grid.units()))
+  if (record.documents.size() != static_cast<std::size_t>(record.grid.units()))
     return in.damaged("units missing");
+  map.grid = record.grid;
+  return true;
+}
+
+// A map by its unit file name: the top map "BASE.unit", or
+// "BASE_X_Y[_X_Y...].unit" below it; the maps above it must be finished.
+bool parse_map_name(const Options& o, const std::string& name, MapPlace& place) {
+  const HierarchySettings& h = o.hierarchy;
+  const std::string suffix = ".unit";
+  auto refused = [&] { return refuse(name, "not the name of a map of this hierarchy"); };
+  if (!name.ends_with(suffix) || !name.starts_with(h.name)) return refused();
+  const std::string path = name.substr(h.name.size(), name.size() - h.name.size() - suffix.size());
+  place = MapPlace{MapResult{"", 1, {0, 0}, {}}, {}, -1};
+  if (path.empty()) return true;
+  if (path[0] != '_') return refused();
+  const auto fields = split(std::string_view(path).substr(1), '_');
+  if (fields.size() % 2 != 0) return refused();
+  for (std::size_t i = 0; i < fields.size(); i += 2) {
+    MapResult& map = place.map;
+    int x = -1, y = -1;
+    // Digits as the names are written: no sign, no leading zero.
+    const bool plain = parse_number(fields[i], x) && parse_number(fields[i + 1], y) &&
+                       std::to_string(x) == fields[i] && std::to_string(y) == fields[i + 1];
+    if (!plain || map.layer >= h.depth) return refused();
+    DoneRecord record;
+    if (!read_done(o, map, record)) return false;
+    if (x >= map.grid.xdim || y >= map.grid.ydim) return refused();
+    place.parent = map;
+    place.unit = y * map.grid.xdim + x;
+    place.map = MapResult{sub_path(map, place.unit), map.layer + 1, {0, 0}, {}};
+  }
   return true;
 }
 
@@ -534,7 +542,8 @@ bool member_parts(const Options& o, const MapPlace& place, std::size_t slices,
     return true;  // the caller knows the count from the vocabulary
   }
   DoneRecord record;
-  if (!read_done(o, place.parent, record)) return false;
+  MapResult parent = place.parent;
+  if (!read_done(o, parent, record)) return false;
   const auto u = static_cast<std::size_t>(place.unit);
   if (!record.expanded[u]) {
     const Grid& grid = place.parent.grid;
@@ -604,14 +613,20 @@ bool train_codebook(const Options& o, const MapPlace& place, const std::vector<M
                       std::to_string(frequencies.documents) +
                       " were counted; start again from the count step");
   }
-  codebook = initial_codebook(place.map.grid, terms.labels.size(), training,
-                              map_seed(h.seed, place.map.path));
+  const LocalTerms local = local_terms(frequencies);
+  std::vector<std::string> stems;
+  for (std::uint32_t term : local.terms) stems.push_back(terms.stems[term]);
+  for (SparseVector& vector : training) to_local(vector, local);
+  codebook =
+      initial_codebook(place.map.grid, stems.size(), training, map_seed(h.seed, place.map.path));
   train(codebook, training, h.schedule, h.jobs);
   round_to_stored(codebook);
-  StoredCodebook stored = stored_codebook(codebook, terms.stems);
+  StoredCodebook stored = stored_codebook(codebook, stems);
   stored.documents = seen;
   stored.options = somlabel::checksum64(options_line(o));
   stored.members = fingerprint;
+  // Put on the whole vocabulary, as the documents' vectors are: the same weights.
+  codebook = restored_codebook(stored, terms.stems);
   StateFile file;
   return file.open(state_codebook(o, place.map)) &&
          (file.put(codebook_file_bytes(stored)), file.commit());
@@ -684,10 +699,10 @@ bool assign_slice(const Options& o, const MapPlace& place, somlabel::Shard slice
   std::vector<std::string> names, counts;
   std::vector<SparseVector> vectors;
   auto flush = [&] {
-    const std::vector<int> bmu = map_vectors(codebook, vectors, o.hierarchy.jobs);
+    const std::vector<Match> bmu = match_vectors(codebook, vectors, o.hierarchy.jobs);
     for (std::size_t i = 0; i < vectors.size(); ++i) {
       const Member kept{names[i], counts[i], 0.0, {}};
-      writer.add(bmu[i], kept, distance(codebook, bmu[i], vectors[i]));
+      writer.add(bmu[i].unit, kept, bmu[i].distance);
     }
     names.clear();
     counts.clear();
@@ -705,17 +720,16 @@ bool assign_slice(const Options& o, const MapPlace& place, somlabel::Shard slice
   return writer.commit();
 }
 
-// The codebook of a map that train_codebook stored.
-bool load_codebook(const std::string& name, const Grid& grid, const TermTable& terms,
+// The codebook of a map that train_codebook stored, and the map's grid.
+bool load_codebook(const std::string& name, const TermTable& terms, MapResult& map,
                    Codebook& codebook) {
   std::string bytes;
   StoredCodebook stored;
   if (!somlabel::reported("somtrain", somlabel::read_file(name, bytes))) return false;
   if (const somlabel::Result parsed = parse_codebook_file(bytes, stored); !parsed)
     return refuse(name, parsed.message() + "; train the map again");
-  if (stored.grid.xdim != grid.xdim || stored.grid.ydim != grid.ydim)
-    return refuse(name, "not the codebook of this map; train it again");
   codebook = restored_codebook(stored, terms.stems);
+  map.grid = stored.grid;
   return true;
 }
 
@@ -741,7 +755,7 @@ bool check_map_names(const Options& o, const MapResult& map) {
 
 // Writes a map's unit file from its assigned slices, then its done record.
 bool finish_map(const Options& o, const MapPlace& place, std::size_t slices, const TermTable& terms,
-                const Codebook& codebook) {
+                const Codebook& codebook, std::size_t members) {
   const HierarchySettings& h = o.hierarchy;
   const MapResult& map = place.map;
   const std::string file_name = map_file_name(h.name, map);
@@ -750,7 +764,8 @@ bool finish_map(const Options& o, const MapPlace& place, std::size_t slices, con
   StateFile unit_file;
   if (!unit_file.open(output + file_name)) return false;
   unit_file.put(unit_file_head(map.grid));
-  std::string done = std::to_string(slices) + '\n';
+  std::string done = std::to_string(slices) + ' ' + std::to_string(map.grid.xdim) + ' ' +
+                     std::to_string(map.grid.ydim) + '\n';
   std::vector<GridUnit> grid_units;
   for (int u = 0; u < map.grid.units(); ++u) {
     UnitBlock block{map.grid.x(u), map.grid.y(u), node_id(h.name, map, u), 0.0, 0, {}, {}, {}};
@@ -767,10 +782,10 @@ bool finish_map(const Options& o, const MapPlace& place, std::size_t slices, con
       block.names += member.name;
     }
     if (reader.failed()) return false;
-    const bool expanded = expands(h, map, block.documents);
+    const bool expanded = expands(h, map, block.documents, members);
     if (expanded) {
       block.sub_map_address =
-          unit_address(o.output_path, h.name, {sub_path(map, u), map.layer + 1, h.sub, {}});
+          unit_address(o.output_path, h.name, {sub_path(map, u), map.layer + 1, {}, {}});
     }
     if (block.documents > 0) block.labels = unit_labels(codebook, u, terms.labels, h.labels);
     std::string text;
@@ -789,11 +804,11 @@ bool finish_map(const Options& o, const MapPlace& place, std::size_t slices, con
 
 // Trains one map; with slices > 1 the top map is only trained, and its
 // documents are assigned by the assign step.
-bool train_map_step(const Options& o, const MapPlace& place, std::size_t slices,
-                    const TermTable& terms) {
+bool train_map_step(const Options& o, MapPlace place, std::size_t slices, const TermTable& terms) {
   std::vector<MemberPart> parts;
   std::size_t members = terms.documents;
   if (!member_parts(o, place, slices, parts, members)) return false;
+  place.map.grid = map_grid(o.hierarchy, place.map.layer, members);
   DocumentFrequencies frequencies = terms.frequencies;
   if (place.unit >= 0 && !sub_map_frequencies(parts, terms, frequencies)) return false;
   if (frequencies.documents != members) {
@@ -809,7 +824,7 @@ bool train_map_step(const Options& o, const MapPlace& place, std::size_t slices,
     return true;
   }
   if (!assign_slice(o, place, {1, 1}, parts, terms, frequencies, codebook) ||
-      !finish_map(o, place, 1, terms, codebook)) {
+      !finish_map(o, place, 1, terms, codebook, members)) {
     return false;
   }
   std::printf("somtrain: trained %s (%zu documents)\n", name.c_str(), members);
@@ -819,16 +834,15 @@ bool train_map_step(const Options& o, const MapPlace& place, std::size_t slices,
 // The maps of `layer` in process order, found through the done records of
 // the layers above it.
 bool layer_maps(const Options& o, int layer, std::vector<MapPlace>& places) {
-  places = {MapPlace{MapResult{"", 1, o.hierarchy.top, {}}, {}, -1}};
+  places = {MapPlace{MapResult{"", 1, {0, 0}, {}}, {}, -1}};
   for (int l = 1; l < layer; ++l) {
     std::vector<MapPlace> below;
-    for (const MapPlace& place : places) {
+    for (MapPlace& place : places) {
       DoneRecord record;
       if (!read_done(o, place.map, record)) return false;
       for (int u = 0; u < place.map.grid.units(); ++u) {
         if (!record.expanded[static_cast<std::size_t>(u)]) continue;
-        below.push_back(
-            {MapResult{sub_path(place.map, u), l + 1, o.hierarchy.sub, {}}, place.map, u});
+        below.push_back({MapResult{sub_path(place.map, u), l + 1, {0, 0}, {}}, place.map, u});
       }
     }
     places = std::move(below);
@@ -866,7 +880,7 @@ bool top_map(const Options& o, const StepRequest& request, MapPlace& place) {
 bool load_trained_top_map(const Options& o, const StepRequest& request, TermTable& terms,
                           MapPlace& place, Codebook& codebook) {
   return read_terms(o, terms) && top_map(o, request, place) &&
-         load_codebook(state_codebook(o, place.map), place.map.grid, terms, codebook);
+         load_codebook(state_codebook(o, place.map), terms, place.map, codebook);
 }
 
 bool assign_step(const Options& o, const StepRequest& request) {
@@ -891,7 +905,7 @@ bool finish_step(const Options& o, const StepRequest& request) {
   MapPlace place;
   Codebook codebook;
   if (!load_trained_top_map(o, request, terms, place, codebook) ||
-      !finish_map(o, place, request.slices, terms, codebook)) {
+      !finish_map(o, place, request.slices, terms, codebook, terms.documents)) {
     return false;
   }
   std::printf("somtrain: trained %s (%zu documents)\n",
@@ -907,7 +921,9 @@ bool finished_hierarchy(const Options& o, Hierarchy& hierarchy,
     if (!layer_maps(o, layer, places)) return false;
     if (places.empty()) return true;
     layers.emplace_back();
-    for (const MapPlace& place : places) {
+    for (MapPlace& place : places) {
+      DoneRecord record;
+      if (!read_done(o, place.map, record)) return false;
       if (place.unit >= 0) {
         for (MapResult& parent : hierarchy.maps) {
           if (parent.path == place.parent.path) {
@@ -928,8 +944,7 @@ bool process_step(const Options& o) {
   Hierarchy hierarchy;
   std::vector<std::vector<std::string>> layers;
   OutputLayout layout;
-  if (!finished_hierarchy(o, hierarchy, layers) ||
-      !output_layout(o, layout) ||
+  if (!finished_hierarchy(o, hierarchy, layers) || !output_layout(o, layout) ||
       !write_process_files(o.work_dir, layout, hierarchy, o.hierarchy.name)) {
     return false;
   }

@@ -27,6 +27,23 @@ struct DocumentFrequencies {
 [[nodiscard]] SparseVector tfidf_vector(const std::vector<TermCount>& terms,
                                         const DocumentFrequencies& frequencies);
 
+// The terms that weigh in the vectors of a set of documents: held by some
+// of them, not by all. A map's weights are over these alone, its local
+// dimensions, in ascending term order, so that a small map of a large
+// collection costs what its own documents cost.
+struct LocalTerms {
+  std::vector<std::uint32_t> terms;  // local dimension -> term
+  std::vector<std::int32_t> local;   // term -> local dimension, or -1
+};
+[[nodiscard]] LocalTerms local_terms(const DocumentFrequencies& frequencies);
+
+// Renumbers the terms of `vector`, all of them local, to local dimensions.
+void to_local(SparseVector& vector, const LocalTerms& local);
+
+// How many of corpus.documents[members[i]] hold each term.
+[[nodiscard]] DocumentFrequencies member_frequencies(const Corpus& corpus,
+                                                     const std::vector<int>& members);
+
 // The vectors of corpus.documents[members[i]], in that order. The inverse
 // document frequency is taken over `members` only, so a sub-map weighs the
 // terms that tell its own documents apart:

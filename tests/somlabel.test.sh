@@ -7,7 +7,7 @@
 source "$(dirname "$0")/badinput_lib.sh"
 somlabel=$build_dir/somlabel/somlabel
 [ -x "$somlabel" ] || { echo "somlabel not built: nothing to test"; exit 0; }
-map_options=(--xdim 2 --ydim 1 --sub-xdim 2 --sub-ydim 1 --expand 2 --min-df 1 --max-df 1 --jobs 1)
+map_options=(--xdim 2 --ydim 1 --sub-xdim 2 --sub-ydim 1 --expand 2 --depth 2 --min-df 1 --max-df 1 --jobs 1)
 
 documents() {
   mkdir -p docs

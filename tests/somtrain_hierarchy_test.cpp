@@ -102,6 +102,39 @@ TEST(SomtrainHierarchy, DepthBoundsTheChainAndProcessOrderIsDeepestFirst) {
   EXPECT_EQ(process_order(h), std::vector<std::size_t>({2, 1, 0}));
 }
 
+TEST(SomtrainHierarchy, GridFollowsTheDocumentsWhereNoSideIsGiven) {
+  const struct {
+    Grid given;
+    std::size_t documents;
+    bool top;
+    Grid grid;
+  } cases[] = {
+      {{0, 0}, 12, true, {2, 2}},       // the top map has 2 x 2 units at least
+      {{0, 0}, 21, false, {2, 1}},      // a sub-map 2 at least: 21 / 20 rounded up
+      {{0, 0}, 41, false, {2, 2}},      // 3 wanted: round(sqrt(3 * 3/4)) = 2 rows
+      {{0, 0}, 100, false, {3, 2}},     // 5 wanted: 2 rows of 3
+      {{0, 0}, 960, true, {8, 6}},      // 48 wanted
+      {{0, 0}, 1000000, true, {8, 6}},  // never more than 48
+      {{6, 4}, 5, true, {6, 4}},        // both sides given
+      {{3, 0}, 200, false, {3, 4}},     // 10 wanted, 3 wide: 4 rows
+      {{0, 2}, 200, false, {5, 2}},     // 10 wanted, 2 high: 5 columns
+  };
+  for (const auto& c : cases) {
+    const Grid grid = fitted_grid(c.given, c.documents, 20, c.top);
+    EXPECT_EQ(grid, c.grid) << c.documents << " documents: " << grid.xdim << " x " << grid.ydim;
+  }
+}
+
+TEST(SomtrainHierarchy, AUnitHoldingAllOfItsMapsDocumentsIsNotExpanded) {
+  // Documents that no map can tell apart all land on one unit of the top map.
+  std::vector<DocumentText> texts;
+  for (int i = 0; i < 8; ++i) texts.push_back({"same" + std::to_string(i), "socket network"});
+  const Corpus same = build_corpus(texts, VocabularyLimits{1, 1.0, 5000}, text::Language::english);
+  const Hierarchy h = grow_hierarchy(same, small(Grid{2, 1}, Grid{2, 1}, 2, 5));
+  ASSERT_EQ(h.maps.size(), 1u);
+  EXPECT_EQ(h.maps[0].units[0].documents.size(), 8u);
+}
+
 TEST(SomtrainHierarchy, EmptyUnitsCarryNoLabels) {
   const Hierarchy h = grow_hierarchy(two_topics(), small(Grid{4, 1}, Grid{1, 1}, 100, 1));
   int empty = 0;
