@@ -60,3 +60,10 @@ def wait_for_search(driver, seconds=10):
     WebDriverWait(driver, seconds).until(
         lambda d: d.find_element("tag name", "html").get_attribute("data-search") == "ready"
         and d.find_element("id", "search-status").text in ("", "Nothing found."))
+
+
+def wait_for_view(driver, seconds=10):
+    """Waits until index.html has drawn its map view."""
+    from selenium.webdriver.support.ui import WebDriverWait
+    WebDriverWait(driver, seconds).until(
+        lambda d: d.find_element("id", "map-view").get_attribute("data-map"))

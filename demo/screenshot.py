@@ -4,8 +4,10 @@
 Usage: demo/screenshot.py OUTDIR DEMO_FOLDER [QUERY]
 
 Writes OUTDIR/demo-top.png (the top map page), OUTDIR/site-index.png
-(index.html) and OUTDIR/site-search.png (index.html after typing QUERY; by
-default the first word of the top map's best phrase). Prints their paths.
+(index.html with the top map's view), OUTDIR/site-search.png (index.html
+after typing QUERY, the map lit by the documents that hold it; by default
+the first word of the top map's best phrase) and OUTDIR/site-unit.png (the
+panel of the unit with the most of those documents). Prints their paths.
 """
 
 import pathlib
@@ -48,12 +50,21 @@ def main():
         shots.append(out / "demo-top.png")
         driver.save_screenshot(str(shots[-1]))
         driver.get(browser.url(pages / "index.html"))
+        browser.wait_for_view(driver)
         shots.append(out / "site-index.png")
         driver.save_screenshot(str(shots[-1]))
-        driver.find_element("id", "search").send_keys(query)
+        driver.find_element("id", "search").send_keys(query + " ")
         browser.wait_for_search(driver)
         shots.append(out / "site-search.png")
         driver.save_screenshot(str(shots[-1]))
+        lit = driver.find_elements("css selector", "#map-grid .cell .hits")
+        if lit:
+            best = max(lit, key=lambda hits: int(hits.text))
+            best.find_element("xpath", "..").find_element("css selector", "a.open").click()
+            driver.find_element("id", "unit-panel")
+            driver.execute_script("document.getElementById('unit-panel').scrollIntoView()")
+            shots.append(out / "site-unit.png")
+            driver.save_screenshot(str(shots[-1]))
     for shot in shots:
         print(shot)
     return 0

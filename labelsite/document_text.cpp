@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <exception>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <numeric>
 #include <string_view>
 #include <thread>
 #include <tuple>
@@ -167,23 +170,24 @@ class DocumentReader {
       words.text = {};
       return;
     }
-    std::string& text = buffer_;
-    text.clear();
+    if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kTextSlice);
+    char* const text = buffer_.get();
     pending_.clear();
+    size_t kept = 0;  // bytes of a word cut at the end of the last slice
     for (;;) {
-      const size_t kept = text.size();
-      text.resize(kept + kTextSlice);
-      const size_t got = std::fread(text.data() + kept, 1, kTextSlice, in.get());
-      text.resize(kept + got);
+      const size_t got = std::fread(text + kept, 1, kTextSlice - kept, in.get());
       found.bytes += got;
       if (got == 0) break;
-      // Blanks never stand inside a word: the text up to the last one is whole words.
-      const size_t blank = text.find_last_of(" \t\n\r");
-      const size_t cut = blank == std::string::npos ? text.size() : blank + 1;
-      add_words(std::string_view(text).substr(0, cut), words);
-      text.erase(0, cut);
+      // Blanks never stand inside a word: the text up to the last one is
+      // whole words. A slice without a blank is taken whole.
+      const std::string_view slice(text, kept + got);
+      const size_t blank = slice.find_last_of(" \t\n\r");
+      const size_t cut = blank == std::string_view::npos ? slice.size() : blank + 1;
+      add_words(slice.substr(0, cut), words);
+      kept = slice.size() - cut;
+      std::memmove(text, text + cut, kept);
     }
-    add_words(text, words);
+    add_words(std::string_view(text, kept), words);
     count_pending(words);
     if (std::ferror(in.get()) != 0) {
       found.failure = path + ": " + errno_text();
@@ -259,7 +263,7 @@ class DocumentReader {
   const CacheNumbers& numbers_;
   text::Stemmer stemmer_;
   TextMap remembered_;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;  // kTextSlice bytes, made once
   std::vector<uint32_t> pending_;
 };
 
@@ -501,36 +505,88 @@ void finish_cache(TextCacheWriter& writer, const CacheVocabulary& strings,
   }
 }
 
+// The words of a phrase, at single blanks.
+std::vector<std::string_view> words_of(std::string_view phrase) {
+  std::vector<std::string_view> words;
+  for (size_t at = 0; at < phrase.size();) {
+    const size_t end = std::min(phrase.find(' ', at), phrase.size());
+    if (end > at) words.push_back(phrase.substr(at, end - at));
+    at = end + 1;
+  }
+  return words;
+}
+
+// The phrases of a key-file line: its own and, where its spelling has as
+// many words as its stemmed form, those its last words make. A candidate of
+// the extractor is adjectives and nouns ending in a noun, so these are such
+// phrases too ("global optimisation algorithms": "optimisation algorithms",
+// "algorithms"), and they let documents that share only a part of their
+// phrases share a label. Each is a (stemmed, spelling) pair.
+std::vector<std::pair<std::string, std::string>> phrases_of(std::string_view spelling,
+                                                            std::string_view stemmed) {
+  std::vector<std::pair<std::string, std::string>> out{
+      {std::string(stemmed), std::string(spelling)}};
+  const std::vector<std::string_view> stems = words_of(stemmed);
+  const std::vector<std::string_view> words = words_of(spelling);
+  if (stems.size() != words.size()) return out;
+  for (size_t from = 1; from < stems.size(); ++from) {
+    const auto join = [from](const std::vector<std::string_view>& parts) {
+      std::string text(parts[from]);
+      for (size_t i = from + 1; i < parts.size(); ++i) text.append(" ").append(parts[i]);
+      return text;
+    };
+    out.emplace_back(join(stems), join(words));
+  }
+  return out;
+}
+
 // The phrases of the key-file lines in use, by stemmed form, each shown as
 // the spelling most documents use (of equals, the first in byte order).
 void finish_phrases(const CacheVocabulary& strings, const Collector& collector,
                     KeyPhrases& phrases) {
   std::vector<uint32_t> uses(strings.key_lines.size(), 0);
   for (const uint32_t line : collector.key_lines) ++uses[line];
-  std::vector<uint32_t> used;
+  // Each line's phrases, as numbers of (stemmed, spelling) pairs.
+  std::vector<std::vector<uint32_t>> pairs_of_line(strings.key_lines.size());
+  std::vector<std::pair<std::string, std::string>> pairs;
+  std::vector<uint32_t> pair_uses;
+  TextMap pair_number;
   for (uint32_t line = 0; line < uses.size(); ++line) {
-    if (uses[line] > 0) used.push_back(line);
-  }
-  const auto& lines = strings.key_lines;
-  std::sort(used.begin(), used.end(), [&](uint32_t a, uint32_t b) {
-    if (lines[a].second != lines[b].second) return lines[a].second < lines[b].second;
-    if (uses[a] != uses[b]) return uses[a] > uses[b];
-    return lines[a].first < lines[b].first;
-  });
-  std::vector<uint32_t> phrase_of(lines.size(), 0);
-  phrases = KeyPhrases{};
-  for (const uint32_t line : used) {
-    if (phrases.stemmed.empty() || phrases.stemmed.back() != lines[line].second) {
-      phrases.stemmed.push_back(lines[line].second);
-      phrases.surface.push_back(lines[line].first);
+    if (uses[line] == 0) continue;
+    for (auto& pair : phrases_of(strings.key_lines[line].first, strings.key_lines[line].second)) {
+      const auto [at, added] =
+          pair_number.try_emplace(pair.first + '\t' + pair.second, pairs.size());
+      if (added) {
+        pairs.push_back(std::move(pair));
+        pair_uses.push_back(0);
+      }
+      pair_uses[at->second] += uses[line];
+      pairs_of_line[line].push_back(at->second);
     }
-    phrase_of[line] = static_cast<uint32_t>(phrases.stemmed.size() - 1);
+  }
+  std::vector<uint32_t> order(pairs.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    if (pairs[a].first != pairs[b].first) return pairs[a].first < pairs[b].first;
+    if (pair_uses[a] != pair_uses[b]) return pair_uses[a] > pair_uses[b];
+    return pairs[a].second < pairs[b].second;
+  });
+  std::vector<uint32_t> phrase_of(pairs.size(), 0);
+  phrases = KeyPhrases{};
+  for (const uint32_t pair : order) {
+    if (phrases.stemmed.empty() || phrases.stemmed.back() != pairs[pair].first) {
+      phrases.stemmed.push_back(pairs[pair].first);
+      phrases.surface.push_back(pairs[pair].second);
+    }
+    phrase_of[pair] = static_cast<uint32_t>(phrases.stemmed.size() - 1);
   }
   phrases.first.push_back(0);
   for (size_t d = 0; d + 1 < collector.key_line_first.size(); ++d) {
     const size_t begin = phrases.phrases.size();
     for (uint32_t i = collector.key_line_first[d]; i < collector.key_line_first[d + 1]; ++i) {
-      phrases.phrases.push_back(phrase_of[collector.key_lines[i]]);
+      for (const uint32_t pair : pairs_of_line[collector.key_lines[i]]) {
+        phrases.phrases.push_back(phrase_of[pair]);
+      }
     }
     const auto from = phrases.phrases.begin() + static_cast<std::ptrdiff_t>(begin);
     std::sort(from, phrases.phrases.end());

@@ -19,6 +19,14 @@ constexpr size_t kCandidates = 2 * kSiteLabels;
 // Phrases handed to a thread at a time.
 constexpr uint32_t kPhraseBlock = 256;
 
+// How many times more often than around it a unit must carry a phrase for
+// its share of the unit alone to decide: the rest is coverage.
+constexpr double kEnoughLift = 3;
+
+// A longer phrase carried by this share of a shorter one's documents takes
+// its place.
+constexpr double kLongerShare = 0.8;
+
 bool better(const SiteLabel& a, const SiteLabel& b) {
   if (a.score != b.score) return a.score > b.score;
   if (a.with != b.with) return a.with > b.with;
@@ -73,6 +81,7 @@ struct Classes {
   std::vector<DocumentRange> around;  // what a class is weighed against
   std::vector<bool> has_around;
   std::vector<int> parent;  // the class that holds it: a unit's map, the unit a map expands
+  std::vector<std::vector<DocumentRange>> parts;  // per map without surroundings: its units
 };
 
 Classes classes_of(const SiteIndex& index, const MapTree& tree, const SiteOrder& order) {
@@ -87,10 +96,17 @@ Classes classes_of(const SiteIndex& index, const MapTree& tree, const SiteOrder&
     classes.has_around.push_back(true);
     classes.parent.push_back(static_cast<int>(units + map));
   }
+  classes.parts.resize(units + index.maps().size());
   for (size_t m = 0; m < index.maps().size(); ++m) {
     const int parent = tree.parent[m];
     classes.around.push_back(parent >= 0 ? order.maps[static_cast<size_t>(parent)] : all);
     classes.has_around.push_back(parent >= 0 || tree.roots.size() > 1);
+    if (!classes.has_around.back()) {
+      for (size_t u = 0; u < units; ++u) {
+        if (index.units()[u].map == static_cast<int>(m))
+          classes.parts[units + m].push_back(order.units[u]);
+      }
+    }
     const int above = order.unit_above[m];
     classes.parent.push_back(above >= 0    ? above
                              : parent >= 0 ? static_cast<int>(units) + parent
@@ -104,12 +120,29 @@ uint32_t count_in(const std::vector<uint32_t>& documents, DocumentRange range) {
   return static_cast<uint32_t>(std::lower_bound(begin, documents.end(), range.end) - begin);
 }
 
-double score(uint32_t with, uint32_t documents, uint32_t around_with, uint32_t around,
-             bool has_around) {
+// How much the documents carrying a phrase tell the parts of a map apart:
+// sum over parts of (a_i / n) ln((a_i / a) / (n_i / n)), with a_i of the n_i
+// documents of part i carrying it, a of the map's n.
+double information(const std::vector<uint32_t>& carriers, uint32_t documents,
+                   const std::vector<DocumentRange>& parts) {
+  uint32_t with = 0;
+  for (const DocumentRange part : parts) with += count_in(carriers, part);
+  double sum = 0;
+  for (const DocumentRange part : parts) {
+    const uint32_t part_with = count_in(carriers, part);
+    if (part_with == 0) continue;
+    sum += static_cast<double>(part_with) / documents *
+           std::log(static_cast<double>(part_with) * documents /
+                    (static_cast<double>(with) * part.size()));
+  }
+  return sum;
+}
+
+double score(uint32_t with, uint32_t documents, uint32_t around_with, uint32_t around) {
   const double share = static_cast<double>(with) / documents;
-  if (!has_around) return share * std::log(1 / share);
   const double elsewhere = (around_with + 0.5) / (around + 1.0);
-  return share > elsewhere ? share * std::log(share / elsewhere) : 0;
+  if (share <= elsewhere) return 0;
+  return share * share * std::log(std::min(share / elsewhere, kEnoughLift));
 }
 
 std::vector<std::string_view> words_of(std::string_view stemmed) {
@@ -176,9 +209,10 @@ class LabelCounter {
     const uint32_t with = count_in(carriers, range);
     if (with == 0 || (with == 1 && range.size() > 1)) return;
     const DocumentRange around = classes_.around[c];
-    const uint32_t around_with = classes_.has_around[c] ? count_in(carriers, around) - with : 0;
-    const double weight = score(with, range.size(), around_with, around.size() - range.size(),
-                                classes_.has_around[c]);
+    const double weight = classes_.has_around[c]
+                              ? score(with, range.size(), count_in(carriers, around) - with,
+                                      around.size() - range.size())
+                              : information(carriers, range.size(), classes_.parts[c]);
     if (weight > 0) best_[c].offer({phrase, with, weight});
   }
 
@@ -198,9 +232,29 @@ LabelList choose(const Best& best, uint32_t documents, const KeyPhrases& phrases
   LabelList list;
   list.documents = documents;
   const std::vector<SiteLabel> candidates = best.sorted();
+  // A longer phrase that holds a candidate's words and is carried by almost
+  // as many documents says more: it takes the candidate's place.
+  std::vector<SiteLabel> ranked = candidates;
+  {
+    std::vector<std::vector<std::string_view>> words;
+    for (const SiteLabel& label : candidates)
+      words.push_back(words_of(phrases.stemmed[label.phrase]));
+    for (size_t i = 0; i < candidates.size(); ++i) {
+      size_t longer = i;
+      for (size_t j = 0; j < candidates.size(); ++j) {
+        if (words[j].size() > words[i].size() && within(words[i], words[j]) &&
+            candidates[j].with >= kLongerShare * candidates[i].with &&
+            (longer == i || candidates[j].with > candidates[longer].with)) {
+          longer = j;
+        }
+      }
+      ranked[i].phrase = candidates[longer].phrase;
+      ranked[i].with = candidates[longer].with;
+    }
+  }
   std::vector<std::vector<std::string_view>> kept_words;
   uint32_t left_out = 0;  // for want of room
-  for (const SiteLabel& label : candidates) {
+  for (const SiteLabel& label : ranked) {
     if (list.labels.size() == kSiteLabels) {
       left_out += label.score == list.labels.back().score ? 1 : 0;
       continue;

@@ -1,16 +1,20 @@
 // The site's own labels: for every unit and every map, the phrases that
 // most of its documents carry and few documents around it do. Candidates are
 // the phrases of its documents' key files (the extractor's noun phrases, so
-// no fragments); a document carries a phrase when its text holds every
-// stemmed word of it. Each phrase is weighed by documents, never by summed
-// scores: with a of the n documents of the unit carrying it and b of the m
-// other documents of the map (for a map: of the map above it),
-//     score = a/n * ln((a/n) / ((b + 1/2) / (m + 1))),
-// the share of the unit that carries it times how much more often the unit
-// carries it than its surroundings do; a phrase the surroundings carry as
-// often is no label. A map with nothing around it (the top map) weighs
-// a/n * ln(n/a): phrases that tell its documents apart, not those all share.
-// A map's labels count all the documents under it, sub-maps included.
+// no fragments) and the phrases their last words make (document_text.h); a
+// document carries a phrase when its text holds every stemmed word of it.
+// Each phrase is weighed by documents, never by summed scores: with a of
+// the n documents of the unit carrying it and b of the m other documents of
+// the map (for a map: of the map above it),
+//     score = (a/n)^2 * ln(min(3, (a/n) / ((b + 1/2) / (m + 1)))),
+// no label where the unit carries it no more often than its surroundings.
+// Three times as often as around it is distinct enough; beyond that the
+// share of the unit decides. A map with nothing around it (the top map)
+// takes the phrases whose documents best tell its units apart: the sum over
+// its units of (a_i/n) ln((a_i/a) / (n_i/n)). A map's labels count all the
+// documents under it, sub-maps included. Of phrases whose words hold one
+// another, the longer one takes the place of the shorter when it is carried
+// by four fifths as many documents, and of equals only the better is kept.
 #pragma once
 
 #include <cstdint>

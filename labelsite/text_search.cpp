@@ -126,14 +126,33 @@ bool write_terms(Site& site, const TextIndex& text, std::vector<uint32_t>& sizes
   return true;
 }
 
+// The words as written, and each stem no document writes as it is: typing a
+// stem finds its term too.
+std::vector<std::pair<std::string_view, uint32_t>> lookup_words(const TextIndex& text) {
+  std::vector<std::pair<std::string_view, uint32_t>> words;
+  for (const auto& [form, term] : text.forms) words.emplace_back(form, term);
+  const size_t forms = words.size();
+  for (uint32_t term = 0; term < text.stems.size(); ++term) {
+    const std::string_view stem = text.stems[term];
+    const auto at =
+        std::lower_bound(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(forms),
+                         std::pair(stem, uint32_t{0}));
+    if (at == words.begin() + static_cast<std::ptrdiff_t>(forms) || at->first != stem) {
+      words.emplace_back(stem, term);
+    }
+  }
+  std::sort(words.begin(), words.end());
+  return words;
+}
+
 bool write_words(Site& site, const TextIndex& text, const std::vector<uint32_t>& sizes,
                  TextSearchFiles& files) {
   SearchSlices slices(site, 'w');
-  for (const auto& [form, term] : text.forms) {
-    PageText* out = slices.next(form);
+  for (const auto& [word, term] : lookup_words(text)) {
+    PageText* out = slices.next(word);
     if (out == nullptr) return false;
     out->append("[");
-    append_js_string(*out, form);
+    append_js_string(*out, word);
     out->append(",0");  // the key: the word itself
     for (const uint32_t value : {term, text.postings[term].size(), sizes[term]}) {
       out->append(",");

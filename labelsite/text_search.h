@@ -1,8 +1,9 @@
 // The data of the search by content, in files that index.html loads by a
 // <script> tag as a query needs them (labelsite/search.js reads them):
 //
-//   search/w<N>.js  the words as documents write them, lower-cased, in byte
-//                   order, each [word, 0, term, documents, size]: its term
+//   search/w<N>.js  the words as documents write them, lower-cased, and the
+//                   stems that are none of them, in byte order, each
+//                   [word, 0, term, documents, size]: its term
 //                   (stem), how many documents hold the term and the size of
 //                   the term's entry; index.html keeps the first word of each.
 //   search/t<N>.js  the terms, in order, each with the documents that hold

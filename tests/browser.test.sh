@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Browser test: the demo chain on a few dozen manual pages, then headless
 # Chromium, driven through its WebDriver, walks the map pages and the site
-# from the file system (tests/browser_site.py says how), a screenshot of the
-# top page is taken, and tests/check_pages.py parses every page.
+# (its map view, searches by name and by text) from the file system, and a
+# site made from hostile names, labels and texts (tests/browser_site.py says
+# how); screenshots are taken, and tests/check_pages.py parses every page.
 # Needs chromium, chromium-driver and python3-selenium (scripts/setup
 # installs them); without them the test fails, naming what is missing.
 #   bash tests/browser.test.sh BUILD_DIR
@@ -16,6 +17,7 @@ command -v chromium >/dev/null 2>&1 || missing+=(chromium)
 [ -x /usr/bin/chromedriver ] || missing+=(chromium-driver)
 /usr/bin/python3 -c 'import selenium' 2>/dev/null || missing+=(python3-selenium)
 /usr/bin/python3 -c 'import html5lib' 2>/dev/null || missing+=(python3-html5lib)
+/usr/bin/python3 -c 'import snowballstemmer' 2>/dev/null || missing+=(python3-snowballstemmer)
 [ ${#missing[@]} -eq 0 ] || fail "missing ${missing[*]}; run scripts/setup (as root) to install them"
 
 work=$(mktemp -d)
@@ -31,7 +33,12 @@ top=$pages/$(tail -n 1 "$work/demo/process.web").html
 grep -q "^Top map page: $top\$" "$work/demo.out" || fail "demo/run.sh did not name the top page $top"
 [ "$(ls "$pages"/*.labelunit.html | wc -l)" -ge 2 ] || fail "only one map: nothing to follow"
 
-/usr/bin/python3 "$root/tests/browser_site.py" "$work/demo" || fail "(above)"
+# The hostile case's names, labels and texts, as a site of their own.
+cp -r "$root/tests/cases/labelsite_hostile/input" "$work/hostile"
+(cd "$work/hostile" && "$build/labelweb/labelweb" process.web options >/dev/null &&
+  "$build/labelsite/labelsite" process.web options >/dev/null) || fail "no hostile site"
+
+/usr/bin/python3 "$root/tests/browser_site.py" "$work/demo" "$work/hostile/output" || fail "(above)"
 
 "$root/demo/screenshot.py" "$work/shots" "$work/demo" >"$work/shots.out" || fail "no screenshots"
 for png in "$work"/shots/*.png; do

@@ -4,6 +4,8 @@
 // worked out by hand from the rule in labelsite/site_labels.h.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <string>
 #include <vector>
 
@@ -71,17 +73,32 @@ TEST_F(LabelsiteLabelsTest, RanksByDocumentsCarryingThemAgainstTheRestOfTheMap) 
         {"b", "red apple tart", "apple\tappl\t1\nred\tred\t1\n"},
         {"c", "green apples", "apple\tappl\t1\n"}},
        {{"d", "a red car", "car\tcar\t1\n"}, {"e", "blue car", "blue car\tblue car\t1\n"}});
-  // (0, 0), 3 of 5 documents: apple 3 of 3, none of the 2 others: 1 * ln(1 / (0.5 / 3));
-  // red apple 2 of 3, none elsewhere: 2/3 ln(4); red 2 of 3 and 1 of 2: 2/3 ln(4/3), and
-  // no more documents than "red apple", whose words hold its own: left out. pie: 1 of 3.
+  // (0, 0), 3 of 5 documents: apple 3 of 3, none of the 2 others: lift 1 / (0.5 / 3) = 6,
+  // enough at 3: 1 * ln 3; red apple 2 of 3, none elsewhere: (2/3)^2 ln 3; red 2 of 3 and 1 of
+  // 2: (2/3)^2 ln(4/3), and no more documents than "red apple", whose words hold its own:
+  // left out. pie: 1 of 3.
   EXPECT_EQ(shown(labels_.units[0]), (std::vector<std::string>{"apple 3/3", "red apple 2/3"}));
-  EXPECT_NEAR(labels_.units[0].labels[0].score, std::log(6.0), 1e-12);
+  EXPECT_NEAR(labels_.units[0].labels[0].score, std::log(3.0), 1e-12);
   // (1, 0): car 2 of 2; "blue car" is carried by one document of two.
   EXPECT_EQ(shown(labels_.units[1]), (std::vector<std::string>{"car 2/2"}));
-  // The map, with nothing around it: a/n ln(n/a); 2 of 5 weighs more than 3 of 5,
-  // equals by their stems (car before red appl); one document of five is no label.
+  // The map, with nothing around it, by how well a phrase tells its units apart:
+  // car 0.4 ln 2.5, apple 0.6 ln(5/3), red apple 0.4 ln(5/3), red 0.4 ln(10/9) + 0.2 ln(5/6).
   EXPECT_EQ(shown(labels_.maps[0]),
-            (std::vector<std::string>{"car 2/5", "red apple 2/5", "apple 3/5", "red 3/5"}));
+            (std::vector<std::string>{"car 2/5", "apple 3/5", "red apple 2/5", "red 3/5"}));
+  EXPECT_NEAR(labels_.maps[0].labels[3].score, 0.4 * std::log(10.0 / 9) + 0.2 * std::log(5.0 / 6),
+              1e-12);
+}
+
+TEST_F(LabelsiteLabelsTest, ALongerPhraseOfAlmostAsManyDocumentsTakesThePlace) {
+  // "system" 5 of 5 (a), "file system" 4 of 5 (b): b holds a's words, 4 >= 0.8 * 5.
+  const std::vector<Document> unit = {{"a", "file system", "file system\tfile system\t1\n"},
+                                      {"b", "file system", "file system\tfile system\t1\n"},
+                                      {"c", "file system", "file system\tfile system\t1\n"},
+                                      {"d", "file system", "file system\tfile system\t1\n"},
+                                      {"e", "system", "system\tsystem\t1\n"}};
+  site(unit, {{"f", "other", "other\tother\t1\n"}, {"g", "other", "other\tother\t1\n"}});
+  // file system, (4/5)^2 ln 3, takes the place of system, 1 * ln 3.
+  EXPECT_EQ(shown(labels_.units[0]), (std::vector<std::string>{"file system 4/5"}));
 }
 
 TEST_F(LabelsiteLabelsTest, CountsTiesBeyondTheLabelsKept) {
