@@ -31,9 +31,9 @@ namespace somlabel::driver {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: somlabel DOCS OUT [MAP OPTIONS]\n"
-    "       somlabel --slurm DOCS OUT [MAP OPTIONS] [--wait] [--slices N] [--tasks T]\n"
-    "                [--sbatch ARG]...\n";
+    "usage: somlabel DOCS OUT [MAP OPTIONS] [--retrain]\n"
+    "       somlabel --slurm DOCS OUT [MAP OPTIONS] [--retrain] [--wait] [--slices N]\n"
+    "                [--tasks T] [--sbatch ARG]...\n";
 
 constexpr const char* kHelp =
     "Makes labelled, linked maps of the documents in DOCS and prints the path of their\n"
@@ -42,7 +42,9 @@ constexpr const char* kHelp =
     "docs), labels every map (labelcalc, MODE 2), writes its page (labelweb) and the\n"
     "site: the tree of maps with a search box, document and phrase indexes (labelsite).\n"
     "\n"
-    "A rerun redoes only what changed: the maps when documents or map options did,\n"
+    "A rerun redoes only what changed: the maps when documents or map options did\n"
+    "(from the maps stored by the last training, so that documents stay where they\n"
+    "were; with other map options, or --retrain, anew),\n"
     "the key files of documents newer than them, the labels and pages of maps whose\n"
     "inputs changed, the site when a page did. The model is trained again when a\n"
     "tenth of the documents is newer than it (or delete OUT/model).\n"
@@ -76,6 +78,7 @@ struct Request {
   std::string out;
   std::vector<std::string> map_options;
   bool map_options_given = false;
+  bool retrain = false;  // --retrain: the maps anew, not from the stored ones; never stored
   bool slurm = false;
   ClusterOptions cluster;
 };
@@ -147,6 +150,10 @@ int parse(int argc, char** argv, Request& request) {
     }
     if (!arg.starts_with("--")) {
       positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--retrain") {
+      request.retrain = true;
       continue;
     }
     if (const int taken = cluster_option(argc, argv, i, request); taken != 0) {
@@ -318,7 +325,7 @@ bool process_file_for(const Layout& layout, const std::vector<MapNode>& maps,
 
 bool train_maps_step(Driver& driver, const Layout& layout, const Tools& tools,
                      const std::vector<std::string>& documents,
-                     const std::vector<std::string>& map_options) {
+                     const std::vector<std::string>& map_options, bool retrain) {
   // The maps do not depend on the threads that train them.
   std::vector<std::string> kept;
   for (size_t i = 0; i < map_options.size(); ++i) {
@@ -327,13 +334,15 @@ bool train_maps_step(Driver& driver, const Layout& layout, const Tools& tools,
     else if (!map_options[i].starts_with("--jobs="))
       kept.push_back(map_options[i]);
   }
-  if (!maps_stale(layout, tools, documents, kept)) {
+  if (!retrain && !maps_stale(layout, tools, documents, kept)) {
     driver.kept("maps");
     return true;
   }
   std::string text;
   for (const std::string& option : kept) text += option + "\n";
-  return driver.run(train_maps(layout, tools, map_options), "") &&
+  std::vector<std::string> options = map_options;
+  if (retrain) options.emplace_back("--retrain");
+  return driver.run(train_maps(layout, tools, options), "") &&
          write_whole(layout.map_options(), text);
 }
 
@@ -555,8 +564,9 @@ int run(Request request) {
   }
   if (request.slurm) {
     summarise_texts(layout, texts_report);
-    return run_on_slurm(request,
-                        Prepared{layout, tools, {}, documents, request.map_options, {}, {}, {}});
+    return run_on_slurm(
+        request,
+        Prepared{layout, tools, {}, documents, request.map_options, {}, {}, {}, request.retrain});
   }
   const ExtractorOptions extractor{option_value(request.map_options, "--language"),
                                    option_value(request.map_options, "--jobs")};
@@ -577,7 +587,7 @@ int run(Request request) {
   std::vector<MapNode> maps;
   size_t texts = 0;
   const std::vector<std::string> old_maps = file_lines(layout.process());
-  if (!train_maps_step(driver, layout, tools, documents, request.map_options) ||
+  if (!train_maps_step(driver, layout, tools, documents, request.map_options, request.retrain) ||
       !add_option_lines(layout) || !read_settings(layout, settings) ||
       !key_steps(driver, layout, tools, extractor, language_changed, settings, documents, texts) ||
       !map_steps(driver, layout, tools, settings, extractor.language, old_maps, maps)) {

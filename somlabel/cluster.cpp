@@ -78,6 +78,7 @@ Command somtrain_step(const Layout& layout, const Tools& tools, const ClusterPla
                       const std::vector<std::string>& step) {
   Command command{"maps", {tools.somtrain}, layout.out, ""};
   command.argv.insert(command.argv.end(), plan.map_options.begin(), plan.map_options.end());
+  if (plan.retrain) command.argv.emplace_back("--retrain");
   command.argv.insert(command.argv.end(), {"--jobs", std::string(kCpusWord)});
   command.argv.insert(command.argv.end(), step.begin(), step.end());
   command.argv.insert(command.argv.end(),

@@ -45,6 +45,7 @@ struct Job {
 // What the job graph is made of besides the run's own settings.
 struct ClusterPlan {
   std::vector<std::string> map_options;  // somtrain's, as the user gave them
+  bool retrain = false;                  // somtrain --retrain: not from the stored maps
   std::string top_map;                   // the top map's unit file name ("map.unit")
   std::vector<std::size_t> layer_slots;  // per layer from the top: how many maps it could have
   std::size_t slices = 1;                // N: slices of the documents

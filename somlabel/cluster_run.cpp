@@ -89,6 +89,7 @@ ClusterPlan plan_of(const Prepared& prepared, const ClusterOptions& options) {
   const Layout& layout = prepared.layout;
   ClusterPlan plan;
   plan.map_options = prepared.map_options;
+  plan.retrain = prepared.retrain;
   plan.top_map = prepared.top_map;
   plan.layer_slots = prepared.layer_slots;
   plan.slices =

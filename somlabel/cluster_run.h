@@ -34,6 +34,7 @@ struct Prepared {
   std::string language;                  // the extractor's, from the map options; empty: default
   std::string top_map;                   // the top map's unit file name
   std::vector<std::size_t> layer_slots;  // per layer: how many maps it could have
+  bool retrain = false;                  // the maps anew, not from the stored ones
 };
 
 // Submits the jobs and prints their ids on standard output ("somlabel: job

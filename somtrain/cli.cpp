@@ -67,8 +67,15 @@ constexpr const char* kHelp =
     "                              sample drawn with the seed; all are mapped [all]\n"
     "  --originals DIR             the documents the pages link to, where DOCUMENTS\n"
     "                              holds their text (somlabel's OUT/text) [DOCUMENTS]\n"
+    "  --retrain                   train every map anew, not from the maps stored in\n"
+    "                              WORKDIR by an earlier training (see below)\n"
     "  --progress                  progress on standard error even when it is no terminal\n"
     "  --help                      this text\n"
+    "\n"
+    "A rerun starts from the maps stored by the last training with the same options\n"
+    "(NAME*.unit.codebook): new documents are put on their best units and the maps\n"
+    "refined, so that documents stay where they were; a map whose documents grew or\n"
+    "shrank by half is trained anew, with the maps below it.\n"
     "\n"
     "In steps, for the tasks of a batch job (the same options in every step; what\n"
     "the steps hand on lies in WORKDIR/.somtrain/). Together they write the same\n"
@@ -329,8 +336,8 @@ int parse_options(int argc, char** argv, Options& options) {
       std::fputs(kHelp, stdout);
       return somlabel::kExitSuccess;
     }
-    if (arg == "--progress") {
-      options.progress = true;
+    if (arg == "--progress" || arg == "--retrain") {
+      (arg == "--progress" ? options.progress : options.retrain) = true;
       continue;
     }
     if (arg.starts_with("--")) {
@@ -383,12 +390,20 @@ int run(const Options& o) {
   std::size_t trained = 0;
   HierarchySettings settings = o.hierarchy;
   settings.options = somlabel::checksum64(options_line(o));
-  const Hierarchy hierarchy = grow_hierarchy(corpus, settings, [&](const MapResult& map) {
+  auto stored = [&](const std::string& path) {
+    const MapResult map{path, 0, {}, {}};
+    return read_stored_codebook(o.work_dir + '/' + o.output_path +
+                                map_file_name(o.hierarchy.name, map) +
+                                std::string(kCodebookEnding));
+  };
+  auto trained_one = [&](const MapResult& map) {
     std::size_t documents = 0;
     for (const UnitResult& unit : map.units) documents += unit.documents.size();
     show(std::to_string(++trained) + " maps trained, the last " +
          map_file_name(o.hierarchy.name, map) + " (" + std::to_string(documents) + " documents)");
-  });
+  };
+  const Hierarchy hierarchy =
+      grow_hierarchy(corpus, settings, trained_one, o.retrain ? StoredMap() : StoredMap(stored));
   if (progress) std::fputc('\n', stderr);
   if (!check_names(o, corpus, hierarchy)) return somlabel::kExitFailure;
   if (!write_outputs(o.work_dir, layout, corpus, hierarchy, o.hierarchy.name))

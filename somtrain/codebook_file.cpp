@@ -1,10 +1,15 @@
 #include "somtrain/codebook_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <bit>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "common/checksum.h"
+#include "common/io.h"
 
 namespace somlabel::somtrain {
 namespace {
@@ -81,6 +86,21 @@ Result parse_codebook_file(std::string_view bytes, StoredCodebook& codebook) {
   std::memcpy(read.weights.data(), body.data() + h.stem_bytes, read.weights.size() * sizeof(float));
   codebook = std::move(read);
   return {};
+}
+
+std::optional<StoredCodebook> read_stored_codebook(const std::string& name) {
+  struct stat st {};
+  if (::stat(name.c_str(), &st) != 0 && errno == ENOENT) return std::nullopt;
+  std::string bytes;
+  StoredCodebook stored;
+  Result read = somlabel::read_file(name, bytes);
+  if (read) read = parse_codebook_file(bytes, stored);
+  if (read) return stored;
+  const std::string& why = read.message();
+  std::fprintf(stderr, "somtrain: warning: %s%s%s; the map is trained anew\n",
+               why.starts_with("cannot ") ? "" : name.c_str(),
+               why.starts_with("cannot ") ? "" : ": ", why.c_str());
+  return std::nullopt;
 }
 
 void round_to_stored(Codebook& codebook) {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +64,11 @@ struct StoredCodebook {
 // Fails with a message (without the file's name) saying what is wrong.
 [[nodiscard]] somlabel::Result parse_codebook_file(std::string_view bytes,
                                                    StoredCodebook& codebook);
+
+// The codebook file `name` as an earlier training left it, to start a map
+// from; none when there is no such file, and none after a warning naming it
+// when it cannot be read or used (the map is then trained anew).
+[[nodiscard]] std::optional<StoredCodebook> read_stored_codebook(const std::string& name);
 
 // The weights of `codebook` each rounded to a float, as they are stored: a
 // map is used with these, so that the stored map places its documents again

@@ -34,8 +34,16 @@ std::vector<SparseVector> training_set(const std::vector<SparseVector>& vectors,
 
 MapResult train_map(const Corpus& corpus, const std::vector<std::uint64_t>& hashes,
                     const std::vector<int>& members, std::string path, int layer,
-                    const HierarchySettings& settings) {
-  const Grid grid = map_grid(settings, layer, members.size());
+                    const HierarchySettings& settings, const StoredMap& stored, bool& kept) {
+  std::uint64_t fingerprint = 0;
+  for (int member : members) {
+    const Document& document = corpus.documents[static_cast<std::size_t>(member)];
+    fingerprint += document_fingerprint(document.name, document.terms, hashes);
+  }
+  const std::optional<StoredCodebook> earlier = stored ? stored(path) : std::nullopt;
+  const StartingPoint start = starting_point(settings, layer, members.size(), fingerprint, earlier);
+  const Grid grid = start.grid;
+  kept = start.kept;
   const DocumentFrequencies frequencies = member_frequencies(corpus, members);
   const LocalTerms local = local_terms(frequencies);
   std::vector<SparseVector> vectors;
@@ -49,26 +57,29 @@ MapResult train_map(const Corpus& corpus, const std::vector<std::uint64_t>& hash
   const std::vector<SparseVector> sample =
       sampled ? training_set(vectors, settings, path) : std::vector<SparseVector>{};
   const std::vector<SparseVector>& training = sampled ? sample : vectors;
-  Codebook codebook =
-      initial_codebook(grid, local.terms.size(), training, map_seed(settings.seed, path));
-  train(codebook, training, settings.schedule, settings.jobs);
-  round_to_stored(codebook);
-  const std::vector<Match> bmu = match_vectors(codebook, vectors, settings.jobs);
-
   std::vector<std::string> stems, labels;
   for (std::uint32_t term : local.terms) {
     stems.push_back(corpus.stems[term]);
     labels.push_back(corpus.labels[term]);
   }
+  Codebook codebook;
+  if (start.kept) {
+    codebook = restored_codebook(*earlier, stems);
+    if (start.refine)
+      train(codebook, training, refining_schedule(settings.schedule), settings.jobs);
+  } else {
+    codebook = initial_codebook(grid, local.terms.size(), training, map_seed(settings.seed, path));
+    train(codebook, training, settings.schedule, settings.jobs);
+  }
+  round_to_stored(codebook);
+  const std::vector<Match> bmu = match_vectors(codebook, vectors, settings.jobs);
+
   MapResult map{std::move(path), layer, grid,
                 std::vector<UnitResult>(static_cast<std::size_t>(grid.units())),
                 stored_codebook(codebook, stems)};
   map.codebook.documents = members.size();
   map.codebook.options = settings.options;
-  for (int member : members) {
-    const Document& document = corpus.documents[static_cast<std::size_t>(member)];
-    map.codebook.members += document_fingerprint(document.name, document.terms, hashes);
-  }
+  map.codebook.members = fingerprint;
   for (std::size_t i = 0; i < members.size(); ++i) {
     UnitResult& unit = map.units[static_cast<std::size_t>(bmu[i].unit)];
     unit.documents.push_back(members[i]);
@@ -87,12 +98,17 @@ MapResult train_map(const Corpus& corpus, const std::vector<std::uint64_t>& hash
 }  // namespace
 
 Hierarchy grow_hierarchy(const Corpus& corpus, const HierarchySettings& settings,
-                         const MapTrained& on_map) {
+                         const MapTrained& on_map, const StoredMap& stored) {
   Hierarchy hierarchy;
   std::vector<int> all(corpus.documents.size());
   for (std::size_t i = 0; i < all.size(); ++i) all[i] = static_cast<int>(i);
   const std::vector<std::uint64_t> hashes = stem_hashes(corpus.stems);
-  hierarchy.maps.push_back(train_map(corpus, hashes, all, "", 1, settings));
+  // Per map: whether it started from its stored map. Below a map trained anew
+  // the stored maps hold other documents, so its sub-maps are trained anew too.
+  std::vector<bool> kept(1, false);
+  bool top_kept = false;
+  hierarchy.maps.push_back(train_map(corpus, hashes, all, "", 1, settings, stored, top_kept));
+  kept[0] = top_kept;
   if (on_map) on_map(hierarchy.maps.back());
   // Breadth first: maps are appended while the loop walks them.
   for (std::size_t m = 0; m < hierarchy.maps.size(); ++m) {
@@ -100,8 +116,11 @@ Hierarchy grow_hierarchy(const Corpus& corpus, const HierarchySettings& settings
       const MapResult& parent = hierarchy.maps[m];
       const UnitResult& unit = parent.units[static_cast<std::size_t>(u)];
       if (!expands(settings, parent, unit.documents.size(), parent.codebook.documents)) continue;
-      MapResult child = train_map(corpus, hashes, unit.documents, sub_path(parent, u),
-                                  parent.layer + 1, settings);
+      bool child_kept = false;
+      MapResult child =
+          train_map(corpus, hashes, unit.documents, sub_path(parent, u), parent.layer + 1, settings,
+                    kept[m] ? stored : StoredMap(), child_kept);
+      kept.push_back(child_kept);
       hierarchy.maps[m].units[static_cast<std::size_t>(u)].sub_map =
           static_cast<int>(hierarchy.maps.size());
       hierarchy.maps.push_back(std::move(child));
@@ -136,6 +155,26 @@ Grid fitted_grid(Grid given, std::size_t documents, int expand, bool top) {
   if (given.ydim > 0) return Grid{std::max(1, (wanted + given.ydim - 1) / given.ydim), given.ydim};
   const int ydim = std::max(1, static_cast<int>(std::lround(std::sqrt(wanted * 0.75))));
   return Grid{(wanted + ydim - 1) / ydim, ydim};
+}
+
+bool keeps_stored_map(std::size_t stored_documents, std::size_t documents) {
+  return documents * 3 >= stored_documents * 2 && documents * 2 <= stored_documents * 3;
+}
+
+TrainingSchedule refining_schedule(const TrainingSchedule& schedule) {
+  constexpr int kRefiningEpochs = 3;
+  return TrainingSchedule{std::min(kRefiningEpochs, schedule.epochs), schedule.sigma_end,
+                          schedule.sigma_end};
+}
+
+StartingPoint starting_point(const HierarchySettings& settings, int layer, std::size_t documents,
+                             std::uint64_t fingerprint,
+                             const std::optional<StoredCodebook>& stored) {
+  if (stored && stored->options == settings.options &&
+      keeps_stored_map(stored->documents, documents)) {
+    return StartingPoint{true, stored->members != fingerprint, stored->grid};
+  }
+  return StartingPoint{false, false, map_grid(settings, layer, documents)};
 }
 
 Grid map_grid(const HierarchySettings& settings, int layer, std::size_t documents) {

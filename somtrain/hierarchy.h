@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,8 +61,43 @@ struct Hierarchy {
 // Called after each map is trained (for progress output).
 using MapTrained = std::function<void(const MapResult&)>;
 
+// The map an earlier training stored at a map's path ("" for the top map),
+// if there is one to start from.
+using StoredMap = std::function<std::optional<StoredCodebook>(const std::string& path)>;
+
+// Trains the hierarchy. Where `stored` gives an earlier training's map of the
+// same options for a map (and its documents are not many more or fewer,
+// keeps_stored_map), the map keeps its grid and starts from those weights:
+// refined with a small neighbourhood (refining_schedule) when its documents
+// changed, kept as they are when they did not, so that documents stay where
+// they were. Other maps, the maps below them, and every map without `stored`,
+// are trained anew.
 [[nodiscard]] Hierarchy grow_hierarchy(const Corpus& corpus, const HierarchySettings& settings,
-                                       const MapTrained& on_map = {});
+                                       const MapTrained& on_map = {}, const StoredMap& stored = {});
+
+// Whether a map stored when it held `stored_documents` documents is started
+// from now that it holds `documents`: while they are at least two thirds and
+// at most one and a half times as many. Beyond that its grid no longer fits
+// them (fitted_grid) and it is trained anew, and so is every map below it.
+[[nodiscard]] bool keeps_stored_map(std::size_t stored_documents, std::size_t documents);
+
+// The epochs that refine a stored map: a few, with the neighbourhood's final
+// radius throughout, so units move to the means of their documents without
+// the map being rearranged.
+[[nodiscard]] TrainingSchedule refining_schedule(const TrainingSchedule& schedule);
+
+// The weights a map of `grid` over `stems` (its local terms) starts from: the
+// stored map's, when it is to be kept (same options, keeps_stored_map), else
+// none and the map is trained anew. `refine` tells whether its documents
+// changed since (their fingerprint).
+struct StartingPoint {
+  bool kept = false;
+  bool refine = false;
+  Grid grid;
+};
+[[nodiscard]] StartingPoint starting_point(const HierarchySettings& settings, int layer,
+                                           std::size_t documents, std::uint64_t fingerprint,
+                                           const std::optional<StoredCodebook>& stored);
 
 // Names. With base name "map": the top map is "map.unit", the sub-map of its
 // unit (1,2) "map_1_2.unit", the sub-map of that one's unit (0,1)

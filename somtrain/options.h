@@ -34,6 +34,7 @@ struct Options {
   HierarchySettings hierarchy;
   std::optional<StepRequest> step;  // one step of a training in steps; none: all at once
   bool progress = false;            // progress on standard error even when it is no terminal
+  bool retrain = false;             // train every map anew, not from the stored maps
 };
 
 // Every option that decides the maps, in one line: steps of one training

@@ -587,13 +587,25 @@ bool sub_map_frequencies(const std::vector<MemberPart>& parts, const TermTable& 
   while (reader.next(member) && reader.read_terms(member)) frequencies.add(member.terms);
   return !reader.failed();
 }
+// Where the map step notes whether a map started from its stored map, which
+// its sub-maps may do only if it did.
+std::string start_state(const Options& o, const MapResult& map) {
+  return map_state(o, map) + ".start";
+}
+constexpr std::string_view kStartedFromStored = "stored\n";
+
+bool started_from_stored(const Options& o, const MapResult& map) {
+  std::string text;
+  return somlabel::read_file(start_state(o, map), text) && text == kStartedFromStored;
+}
 
 // Trains a map's weights on its documents, or on a seeded sample of them,
 // and stores them (state_codebook) as they are used from then on.
-bool train_codebook(const Options& o, const MapPlace& place, const std::vector<MemberPart>& parts,
+bool train_codebook(const Options& o, MapPlace& place, const std::vector<MemberPart>& parts,
                     const TermTable& terms, const DocumentFrequencies& frequencies,
                     Codebook& codebook) {
-  const HierarchySettings& h = o.hierarchy;
+  HierarchySettings h = o.hierarchy;
+  h.options = somlabel::checksum64(options_line(o));
   SampleSelector sample(frequencies.documents, h.sample, sample_seed(h.seed, place.map.path));
   std::vector<SparseVector> training;
   MemberReader reader(parts, terms);
@@ -617,13 +629,32 @@ bool train_codebook(const Options& o, const MapPlace& place, const std::vector<M
   std::vector<std::string> stems;
   for (std::uint32_t term : local.terms) stems.push_back(terms.stems[term]);
   for (SparseVector& vector : training) to_local(vector, local);
-  codebook =
-      initial_codebook(place.map.grid, stems.size(), training, map_seed(h.seed, place.map.path));
-  train(codebook, training, h.schedule, h.jobs);
+  // The map of the last training, in OUTPUTPATH until the process step
+  // replaces it; below a map trained anew it holds other documents.
+  const bool may_keep = !o.retrain && (place.unit < 0 || started_from_stored(o, place.parent));
+  const std::optional<StoredCodebook> earlier =
+      may_keep
+          ? read_stored_codebook(o.work_dir + '/' + o.output_path +
+                                 map_file_name(h.name, place.map) + std::string(kCodebookEnding))
+          : std::nullopt;
+  const StartingPoint start = starting_point(h, place.map.layer, seen, fingerprint, earlier);
+  place.map.grid = start.grid;
+  StateFile how;
+  if (!how.open(start_state(o, place.map))) return false;
+  how.put(start.kept ? kStartedFromStored : "anew\n");
+  if (!how.commit()) return false;
+  if (start.kept) {
+    codebook = restored_codebook(*earlier, stems);
+    if (start.refine) train(codebook, training, refining_schedule(h.schedule), h.jobs);
+  } else {
+    codebook =
+        initial_codebook(place.map.grid, stems.size(), training, map_seed(h.seed, place.map.path));
+    train(codebook, training, h.schedule, h.jobs);
+  }
   round_to_stored(codebook);
   StoredCodebook stored = stored_codebook(codebook, stems);
   stored.documents = seen;
-  stored.options = somlabel::checksum64(options_line(o));
+  stored.options = h.options;
   stored.members = fingerprint;
   // Put on the whole vocabulary, as the documents' vectors are: the same weights.
   codebook = restored_codebook(stored, terms.stems);
@@ -808,7 +839,6 @@ bool train_map_step(const Options& o, MapPlace place, std::size_t slices, const 
   std::vector<MemberPart> parts;
   std::size_t members = terms.documents;
   if (!member_parts(o, place, slices, parts, members)) return false;
-  place.map.grid = map_grid(o.hierarchy, place.map.layer, members);
   DocumentFrequencies frequencies = terms.frequencies;
   if (place.unit >= 0 && !sub_map_frequencies(parts, terms, frequencies)) return false;
   if (frequencies.documents != members) {

@@ -327,22 +327,24 @@ bool is_map_file_name(std::string_view name, std::string_view base) {
 
 Result remove_gone_maps(const std::string& work_dir, const std::string& output_path,
                         const Hierarchy& hierarchy, const std::string& base) {
-  constexpr size_t kProcessFileLimit = size_t{64} << 20;
-  std::string old;
-  if (!read_existing(work_dir + "/process", old, kProcessFileLimit)) return {};
   std::set<std::string, std::less<>> kept;
   for (const MapResult& map : hierarchy.maps) kept.insert(map_file_name(base, map));
-  for (std::string_view line : lines_of(old)) {
-    if (line.ends_with('\n')) line.remove_suffix(1);
-    if (!is_map_file_name(line, base) || kept.count(line) != 0) continue;
-    const std::string unit_file = work_dir + '/' + output_path + std::string(line);
-    for (const std::string& name : {unit_file, unit_file + std::string(somlabel::kGridEnding),
-                                    unit_file + std::string(kCodebookEnding)}) {
-      if (::unlink(name.c_str()) != 0 && errno != ENOENT) {
-        std::fprintf(stderr, "somtrain: cannot remove %s: %s\n", name.c_str(),
-                     somlabel::errno_text().c_str());
-        return Result::failure();
-      }
+  const std::string dir = work_dir + '/' + output_path;
+  std::error_code ec;
+  std::vector<std::string> gone;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    const std::string name = entry.path().filename().string();
+    std::string_view map = name;
+    for (std::string_view ending : {somlabel::kGridEnding, kCodebookEnding}) {
+      if (map.ends_with(ending)) map.remove_suffix(ending.size());
+    }
+    if (is_map_file_name(map, base) && kept.count(map) == 0) gone.push_back(dir + name);
+  }
+  for (const std::string& name : gone) {
+    if (::unlink(name.c_str()) != 0 && errno != ENOENT) {
+      std::fprintf(stderr, "somtrain: cannot remove %s: %s\n", name.c_str(),
+                   somlabel::errno_text().c_str());
+      return Result::failure();
     }
   }
   return {};

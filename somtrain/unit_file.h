@@ -102,10 +102,10 @@ inline constexpr std::string_view kOptionFileMarker =
 // `base`: "BASE.unit" or "BASE_X_Y[_X_Y...].unit".
 [[nodiscard]] bool is_map_file_name(std::string_view name, std::string_view base);
 
-// Removes the unit file, grid file and codebook file in work_dir/output_path
-// of each map that the process file there names but `hierarchy` no longer
-// has, so that a rerun leaves the files of a run from scratch. Fails after
-// printing the message naming the file.
+// Removes the unit files, grid files and codebook files in
+// work_dir/output_path of the maps named `base` that `hierarchy` does not
+// have (an earlier training's), so that a rerun leaves the files of a run
+// from scratch. Fails after printing the message naming the file.
 [[nodiscard]] somlabel::Result remove_gone_maps(const std::string& work_dir,
                                                 const std::string& output_path,
                                                 const Hierarchy& hierarchy,

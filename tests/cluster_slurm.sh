@@ -55,6 +55,18 @@ check "the single run made the site" test -s one/output/index.html
 check "the same files, byte for byte" diff -r -x logs -x site-text.cache one two
 check "at least one sub-map, or the test shows less" test "$(wc -l <two/process)" -ge 2
 
+# Documents added: both reruns start from their stored maps, with the same files.
+echo "The socket address of a network port and the connection, word13 and word1." >docs/socket13
+echo "The thread mutex lock and the condition wait, word13 and word2." >docs/thread13
+"$somlabel" docs one "${map_options[@]}" >one.out 2>one.err || { cat one.err >&2; exit 1; }
+status=0
+cluster "$somlabel" --slurm docs two "${map_options[@]}" --slices 2 --tasks 3 --wait \
+  >two.out 2>two.err || status=$?
+check "cluster rerun succeeds" test "$status" -eq 0
+check "reruns: the same files, byte for byte" diff -r -x logs -x site-text.cache one two
+check "the rerun kept the top map's grid" test -s two/output/map.unit.codebook
+rm docs/socket13 docs/thread13
+
 # A document named like the top map: the task that writes the top map's unit
 # file fails; the model and the key files are done, nothing after the maps runs.
 cp -r docs bad-docs

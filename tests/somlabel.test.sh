@@ -76,6 +76,10 @@ expect_figures "keys "
 expect_figures "(1 of 12 documents)"
 [ "$(stat -c %y out/output/key/d1.txt)" = "$before" ] || fail "an unchanged document's key file was written"
 grep -q -x "KEYLINKS_OUTPUT 0" out/options || fail "the user's option line is gone"
+run "$somlabel" docs out --retrain
+expect_status 0
+figures | grep -q '; maps [0-9.]* s; ' || fail "--retrain did not train the maps again"
+! grep -q retrain out/map-options || fail "--retrain was kept for the next run"
 run "$somlabel" docs out --xdim 1 --ydim 2 --min-df 1 --max-df 1 --jobs 1
 grep -q -x "KEYLINKS_OUTPUT 0" out/options || fail "new map options lost the user's option line"
 # The same files as a run from scratch with the same options.

@@ -135,6 +135,63 @@ TEST(SomtrainHierarchy, AUnitHoldingAllOfItsMapsDocumentsIsNotExpanded) {
   EXPECT_EQ(h.maps[0].units[0].documents.size(), 8u);
 }
 
+TEST(SomtrainHierarchy, AStoredMapIsKeptWhileItsDocumentsStayWithinHalfAgain) {
+  const struct {
+    std::size_t stored, now;
+    bool kept;
+  } cases[] = {{30, 30, true}, {30, 20, true}, {30, 19, false}, {30, 45, true}, {30, 46, false}};
+  for (const auto& c : cases) EXPECT_EQ(keeps_stored_map(c.stored, c.now), c.kept) << c.now;
+}
+
+TEST(SomtrainHierarchy, AStoredMapOfTheSameOptionsIsRefinedOnlyWhenItsDocumentsChanged) {
+  HierarchySettings settings;
+  settings.options = 7;
+  const StoredCodebook stored{Grid{3, 1}, 30, 7, 99, {}, {}};
+  const struct {
+    std::uint64_t options, members;
+    std::size_t documents;
+    bool kept, refine;
+    Grid grid;
+  } cases[] = {
+      {7, 99, 30, true, false, {3, 1}},   // the same documents: kept as it is
+      {7, 98, 31, true, true, {3, 1}},    // one more: refined, on its grid
+      {8, 99, 30, false, false, {2, 1}},  // other options: anew, 30 documents on 2 units
+      {7, 98, 46, false, false, {2, 2}},  // half again and one more: anew, 3 units wanted
+  };
+  for (const auto& c : cases) {
+    settings.options = c.options;
+    const StartingPoint start = starting_point(settings, 2, c.documents, c.members, stored);
+    EXPECT_EQ(start.kept, c.kept) << c.documents;
+    EXPECT_EQ(start.refine, c.refine) << c.documents;
+    EXPECT_EQ(start.grid, c.grid) << c.documents;
+  }
+  EXPECT_FALSE(starting_point(settings, 1, 30, 99, std::nullopt).kept);
+}
+
+// A sub-map starts from its stored map only below a map that did: under a map
+// trained anew the same path holds other documents.
+TEST(SomtrainHierarchy, BelowAMapTrainedAnewNoStoredMapIsAskedFor) {
+  const Corpus corpus = two_topics();
+  const HierarchySettings settings = small(Grid{1, 1}, Grid{2, 1}, 7, 2);
+  const Hierarchy first = grow_hierarchy(corpus, settings);
+  ASSERT_EQ(first.maps.size(), 2u);
+  const struct {
+    bool top_stored;
+    std::vector<std::string> asked;
+  } cases[] = {{true, {"", "0_0"}}, {false, {""}}};
+  for (const auto& c : cases) {
+    std::vector<std::string> asked;
+    const StoredMap stored = [&](const std::string& path) -> std::optional<StoredCodebook> {
+      asked.push_back(path);
+      if (path.empty() && !c.top_stored) return std::nullopt;
+      return (path.empty() ? first.maps[0] : first.maps[1]).codebook;
+    };
+    const Hierarchy again = grow_hierarchy(corpus, settings, {}, stored);
+    EXPECT_EQ(asked, c.asked) << c.top_stored;
+    EXPECT_EQ(again.maps[1].units[0].documents, first.maps[1].units[0].documents);
+  }
+}
+
 TEST(SomtrainHierarchy, EmptyUnitsCarryNoLabels) {
   const Hierarchy h = grow_hierarchy(two_topics(), small(Grid{4, 1}, Grid{1, 1}, 100, 1));
   int empty = 0;

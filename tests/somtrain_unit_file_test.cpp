@@ -186,10 +186,7 @@ TEST(SomtrainOutputs, MapsThatAreGoneLoseTheirFilesAndNothingElseDoes) {
   testutil::TempDir dir;
   const auto out = dir.path() / "output";
   std::filesystem::create_directories(out);
-  // An earlier training had a sub-map of unit (1,0) too; a hand-edited line names a file
-  // outside the maps, another a map of another name.
-  testutil::write_file(dir.path() / "process",
-                       "map_1_0.unit\nmap_0_0.unit\n../options\nother.unit\nmap.unit\n");
+  // An earlier training had a sub-map of unit (1,0) too; other.unit is no map of this name.
   for (const char* name : {"map_1_0.unit", "map_1_0.unit.grid", "map_1_0.unit.codebook",
                            "map_1_0.unit.labelunit", "other.unit"}) {
     testutil::write_file(out / name, "old");
@@ -200,7 +197,6 @@ TEST(SomtrainOutputs, MapsThatAreGoneLoseTheirFilesAndNothingElseDoes) {
     EXPECT_FALSE(std::filesystem::exists(out / gone)) << gone;
   for (const char* kept : {"map_1_0.unit.labelunit", "other.unit", "map_0_0.unit.codebook"})
     EXPECT_TRUE(std::filesystem::exists(out / kept)) << kept;
-  EXPECT_TRUE(std::filesystem::exists(dir.path() / "options"));
 }
 
 TEST(SomtrainOutputs, MapFileNames) {
