@@ -60,7 +60,8 @@ def main():
         lit = driver.find_elements("css selector", "#map-grid .cell .hits")
         if lit:
             best = max(lit, key=lambda hits: int(hits.text))
-            best.find_element("xpath", "..").find_element("css selector", "a.open").click()
+            best.find_element("xpath", "ancestor::div[contains(@class,'cell')]").find_element(
+                "css selector", "a.open").click()
             driver.find_element("id", "unit-panel")
             driver.execute_script("document.getElementById('unit-panel').scrollIntoView()")
             shots.append(out / "site-unit.png")

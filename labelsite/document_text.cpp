@@ -582,15 +582,20 @@ void finish_phrases(const CacheVocabulary& strings, const Collector& collector,
   }
   phrases.first.push_back(0);
   for (size_t d = 0; d + 1 < collector.key_line_first.size(); ++d) {
-    const size_t begin = phrases.phrases.size();
+    // (phrase, 1 - named): a phrase the document names comes first of its equals.
+    std::vector<std::pair<uint32_t, uint8_t>> own;
     for (uint32_t i = collector.key_line_first[d]; i < collector.key_line_first[d + 1]; ++i) {
-      for (const uint32_t pair : pairs_of_line[collector.key_lines[i]]) {
-        phrases.phrases.push_back(phrase_of[pair]);
+      const std::vector<uint32_t>& line_pairs = pairs_of_line[collector.key_lines[i]];
+      for (size_t k = 0; k < line_pairs.size(); ++k) {
+        own.emplace_back(phrase_of[line_pairs[k]], k == 0 ? 0 : 1);
       }
     }
-    const auto from = phrases.phrases.begin() + static_cast<std::ptrdiff_t>(begin);
-    std::sort(from, phrases.phrases.end());
-    phrases.phrases.erase(std::unique(from, phrases.phrases.end()), phrases.phrases.end());
+    std::sort(own.begin(), own.end());
+    for (size_t k = 0; k < own.size(); ++k) {
+      if (k > 0 && own[k].first == own[k - 1].first) continue;
+      phrases.phrases.push_back(own[k].first);
+      phrases.named.push_back(own[k].second == 0 ? 1 : 0);
+    }
     phrases.first.push_back(static_cast<uint32_t>(phrases.phrases.size()));
   }
 }

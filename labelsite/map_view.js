@@ -44,8 +44,11 @@
     path.forEach(function (map, i) {
       var view = core.views[map];
       if (i > 0) nav.appendChild(document.createTextNode(" \u203a "));
-      var name = (view.at ? "(" + view.at[0] + ", " + view.at[1] + ") " : "Top: ") +
-          (headline(view.labels) || data.maps[map][0]);
+      // The top map is about more than its best label: its first three name it.
+      var name = view.at ? "(" + view.at[0] + ", " + view.at[1] + ") " +
+          (headline(view.labels) || data.maps[map][0])
+        : "Top: " + (view.labels.slice(0, 3).map(function (l) { return l[0]; }).join(" \u00b7 ") ||
+                     data.maps[map][0]);
       nav.appendChild(i === path.length - 1 ? element("strong", name) : link(name, core.address(map)));
     });
     return nav;
@@ -103,13 +106,16 @@
       open.setAttribute("aria-label", "unit (" + x + ", " + y + "): " +
           (documents === 0 ? "empty" : headline(u[8]) + ", " + documents + " documents"));
       cell.appendChild(open);
-      if (documents > 0) cell.appendChild(element("span", String(documents), "count"));
+      // The way down on the left, the number of documents on the right, wrapped where narrow.
+      var foot = element("span", undefined, "foot");
       if (u[4] >= 0) {
         var zoom = link("\u25b8 sub-map", core.address(u[4]));
         zoom.className = "zoom";
         zoom.tabIndex = -1;
-        cell.appendChild(zoom);
+        foot.appendChild(zoom);
       }
+      if (documents > 0) foot.appendChild(element("span", String(documents), "count"));
+      cell.appendChild(foot);
       rows[y].appendChild(cell);
     });
     rows.forEach(function (row) { if (row) grid.appendChild(row); });
@@ -281,7 +287,8 @@
       }
       var mark = element("span", String(hits), "hits");
       mark.title = hits + " of " + (u[3] - u[2]) + " documents match";
-      cell.appendChild(mark);
+      var foot = cell.querySelector(".foot");
+      foot.insertBefore(mark, foot.querySelector(".count"));
     });
   }
   core.light = light;

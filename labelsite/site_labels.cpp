@@ -27,6 +27,14 @@ constexpr double kEnoughLift = 3;
 // its place.
 constexpr double kLongerShare = 0.8;
 
+// Of a top map's labels, a phrase whose documents are this share of a better
+// one's (or the other way round) is left out.
+constexpr double kSameDocuments = 0.8;
+
+// How much of a phrase's weight depends on how many of the documents
+// carrying it name it in their key files.
+constexpr double kKeyedWeight = 0.25;
+
 bool better(const SiteLabel& a, const SiteLabel& b) {
   if (a.score != b.score) return a.score > b.score;
   if (a.with != b.with) return a.with > b.with;
@@ -138,11 +146,16 @@ double information(const std::vector<uint32_t>& carriers, uint32_t documents,
   return sum;
 }
 
-double score(uint32_t with, uint32_t documents, uint32_t around_with, uint32_t around) {
+// `keyed` of the `with` documents carrying the phrase name it in their key
+// files (the phrase itself, not a longer one ending in it): a phrase most of
+// them name is their topic, not only words they hold.
+double score(uint32_t with, uint32_t keyed, uint32_t documents, uint32_t around_with,
+             uint32_t around) {
   const double share = static_cast<double>(with) / documents;
   const double elsewhere = (around_with + 0.5) / (around + 1.0);
   if (share <= elsewhere) return 0;
-  return share * share * std::log(std::min(share / elsewhere, kEnoughLift));
+  return share * share * std::log(std::min(share / elsewhere, kEnoughLift)) *
+         (1 - kKeyedWeight + kKeyedWeight * keyed / with);
 }
 
 std::vector<std::string_view> words_of(std::string_view stemmed) {
@@ -155,11 +168,53 @@ std::vector<std::string_view> words_of(std::string_view stemmed) {
   return words;
 }
 
+// A number with a letter or two ("200112L", "1990s", "802.11"): it starts
+// with a digit and has more digits than letters. It names a version or a
+// constant, not what documents are about.
+bool number_like(std::string_view word) {
+  if (word.empty() || word[0] < '0' || word[0] > '9') return false;
+  const auto digits =
+      std::count_if(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
+  const auto letters = std::count_if(word.begin(), word.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+           static_cast<unsigned char>(c) >= 0x80;
+  });
+  return digits > letters;
+}
+
 // Every word of `part` is one of `whole`.
 bool within(const std::vector<std::string_view>& part, const std::vector<std::string_view>& whole) {
   return std::all_of(part.begin(), part.end(), [&](std::string_view word) {
     return std::find(whole.begin(), whole.end(), word) != whole.end();
   });
+}
+
+// The documents whose text holds every stemmed word of the phrase.
+std::vector<uint32_t> carriers_of(const TextIndex& text, std::string_view stemmed) {
+  std::vector<uint32_t> terms;
+  for (const std::string_view word : words_of(stemmed)) {
+    const int64_t term = text.term(word);
+    if (term < 0) return {};
+    terms.push_back(static_cast<uint32_t>(term));
+  }
+  if (terms.size() == 1) return text.postings[terms[0]].documents;
+  return terms.empty() ? std::vector<uint32_t>{} : documents_with_all(text, terms);
+}
+
+// How many of the documents of `range` are in both `a` and `b`.
+uint32_t common_in(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b,
+                   DocumentRange range) {
+  auto i = std::lower_bound(a.begin(), a.end(), range.begin);
+  auto j = std::lower_bound(b.begin(), b.end(), range.begin);
+  uint32_t common = 0;
+  while (i != a.end() && j != b.end() && *i < range.end && *j < range.end) {
+    if (*i == *j) ++common;
+    if (*i <= *j)
+      ++i;
+    else
+      ++j;
+  }
+  return common;
 }
 
 // The work of one thread: the phrases it is handed, offered to the units and
@@ -168,12 +223,13 @@ class LabelCounter {
  public:
   LabelCounter(const Classes& classes, const TextIndex& text, const KeyPhrases& phrases,
                const std::vector<uint32_t>& key_first, const std::vector<uint32_t>& key_documents,
-               const std::vector<int>& unit_of)
+               const std::vector<uint8_t>& key_named, const std::vector<int>& unit_of)
       : classes_(classes),
         text_(text),
         phrases_(phrases),
         key_first_(key_first),
         key_documents_(key_documents),
+        key_named_(key_named),
         unit_of_(unit_of),
         best_(classes.range.size()),
         seen_(classes.range.size(), UINT32_MAX) {}
@@ -181,6 +237,7 @@ class LabelCounter {
   void count(uint32_t phrase) {
     std::vector<uint32_t> terms;
     for (const std::string_view word : words_of(phrases_.stemmed[phrase])) {
+      if (number_like(word)) return;
       const int64_t term = text_.term(word);
       if (term < 0) return;  // no document's text holds it
       terms.push_back(static_cast<uint32_t>(term));
@@ -190,29 +247,41 @@ class LabelCounter {
     if (terms.size() > 1) intersection = documents_with_all(text_, terms);
     const std::vector<uint32_t>& carriers =
         terms.size() > 1 ? intersection : text_.postings[terms[0]].documents;
+    offer_all(phrase, carriers);
+  }
+
+  std::vector<Best>& best() { return best_; }
+
+ private:
+  void offer_all(uint32_t phrase, const std::vector<uint32_t>& carriers) {
     for (uint32_t i = key_first_[phrase]; i < key_first_[phrase + 1]; ++i) {
       for (int c = unit_of_[key_documents_[i]]; c >= 0;
            c = classes_.parent[static_cast<size_t>(c)]) {
         const auto at = static_cast<size_t>(c);
         if (seen_[at] == phrase) break;  // and so is every class above it
         seen_[at] = phrase;
-        offer(at, phrase, carriers);
+        offer(at, phrase, carriers, key_first_[phrase], key_first_[phrase + 1]);
       }
     }
   }
 
-  std::vector<Best>& best() { return best_; }
-
- private:
-  void offer(size_t c, uint32_t phrase, const std::vector<uint32_t>& carriers) {
+  // `key_begin` .. `key_end`: the documents naming the phrase in their key files.
+  void offer(size_t c, uint32_t phrase, const std::vector<uint32_t>& carriers, uint32_t key_begin,
+             uint32_t key_end) {
     const DocumentRange range = classes_.range[c];
     const uint32_t with = count_in(carriers, range);
     if (with == 0 || (with == 1 && range.size() > 1)) return;
+    const auto keys = key_documents_.begin();
+    const auto first = std::lower_bound(keys + key_begin, keys + key_end, range.begin) - keys;
+    const auto last = std::lower_bound(keys + first, keys + key_end, range.end) - keys;
+    uint32_t keyed = 0;
+    for (auto i = first; i < last; ++i) keyed += key_named_[static_cast<size_t>(i)];
     const DocumentRange around = classes_.around[c];
-    const double weight = classes_.has_around[c]
-                              ? score(with, range.size(), count_in(carriers, around) - with,
-                                      around.size() - range.size())
-                              : information(carriers, range.size(), classes_.parts[c]);
+    const double weight =
+        classes_.has_around[c]
+            ? score(with, std::min(keyed, with), range.size(), count_in(carriers, around) - with,
+                    around.size() - range.size())
+            : information(carriers, range.size(), classes_.parts[c]);
     if (weight > 0) best_[c].offer({phrase, with, weight});
   }
 
@@ -221,6 +290,7 @@ class LabelCounter {
   const KeyPhrases& phrases_;
   const std::vector<uint32_t>& key_first_;
   const std::vector<uint32_t>& key_documents_;
+  const std::vector<uint8_t>& key_named_;  // per entry of key_documents_
   const std::vector<int>& unit_of_;
   std::vector<Best> best_;
   std::vector<uint32_t> seen_;  // per class: the phrase last offered to it
@@ -228,10 +298,32 @@ class LabelCounter {
 
 // The labels of one unit or map: the best candidates, less those whose words
 // hold, or are held by, those of a better one carried by as many documents.
-LabelList choose(const Best& best, uint32_t documents, const KeyPhrases& phrases) {
+// For a map told apart by its units (`parts`, the top map), a phrase whose
+// documents are mostly those of a better one says the same of the map
+// ("libm", "Math library") and is left out, so that its labels name
+// different parts of it.
+LabelList choose(const Best& best, DocumentRange range, bool parts, const KeyPhrases& phrases,
+                 const TextIndex& text) {
   LabelList list;
+  const uint32_t documents = range.size();
   list.documents = documents;
-  const std::vector<SiteLabel> candidates = best.sorted();
+  std::vector<SiteLabel> candidates = best.sorted();
+  if (parts) {
+    std::vector<SiteLabel> distinct;
+    std::vector<std::vector<uint32_t>> kept;
+    for (const SiteLabel& label : candidates) {
+      std::vector<uint32_t> carriers = carriers_of(text, phrases.stemmed[label.phrase]);
+      const bool same = std::any_of(kept.begin(), kept.end(), [&](const auto& other) {
+        const uint32_t smaller = std::min(label.with, count_in(other, range));
+        return common_in(carriers, other, range) >= kSameDocuments * smaller;
+      });
+      if (same) continue;
+      distinct.push_back(label);
+      kept.push_back(std::move(carriers));
+    }
+    candidates = std::move(distinct);
+  }
+  if (candidates.empty()) return list;
   // A longer phrase that holds a candidate's words and is carried by almost
   // as many documents says more: it takes the candidate's place.
   std::vector<SiteLabel> ranked = candidates;
@@ -271,7 +363,7 @@ LabelList choose(const Best& best, uint32_t documents, const KeyPhrases& phrases
   }
   // Those the candidates left out are as good as the worst candidate.
   const bool worst_kept =
-      !list.labels.empty() && list.labels.back().score == candidates.back().score;
+      !parts && !list.labels.empty() && list.labels.back().score == candidates.back().score;
   list.tied = left_out + (worst_kept ? best.tied() : 0);
   return list;
 }
@@ -294,9 +386,11 @@ SiteLabels site_labels(const SiteIndex& index, const MapTree& tree, const SiteOr
   for (const uint32_t phrase : phrases.phrases) ++key_first[phrase + 1];
   for (size_t p = 1; p < key_first.size(); ++p) key_first[p] += key_first[p - 1];
   std::vector<uint32_t> key_documents(phrases.phrases.size());
+  std::vector<uint8_t> key_named(phrases.phrases.size());
   std::vector<uint32_t> next(key_first.begin(), key_first.end() - 1);
   for (uint32_t d = 0; d + 1 < phrases.first.size(); ++d) {
     for (uint32_t i = phrases.first[d]; i < phrases.first[d + 1]; ++i) {
+      key_named[next[phrases.phrases[i]]] = phrases.named[i];
       key_documents[next[phrases.phrases[i]]++] = d;
     }
   }
@@ -308,7 +402,7 @@ SiteLabels site_labels(const SiteIndex& index, const MapTree& tree, const SiteOr
   threads = std::max(1u, threads);
   std::vector<LabelCounter> counters;
   for (unsigned t = 0; t < threads; ++t) {
-    counters.emplace_back(classes, text, phrases, key_first, key_documents, unit_of);
+    counters.emplace_back(classes, text, phrases, key_first, key_documents, key_named, unit_of);
   }
   std::atomic<uint32_t> next_block = 0;
   std::vector<std::exception_ptr> thrown(threads);
@@ -341,7 +435,7 @@ SiteLabels site_labels(const SiteIndex& index, const MapTree& tree, const SiteOr
   const size_t units = index.units().size();
   for (size_t c = 0; c < best.size(); ++c) {
     (c < units ? labels.units : labels.maps)
-        .push_back(choose(best[c], classes.range[c].size(), phrases));
+        .push_back(choose(best[c], classes.range[c], !classes.parts[c].empty(), phrases, text));
   }
   return labels;
 }

@@ -6,12 +6,15 @@
 // Each phrase is weighed by documents, never by summed scores: with a of
 // the n documents of the unit carrying it and b of the m other documents of
 // the map (for a map: of the map above it),
-//     score = (a/n)^2 * ln(min(3, (a/n) / ((b + 1/2) / (m + 1)))),
-// no label where the unit carries it no more often than its surroundings.
+//     score = (a/n)^2 * ln(min(3, (a/n) / ((b + 1/2) / (m + 1)))) * (3/4 + k/(4a)),
+// k of the a naming the phrase itself in their key files (not only a longer
+// phrase ending in it); no label where the unit carries it no more often
+// than its surroundings, and none with a number in it ("200112L").
 // Three times as often as around it is distinct enough; beyond that the
 // share of the unit decides. A map with nothing around it (the top map)
 // takes the phrases whose documents best tell its units apart: the sum over
-// its units of (a_i/n) ln((a_i/a) / (n_i/n)). A map's labels count all the
+// its units of (a_i/n) ln((a_i/a) / (n_i/n)), each of them with other
+// documents than a better one's (four fifths alike: the same). A map's labels count all the
 // documents under it, sub-maps included. Of phrases whose words hold one
 // another, the longer one takes the place of the shorter when it is carried
 // by four fifths as many documents, and of equals only the better is kept.

@@ -51,6 +51,8 @@ struct KeyPhrases {
   std::vector<std::string> surface;  // per phrase
   std::vector<uint32_t> first;       // per document and one more: its phrases are
   std::vector<uint32_t> phrases;     // phrases[first[d] .. first[d + 1]), ascending
+  std::vector<uint8_t> named;        // per entry of `phrases`: 1 where a key-file line of
+                                     // the document is the phrase itself, not a part of one
 
   [[nodiscard]] size_t size() const { return stemmed.size(); }
 };

@@ -74,18 +74,20 @@ TEST_F(LabelsiteLabelsTest, RanksByDocumentsCarryingThemAgainstTheRestOfTheMap) 
         {"c", "green apples", "apple\tappl\t1\n"}},
        {{"d", "a red car", "car\tcar\t1\n"}, {"e", "blue car", "blue car\tblue car\t1\n"}});
   // (0, 0), 3 of 5 documents: apple 3 of 3, none of the 2 others: lift 1 / (0.5 / 3) = 6,
-  // enough at 3: 1 * ln 3; red apple 2 of 3, none elsewhere: (2/3)^2 ln 3; red 2 of 3 and 1 of
-  // 2: (2/3)^2 ln(4/3), and no more documents than "red apple", whose words hold its own:
-  // left out. pie: 1 of 3.
+  // enough at 3: 1 * ln 3, named in 2 of the 3 key files (a's "red apple" only ends in it):
+  // times 3/4 + 1/4 * 2/3; red apple 2 of 3, none elsewhere: (2/3)^2 ln 3 (3/4 + 1/4 * 1/2);
+  // red 2 of 3 and 1 of 2: (2/3)^2 ln(4/3) (...), and no more documents than "red apple",
+  // whose words hold its own: left out. pie: 1 of 3.
   EXPECT_EQ(shown(labels_.units[0]), (std::vector<std::string>{"apple 3/3", "red apple 2/3"}));
-  EXPECT_NEAR(labels_.units[0].labels[0].score, std::log(3.0), 1e-12);
+  EXPECT_NEAR(labels_.units[0].labels[0].score, std::log(3.0) * 11 / 12, 1e-12);
   // (1, 0): car 2 of 2; "blue car" is carried by one document of two.
   EXPECT_EQ(shown(labels_.units[1]), (std::vector<std::string>{"car 2/2"}));
   // The map, with nothing around it, by how well a phrase tells its units apart:
   // car 0.4 ln 2.5, apple 0.6 ln(5/3), red apple 0.4 ln(5/3), red 0.4 ln(10/9) + 0.2 ln(5/6).
-  EXPECT_EQ(shown(labels_.maps[0]),
-            (std::vector<std::string>{"car 2/5", "apple 3/5", "red apple 2/5", "red 3/5"}));
-  EXPECT_NEAR(labels_.maps[0].labels[3].score, 0.4 * std::log(10.0 / 9) + 0.2 * std::log(5.0 / 6),
+  // Both documents of red apple (a, b) are apple's: it says the same of the map, left out;
+  // red (a, b, d) shares 2 of 3 with apple, 1 of 2 with car.
+  EXPECT_EQ(shown(labels_.maps[0]), (std::vector<std::string>{"car 2/5", "apple 3/5", "red 3/5"}));
+  EXPECT_NEAR(labels_.maps[0].labels[2].score, 0.4 * std::log(10.0 / 9) + 0.2 * std::log(5.0 / 6),
               1e-12);
 }
 
@@ -99,6 +101,18 @@ TEST_F(LabelsiteLabelsTest, ALongerPhraseOfAlmostAsManyDocumentsTakesThePlace) {
   site(unit, {{"f", "other", "other\tother\t1\n"}, {"g", "other", "other\tother\t1\n"}});
   // file system, (4/5)^2 ln 3, takes the place of system, 1 * ln 3.
   EXPECT_EQ(shown(labels_.units[0]), (std::vector<std::string>{"file system 4/5"}));
+}
+
+TEST_F(LabelsiteLabelsTest, APhraseTheKeyFilesNameBeatsWordsTheTextsOnlyHold) {
+  // Both 2 of 2 and in none of the other unit: stream, named by both key files,
+  // 1 * ln 3; type, the end of "data type" in a's key file, named by none:
+  // ln 3 * 3/4. 200112L is a number, no label.
+  site({{"a", "stream type 200112L",
+         "data type\tdata type\t1\nstream\tstream\t1\n200112L\t200112l\t1\n"},
+        {"b", "stream type 200112L", "stream\tstream\t1\n200112L\t200112l\t1\n"}},
+       {{"c", "other", "other\tother\t1\n"}});
+  EXPECT_EQ(shown(labels_.units[0]), (std::vector<std::string>{"stream 2/2", "type 2/2"}));
+  EXPECT_NEAR(labels_.units[0].labels[1].score, std::log(3.0) * 3 / 4, 1e-12);
 }
 
 TEST_F(LabelsiteLabelsTest, CountsTiesBeyondTheLabelsKept) {
