@@ -91,8 +91,8 @@ void append_map_item(PageText& out, const Site& site, const SiteText& text, int 
 }
 
 // The forest of maps as nested lists, without recursion: a hierarchy may
-// be deep.
-void append_tree(SiteFile& file, const Site& site, const SiteText& text) {
+// be deep. Its first `levels` levels only.
+void append_tree(SiteFile& file, const Site& site, const SiteText& text, size_t levels) {
   const MapTree& tree = site.tree();
   PageText& out = file.text();
   out.append("<ul class=\"tree\">\n");
@@ -102,7 +102,8 @@ void append_tree(SiteFile& file, const Site& site, const SiteText& text) {
     stack.push_back({root, 0});
     while (!stack.empty()) {
       auto& [map, next] = stack.back();
-      const std::vector<int>& children = tree.children[static_cast<size_t>(map)];
+      const std::vector<int>& children =
+          stack.size() < levels ? tree.children[static_cast<size_t>(map)] : std::vector<int>{};
       if (next < children.size()) {
         if (next == 0) out.append("\n<ul>\n");
         const int child = children[next++];
@@ -227,7 +228,34 @@ void append_search_data(PageText& out, const Site& site, const DocumentIndex& do
   out.append("</script>\n");
 }
 
+// The maps of the first `levels` levels of the tree.
+size_t maps_in_levels(const MapTree& tree, size_t levels) {
+  size_t maps = 0;
+  std::vector<std::pair<int, size_t>> stack;  // map, its level from 1
+  for (const int root : tree.roots) stack.push_back({root, 1});
+  while (!stack.empty()) {
+    const auto [map, level] = stack.back();
+    stack.pop_back();
+    if (level > levels) continue;
+    ++maps;
+    for (const int child : tree.children[static_cast<size_t>(map)])
+      stack.push_back({child, level + 1});
+  }
+  return maps;
+}
+
 }  // namespace
+
+size_t tree_levels_shown(const MapTree& tree, size_t most) {
+  size_t levels = 1;
+  size_t before = 0;
+  for (;;) {
+    const size_t maps = maps_in_levels(tree, levels + 1);
+    if (maps > most || maps == before) return levels;
+    before = maps;
+    ++levels;
+  }
+}
 
 bool write_front_page(Site& site, const DocumentIndex& documents, const PhraseIndex& phrases,
                       const SiteText& text, const std::vector<std::string>& label_firsts) {
@@ -258,7 +286,16 @@ bool write_front_page(Site& site, const DocumentIndex& documents, const PhraseIn
       "<section id=\"map-view\" aria-label=\"The map\"><p class=\"meta\">The map view needs "
       "JavaScript.</p></section>\n<div id=\"search-results\" aria-live=\"polite\"></div>\n"
       "</div>\n<h2>Maps</h2>\n");
-  append_tree(file, site, text);
+  const size_t levels = tree_levels_shown(tree, kTreeMaps);
+  append_tree(file, site, text, levels);
+  const size_t shown = maps_in_levels(tree, levels);
+  if (shown < index.maps().size()) {
+    out.append("<p class=\"meta\">The ");
+    append_number(out, static_cast<long long>(index.maps().size() - shown));
+    out.append(
+        " maps below these are reached through the map view above (a unit's sub-map) and the "
+        "map pages (&ldquo;down&rdquo;).</p>\n");
+  }
   append_legend(out, site.settings());
   append_search_data(out, site, documents, phrases, text, label_firsts);
   Site::end_page(out);

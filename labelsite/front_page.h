@@ -12,6 +12,16 @@
 
 namespace somlabel::labelsite {
 
+// The tree of maps on the front page goes down as many levels as hold at
+// most this many maps together (the top level at least): a tree of
+// thousands of maps would make the page slow to open. The maps below are
+// reached through the map view and the map pages, and the page says so.
+inline constexpr size_t kTreeMaps = 300;
+
+// How many levels of `tree` the front page shows: the most whose maps
+// together are at most `most`, and at least 1.
+[[nodiscard]] size_t tree_levels_shown(const MapTree& tree, size_t most);
+
 // Written last: it needs both indexes ordered and every search data file
 // written; `label_firsts` are the first keys of the labels' search slices.
 // False after printing why.

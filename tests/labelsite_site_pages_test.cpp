@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "labelsite/front_page.h"
 #include "labelsite/map_reader.h"
 #include "labelsite/site_pages.h"
 #include "tests/test_util.h"
@@ -127,6 +128,19 @@ TEST_F(LabelsitePagesTest, TreeAndLinksReachMapsInOtherFolders) {
             std::string::npos);
   EXPECT_NE(page("documents.html").find("<a href=\"deep/sub.unit.labelunit.html\">"),
             std::string::npos);
+}
+
+// A tree of 6 maps: 0 over 1 and 2, 1 over 3 and 4, 4 over 5; 6 is a second root.
+TEST(LabelsiteTree, FrontPageShowsTheLevelsThatHoldAtMostSoManyMaps) {
+  MapTree tree;
+  tree.roots = {0, 6};
+  tree.children = {{1, 2}, {3, 4}, {}, {}, {5}, {}, {}};
+  // Levels hold 2, 2 and 2 maps, one more below: 2, 4, 6, 7 maps down to each level.
+  const std::vector<std::pair<size_t, size_t>> cases = {{1, 1}, {2, 1}, {3, 1}, {4, 2},
+                                                        {5, 2}, {6, 3}, {7, 4}, {100, 4}};
+  for (const auto& [most, levels] : cases) {
+    EXPECT_EQ(tree_levels_shown(tree, most), levels) << "at most " << most << " maps";
+  }
 }
 
 }  // namespace
