@@ -279,6 +279,9 @@
   // their scores; the smallest group first.
   function match(groups) {
     groups = groups.slice().sort(function (a, b) { return size(a) - size(b); });
+    if (groups.every(function (g) { return g.length === 1 && g[0].bitmap; })) {
+      return matchBitmaps(groups.map(function (g) { return g[0]; }));
+    }
     var first = groups[0];
     var candidates = first.length === 1 ? first[0].all() : union(first);
     var scores = new Float64Array(candidates.length);
@@ -298,6 +301,37 @@
       n = out;
     });
     return {documents: kept.subarray(0, n), scores: scores.subarray(0, n)};
+  }
+  // Words most documents hold, each one term with a bitmap: the bitmaps are
+  // intersected six documents at a time, and a document scores each term's
+  // weight for the rest of its documents but where it is one of the term's
+  // best, in the order match() adds them. So such a query costs a pass over
+  // its bitmaps, not a search for every document.
+  function matchBitmaps(terms) {
+    var length = Math.min.apply(null, terms.map(function (t) { return t.bitmap.length; }));
+    var kept = new Int32Array(Math.min.apply(null, terms.map(function (t) { return t.size; })));
+    var n = 0;
+    for (var c = 0; c < length; c++) {
+      var digit = 63;
+      for (var t = 0; t < terms.length && digit !== 0; t++) {
+        digit &= DIGIT[terms[t].bitmap.charCodeAt(c)];
+      }
+      for (var bit = 0; digit > 0; bit++, digit >>= 1) {
+        if (digit & 1) kept[n++] = c * 6 + bit;
+      }
+    }
+    kept = kept.subarray(0, n);
+    var scores = new Float64Array(n);
+    var weight = new Float64Array(n);
+    terms.forEach(function (term) {
+      weight.fill(term.rest * term.unit);
+      for (var i = 0; i < term.documents.length; i++) {
+        var at = lowerBound(kept, term.documents[i]);
+        if (at < n && kept[at] === term.documents[i]) weight[at] = term.weights[i] * term.unit;
+      }
+      for (var d = 0; d < n; d++) scores[d] += weight[d];
+    });
+    return {documents: kept, scores: scores};
   }
   function size(group) {
     return group.reduce(function (sum, term) { return sum + term.size; }, 0);
