@@ -19,7 +19,8 @@
 #    them a training from scratch of the same 1% larger collection
 #    (--retrain) and one with another seed. CPU seconds of each run.
 #
-# Environment: COLLECTIONS (default: manpages abstracts news science debian),
+# Environment: COLLECTIONS (default: manpages abstracts news science debian;
+# SHAPES= leaves part 1 out),
 # STABLE (the collections for part 2), JOBS (somtrain --jobs, default 2),
 # BENCH_DATA (bench/output). Prints tables in the form of bench/README.md.
 set -euo pipefail
@@ -51,6 +52,7 @@ train() {
 }
 value() { tr ' ' '\n' <<<"$1" | sed -n "s/^$2=//p"; }
 
+if [ -n "${SHAPES-1}" ]; then
 echo "| collection (documents) | shape | maps | layers | leaf units | leaf size: median (quartiles), largest | purity | shuffled |"
 echo "|---|---|---|---|---|---|---|---|"
 for name in "${names[@]}"; do
@@ -71,6 +73,8 @@ for name in "${names[@]}"; do
   done
 done
 
+fi
+
 echo
 echo "| collection | change | documents before | same leaf unit | same or neighbouring | adjusted Rand | CPU s: rerun / from scratch |"
 echo "|---|---|---|---|---|---|---|"
@@ -86,11 +90,13 @@ for name in "${stable[@]}"; do
   folder() {
     local dir=$1
     shift
-    mkdir -p "$dir"
-    cat "$@" | while IFS= read -r doc; do
-      mkdir -p "$dir/$(dirname "$doc")"
-      ln -s "$data/collections/$name/docs/$doc" "$dir/$doc"
-    done
+    cat "$@" | python3 -c '
+import os, sys
+src, dest = sys.argv[1:]
+for doc in sys.stdin.read().splitlines():
+    os.makedirs(os.path.dirname(os.path.join(dest, doc)), exist_ok=True)
+    os.symlink(os.path.join(src, doc), os.path.join(dest, doc))
+' "$data/collections/$name/docs" "$dir"
   }
   head -n "$base" "$work/$name.order" >"$work/$name.base"
   sed -n "$((base + 1)),$((base + one))p" "$work/$name.order" >"$work/$name.add1"
