@@ -54,6 +54,17 @@ TEST(Candidates, PossessiveSurfaceNamesTheOwnerHostNamesAndMarkupAreNoWords) {
   for (const char* kept : {"u.s.a", "python3.11", "http"}) EXPECT_EQ(c.count(kept), 1u) << kept;
 }
 
+// Regression: "won't" was a label of CPU_SET.3 and backtrace.3 and of the demo's top map.
+TEST(Candidates, WontIsNeverACandidateNorEndsOne) {
+  WordNormalizer words(text::Language::english);
+  auto c = by_stem(
+      collect_candidates("The thread won't. Buffers won\u2019t. Signal handlers you'll.", words));
+  std::vector<std::string> stems;
+  for (const auto& [k, v] : c) stems.push_back(k);
+  EXPECT_EQ(stems,
+            (std::vector<std::string>{"buffer", "handler", "signal", "signal handler", "thread"}));
+}
+
 TEST(Candidates, SurfaceIsMostFrequentFormTiesGoToFirstSeen) {
   WordNormalizer words(text::Language::english);
   auto tie =

@@ -1,5 +1,8 @@
 #include "text/stopwords.h"
 
+#include <algorithm>
+#include <iterator>
+#include <string>
 #include <unordered_set>
 
 namespace somlabel::text {
@@ -123,8 +126,33 @@ const WordSet& words_of(Language lang) {
   return english;
 }
 
+// An English contraction ("won't", "you'll", "we've", "it's") is a function word, whatever
+// the apostrophe: the list holds only the common ones, and the lexicon knows none, so one it
+// lacked passed for a name and became a label. A possessive ("user's") is no contraction.
+bool is_english_contraction(std::string_view word) {
+  constexpr std::string_view kEndings[] = {"n't", "'re", "'ve", "'ll", "'d", "'m"};
+  constexpr std::string_view kBeforeIs[] = {"he",   "she",   "it",  "that", "there", "here",
+                                            "what", "where", "who", "how",  "let"};
+  std::size_t apostrophe = word.rfind('\'');
+  if (apostrophe == std::string_view::npos || apostrophe == 0) return false;
+  for (std::string_view ending : kEndings)
+    if (word.size() > ending.size() && word.ends_with(ending)) return true;
+  if (word.substr(apostrophe) != "'s") return false;
+  return std::find(std::begin(kBeforeIs), std::end(kBeforeIs), word.substr(0, apostrophe)) !=
+         std::end(kBeforeIs);
+}
+
 }  // namespace
 
-bool is_stopword(Language lang, std::string_view word) { return words_of(lang).count(word) != 0; }
+bool is_stopword(Language lang, std::string_view word) {
+  if (words_of(lang).count(word) != 0) return true;
+  if (lang != Language::english) return false;
+  constexpr std::string_view kTypographic = "\u2019";  // the right single quotation mark
+  if (word.find(kTypographic) == std::string_view::npos) return is_english_contraction(word);
+  std::string plain(word);
+  for (std::size_t at; (at = plain.find(kTypographic)) != std::string::npos;)
+    plain.replace(at, kTypographic.size(), "'");
+  return words_of(lang).count(plain) != 0 || is_english_contraction(plain);
+}
 
 }  // namespace somlabel::text

@@ -9,7 +9,8 @@
 
 namespace somlabel::text {
 
-// `word` must already be lower-cased (text/tokenizer.h).
+// `word` must already be lower-cased (text/tokenizer.h). Every English contraction is one
+// ("won't", "you'll", "it\u2019s"), with either apostrophe.
 [[nodiscard]] bool is_stopword(Language lang, std::string_view word);
 
 }  // namespace somlabel::text
