@@ -4,6 +4,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "keyphrases/boilerplate.h"
 #include "keyphrases/code_filter.h"
 #include "keyphrases/phrase_hash.h"
 #include "keyphrases/pos_lexicon.h"
@@ -32,6 +33,7 @@ struct TokenInfo {
   bool starts_complement = false;
   bool stopword = false;
   bool unknown = false;
+  bool boilerplate = false;  // on a boilerplate segment of the text
 };
 
 // A content word may stand in a phrase.
@@ -47,7 +49,8 @@ struct Occurrence {
 
 class Collector {
  public:
-  Collector(std::string_view text, WordNormalizer& words) : words_(words) {
+  Collector(std::string_view text, WordNormalizer& words, const BoilerplateTest& boilerplate)
+      : words_(words) {
     words_.begin_document();
     auto tokens = text::tokenize(text);
     std::vector<bool> code = code_tokens(text, tokens);
@@ -57,6 +60,7 @@ class Collector {
     infos_.reserve(tokens.size());
     for (std::size_t i = 0; i < tokens.size(); ++i) add_token(tokens[i], i, code[i]);
     split_unmarked_sentences();
+    if (boilerplate) mark_boilerplate(text, tokens, boilerplate);
   }
 
   DocumentCandidates run() {
@@ -64,6 +68,8 @@ class Collector {
     for (std::uint32_t i = 0; i < infos_.size(); ++i)
       if (infos_[i].word_id != kNoWord)
         grams_from(i, [&](int len, std::uint64_t key, End end) {
+          // The collection's boilerplate says nothing of this text ("Math library").
+          if (on_boilerplate(i, len)) return;
           // A lone -ing form before a word modifies it ("terminating null byte").
           if (end == End::yes || (len > 1 && free_gerund_phrases_.count(key) != 0))
             record(i, len, key);
@@ -85,7 +91,7 @@ class Collector {
     const auto& w = words_.normalize(t.text);
     TokenInfo info{t.text,     w.stem,      kNoWord,  t.phrase_start,  w.may_modify,
                    w.may_end,  w.verb_like, w.gerund, w.starts_object, w.starts_complement,
-                   w.stopword, w.unknown};
+                   w.stopword, w.unknown,   false};
     if (!code && is_content(t, w)) info.word_id = intern(w.stem);
     infos_.push_back(info);
   }
@@ -136,6 +142,31 @@ class Collector {
     if (!infos_[j].verb_like) return End::yes;
     // Before another verb-like word it is the subject: "the thread starts".
     return (next.word_id == kNoWord ? !next.starts_object : next.verb_like) ? End::yes : End::no;
+  }
+
+  // Every segment of a line with a boilerplate segment. Tokens and segments are
+  // both in text order.
+  void mark_boilerplate(std::string_view text, const std::vector<text::Token>& tokens,
+                        const BoilerplateTest& boilerplate) {
+    const std::vector<TextSegment> segments = text_segments(text);
+    std::vector<std::size_t> lines;  // with a boilerplate segment, increasing
+    for (const TextSegment& segment : segments)
+      if ((lines.empty() || lines.back() != segment.line) && boilerplate(segment.key))
+        lines.push_back(segment.line);
+    std::size_t t = 0, l = 0;
+    for (const TextSegment& segment : segments) {
+      while (l < lines.size() && lines[l] < segment.line) ++l;
+      if (l == lines.size()) return;
+      if (lines[l] != segment.line) continue;
+      while (t < tokens.size() && tokens[t].offset < segment.begin) ++t;
+      for (; t < tokens.size() && tokens[t].offset < segment.end; ++t) infos_[t].boilerplate = true;
+    }
+  }
+
+  bool on_boilerplate(std::uint32_t start, int len) const {
+    for (std::uint32_t k = 0; k < static_cast<std::uint32_t>(len); ++k)
+      if (!infos_[start + k].boilerplate) return false;
+    return true;
   }
 
   // The phrases ending in an -ing form where nothing but a stopword follows.
@@ -582,8 +613,9 @@ std::string surface_form(const DocumentCandidates& doc, const Candidate& c) {
   return out;
 }
 
-DocumentCandidates collect_candidates(std::string_view text, WordNormalizer& words) {
-  return Collector(text, words).run();
+DocumentCandidates collect_candidates(std::string_view text, WordNormalizer& words,
+                                      const BoilerplateTest& boilerplate) {
+  return Collector(text, words, boilerplate).run();
 }
 
 }  // namespace somlabel::keyphrases

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -109,6 +110,12 @@ struct DocumentCandidates {
 // The words as written, joined by single blanks ("Neural networks").
 [[nodiscard]] std::string surface_form(const DocumentCandidates& doc, const Candidate& c);
 
-[[nodiscard]] DocumentCandidates collect_candidates(std::string_view text, WordNormalizer& words);
+// Whether the text segment with this key (boilerplate.h) is the collection's boilerplate.
+using BoilerplateTest = std::function<bool(std::uint64_t segment_key)>;
+
+// An occurrence whose words all stand on boilerplate segments is no occurrence:
+// a phrase found only there is no candidate.
+[[nodiscard]] DocumentCandidates collect_candidates(std::string_view text, WordNormalizer& words,
+                                                    const BoilerplateTest& boilerplate = {});
 
 }  // namespace somlabel::keyphrases

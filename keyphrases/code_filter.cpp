@@ -171,6 +171,10 @@ bool looks_like_code(std::string_view bytes, const text::Token& t) {
   char before2 = t.offset > 1 ? bytes[t.offset - 2] : '\0';
   char after = byte_at(bytes, end);
   if (before == '_' || after == '_' || after == '(' || before == '#') return true;
+  // The section of a name called with "(": "intN_t(3type)", "printf(3p)".
+  if (before == '(' && (is_letter(before2) || (before2 >= '0' && before2 <= '9')) &&
+      t.text[0] >= '0' && t.text[0] <= '9')
+    return true;
   if (before == '-' && (before2 == '\0' || before2 == ' ' || before2 == '(' || before2 == '-' ||
                         before2 == '\n' || before2 == '\t'))
     return true;                                     // -lm, --help

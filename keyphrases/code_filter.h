@@ -1,7 +1,8 @@
 // Finds the words of a text that are code rather than language, so they
 // never become keyphrases of prose: declarations and statements (a line or a
 // parenthesised group of lines ending in ";", "{" or "}"), preprocessor lines,
-// identifiers joined by "_", names called with "(", command-line options
+// identifiers joined by "_", names called with "(" and the manual section after
+// one ("3type" in "intN_t(3type)"), command-line options
 // ("-lm"), header names ("complex.h") and the bodies of example programs
 // (between braces). Upper-case constants are found by
 // their "_" ("O_RDONLY"); a lone acronym is language.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <numeric>
 
+#include "keyphrases/boilerplate.h"
 #include "keyphrases/features.h"
 #include "keyphrases/phrase_hash.h"
 #include "keyphrases/ranker.h"
@@ -13,7 +14,13 @@ namespace somlabel::keyphrases {
 
 Extractor::Ranked Extractor::rank(std::string_view text, std::size_t n) {
   Ranked r;
-  r.doc = collect_candidates(text, words_);
+  const std::uint64_t n_docs = model_.n_documents();
+  BoilerplateTest boilerplate;
+  if (n_docs >= kMinDocumentsForBoilerplate)
+    boilerplate = [this, least = boilerplate_min_documents(n_docs)](std::uint64_t key) {
+      return model_.lookup(key).df >= least;
+    };
+  r.doc = collect_candidates(text, words_, boilerplate);
   PhraseTable table{[this](std::uint64_t key) { return model_.lookup(key); }, model_.n_documents(),
                     model_.stats()};
   r.features = compute_features(r.doc, table, {}, std::max(n, kRerankedCandidates));

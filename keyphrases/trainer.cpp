@@ -9,7 +9,9 @@
 
 #include "common/documents.h"
 #include "common/io.h"
+#include "keyphrases/boilerplate.h"
 #include "keyphrases/candidates.h"
+#include "keyphrases/extractor.h"
 #include "keyphrases/features.h"
 #include "keyphrases/parallel.h"
 #include "keyphrases/phrase_hash.h"
@@ -62,6 +64,7 @@ struct Worker {
   explicit Worker(text::Language lang) : words(lang) {}
   WordNormalizer words;
   Counts counts;
+  std::unordered_map<std::uint64_t, std::uint32_t> segments;  // segment key -> documents
   RepeatCounts repeats[2];  // texts without gold keys, texts with them
   Result status;
 };
@@ -130,6 +133,24 @@ void learn_ranker(std::vector<GoldDocument>& golds, const Counts& counts, std::u
   out->supervised = std::count(data.gold.begin(), data.gold.end(), 1) > 0;
 }
 
+// Every segment of a document (boilerplate.h), once each.
+void count_segments(std::string_view text, std::unordered_map<std::uint64_t, std::uint32_t>& to) {
+  std::vector<std::uint64_t> keys;
+  for (const TextSegment& s : text_segments(text)) keys.push_back(s.key);
+  std::sort(keys.begin(), keys.end());
+  keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+  for (std::uint64_t key : keys) ++to[key];
+}
+
+// The boilerplate segments join the phrases, with their document frequency.
+void store_boilerplate(const std::unordered_map<std::uint64_t, std::uint32_t>& segments,
+                       std::uint64_t n_docs, Counts& counts) {
+  if (n_docs < kMinDocumentsForBoilerplate) return;
+  const std::uint64_t least = boilerplate_min_documents(n_docs);
+  for (const auto& [key, df] : segments)
+    if (df >= least) counts[key].df = df;
+}
+
 void store_phrases(const Counts& counts, std::uint64_t n_docs, ModelData* out) {
   std::uint32_t min_df = n_docs >= kPruneFromDocuments ? kMinStoredDf : 1;
   for (const auto& [key, stats] : counts)
@@ -188,6 +209,7 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
     cut[i] = document.cut;
     if (!document.passed_over.empty()) return;
     DocumentCandidates doc = collect_candidates(document.text, worker.words);
+    count_segments(document.text, worker.segments);
     for (std::uint64_t key : document_keys(doc)) ++worker.counts[key].df;
     for (const auto& stem : doc.code_words) ++worker.counts[phrase_key_of(stem)].code_df;
     const std::string gold_name = somlabel::join_path(dir, gold_file_name(names[i]));
@@ -220,8 +242,11 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
   }
   if (n_texts == 0) return Result::failure(dir + " holds no text documents to train on");
   Counts counts;
+  std::unordered_map<std::uint64_t, std::uint32_t> segments;
   RepeatCounts repeats[2];
   for (auto& w : workers) {
+    for (const auto& [key, df] : w.segments) segments[key] += df;
+    w.segments = {};
     if (!w.status.ok()) return w.status;
     for (int gold = 0; gold < 2; ++gold) repeats[gold].merge(w.repeats[gold]);
     for (const auto& [key, s] : w.counts) {
@@ -247,6 +272,7 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
   out->stats = {share(own.repeated_phrases, own.phrases), share(own.repeated_words, own.words),
                 share(own.tokens, own.texts)};
   if (!with_gold.empty()) learn_ranker(with_gold, counts, n_texts, options.ranker, out);
+  store_boilerplate(segments, n_texts, counts);
   store_phrases(counts, n_texts, out);
   return {};
 }

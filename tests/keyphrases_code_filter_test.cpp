@@ -31,7 +31,9 @@ TEST(CodeFilter, FlagsCodeInProse) {
       {"#include <complex.h>\nThese functions compute the complex exponential of their argument.",
        "include complex.h"},
       {"Call pthread_exit(3) to end the thread; see also the manual of exit for its status.",
-       "pthread exit"},
+       "pthread exit 3"},
+      // Regression: "3type" was a label, from "intN_t(3type)" in the list of related pages.
+      {"Use intN_t(3type) and printf(3) for the 3D view.", "intN t 3type printf 3"},
       {"Link with -lm when the program uses the mathematical functions of the library.", "lm"},
       {"Set O_RDONLY in flags. The value of p->size and NULL are read by the program itself.",
        "O RDONLY size"},
