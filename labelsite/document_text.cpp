@@ -505,17 +505,6 @@ void finish_cache(TextCacheWriter& writer, const CacheVocabulary& strings,
   }
 }
 
-// The words of a phrase, at single blanks.
-std::vector<std::string_view> words_of(std::string_view phrase) {
-  std::vector<std::string_view> words;
-  for (size_t at = 0; at < phrase.size();) {
-    const size_t end = std::min(phrase.find(' ', at), phrase.size());
-    if (end > at) words.push_back(phrase.substr(at, end - at));
-    at = end + 1;
-  }
-  return words;
-}
-
 // The phrases of a key-file line: its own and, where its spelling has as
 // many words as its stemmed form, those its last words make. A candidate of
 // the extractor is adjectives and nouns ending in a noun, so these are such

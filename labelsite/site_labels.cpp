@@ -158,16 +158,6 @@ double score(uint32_t with, uint32_t keyed, uint32_t documents, uint32_t around_
          (1 - kKeyedWeight + kKeyedWeight * keyed / with);
 }
 
-std::vector<std::string_view> words_of(std::string_view stemmed) {
-  std::vector<std::string_view> words;
-  for (size_t at = 0; at < stemmed.size();) {
-    const size_t end = std::min(stemmed.find(' ', at), stemmed.size());
-    if (end > at) words.push_back(stemmed.substr(at, end - at));
-    at = end + 1;
-  }
-  return words;
-}
-
 // A number with a letter or two ("200112L", "1990s", "802.11"): it starts
 // with a digit and has more digits than letters. It names a version or a
 // constant, not what documents are about.

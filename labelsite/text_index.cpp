@@ -44,4 +44,14 @@ std::vector<uint32_t> documents_with_all(const TextIndex& index,
   return kept;
 }
 
+std::vector<std::string_view> words_of(std::string_view phrase) {
+  std::vector<std::string_view> words;
+  for (size_t at = 0; at < phrase.size();) {
+    const size_t end = std::min(phrase.find(' ', at), phrase.size());
+    if (end > at) words.push_back(phrase.substr(at, end - at));
+    at = end + 1;
+  }
+  return words;
+}
+
 }  // namespace somlabel::labelsite

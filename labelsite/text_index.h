@@ -61,4 +61,8 @@ struct KeyPhrases {
 [[nodiscard]] std::vector<uint32_t> documents_with_all(const TextIndex& index,
                                                        const std::vector<uint32_t>& terms);
 
+// The words of a phrase (spelt or stemmed), at single blanks. The views point
+// into `phrase`.
+[[nodiscard]] std::vector<std::string_view> words_of(std::string_view phrase);
+
 }  // namespace somlabel::labelsite
