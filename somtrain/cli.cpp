@@ -393,9 +393,8 @@ int run(const Options& o) {
   settings.options = somlabel::checksum64(options_line(o));
   auto stored = [&](const std::string& path) {
     const MapResult map{path, 0, {}, {}};
-    return read_stored_codebook(o.work_dir + '/' + o.output_path +
-                                map_file_name(o.hierarchy.name, map) +
-                                std::string(kCodebookEnding));
+    return read_earlier_map(o.work_dir + '/' + o.output_path +
+                            map_file_name(o.hierarchy.name, map));
   };
   auto trained_one = [&](const MapResult& map) {
     std::size_t documents = 0;

@@ -108,7 +108,7 @@ void round_to_stored(Codebook& codebook) {
 }
 
 StoredCodebook stored_codebook(const Codebook& codebook, const std::vector<std::string>& stems) {
-  StoredCodebook stored{codebook.grid, 0, 0, 0, {}, {}};
+  StoredCodebook stored{codebook.grid, 0, 0, 0, {}, {}, {}};
   std::vector<std::size_t> used;
   for (std::size_t d = 0; d < codebook.dims; ++d) {
     for (int u = 0; u < codebook.grid.units(); ++u) {

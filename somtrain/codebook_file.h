@@ -17,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "common/result.h"
@@ -47,14 +48,25 @@ static_assert(sizeof(Header) == 64);
 
 inline constexpr std::string_view kCodebookEnding = ".codebook";  // behind the unit file's name
 
+// Where an earlier training of a map put its documents: what its unit file
+// says, read beside the codebook (read_earlier_map in unit_file.h); no part
+// of the codebook file.
+struct EarlierPlacement {
+  bool known = false;                              // false: no unit file could be read
+  std::unordered_map<std::uint64_t, int> unit_of;  // checksum64 of a document's name -> unit
+  std::vector<bool> expanded;                      // per unit: whether it had a sub-map
+  friend bool operator==(const EarlierPlacement&, const EarlierPlacement&) = default;
+};
+
 // The contents of a codebook file. Owns everything.
 struct StoredCodebook {
   Grid grid;
   std::uint64_t documents = 0;
   std::uint64_t options = 0;
   std::uint64_t members = 0;
-  std::vector<std::string> stems;  // ascending
-  std::vector<float> weights;      // grid.units() rows of stems.size() values
+  std::vector<std::string> stems;   // ascending
+  std::vector<float> weights;       // grid.units() rows of stems.size() values
+  EarlierPlacement placement = {};  // not in the file: from the unit file beside it
   friend bool operator==(const StoredCodebook&, const StoredCodebook&) = default;
 };
 

@@ -21,13 +21,17 @@ bool readable_label(const std::string& word) {
 }
 
 // The documents a map is trained on: all, or a sample when there are more
-// than settings.sample.
+// than settings.sample; `earlier` and `chosen_earlier` the units they lay
+// on before, if known.
 std::vector<SparseVector> training_set(const std::vector<SparseVector>& vectors,
-                                       const HierarchySettings& settings, const std::string& path) {
+                                       const HierarchySettings& settings, const std::string& path,
+                                       const EarlierUnits& earlier, EarlierUnits& chosen_earlier) {
   SampleSelector sample(vectors.size(), settings.sample, sample_seed(settings.seed, path));
   std::vector<SparseVector> chosen;
-  for (const SparseVector& vector : vectors) {
-    if (sample.take()) chosen.push_back(vector);
+  for (std::size_t i = 0; i < vectors.size(); ++i) {
+    if (!sample.take()) continue;
+    chosen.push_back(vectors[i]);
+    if (!earlier.empty()) chosen_earlier.push_back(earlier[i]);
   }
   return chosen;
 }
@@ -53,10 +57,23 @@ MapResult train_map(const Corpus& corpus, const std::vector<std::uint64_t>& hash
         tfidf_vector(corpus.documents[static_cast<std::size_t>(member)].terms, frequencies));
     to_local(vectors.back(), local);
   }
+  // Where the documents lay before, on a map kept from an earlier training.
+  EarlierUnits earlier_units;
+  if (start.kept && earlier->placement.known) {
+    earlier_units.reserve(members.size());
+    for (int member : members) {
+      const auto found = earlier->placement.unit_of.find(
+          somlabel::checksum64(corpus.documents[static_cast<std::size_t>(member)].name));
+      earlier_units.push_back(found == earlier->placement.unit_of.end() ? -1 : found->second);
+    }
+  }
   const bool sampled = settings.sample > 0 && vectors.size() > settings.sample;
+  EarlierUnits sample_earlier;
   const std::vector<SparseVector> sample =
-      sampled ? training_set(vectors, settings, path) : std::vector<SparseVector>{};
+      sampled ? training_set(vectors, settings, path, earlier_units, sample_earlier)
+              : std::vector<SparseVector>{};
   const std::vector<SparseVector>& training = sampled ? sample : vectors;
+  const EarlierUnits& training_earlier = sampled ? sample_earlier : earlier_units;
   std::vector<std::string> stems, labels;
   for (std::uint32_t term : local.terms) {
     stems.push_back(corpus.stems[term]);
@@ -66,17 +83,19 @@ MapResult train_map(const Corpus& corpus, const std::vector<std::uint64_t>& hash
   if (start.kept) {
     codebook = restored_codebook(*earlier, stems);
     if (start.refine)
-      train(codebook, training, refining_schedule(settings.schedule), settings.jobs);
+      train(codebook, training, refining_schedule(settings.schedule), settings.jobs,
+            training_earlier);
   } else {
     codebook = initial_codebook(grid, local.terms.size(), training, map_seed(settings.seed, path));
     train(codebook, training, settings.schedule, settings.jobs);
   }
   round_to_stored(codebook);
-  const std::vector<Match> bmu = match_vectors(codebook, vectors, settings.jobs);
+  const std::vector<Match> bmu = match_vectors(codebook, vectors, settings.jobs, earlier_units);
 
   MapResult map{std::move(path), layer, grid,
                 std::vector<UnitResult>(static_cast<std::size_t>(grid.units())),
                 stored_codebook(codebook, stems)};
+  if (start.kept && earlier->placement.known) map.had_sub_map = earlier->placement.expanded;
   map.codebook.documents = members.size();
   map.codebook.options = settings.options;
   map.codebook.members = fingerprint;
@@ -115,7 +134,10 @@ Hierarchy grow_hierarchy(const Corpus& corpus, const HierarchySettings& settings
     for (int u = 0; u < hierarchy.maps[m].grid.units(); ++u) {
       const MapResult& parent = hierarchy.maps[m];
       const UnitResult& unit = parent.units[static_cast<std::size_t>(u)];
-      if (!expands(settings, parent, unit.documents.size(), parent.codebook.documents)) continue;
+      if (!expands(settings, parent, unit.documents.size(), parent.codebook.documents,
+                   before(parent, u))) {
+        continue;
+      }
       bool child_kept = false;
       MapResult child =
           train_map(corpus, hashes, unit.documents, sub_path(parent, u), parent.layer + 1, settings,
@@ -182,10 +204,19 @@ Grid map_grid(const HierarchySettings& settings, int layer, std::size_t document
                      layer == 1);
 }
 
+Before before(const MapResult& map, int unit) {
+  const auto u = static_cast<std::size_t>(unit);
+  if (u >= map.had_sub_map.size()) return Before::unknown;
+  return map.had_sub_map[u] ? Before::expanded : Before::leaf;
+}
+
 bool expands(const HierarchySettings& settings, const MapResult& map, std::size_t documents,
-             std::size_t map_documents) {
-  return map.layer < settings.depth &&
-         documents > static_cast<std::size_t>(std::max(settings.expand, 0)) &&
+             std::size_t map_documents, Before earlier) {
+  const auto expand = static_cast<std::size_t>(std::max(settings.expand, 0));
+  std::size_t bound = expand;
+  if (earlier == Before::leaf) bound = expand + expand / 4;
+  if (earlier == Before::expanded) bound = expand - expand / 4;
+  return map.layer < settings.depth && documents > bound &&
          (documents < map_documents || map.grid.units() == 1);
 }
 

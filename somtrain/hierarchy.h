@@ -52,6 +52,9 @@ struct MapResult {
   Grid grid;
   std::vector<UnitResult> units;  // row order
   StoredCodebook codebook = {};   // its model vectors, as they are stored
+  // Per unit, whether it had a sub-map in the earlier training this map
+  // started from; empty when it was trained anew (or that is not known).
+  std::vector<bool> had_sub_map = {};
 };
 
 struct Hierarchy {
@@ -139,13 +142,24 @@ struct StartingPoint {
 // The grid of a map of layer `layer` with `documents` documents.
 [[nodiscard]] Grid map_grid(const HierarchySettings& settings, int layer, std::size_t documents);
 
+// What an earlier training did with a unit of a map that started from it.
+enum class Before { unknown, leaf, expanded };
+
+// The unit's entry of map.had_sub_map: unknown when the map was trained anew.
+[[nodiscard]] Before before(const MapResult& map, int unit);
+
 // Whether a unit of `map`, a map of `map_documents` documents, holding
 // `documents` of them gets a sub-map: it holds more than `expand`, the map
 // lies above the deepest layer, and, on a map of several units, it does not
 // hold all of the map's documents (the map could not tell them apart, so
-// another below would not either).
+// another below would not either). On a map kept from an earlier training
+// the bound has a margin of a quarter of `expand` either way, so that a few
+// documents more or fewer do not cut the tree anew: a unit that was a leaf
+// expands only with more than 5/4 `expand` documents, and one that had a
+// sub-map keeps it while it holds more than 3/4 `expand`.
 [[nodiscard]] bool expands(const HierarchySettings& settings, const MapResult& map,
-                           std::size_t documents, std::size_t map_documents);
+                           std::size_t documents, std::size_t map_documents,
+                           Before earlier = Before::unknown);
 
 // The path of the sub-map of `unit` of `map`.
 [[nodiscard]] std::string sub_path(const MapResult& map, int unit);

@@ -57,9 +57,10 @@ MatchTable match_table(const Codebook& codebook) {
   return table;
 }
 
-// `products` is scratch of table.units values.
-Match best_match(const MatchTable& table, const SparseVector& vector,
-                 std::vector<double>& products) {
+// `products` is scratch of table.units values; `earlier` the unit the vector
+// lay on before, or -1.
+Match best_match(const MatchTable& table, const SparseVector& vector, std::vector<double>& products,
+                 int earlier) {
   const auto units = static_cast<std::size_t>(table.units);
   std::fill(products.begin(), products.end(), 0.0);
   for (std::size_t i = 0; i < vector.index.size(); ++i) {
@@ -77,8 +78,16 @@ Match best_match(const MatchTable& table, const SparseVector& vector,
       best_distance = d;
     }
   }
-  const double squared = table.norms[best] + (vector.squared_norm() - 2.0 * products[best]);
-  return Match{static_cast<int>(best), std::sqrt(std::max(0.0, squared))};
+  auto distance_to = [&](std::size_t u) {
+    return std::sqrt(std::max(0.0, table.norms[u] + (vector.squared_norm() - 2.0 * products[u])));
+  };
+  const double best_found = distance_to(best);
+  if (earlier >= 0 && static_cast<std::size_t>(earlier) < units &&
+      static_cast<std::size_t>(earlier) != best) {
+    const double stay = distance_to(static_cast<std::size_t>(earlier));
+    if (stay <= best_found * kStayTolerance) return Match{earlier, stay};
+  }
+  return Match{static_cast<int>(best), best_found};
 }
 
 }  // namespace
@@ -137,12 +146,13 @@ Codebook initial_codebook(const Grid& grid, std::size_t dims,
 }
 
 std::vector<Match> match_vectors(const Codebook& codebook, const std::vector<SparseVector>& vectors,
-                                 int jobs) {
+                                 int jobs, const EarlierUnits& earlier) {
   const MatchTable table = match_table(codebook);
   std::vector<Match> matches(vectors.size());
   auto work = [&](std::size_t begin, std::size_t end) {
     std::vector<double> products(static_cast<std::size_t>(table.units));
-    for (std::size_t i = begin; i < end; ++i) matches[i] = best_match(table, vectors[i], products);
+    for (std::size_t i = begin; i < end; ++i)
+      matches[i] = best_match(table, vectors[i], products, earlier.empty() ? -1 : earlier[i]);
   };
   const std::size_t wanted = std::min<std::size_t>(static_cast<std::size_t>(std::max(jobs, 1)),
                                                    vectors.size() / kVectorsPerThread + 1);
@@ -170,7 +180,7 @@ std::vector<int> map_vectors(const Codebook& codebook, const std::vector<SparseV
 }
 
 void train(Codebook& codebook, const std::vector<SparseVector>& vectors,
-           const TrainingSchedule& schedule, int jobs) {
+           const TrainingSchedule& schedule, int jobs, const EarlierUnits& earlier) {
   const int units = codebook.grid.units();
   const std::size_t dims = codebook.dims;
   std::vector<double> sums(codebook.weights.size());
@@ -179,7 +189,7 @@ void train(Codebook& codebook, const std::vector<SparseVector>& vectors,
   // map's sub-map are a few of the map's terms, and only those are added.
   std::vector<std::vector<std::uint32_t>> held(static_cast<std::size_t>(units));
   for (int epoch = 0; epoch < schedule.epochs; ++epoch) {
-    const std::vector<Match> bmu = match_vectors(codebook, vectors, jobs);
+    const std::vector<Match> bmu = match_vectors(codebook, vectors, jobs, earlier);
     std::fill(sums.begin(), sums.end(), 0.0);
     std::fill(counts.begin(), counts.end(), 0.0);
     for (std::size_t i = 0; i < vectors.size(); ++i) {

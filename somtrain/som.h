@@ -60,11 +60,22 @@ struct Codebook {
                                         const std::vector<SparseVector>& vectors,
                                         std::uint64_t seed);
 
-// Batch training: each epoch maps every vector to its best-matching unit,
-// then sets every unit to the neighbourhood-weighted mean of all vectors.
-// `jobs` threads search best-matching units; the result does not depend on it.
+// A vector that lay on a unit of the same map before stays there while that
+// unit is at most this factor further from it than the best-matching unit:
+// another unit must be clearly better (by more than 5%) to take it. So a
+// refined map keeps its documents where they were unless they moved on.
+inline constexpr double kStayTolerance = 1.05;
+
+// Per vector, the unit it lay on in an earlier training of the map, or -1
+// (a new document, or none known). Empty: none for any vector.
+using EarlierUnits = std::vector<int>;
+
+// Batch training: each epoch maps every vector to its best-matching unit
+// (its earlier unit within kStayTolerance), then sets every unit to the
+// neighbourhood-weighted mean of all vectors. `jobs` threads search
+// best-matching units; the result does not depend on it.
 void train(Codebook& codebook, const std::vector<SparseVector>& vectors,
-           const TrainingSchedule& schedule, int jobs);
+           const TrainingSchedule& schedule, int jobs, const EarlierUnits& earlier = {});
 
 // The best-matching unit of every vector, in order.
 [[nodiscard]] std::vector<int> map_vectors(const Codebook& codebook,
@@ -77,8 +88,11 @@ struct Match {
   double distance = 0.0;
   friend bool operator==(const Match&, const Match&) = default;
 };
+// With `earlier`, a vector whose earlier unit lies within kStayTolerance of
+// its best match is matched to the earlier unit.
 [[nodiscard]] std::vector<Match> match_vectors(const Codebook& codebook,
-                                               const std::vector<SparseVector>& vectors, int jobs);
+                                               const std::vector<SparseVector>& vectors, int jobs,
+                                               const EarlierUnits& earlier = {});
 
 // Euclidean distance between a unit's weights and a vector.
 [[nodiscard]] double distance(const Codebook& codebook, int unit, const SparseVector& vector);

@@ -599,6 +599,31 @@ bool started_from_stored(const Options& o, const MapResult& map) {
   return somlabel::read_file(start_state(o, map), text) && text == kStartedFromStored;
 }
 
+// Where the map step keeps a copy of the unit file of the earlier training a
+// map started from, for the steps that place its documents: by then the unit
+// file itself may be written anew.
+std::string earlier_state(const Options& o, const MapResult& map) {
+  return map_state(o, map) + ".earlier";
+}
+
+// Where the documents of `map` (its grid known) lay in the earlier training
+// it started from; unknown when it was trained anew.
+EarlierPlacement load_placement(const Options& o, const MapResult& map) {
+  EarlierPlacement placement;
+  std::string text;
+  if (started_from_stored(o, map) && somlabel::read_file(earlier_state(o, map), text) &&
+      !parse_placement(text, map.grid, placement)) {
+    placement = {};
+  }
+  return placement;
+}
+
+// The unit each document lay on in `placement`, by name; -1 for a new one.
+int earlier_unit(const EarlierPlacement& placement, std::string_view name) {
+  const auto found = placement.unit_of.find(somlabel::checksum64(name));
+  return found == placement.unit_of.end() ? -1 : found->second;
+}
+
 // Trains a map's weights on its documents, or on a seeded sample of them,
 // and stores them (state_codebook) as they are used from then on.
 bool train_codebook(const Options& o, MapPlace& place, const std::vector<MemberPart>& parts,
@@ -608,6 +633,7 @@ bool train_codebook(const Options& o, MapPlace& place, const std::vector<MemberP
   h.options = somlabel::checksum64(options_line(o));
   SampleSelector sample(frequencies.documents, h.sample, sample_seed(h.seed, place.map.path));
   std::vector<SparseVector> training;
+  std::vector<std::uint64_t> training_names;  // checksum64 of each one's name
   MemberReader reader(parts, terms);
   Member member;
   std::size_t seen = 0;
@@ -616,7 +642,9 @@ bool train_codebook(const Options& o, MapPlace& place, const std::vector<MemberP
     ++seen;
     if (!reader.read_terms(member)) return false;
     fingerprint += document_fingerprint(member.name, member.terms, terms.stem_hashes);
-    if (sample.take()) training.push_back(tfidf_vector(member.terms, frequencies));
+    if (!sample.take()) continue;
+    training.push_back(tfidf_vector(member.terms, frequencies));
+    training_names.push_back(somlabel::checksum64(member.name));
   }
   if (reader.failed()) return false;
   if (seen != frequencies.documents) {
@@ -632,20 +660,33 @@ bool train_codebook(const Options& o, MapPlace& place, const std::vector<MemberP
   // The map of the last training, in OUTPUTPATH until the process step
   // replaces it; below a map trained anew it holds other documents.
   const bool may_keep = !o.retrain && (place.unit < 0 || started_from_stored(o, place.parent));
+  const std::string unit_file = o.work_dir + '/' + o.output_path + map_file_name(h.name, place.map);
   const std::optional<StoredCodebook> earlier =
-      may_keep
-          ? read_stored_codebook(o.work_dir + '/' + o.output_path +
-                                 map_file_name(h.name, place.map) + std::string(kCodebookEnding))
-          : std::nullopt;
+      may_keep ? read_earlier_map(unit_file) : std::nullopt;
   const StartingPoint start = starting_point(h, place.map.layer, seen, fingerprint, earlier);
   place.map.grid = start.grid;
+  const bool placed = start.kept && earlier->placement.known;
+  std::error_code ec;
+  fs::remove(earlier_state(o, place.map), ec);
+  if (placed) {
+    fs::copy_file(unit_file, earlier_state(o, place.map) + ".tmp",
+                  fs::copy_options::overwrite_existing, ec);
+    if (!ec) fs::rename(earlier_state(o, place.map) + ".tmp", earlier_state(o, place.map), ec);
+    if (ec) return refuse(earlier_state(o, place.map), "cannot copy: " + ec.message());
+  }
   StateFile how;
   if (!how.open(start_state(o, place.map))) return false;
   how.put(start.kept ? kStartedFromStored : "anew\n");
   if (!how.commit()) return false;
   if (start.kept) {
     codebook = restored_codebook(*earlier, stems);
-    if (start.refine) train(codebook, training, refining_schedule(h.schedule), h.jobs);
+    EarlierUnits training_earlier;
+    for (std::size_t i = 0; placed && i < training_names.size(); ++i) {
+      const auto found = earlier->placement.unit_of.find(training_names[i]);
+      training_earlier.push_back(found == earlier->placement.unit_of.end() ? -1 : found->second);
+    }
+    if (start.refine)
+      train(codebook, training, refining_schedule(h.schedule), h.jobs, training_earlier);
   } else {
     codebook =
         initial_codebook(place.map.grid, stems.size(), training, map_seed(h.seed, place.map.path));
@@ -725,12 +766,14 @@ bool assign_slice(const Options& o, const MapPlace& place, somlabel::Shard slice
                   const DocumentFrequencies& frequencies, const Codebook& codebook) {
   SliceWriter writer;
   if (!writer.open(o, place, slice)) return false;
+  const EarlierPlacement placement = load_placement(o, place.map);
+  EarlierUnits earlier;
   MemberReader reader(parts, terms);
   // Lines of a batch are kept whole: a member's views end with the reader's next line.
   std::vector<std::string> names, counts;
   std::vector<SparseVector> vectors;
   auto flush = [&] {
-    const std::vector<Match> bmu = match_vectors(codebook, vectors, o.hierarchy.jobs);
+    const std::vector<Match> bmu = match_vectors(codebook, vectors, o.hierarchy.jobs, earlier);
     for (std::size_t i = 0; i < vectors.size(); ++i) {
       const Member kept{names[i], counts[i], 0.0, {}};
       writer.add(bmu[i].unit, kept, bmu[i].distance);
@@ -738,12 +781,14 @@ bool assign_slice(const Options& o, const MapPlace& place, somlabel::Shard slice
     names.clear();
     counts.clear();
     vectors.clear();
+    earlier.clear();
   };
   Member member;
   while (reader.next(member) && reader.read_terms(member)) {
     names.emplace_back(member.name);
     counts.emplace_back(member.counts);
     vectors.push_back(tfidf_vector(member.terms, frequencies));
+    if (placement.known) earlier.push_back(earlier_unit(placement, member.name));
     if (vectors.size() == kAssignBatch) flush();
   }
   if (reader.failed()) return false;
@@ -798,6 +843,9 @@ bool finish_map(const Options& o, const MapPlace& place, std::size_t slices, con
   std::string done = std::to_string(slices) + ' ' + std::to_string(map.grid.xdim) + ' ' +
                      std::to_string(map.grid.ydim) + '\n';
   std::vector<GridUnit> grid_units;
+  MapResult earlier = map;
+  if (const EarlierPlacement placement = load_placement(o, map); placement.known)
+    earlier.had_sub_map = placement.expanded;
   for (int u = 0; u < map.grid.units(); ++u) {
     UnitBlock block{map.grid.x(u), map.grid.y(u), node_id(h.name, map, u), 0.0, 0, {}, {}, {}};
     std::vector<MemberPart> parts;
@@ -813,7 +861,7 @@ bool finish_map(const Options& o, const MapPlace& place, std::size_t slices, con
       block.names += member.name;
     }
     if (reader.failed()) return false;
-    const bool expanded = expands(h, map, block.documents, members);
+    const bool expanded = expands(h, map, block.documents, members, before(earlier, u));
     if (expanded) {
       block.sub_map_address =
           unit_address(o.output_path, h.name, {sub_path(map, u), map.layer + 1, {}, {}});

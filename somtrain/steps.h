@@ -32,6 +32,11 @@
 //                   order: STEM<TAB>LABEL<TAB>DOCUMENT FREQUENCY
 //   MAP.codebook    a map's codebook file (codebook_file.h), moved beside its
 //                   unit file by the process step
+//   MAP.start       "stored" when the map started from the earlier training's
+//                   map beside its unit file, else "anew"
+//   MAP.earlier     then a copy of that training's unit file: where each
+//                   document lay and which units had sub-maps, for the steps
+//                   that place its documents after the unit file is rewritten
 //   MAP/assign-I-of-K/U.members, U.distances
 //                   the documents of slice I that unit U holds: their counts
 //                   lines, and line for line their exact distances (%a)

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <set>
 #include <system_error>
 
+#include "common/checksum.h"
 #include "common/io.h"
 #include "common/map_grid.h"
 #include "common/map_keys.h"
@@ -378,6 +380,70 @@ Result write_outputs(const std::string& work_dir, const OutputLayout& layout, co
     }
   }
   return write_process_files(work_dir, layout, hierarchy, base);
+}
+
+somlabel::Result parse_placement(std::string_view text, const Grid& grid,
+                                 EarlierPlacement& placement) {
+  placement =
+      EarlierPlacement{false, {}, std::vector<bool>(static_cast<std::size_t>(grid.units()))};
+  int x = -1, y = -1, unit = -1;
+  std::vector<std::string_view> names;
+  auto number = [](std::string_view value, int& n) {
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+    return ec == std::errc() && end == value.data() + value.size();
+  };
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    const std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    const std::size_t blank = line.find(' ');
+    const std::string_view key = line.substr(0, blank);
+    const std::string_view value =
+        blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
+    if (key == keys::kXdim || key == keys::kYdim) {
+      int side = 0;
+      if (!number(value, side) || side != (key == keys::kXdim ? grid.xdim : grid.ydim))
+        return somlabel::Result::failure("not the unit file of a " + std::to_string(grid.xdim) +
+                                         " x " + std::to_string(grid.ydim) + " map");
+    } else if (key == keys::kPosX || key == keys::kPosY) {
+      if (!number(value, key == keys::kPosX ? x : y))
+        return somlabel::Result::failure("a unit's column or row is no number");
+      unit = x >= 0 && x < grid.xdim && y >= 0 && y < grid.ydim ? y * grid.xdim + x : -1;
+    } else if (key == keys::kMappedVecs) {
+      if (unit < 0) return somlabel::Result::failure("documents of a unit outside the map");
+      std::string_view rest = value;
+      while (!rest.empty()) {
+        const std::size_t space = rest.find(' ');
+        const std::string_view name = rest.substr(0, space);
+        if (!name.empty()) placement.unit_of[somlabel::checksum64(name)] = unit;
+        rest.remove_prefix(space == std::string_view::npos ? rest.size() : space + 1);
+      }
+    } else if (key == keys::kNrSomsMapped) {
+      if (unit < 0) return somlabel::Result::failure("a sub-map of a unit outside the map");
+      placement.expanded[static_cast<std::size_t>(unit)] = value != "0";
+    }
+  }
+  placement.known = true;
+  return {};
+}
+
+std::optional<StoredCodebook> read_earlier_map(const std::string& unit_file) {
+  std::optional<StoredCodebook> stored =
+      read_stored_codebook(unit_file + std::string(kCodebookEnding));
+  if (!stored) return stored;
+  std::string text;
+  somlabel::Result read = somlabel::read_file(unit_file, text);
+  if (read) read = parse_placement(text, stored->grid, stored->placement);
+  if (!read) {
+    const std::string& why = read.message();
+    std::fprintf(stderr,
+                 "somtrain: warning: %s%s%s; its documents are placed without regard to where "
+                 "they were\n",
+                 why.starts_with("cannot ") ? "" : unit_file.c_str(),
+                 why.starts_with("cannot ") ? "" : ": ", why.c_str());
+    stored->placement = {};
+  }
+  return stored;
 }
 
 }  // namespace somlabel::somtrain

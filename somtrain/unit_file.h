@@ -3,6 +3,7 @@
 // tests can compare them byte for byte; write_outputs puts them on disk.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -130,5 +131,17 @@ inline constexpr std::string_view kOptionFileMarker =
 [[nodiscard]] somlabel::Result write_outputs(const std::string& work_dir,
                                              const OutputLayout& layout, const Corpus& corpus,
                                              const Hierarchy& hierarchy, const std::string& base);
+
+// Where the unit file `text` of a map of `grid` put its documents and which
+// of its units had a sub-map. Fails with a message (without the file's name)
+// when the file is not one of such a map.
+[[nodiscard]] somlabel::Result parse_placement(std::string_view text, const Grid& grid,
+                                               EarlierPlacement& placement);
+
+// The map an earlier training left at the unit file `unit_file`: its codebook
+// (read_stored_codebook) and, from the unit file, where its documents lay.
+// None when there is no codebook; a unit file that cannot be read leaves the
+// placement unknown after a warning naming it.
+[[nodiscard]] std::optional<StoredCodebook> read_earlier_map(const std::string& unit_file);
 
 }  // namespace somlabel::somtrain

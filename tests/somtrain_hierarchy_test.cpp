@@ -146,7 +146,7 @@ TEST(SomtrainHierarchy, AStoredMapIsKeptWhileItsDocumentsStayWithinHalfAgain) {
 TEST(SomtrainHierarchy, AStoredMapOfTheSameOptionsIsRefinedOnlyWhenItsDocumentsChanged) {
   HierarchySettings settings;
   settings.options = 7;
-  const StoredCodebook stored{Grid{3, 1}, 30, 7, 99, {}, {}};
+  const StoredCodebook stored{Grid{3, 1}, 30, 7, 99, {}, {}, {}};
   const struct {
     std::uint64_t options, members;
     std::size_t documents;
@@ -190,6 +190,30 @@ TEST(SomtrainHierarchy, BelowAMapTrainedAnewNoStoredMapIsAskedFor) {
     EXPECT_EQ(asked, c.asked) << c.top_stored;
     EXPECT_EQ(again.maps[1].units[0].documents, first.maps[1].units[0].documents);
   }
+}
+
+TEST(SomtrainHierarchy, AKeptMapCutsItsUnitsWithAMarginOfAQuarterEitherWay) {
+  HierarchySettings settings = small(Grid{2, 2}, Grid{2, 1}, 20, 10);
+  const MapResult map{"", 1, Grid{2, 2}, {}};
+  struct Case {
+    std::size_t documents;
+    Before before;
+    bool expands;
+  } cases[] = {
+      {21, Before::unknown, true},    {20, Before::unknown, false},   // trained anew: above 20
+      {25, Before::leaf, false},      {26, Before::leaf, true},       // was a leaf: above 25
+      {16, Before::expanded, true},   {15, Before::expanded, false},  // had one: above 15
+      {100, Before::expanded, false},                                 // all the map's documents
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(expands(settings, map, c.documents, 100, c.before), c.expands)
+        << c.documents << " documents, before " << static_cast<int>(c.before);
+  }
+  MapResult kept = map;
+  kept.had_sub_map = {true, false, false, false};
+  EXPECT_EQ(before(kept, 0), Before::expanded);
+  EXPECT_EQ(before(kept, 3), Before::leaf);
+  EXPECT_EQ(before(map, 0), Before::unknown);
 }
 
 TEST(SomtrainHierarchy, EmptyUnitsCarryNoLabels) {

@@ -13,6 +13,31 @@ SparseVector vec(std::vector<std::uint32_t> index, std::vector<double> value) {
   return SparseVector{std::move(index), std::move(value)};
 }
 
+TEST(SomtrainMatch, AVectorStaysOnItsEarlierUnitUnlessAnotherIsClearlyCloser) {
+  // Two units of one term, at 0 and 1: a vector at v is |v| from the first
+  // and |1 - v| from the second; it stays while its earlier unit is at most
+  // 5% further than the closest.
+  const Codebook codebook{Grid{2, 1}, 1, {0.0, 1.0}};
+  struct Case {
+    double v;
+    int earlier;
+    int unit;
+  } cases[] = {
+      {0.51, -1, 1},  // none before: the closest
+      {0.51, 0, 0},   // 0.51 <= 0.49 x 1.05
+      {0.53, 0, 1},   // 0.53 > 0.47 x 1.05 = 0.4935
+      {0.49, 1, 1},   // 0.51 <= 0.49 x 1.05
+      {0.20, 1, 0},   // 0.8 is four times 0.2
+      {0.60, 0, 1},
+  };
+  for (const Case& c : cases) {
+    const std::vector<Match> match =
+        match_vectors(codebook, {vec({0}, {c.v})}, 1, EarlierUnits{c.earlier});
+    EXPECT_EQ(match[0].unit, c.unit) << c.v << " from " << c.earlier;
+    EXPECT_NEAR(match[0].distance, c.unit == 0 ? c.v : 1.0 - c.v, 1e-12) << c.v;
+  }
+}
+
 TEST(SomtrainNeighbourhood, RadiusShrinksGeometricallyFromStartToEnd) {
   const Grid grid{6, 4};
   const TrainingSchedule schedule{5, 4.0, 0.25};

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/checksum.h"
 #include "somtrain/unit_file.h"
 #include "tests/test_util.h"
 
@@ -222,6 +223,24 @@ TEST(SomtrainOutputs, FailsWhenAFileCannotBeMade) {
   testutil::write_file(other.path() / "output", "");
   EXPECT_FALSE(write_outputs(other.path().string(), OutputLayout{"output/", "docs/", "../docs/"},
                              f.corpus, f.hierarchy, "map"));
+}
+
+TEST(SomtrainPlacement, AnEarlierUnitFileTellsWhereEachDocumentLayAndWhatExpanded) {
+  const std::string text =
+      "$TYPE rect\n$XDIM 2\n$YDIM 1\n"
+      "$POS_X 0\n$POS_Y 0\n$NR_VEC_MAPPED 2\n$MAPPED_VECS a sub/b\n$NR_SOMS_MAPPED 1\n"
+      "$POS_X 1\n$POS_Y 0\n$NR_VEC_MAPPED 1\n$MAPPED_VECS c\n$NR_SOMS_MAPPED 0\n";
+  EarlierPlacement placement;
+  ASSERT_TRUE(parse_placement(text, Grid{2, 1}, placement));
+  EXPECT_TRUE(placement.known);
+  EXPECT_EQ(placement.unit_of.size(), 3u);
+  EXPECT_EQ(placement.unit_of.at(somlabel::checksum64("a")), 0);
+  EXPECT_EQ(placement.unit_of.at(somlabel::checksum64("sub/b")), 0);
+  EXPECT_EQ(placement.unit_of.at(somlabel::checksum64("c")), 1);
+  EXPECT_EQ(placement.expanded, (std::vector<bool>{true, false}));
+  // Another map's file (the grid differs) or a unit outside the map is no placement.
+  EXPECT_FALSE(parse_placement(text, Grid{3, 1}, placement));
+  EXPECT_FALSE(parse_placement("$POS_X 5\n$POS_Y 0\n$MAPPED_VECS a\n", Grid{2, 1}, placement));
 }
 
 }  // namespace
