@@ -93,14 +93,14 @@ class Walk {
 
 }  // namespace
 
-Result list_documents(const std::string& dir, std::vector<std::string>& names,
-                      std::vector<PassedOver>& passed_over, const std::string& leave_out) {
+Result<Reason> list_documents(const std::string& dir, std::vector<std::string>& names,
+                              std::vector<PassedOver>& passed_over, const std::string& leave_out) {
   names.clear();
   passed_over.clear();
   Walk walk(names, passed_over);
   walk.leave_out(leave_out);
   if (!walk.walk(dir, "", true)) {
-    return Result::failure("cannot read directory " + dir + ": " + errno_text());
+    return Reason{"cannot read directory " + dir + ": " + errno_text()};
   }
   std::sort(names.begin(), names.end());
   std::sort(passed_over.begin(), passed_over.end(),
@@ -144,10 +144,10 @@ bool has_words(std::string_view text) {
   });
 }
 
-Result read_document(const std::string& path, DocumentRead& document) {
+Result<Reason> read_document(const std::string& path, DocumentRead& document) {
   document = {};
   // One byte more than is kept tells whether the document goes on.
-  Result read = read_file_head(path, kMaxDocumentBytes + 1, document.text, document.cut);
+  Result<Reason> read = read_file_head(path, kMaxDocumentBytes + 1, document.text, document.cut);
   if (!read) return read;
   document.cut = document.text.size() > kMaxDocumentBytes;
   cut_document(document.text);

@@ -40,9 +40,9 @@ struct PassedOver {
 // is no regular file (devices, dangling links), and a subfolder that cannot be
 // read (with the system's reason). The message of a failure (when `dir` itself
 // cannot be read) is the caller's to print: "cannot read directory DIR: reason".
-[[nodiscard]] Result list_documents(const std::string& dir, std::vector<std::string>& names,
-                                    std::vector<PassedOver>& passed_over,
-                                    const std::string& leave_out = {});
+[[nodiscard]] Result<Reason> list_documents(const std::string& dir, std::vector<std::string>& names,
+                                            std::vector<PassedOver>& passed_over,
+                                            const std::string& leave_out = {});
 
 // "PATH: passed over: REASON", the warning each tool gives (after its name).
 [[nodiscard]] std::string passed_over_message(std::string_view path, std::string_view reason);
@@ -85,6 +85,6 @@ struct DocumentRead {
 // Reads the document at `path` as every tool does: its first
 // kMaxDocumentBytes, cut by cut_document, and judged by looks_binary and
 // has_words. Messages: those of read_file ("cannot open PATH: reason", ...).
-[[nodiscard]] Result read_document(const std::string& path, DocumentRead& document);
+[[nodiscard]] Result<Reason> read_document(const std::string& path, DocumentRead& document);
 
 }  // namespace somlabel

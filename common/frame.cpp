@@ -2,9 +2,12 @@
 
 #include <cstring>
 #include <ctime>
+#include <exception>
 
 #include "common/exit_codes.h"
+#include "common/format_texts.h"
 #include "common/io.h"
+#include "common/messages.h"
 
 namespace somlabel {
 namespace {
@@ -13,112 +16,121 @@ constexpr const char* kVersion = "2.0";
 constexpr const char* kContact = "somlabel-bugs@example.org";
 
 void print_banner(const char* invoked_as) {
-  std::printf("%s, Version %s by Orvandel Oct 2002\n", invoked_as, kVersion);
-  std::printf("Bugreport to %s, thx\n", kContact);
-  std::printf("Starting ....\n");
+  std::printf(texts::kBanner, invoked_as, kVersion);
+  std::printf(texts::kBugreport, kContact);
+  std::printf("%s", texts::kStarting);
 }
 
-Result cannot_read(const Tool& tool, const char* what, const char* name,
-                   const std::string& reason) {
-  std::fprintf(stderr, "%s: cannot read %s %s: %s\n", tool.name, what, name, reason.c_str());
-  return Result::failure();
+Result<Told> print_times(std::time_t start_time) {
+  std::printf(texts::kStartTime, std::ctime(&start_time));
+  const std::time_t end_time = std::time(nullptr);
+  std::printf(texts::kEndingTime, std::ctime(&end_time));
+  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return {};
+  return fail("cannot write to standard output: %s", errno_text().c_str());
 }
 
-Result read_settings(const Tool& tool, const char* option_file, Settings& settings) {
+Result<Told> invalid_mode(const Tool& tool, const std::string& name) {
+  if (tool.format_texts) {
+    quote("%s", texts::kInvalidMode);
+    return Told{};
+  }
+  return fail("option MODE in the option file %s must be 0, 1 or 2", name.c_str());
+}
+
+// The invocation name, for the usage line and the banner.
+const char* invoked_as(int argc, char** argv) { return argc > 0 ? argv[0] : tool_name().c_str(); }
+
+}  // namespace
+
+int run_main(const char* name, int (*run)(int argc, char** argv), int argc, char** argv) {
+  set_tool_name(name);
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  try {
+    return run(argc, argv);
+  } catch (const std::exception& e) {
+    clear_status();
+    say("%s", e.what());
+    return kExitFailure;
+  }
+}
+
+std::optional<int> check_command_line(int argc, char** argv, const Tool& tool) {
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::printf(texts::kUsage, invoked_as(argc, argv));
+    std::printf("%s", tool.help);
+    return kExitSuccess;
+  }
+  if (argc == 3) return std::nullopt;
+  quote(texts::kUsage, invoked_as(argc, argv));
+  return kExitUsage;
+}
+
+Result<Told> read_settings(const Tool& tool, const std::string& name, Settings& settings) {
   File options;
-  if (!options.open(option_file, "r")) {
-    std::fprintf(stderr, "%s: cannot open option file %s: %s\n", tool.name, option_file,
-                 errno_text().c_str());
-    return Result::failure();
+  if (!options.open(name, "r")) {
+    return fail("cannot open option file %s: %s", name.c_str(), errno_text().c_str());
   }
   LineReader lines(options.get());
   if (read_option_file(lines, tool.keys, settings) == OptionResult::invalid_mode) {
-    std::fprintf(stderr, "Invalid value for option MODE in given option file, ciao ...\n");
-    return Result::failure();
+    return invalid_mode(tool, name);
   }
   if (!lines.failure().empty()) {
-    return cannot_read(tool, "option file", option_file, lines.failure());
+    return fail("cannot read option file %s: %s", name.c_str(), lines.failure().c_str());
   }
   if (const std::string_view key = text_option_with_nul(settings, tool.keys); !key.empty()) {
-    std::fprintf(stderr, "%s: option %.*s in the option file %s holds a NUL byte\n", tool.name,
-                 static_cast<int>(key.size()), key.data(), option_file);
-    return Result::failure();
+    return fail("option %.*s in the option file %s holds a NUL byte", static_cast<int>(key.size()),
+                key.data(), name.c_str());
   }
-  return tool.check == nullptr ? Result() : tool.check(settings);
+  return tool.check == nullptr ? Result<Told>() : tool.check(settings);
 }
 
-Result walk_maps(const Tool& tool, const char* process_file, const Settings& settings) {
+Result<Told> walk_maps(const Tool& tool, const std::string& name, const Settings& settings,
+                       const std::function<Result<Told>(std::string& name)>& work) {
   File process;
-  if (!process.open(process_file, "r")) {
-    std::fprintf(stderr, "%s: cannot open process file %s: %s\n", tool.name, process_file,
-                 errno_text().c_str());
-    return Result::failure();
+  if (!process.open(name, "r")) {
+    return fail("cannot open process file %s: %s", name.c_str(), errno_text().c_str());
   }
   // A name with a NUL byte would reach the system cut short, naming another
   // file (for writing, perhaps the unit file being read).
   size_t line_number = 0;
   LineReader lines(process.get());
-  Result walked = walk_process_file(lines, settings.path, [&](std::string& name) {
+  Result<Told> walked = walk_process_file(lines, settings.path, [&](std::string& map) {
     ++line_number;
-    if (name.find('\0') == std::string::npos) return tool.work(name, settings);
-    std::fprintf(stderr, "%s: line %zu of the process file %s holds a NUL byte\n", tool.name,
-                 line_number, process_file);
-    return Result::failure();
+    if (map.find('\0') == std::string::npos) return work(map);
+    return Result<Told>(
+        fail("line %zu of the process file %s holds a NUL byte", line_number, name.c_str()));
   });
   if (walked && !lines.failure().empty()) {
-    return cannot_read(tool, "process file", process_file, lines.failure());
+    return fail("cannot read process file %s: %s", name.c_str(), lines.failure().c_str());
   }
   // Not an error (nothing to do is done), but most likely the wrong file.
   if (walked && line_number == 0) {
-    std::fprintf(stderr, "%s: warning: the process file %s names no map\n", tool.name,
-                 process_file);
+    warn("the process file %s names no map%s", name.c_str(), tool.no_map_note);
   }
   return walked;
 }
 
-Result print_times(const Tool& tool, std::time_t start_time) {
-  std::printf("Start time : %s", std::ctime(&start_time));
-  const std::time_t end_time = std::time(nullptr);
-  std::printf("Ending time: %s", std::ctime(&end_time));
-  if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return {};
-  std::fprintf(stderr, "%s: cannot write to standard output: %s\n", tool.name,
-               errno_text().c_str());
-  return Result::failure();
-}
-
-}  // namespace
-
-Result walk_process_file(LineReader& in, const std::string& path,
-                         const std::function<Result(std::string& name)>& work) {
+Result<Told> walk_process_file(LineReader& in, const std::string& path,
+                               const std::function<Result<Told>(std::string& name)>& work) {
   std::string_view line;
   while (in.next(line)) {
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
     std::string name = path;
     name.append(line);
-    if (Result done = work(name); !done) return done;
+    if (Result<Told> done = work(name); !done) return done;
   }
   return {};
 }
 
 int run_frame(int argc, char** argv, const Tool& tool) {
-  const char* invoked_as = argc > 0 ? argv[0] : tool.name;
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-    std::printf("Usage: %s %s\n%s", invoked_as, tool.operands, tool.help);
-    return kExitSuccess;
-  }
-  if (argc != 3) {
-    std::fprintf(stderr, "Usage: %s %s\n", invoked_as, tool.operands);
-    return kExitUsage;
-  }
-  // Whole lines go out at once, so that where standard output and error share
-  // a log, a message follows the progress line it belongs to.
-  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  if (const std::optional<int> status = check_command_line(argc, argv, tool)) return *status;
   const std::time_t start_time = std::time(nullptr);
-  print_banner(invoked_as);
+  print_banner(invoked_as(argc, argv));
   Settings settings;
   if (!read_settings(tool, argv[2], settings)) return kExitFailure;
-  if (!walk_maps(tool, argv[1], settings)) return kExitFailure;
-  return print_times(tool, start_time) ? kExitSuccess : kExitFailure;
+  const auto work = [&](std::string& name) { return tool.work(name, settings); };
+  if (!walk_maps(tool, argv[1], settings, work)) return kExitFailure;
+  return print_times(start_time) ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace somlabel

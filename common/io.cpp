@@ -156,7 +156,7 @@ int File::cut_at_end() {
   return errno;
 }
 
-Result File::close() {
+Result<Reason> File::close() {
   if (file_ == nullptr) return {};
   // A write that failed earlier left its reason in errno, most likely still
   // there: the stream itself keeps only the error flag.
@@ -173,19 +173,19 @@ Result File::close() {
   }
   if (reason == 0) return {};
   errno = reason;
-  return Result::failure(errno_message("cannot write", name_));
+  return Reason{errno_message("cannot write", name_)};
 }
 
 namespace {
 
-Result write_all(int fd, std::string_view bytes, const std::string& what,
-                 const std::string& shown) {
+Result<Reason> write_all(int fd, std::string_view bytes, const std::string& what,
+                         const std::string& shown) {
   while (!bytes.empty()) {
     const ssize_t n = ::write(fd, bytes.data(), bytes.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       if (n == 0) errno = ENOSPC;
-      return Result::failure(errno_message("cannot write " + what, shown));
+      return Reason{errno_message("cannot write " + what, shown)};
     }
     bytes.remove_prefix(static_cast<size_t>(n));
   }
@@ -193,28 +193,28 @@ Result write_all(int fd, std::string_view bytes, const std::string& what,
 }
 
 // Messages name `shown`, the user's file, even while writing its temporary twin.
-Result write_to(const std::string& path, const std::string& shown, std::string_view bytes,
-                const std::string& what, int flags) {
+Result<Reason> write_to(const std::string& path, const std::string& shown, std::string_view bytes,
+                        const std::string& what, int flags) {
   const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
-  if (fd < 0) return Result::failure(errno_message("cannot create " + what, shown));
-  Result written = write_all(fd, bytes, what, shown);
+  if (fd < 0) return Reason{errno_message("cannot create " + what, shown)};
+  Result<Reason> written = write_all(fd, bytes, what, shown);
   if (::close(fd) != 0 && written.ok()) {
-    written = Result::failure(errno_message("cannot write " + what, shown));
+    written = Reason{errno_message("cannot write " + what, shown)};
   }
   return written;
 }
 
 }  // namespace
 
-Result read_file_head(const std::string& path, size_t max_bytes, std::string& contents,
-                      bool& more) {
+Result<Reason> read_file_head(const std::string& path, size_t max_bytes, std::string& contents,
+                              bool& more) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return Result::failure(errno_message("cannot open", path));
+  if (fd < 0) return Reason{errno_message("cannot open", path)};
   contents.clear();
   more = false;
   const auto refuse = [&](std::string_view reason) {
     ::close(fd);
-    return Result::failure("cannot read " + path + ": " + std::string(reason));
+    return Reason{"cannot read " + path + ": " + std::string(reason)};
   };
   struct stat info {};
   if (::fstat(fd, &info) != 0) return refuse(std::strerror(errno));
@@ -238,7 +238,7 @@ Result read_file_head(const std::string& path, size_t max_bytes, std::string& co
   return {};
 }
 
-Result read_file(const std::string& path, std::string& contents) {
+Result<Reason> read_file(const std::string& path, std::string& contents) {
   bool more = false;
   struct stat info {};
   // A file known to be too large is refused before it is read.
@@ -246,36 +246,37 @@ Result read_file(const std::string& path, std::string& contents) {
       static_cast<size_t>(info.st_size) > kMaxLineBytes) {
     more = true;
   }
-  Result read = more ? Result() : read_file_head(path, kMaxLineBytes, contents, more);
+  Result<Reason> read =
+      more ? Result<Reason>() : read_file_head(path, kMaxLineBytes, contents, more);
   if (read.ok() && more) {
     contents.clear();
-    return Result::failure("cannot read " + path + ": larger than " +
-                           std::to_string(kMaxLineBytes >> 20) + " MiB");
+    return Reason{"cannot read " + path + ": larger than " + std::to_string(kMaxLineBytes >> 20) +
+                  " MiB"};
   }
   return read;
 }
 
-Result write_file_atomic(const std::string& path, std::string_view bytes, std::string_view what,
-                         bool unlink_old) {
+Result<Reason> write_file_atomic(const std::string& path, std::string_view bytes,
+                                 std::string_view what, bool unlink_old) {
   const std::string kind(what);
   struct stat info {};
   if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
     return write_to(path, path, bytes, kind, O_WRONLY | O_TRUNC);
   }
   const std::string temp = path + ".tmp." + std::to_string(::getpid());
-  Result written = write_to(temp, path, bytes, kind, O_WRONLY | O_CREAT | O_TRUNC);
+  Result<Reason> written = write_to(temp, path, bytes, kind, O_WRONLY | O_CREAT | O_TRUNC);
   if (written.ok() && unlink_old) ::unlink(path.c_str());
   if (written.ok() && ::rename(temp.c_str(), path.c_str()) != 0) {
-    written = Result::failure(errno_message("cannot write " + kind, path));
+    written = Reason{errno_message("cannot write " + kind, path)};
   }
   if (!written.ok()) ::unlink(temp.c_str());
   return written;
 }
 
-Result list_files(const std::string& dir, std::string_view suffix,
-                  std::vector<std::string>& names) {
+Result<Reason> list_files(const std::string& dir, std::string_view suffix,
+                          std::vector<std::string>& names) {
   DIR* directory = ::opendir(dir.c_str());
-  if (directory == nullptr) return Result::failure(errno_message("cannot read directory", dir));
+  if (directory == nullptr) return Reason{errno_message("cannot read directory", dir)};
   names.clear();
   while (const dirent* entry = ::readdir(directory)) {
     const std::string_view name = entry->d_name;

@@ -1,8 +1,8 @@
 // File input and output of every tool. Lines are read whole, up to a bound
 // far beyond any sane line, embedded NUL bytes included; output files report
-// write errors when they are closed. The operations that return a Result leave the message to
-// their caller (common/result.h): keyphrases reads and writes on several
-// threads, and decides itself whether a missing file is an error.
+// write errors when they are closed. The operations that return a Result<Reason> leave the message
+// to their caller (common/result.h): keyphrases reads and writes on several threads, and decides
+// itself whether a missing file is an error.
 #pragma once
 
 #include <cstdio>
@@ -104,7 +104,7 @@ class File {
 
   // Flushes and closes. Fails, with the message "cannot write NAME: reason",
   // when a write failed at any point or the close itself failed.
-  [[nodiscard]] Result close();
+  [[nodiscard]] Result<Reason> close();
 
  private:
   void discard();  // closes without a word, as the destructor does
@@ -122,12 +122,12 @@ inline void put(FILE* out, std::string_view text) { fwrite(text.data(), 1, text.
 // writer when it is a pipe). Messages: "cannot open NAME: reason", "cannot
 // read NAME: reason", where the reason may be kNotRegular or "larger than
 // 256 MiB".
-[[nodiscard]] Result read_file(const std::string& path, std::string& contents);
+[[nodiscard]] Result<Reason> read_file(const std::string& path, std::string& contents);
 
 // The first `max_bytes` of a regular file; `more` tells whether the file goes
 // on beyond them. Messages as read_file's.
-[[nodiscard]] Result read_file_head(const std::string& path, size_t max_bytes,
-                                    std::string& contents, bool& more);
+[[nodiscard]] Result<Reason> read_file_head(const std::string& path, size_t max_bytes,
+                                            std::string& contents, bool& more);
 
 // Writes through a temporary file beside `path` and renames it into place, so
 // readers never see half a file. Devices and pipes (e.g. /dev/full) are written
@@ -136,15 +136,15 @@ inline void put(FILE* out, std::string_view text) { fwrite(text.data(), 1, text.
 // With unlink_old the old file is removed just before the rename: ext4 flushes
 // data to disk when a rename replaces a file, which made rewriting thousands of
 // key files ten times slower; readers may then briefly find no file.
-[[nodiscard]] Result write_file_atomic(const std::string& path, std::string_view bytes,
-                                       std::string_view what, bool unlink_old = false);
+[[nodiscard]] Result<Reason> write_file_atomic(const std::string& path, std::string_view bytes,
+                                               std::string_view what, bool unlink_old = false);
 
 // Names of the regular files in `dir` (symbolic links followed) ending in
 // `suffix`, sorted bytewise. Names that cannot be stat'ed are included, so
 // that the caller's read reports why; directories and devices are not.
 // Message: "cannot read directory DIR: reason".
-[[nodiscard]] Result list_files(const std::string& dir, std::string_view suffix,
-                                std::vector<std::string>& names);
+[[nodiscard]] Result<Reason> list_files(const std::string& dir, std::string_view suffix,
+                                        std::vector<std::string>& names);
 
 [[nodiscard]] bool is_directory(const std::string& path);
 

@@ -1,6 +1,8 @@
 #include "common/keyfile_line.h"
 
+#include "common/format_texts.h"
 #include "common/io.h"
+#include "common/messages.h"
 #include "common/numbers.h"
 
 namespace somlabel {
@@ -30,14 +32,10 @@ KeyLineStatus split_keyfile_line(std::string_view line, KeyLine& out) {
 }
 
 void print_keyfile_format_error(KeyLineStatus status, std::string_view name) {
-  std::fprintf(stderr, "Wrong format of keyfile: %.*s\n", static_cast<int>(name.size()),
-               name.data());
-  if (status == KeyLineStatus::no_second_field) {
-    std::fputs("Desired format:phrase stemmed_phrase score !!\n", stderr);
-  } else {
-    std::fputs("Desired format:phrase stemmed_phrase score !\n", stderr);
-  }
-  std::fputs("Start KEAKeyphraseExtractor with option -a !", stderr);
+  quote(texts::kWrongKeyfileFormat, static_cast<int>(name.size()), name.data());
+  quote("%s", status == KeyLineStatus::no_second_field ? texts::kDesiredFormatNoSecondField
+                                                       : texts::kDesiredFormatNoThirdField);
+  quote("%s", texts::kStartWithOptionA);
 }
 
 void write_phrase_line(FILE* out, std::string_view phrase, std::string_view stemmed, double score) {

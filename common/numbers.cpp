@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -118,6 +119,14 @@ double to_double(std::string_view text) {
     return std::strtod(whole.c_str(), nullptr);
   }
   return std::strtod(buffer, nullptr);
+}
+
+std::optional<double> parse_decimal(std::string_view text) {
+  double value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value, std::chars_format::general);
+  if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
+  return value;
 }
 
 }  // namespace somlabel

@@ -140,10 +140,11 @@ Converted convert_bytes(std::string_view name, std::string bytes, bool more) {
   return converted;
 }
 
-Result convert_file(const std::string& path, std::string_view name, Converted& converted) {
+Result<Reason> convert_file(const std::string& path, std::string_view name, Converted& converted) {
   std::string bytes;
   bool more = false;
-  if (Result read = read_file_head(path, kMaxDocumentBytes, bytes, more); !read) return read;
+  if (Result<Reason> read = read_file_head(path, kMaxDocumentBytes, bytes, more); !read)
+    return read;
   if (format_of(name, bytes) == Format::pdf) {
     converted = {};
     pdf_text_of_file(path, converted);

@@ -52,8 +52,8 @@ struct Converted {
 // A PDF is read from the file page by page, up to kMaxDocumentBytes of text;
 // any other document up to its first kMaxDocumentBytes. A failure is a file
 // that cannot be read; its message is read_file's ("cannot open PATH: ...").
-[[nodiscard]] Result convert_file(const std::string& path, std::string_view name,
-                                  Converted& converted);
+[[nodiscard]] Result<Reason> convert_file(const std::string& path, std::string_view name,
+                                          Converted& converted);
 
 // The parts, for the tests.
 

@@ -68,21 +68,21 @@ std::string unreadable(const std::string& message) {
 
 // Clears the way for a text at `path`: a folder of that name (a document
 // that became a folder) and the old text go.
-Result clear(const std::string& path) {
+Result<Reason> clear(const std::string& path) {
   std::error_code ec;
   if (fs::is_directory(fs::symlink_status(path, ec))) fs::remove_all(path, ec);
   fs::remove(path, ec);
   fs::create_directories(fs::path(path).parent_path(), ec);
-  if (ec) return Result::failure("cannot create directory " + path + ": " + ec.message());
+  if (ec) return Reason{"cannot create directory " + path + ": " + ec.message()};
   return {};
 }
 
 // Writes the text of one document: a link to it, or its converted text.
-Result store_text(const std::string& document, const std::string& path, const Converted& text) {
-  if (Result cleared = clear(path); !cleared) return cleared;
+Result<Reason> store_text(const std::string& document, const std::string& path, const Converted& text) {
+  if (Result<Reason> cleared = clear(path); !cleared) return cleared;
   if (!text.same) return write_file_atomic(path, text.text, "text");
   if (::symlink(document.c_str(), path.c_str()) != 0) {
-    return Result::failure(errno_message("cannot create link", path));
+    return Reason{errno_message("cannot create link", path)};
   }
   return {};
 }
@@ -111,17 +111,17 @@ size_t remove_others(const std::string& store, const Names& keep) {
 
 }  // namespace
 
-Result update_text_store(const std::string& documents, const std::string& store,
+Result<Reason> update_text_store(const std::string& documents, const std::string& store,
                          const std::string& leave_out, unsigned jobs, StoreReport& report,
                          const std::function<void(size_t made, size_t due)>& progress) {
   report = {};
   std::vector<std::string> names;
-  if (Result listed = list_documents(documents, names, report.passed_over, leave_out); !listed) {
+  if (Result<Reason> listed = list_documents(documents, names, report.passed_over, leave_out); !listed) {
     return listed;
   }
   std::error_code ec;
   fs::create_directories(store, ec);
-  if (ec) return Result::failure("cannot create directory " + store + ": " + ec.message());
+  if (ec) return Reason{"cannot create directory " + store + ": " + ec.message()};
   const std::string list_path = join_path(store, kStoreList);
   const StoreList old_list = read_list(list_path);
   // The texts of files that are no documents now go first: a document may
@@ -153,10 +153,10 @@ Result update_text_store(const std::string& documents, const std::string& store,
     for (size_t d; (d = next.fetch_add(1)) < due.size();) {
       const std::string& name = names[due[d]];
       const std::string path = join_path(documents, name);
-      if (Result read = convert_file(path, name, made[d]); !read) {
+      if (Result<Reason> read = convert_file(path, name, made[d]); !read) {
         made[d].passed_over = unreadable(read.message());
       } else if (made[d].passed_over.empty()) {
-        Result stored = store_text(path, join_path(store, name), made[d]);
+        Result<Reason> stored = store_text(path, join_path(store, name), made[d]);
         if (!stored) failures[d] = stored.message();
       }
       made[d].text = std::string();  // written; the memory goes
@@ -171,7 +171,7 @@ Result update_text_store(const std::string& documents, const std::string& store,
   work();
   for (std::thread& thread : pool) thread.join();
   for (const std::string& failure : failures) {
-    if (!failure.empty()) return Result::failure(failure);
+    if (!failure.empty()) return Reason{failure};
   }
   StoreList list;
   size_t d = 0;
@@ -197,7 +197,7 @@ Result update_text_store(const std::string& documents, const std::string& store,
   report.changed = !report.made.empty() || report.removed > 0;
   const std::string text = list_text(list);
   if (text != list_text(old_list) || modification_time(list_path) < 0) {
-    if (Result written = write_file_atomic(list_path, text, "list"); !written) return written;
+    if (Result<Reason> written = write_file_atomic(list_path, text, "list"); !written) return written;
   }
   return {};
 }

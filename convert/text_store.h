@@ -36,7 +36,7 @@ inline constexpr const char* kStoreList = ".texts";
 // `documents` cannot be read or the store cannot be written, with the message
 // for the caller to print. `progress`, where given, hears how many of the
 // texts due are made, each time a hundredth more is, one call at a time.
-[[nodiscard]] Result update_text_store(
+[[nodiscard]] Result<Reason> update_text_store(
     const std::string& documents, const std::string& store, const std::string& leave_out,
     unsigned jobs, StoreReport& report,
     const std::function<void(size_t made, size_t due)>& progress = {});

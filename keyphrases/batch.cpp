@@ -7,6 +7,7 @@
 
 #include "common/documents.h"
 #include "common/io.h"
+#include "common/messages.h"
 #include "keyphrases/extractor.h"
 #include "keyphrases/parallel.h"
 
@@ -15,46 +16,34 @@ namespace {
 
 using somlabel::Result;
 
+// The bar on the status line (common/messages.h): the share of the
+// documents done, never going back when a thread comes late with an older
+// count.
 class Progress {
  public:
   Progress(std::size_t total, bool on) : total_(total), on_(on && total > 0) {}
   ~Progress() {
-    if (on_ && shown_ >= 0) std::fputc('\n', stderr);
+    if (on_) clear_status();
   }
   void step() {
     std::size_t done = ++done_;
     if (!on_) return;
     int percent = static_cast<int>(100 * done / total_);
     std::lock_guard lock(mutex_);
-    if (percent <= shown_) return;  // a thread may come late with an older count
+    if (percent <= shown_) return;
     shown_ = percent;
-    shown_done_ = done;
-    draw();
-  }
-  // A message while the bar is shown gets a line of its own, the bar is drawn
-  // again below it: written after the bar, it would be taken for part of the
-  // bar by a reader that drops the bar's lines (somlabel's log).
-  void say(const std::string& message) {
-    std::lock_guard lock(mutex_);
-    const bool bar = on_ && shown_ >= 0;
-    std::fprintf(stderr, "%skeyphrases: %s\n", bar ? "\n" : "", message.c_str());
-    if (bar) draw();
+    char bar[96];
+    std::snprintf(bar, sizeof bar, "[%-25.*s] %3d%% %zu/%zu", percent / 4,
+                  "#########################", percent, done, total_);
+    show_status(bar);
   }
 
  private:
-  void draw() {
-    int bar = shown_ / 4;
-    std::fprintf(stderr, "\rkeyphrases: [%-25.*s] %3d%% %zu/%zu", bar, "#########################",
-                 shown_, shown_done_, total_);
-    std::fflush(stderr);
-  }
-
   std::size_t total_;
   bool on_;
   std::atomic<std::size_t> done_{0};
   std::mutex mutex_;
   int shown_ = -1;
-  std::size_t shown_done_ = 0;
 };
 
 bool up_to_date(const KeyJob& job) {
@@ -64,17 +53,17 @@ bool up_to_date(const KeyJob& job) {
 
 }  // namespace
 
-Result run_batch(const std::vector<KeyJob>& jobs, const Model& model, const BatchOptions& options,
-                 BatchReport* report) {
+Result<Reason> run_batch(const std::vector<KeyJob>& jobs, const Model& model,
+                         const BatchOptions& options, BatchReport* report) {
   std::vector<std::unique_ptr<Extractor>> extractors;
   for (unsigned t = 0; t < std::max(1u, options.threads); ++t)
     extractors.push_back(std::make_unique<Extractor>(model, options.language));
   std::atomic<bool> failed{false};
   std::mutex mutex;
-  Result first_failure;
+  Result<Reason> first_failure;
   std::atomic<std::size_t> written{0}, skipped{0}, unreadable{0}, binary{0}, bytes{0};
   Progress progress(jobs.size(), options.progress);
-  auto fail = [&](Result st) {
+  auto fail = [&](Result<Reason> st) {
     std::lock_guard lock(mutex);
     if (first_failure.ok()) first_failure = std::move(st);
     failed = true;
@@ -88,25 +77,26 @@ Result run_batch(const std::vector<KeyJob>& jobs, const Model& model, const Batc
       return;
     }
     somlabel::DocumentRead document;
-    if (Result st = somlabel::read_document(job.document, document); !st.ok()) {
+    if (Result<Reason> st = somlabel::read_document(job.document, document); !st.ok()) {
       ++unreadable;
-      if (!st.message().empty()) progress.say(st.message());
+      tell(st);
       progress.step();
       return;
     }
     bytes += document.text.size();
     if (options.skip_binary && !document.passed_over.empty()) {
       ++binary;
-      progress.say(somlabel::passed_over_message(job.document, document.passed_over));
+      say("%s", somlabel::passed_over_message(job.document, document.passed_over).c_str());
       progress.step();
       return;
     }
-    if (document.cut) progress.say(somlabel::cut_message(job.document));
+    if (document.cut) say("%s", somlabel::cut_message(job.document).c_str());
     auto phrases = options.for_labels
                        ? extractors[w]->extract_for_labels(document.text, options.n_phrases)
                        : extractors[w]->extract(document.text, options.n_phrases);
     const std::string keys = format_keyfile(phrases, options.details);
-    if (Result st = somlabel::write_file_atomic(job.key_file, keys, "key file", true); !st.ok()) {
+    if (Result<Reason> st = somlabel::write_file_atomic(job.key_file, keys, "key file", true);
+        !st.ok()) {
       return fail(std::move(st));
     }
     ++written;
@@ -115,9 +105,8 @@ Result run_batch(const std::vector<KeyJob>& jobs, const Model& model, const Batc
   if (report != nullptr)
     *report = {written.load(), skipped.load(), unreadable.load(), binary.load(), bytes.load()};
   if (first_failure.ok() && unreadable > 0)
-    return Result::failure(std::to_string(unreadable.load()) + " of " +
-                           std::to_string(jobs.size()) +
-                           " documents could not be read; they have no key file");
+    return Reason{std::to_string(unreadable.load()) + " of " + std::to_string(jobs.size()) +
+                  " documents could not be read; they have no key file"};
   return first_failure;
 }
 

@@ -37,7 +37,8 @@ struct BatchReport {
 // read is reported on standard error and skipped; the batch then fails with a
 // count. A write error stops the batch. The failure's message is the caller's
 // to print.
-[[nodiscard]] somlabel::Result run_batch(const std::vector<KeyJob>& jobs, const Model& model,
-                                         const BatchOptions& options, BatchReport* report);
+[[nodiscard]] somlabel::Result<Reason> run_batch(const std::vector<KeyJob>& jobs,
+                                                 const Model& model, const BatchOptions& options,
+                                                 BatchReport* report);
 
 }  // namespace somlabel::keyphrases

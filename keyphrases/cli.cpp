@@ -5,18 +5,20 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
+#include "common/command_line.h"
 #include "common/documents.h"
 #include "common/exit_codes.h"
 #include "common/io.h"
+#include "common/messages.h"
+#include "common/numbers.h"
 #include "common/shard.h"
 #include "keyphrases/batch.h"
 #include "keyphrases/model.h"
@@ -101,53 +103,39 @@ constexpr const char* kMainHelp =
     "Run 'keyphrases SUBCOMMAND --help' for details. Exit status: 0 success, 1 failure,\n"
     "2 usage error.\n";
 
-// Parsed options: flags map to "" and valued options to their value.
-struct Args {
-  std::map<std::string, std::string> values;
-  bool has(const std::string& k) const { return values.count(k) != 0; }
-  std::string get(const std::string& k, std::string fallback = "") const {
-    auto it = values.find(k);
-    return it == values.end() ? fallback : it->second;
-  }
-};
-
 int usage_error(const char* usage, const std::string& why) {
-  std::fprintf(stderr, "keyphrases: %s\n%s", why.c_str(), usage);
+  say("%s", why.c_str());
+  std::fputs(usage, stderr);
   return kExitUsage;
 }
 
-// Returns an error text, or nullopt on success.
-std::optional<std::string> parse(int argc, char** argv, int first,
-                                 const std::vector<std::string>& valued,
-                                 const std::vector<std::string>& flags, Args* out) {
-  auto in = [](const std::vector<std::string>& v, const std::string& s) {
-    return std::find(v.begin(), v.end(), s) != v.end();
-  };
-  for (int i = first; i < argc; ++i) {
-    std::string a = argv[i];
-    if (in(flags, a)) {
-      out->values[a] = "";
-    } else if (in(valued, a)) {
-      if (i + 1 >= argc) return "option " + a + " needs a value";
-      out->values[a] = argv[++i];
-    } else {
-      return "unknown argument '" + a + "'";
-    }
-  }
-  return std::nullopt;
+// The options of a subcommand; keyphrases takes no operands.
+Result<Reason> parse(int argc, char** argv, int first, std::span<const OptionSpec> specs,
+                     CommandLine& args) {
+  const std::span<char* const> given(argv + first, static_cast<size_t>(argc - first));
+  if (Result<Reason> parsed = parse_command_line(given, specs, args); !parsed) return parsed;
+  if (args.operands.empty()) return {};
+  return Reason{"unknown argument '" + args.operands.front() + "'"};
 }
 
 std::optional<unsigned long> parse_count(const std::string& s) {
-  unsigned long v = 0;
-  auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (ec != std::errc() || p != s.data() + s.size()) return std::nullopt;
-  return v;
+  return parse_whole<unsigned long>(s);
 }
 
-int fail(const Result& result) {
-  somlabel::report("keyphrases", result);
+int fail(const Result<Reason>& result) {
+  tell(result);
   return kExitFailure;
 }
+
+constexpr OptionSpec kExtractOptions[] = {valued("-l"),         valued("-m"),     valued("-n"),
+                                          valued("--language"), valued("--jobs"), flag("-a"),
+                                          flag("--help")};
+constexpr OptionSpec kTrainOptions[] = {valued("-l"),     valued("-m"),       valued("--language"),
+                                        valued("--jobs"), valued("--ranker"), flag("--help")};
+constexpr OptionSpec kDocsOptions[] = {
+    valued("--source"),    valued("--keys"),   valued("-m"),         valued("-n"),
+    valued("--ending"),    valued("--jobs"),   valued("--language"), valued("--shard"),
+    flag("--incremental"), flag("--progress"), flag("--for-labels"), flag("--help")};
 
 struct Common {
   text::Language language = text::Language::english;
@@ -155,17 +143,18 @@ struct Common {
   unsigned threads = 1;
 };
 
-std::optional<std::string> read_common(const Args& args, unsigned default_jobs, Common* c) {
+std::optional<std::string> read_common(const CommandLine& args, unsigned default_jobs, Common* c) {
   if (args.has("--language")) {
-    auto lang = text::parse_language(args.get("--language"));
+    auto lang = text::parse_language(args.value("--language"));
     if (!lang)
-      return "unknown language '" + args.get("--language") + "' (english, german, french, spanish)";
+      return "unknown language '" + args.value("--language") +
+             "' (english, german, french, spanish)";
     c->language = *lang;
     c->language_given = true;
   }
   c->threads = default_jobs;
   if (args.has("--jobs")) {
-    auto j = parse_count(args.get("--jobs"));
+    auto j = parse_count(args.value("--jobs"));
     if (!j || *j == 0 || *j > 1024) return "--jobs wants a number from 1 to 1024";
     c->threads = static_cast<unsigned>(*j);
   }
@@ -175,14 +164,14 @@ std::optional<std::string> read_common(const Args& args, unsigned default_jobs, 
 // Loads the model and settles the language; prints its own message on failure.
 std::optional<Model> open_model(const std::string& path, Common* c) {
   Model model;
-  if (Result loaded = Model::load(path, model); !loaded) {
-    somlabel::report("keyphrases", loaded);
+  if (Result<Reason> loaded = Model::load(path, model); !loaded) {
+    tell(loaded);
     return std::nullopt;
   }
   if (c->language_given && c->language != model.language()) {
-    std::fprintf(stderr, "keyphrases: %s: model was trained for %s, not %s\n", path.c_str(),
-                 std::string(text::language_name(model.language())).c_str(),
-                 std::string(text::language_name(c->language)).c_str());
+    say("%s: model was trained for %s, not %s", path.c_str(),
+        std::string(text::language_name(model.language())).c_str(),
+        std::string(text::language_name(c->language)).c_str());
     return std::nullopt;
   }
   c->language = model.language();
@@ -190,21 +179,20 @@ std::optional<Model> open_model(const std::string& path, Common* c) {
 }
 
 int run_extract(int argc, char** argv, int first) {
-  Args args;
-  if (auto err = parse(argc, argv, first, {"-l", "-m", "-n", "--language", "--jobs"},
-                       {"-a", "--help"}, &args))
-    return usage_error(kExtractUsage, *err);
+  CommandLine args;
+  if (Result<Reason> parsed = parse(argc, argv, first, kExtractOptions, args); !parsed)
+    return usage_error(kExtractUsage, parsed.message());
   if (args.has("--help")) return std::printf("%s%s", kExtractUsage, kExtractHelp), kExitSuccess;
   if (!args.has("-l") || !args.has("-m") || !args.has("-n"))
     return usage_error(kExtractUsage, "-l, -m and -n are required");
-  auto n = parse_count(args.get("-n"));
+  auto n = parse_count(args.value("-n"));
   if (!n || *n < 1) return usage_error(kExtractUsage, "-n wants a whole number of at least 1");
   Common c;
   if (auto err = read_common(args, 1, &c)) return usage_error(kExtractUsage, *err);
-  std::string dir = args.get("-l");
+  std::string dir = args.value("-l");
   std::vector<std::string> names;
-  if (Result st = somlabel::list_files(dir, ".txt", names); !st.ok()) return fail(st);
-  auto model = open_model(args.get("-m"), &c);
+  if (Result<Reason> st = somlabel::list_files(dir, ".txt", names); !st.ok()) return fail(st);
+  auto model = open_model(args.value("-m"), &c);
   if (!model) return kExitFailure;
   std::vector<KeyJob> jobs;
   for (const auto& name : names) {
@@ -213,27 +201,26 @@ int run_extract(int argc, char** argv, int first) {
   }
   BatchOptions options{*n, args.has("-a"), c.threads, false, false, c.language, false};
   BatchReport report;
-  Result st = run_batch(jobs, *model, options, &report);
+  Result<Reason> st = run_batch(jobs, *model, options, &report);
   return st.ok() ? kExitSuccess : fail(st);
 }
 
 int run_train(int argc, char** argv, int first) {
-  Args args;
-  if (auto err = parse(argc, argv, first, {"-l", "-m", "--language", "--jobs", "--ranker"},
-                       {"--help"}, &args))
-    return usage_error(kTrainUsage, *err);
+  CommandLine args;
+  if (Result<Reason> parsed = parse(argc, argv, first, kTrainOptions, args); !parsed)
+    return usage_error(kTrainUsage, parsed.message());
   if (args.has("--help")) return std::printf("%s%s", kTrainUsage, kTrainHelp), kExitSuccess;
   if (!args.has("-l") || !args.has("-m")) return usage_error(kTrainUsage, "-l and -m are required");
   Common c;
   if (auto err = read_common(args, default_threads(), &c)) return usage_error(kTrainUsage, *err);
-  std::string ranker = args.get("--ranker", "prior");
+  std::string ranker = args.value("--ranker", "prior");
   if (ranker != "prior" && ranker != "full")
     return usage_error(kTrainUsage, "--ranker wants prior or full");
   TrainOptions options{c.language, c.threads,
                        ranker == "full" ? RankerKind::full : RankerKind::prior};
   ModelData data;
-  if (Result st = train_model(args.get("-l"), options, &data); !st.ok()) return fail(st);
-  Result st = save_model(data, args.get("-m"));
+  if (Result<Reason> st = train_model(args.value("-l"), options, &data); !st.ok()) return fail(st);
+  Result<Reason> st = save_model(data, args.value("-m"));
   return st.ok() ? kExitSuccess : fail(st);
 }
 
@@ -246,79 +233,77 @@ void keep_slice(somlabel::Shard shard, std::vector<std::string>* names) {
 // Shards running at once may all find the directory missing; the one that
 // loses the race to create it goes on.
 // `dir` and the folders above it that are missing.
-Result ensure_directory(const std::string& dir) {
+Result<Reason> ensure_directory(const std::string& dir) {
   if (somlabel::is_directory(dir)) return {};
   std::error_code ec;
   std::filesystem::create_directories(dir, ec);
   if (!ec || somlabel::is_directory(dir)) return {};
-  return Result::failure("cannot create directory " + dir + ": " + ec.message());
+  return Reason{"cannot create directory " + dir + ": " + ec.message()};
 }
 
 int run_docs(int argc, char** argv, int first) {
-  Args args;
-  if (auto err =
-          parse(argc, argv, first,
-                {"--source", "--keys", "-m", "-n", "--ending", "--jobs", "--language", "--shard"},
-                {"--incremental", "--progress", "--for-labels", "--help"}, &args))
-    return usage_error(kDocsUsage, *err);
+  CommandLine args;
+  if (Result<Reason> parsed = parse(argc, argv, first, kDocsOptions, args); !parsed)
+    return usage_error(kDocsUsage, parsed.message());
   if (args.has("--help")) return std::printf("%s%s", kDocsUsage, kDocsHelp), kExitSuccess;
   if (!args.has("--source") || !args.has("--keys") || !args.has("-m") || !args.has("-n"))
     return usage_error(kDocsUsage, "--source, --keys, -m and -n are required");
-  auto n = parse_count(args.get("-n"));
+  auto n = parse_count(args.value("-n"));
   if (!n || *n < 1) return usage_error(kDocsUsage, "-n wants a whole number of at least 1");
-  std::string ending = args.get("--ending", ".key");
+  std::string ending = args.value("--ending", ".key");
   if (ending.find('/') != std::string::npos)
     return usage_error(kDocsUsage, "--ending may not hold '/'");
   somlabel::Shard shard;
   if (args.has("--shard")) {
-    auto parsed = somlabel::parse_shard(args.get("--shard"));
+    auto parsed = somlabel::parse_shard(args.value("--shard"));
     if (!parsed) return usage_error(kDocsUsage, "--shard wants I/N, 1 <= I <= N");
     shard = *parsed;
   }
   Common c;
   if (auto err = read_common(args, default_threads(), &c)) return usage_error(kDocsUsage, *err);
-  std::string source = args.get("--source"), keys = args.get("--keys");
+  std::string source = args.value("--source"), keys = args.value("--keys");
   std::vector<std::string> names;
   std::vector<somlabel::PassedOver> passed_over;
-  if (Result st = somlabel::list_documents(source, names, passed_over, keys); !st.ok())
+  if (Result<Reason> st = somlabel::list_documents(source, names, passed_over, keys); !st.ok())
     return fail(st);
   // Each shard sees the whole folder; the first names what all pass over.
   if (shard.index == 1) {
     for (const auto& file : passed_over)
-      std::fprintf(
-          stderr, "keyphrases: %s\n",
-          somlabel::passed_over_message(somlabel::join_path(source, file.name), file.reason)
-              .c_str());
+      say("%s", somlabel::passed_over_message(somlabel::join_path(source, file.name), file.reason)
+                    .c_str());
   }
   keep_slice(shard, &names);
-  auto model = open_model(args.get("-m"), &c);
+  auto model = open_model(args.value("-m"), &c);
   if (!model) return kExitFailure;
-  if (Result st = ensure_directory(keys); !st.ok()) return fail(st);
+  if (Result<Reason> st = ensure_directory(keys); !st.ok()) return fail(st);
   std::vector<KeyJob> jobs;
   std::string made;  // the last subfolder of the key folder made
   for (const auto& name : names) {
     // A document in a subfolder has its key file in the same subfolder.
     const std::string folder = somlabel::join_path(keys, name.substr(0, name.rfind('/') + 1));
     if (name.find('/') != std::string::npos && folder != made) {
-      if (Result st = ensure_directory(folder); !st.ok()) return fail(st);
+      if (Result<Reason> st = ensure_directory(folder); !st.ok()) return fail(st);
       made = folder;
     }
     jobs.push_back({somlabel::join_path(source, name), somlabel::join_path(keys, name + ending)});
   }
-  const bool progress = ::isatty(2) != 0 || args.has("--progress");
-  BatchOptions options{*n,       true,       c.threads, args.has("--incremental"),
-                       progress, c.language, true,      args.has("--for-labels")};
+  enable_status(args.has("--progress"));
+  BatchOptions options{*n,
+                       true,
+                       c.threads,
+                       args.has("--incremental"),
+                       status_shown(),
+                       c.language,
+                       true,
+                       args.has("--for-labels")};
   BatchReport report;
-  Result st = run_batch(jobs, *model, options, &report);
+  Result<Reason> st = run_batch(jobs, *model, options, &report);
   return st.ok() ? kExitSuccess : fail(st);
 }
 
 }  // namespace
 
 int run_cli(int argc, char** argv) {
-  // Whole lines go out at once, so that where standard output and error share
-  // a log, a message follows the line it belongs to.
-  std::setvbuf(stdout, nullptr, _IOLBF, 0);
   if (argc < 2) return usage_error(kExtractUsage, "missing arguments; try --help");
   std::string sub = argv[1];
   if (sub == "--help" || sub == "-h" || sub == "help")

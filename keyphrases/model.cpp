@@ -79,7 +79,7 @@ std::string serialize_model(const ModelData& data) {
   return out;
 }
 
-Result save_model(const ModelData& data, const std::string& path) {
+Result<Reason> save_model(const ModelData& data, const std::string& path) {
   return somlabel::write_file_atomic(path, serialize_model(data), "model");
 }
 
@@ -97,9 +97,9 @@ PhraseStats Model::lookup(std::uint64_t key) const {
   return {};
 }
 
-Result Model::from_bytes(std::string_view bytes, std::string_view name, Model& model) {
+Result<Reason> Model::from_bytes(std::string_view bytes, std::string_view name, Model& model) {
   auto bad = [&](const char* why) {
-    return Result::failure(std::string(name) + ": not a usable model file: " + why);
+    return Reason{std::string(name) + ": not a usable model file: " + why};
   };
   Header h;
   if (bytes.size() < sizeof h) return bad("too short for the header");
@@ -107,9 +107,9 @@ Result Model::from_bytes(std::string_view bytes, std::string_view name, Model& m
   if (std::memcmp(h.magic, model_format::kMagic, sizeof h.magic) != 0)
     return bad("wrong magic number");
   if (h.version != model_format::kVersion)
-    return Result::failure(std::string(name) + ": model format version " +
-                           std::to_string(h.version) + ", this program reads version " +
-                           std::to_string(model_format::kVersion) + "; retrain the model");
+    return Reason{std::string(name) + ": model format version " + std::to_string(h.version) +
+                  ", this program reads version " + std::to_string(model_format::kVersion) +
+                  "; retrain the model"};
   if (h.language > static_cast<std::uint32_t>(text::Language::spanish))
     return bad("unknown language");
   if (h.table_slots < 1 || (h.table_slots & (h.table_slots - 1)) != 0 ||
@@ -140,13 +140,13 @@ Result Model::from_bytes(std::string_view bytes, std::string_view name, Model& m
   return {};
 }
 
-Result Model::load(const std::string& path, Model& model) {
+Result<Reason> Model::load(const std::string& path, Model& model) {
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Result::failure(somlabel::errno_message("cannot open model", path));
+  if (fd < 0) return Reason{somlabel::errno_message("cannot open model", path)};
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     if (!S_ISREG(st.st_mode)) errno = EINVAL;
-    Result failed = Result::failure(somlabel::errno_message("cannot read model", path));
+    Result<Reason> failed = Reason{somlabel::errno_message("cannot read model", path)};
     ::close(fd);
     return failed;
   }
@@ -155,10 +155,10 @@ Result Model::load(const std::string& path, Model& model) {
       size == 0 ? nullptr : ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
   ::close(fd);
   if (map == MAP_FAILED) {
-    return Result::failure(somlabel::errno_message("cannot map model", path));
+    return Reason{somlabel::errno_message("cannot map model", path)};
   }
   std::string_view bytes(static_cast<const char*>(map), size);
-  Result loaded = from_bytes(bytes, path, model);
+  Result<Reason> loaded = from_bytes(bytes, path, model);
   if (loaded.ok() && map != nullptr) {
     model.owner_ = std::shared_ptr<const void>(
         map, [size](const void* p) { ::munmap(const_cast<void*>(p), size); });

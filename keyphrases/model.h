@@ -47,7 +47,7 @@ struct ModelData {
 // Writes to a temporary name beside `path`, then renames it, so a failed write
 // never leaves a half-written model under the final name. The failure's
 // message is the caller's to print.
-[[nodiscard]] somlabel::Result save_model(const ModelData& data, const std::string& path);
+[[nodiscard]] somlabel::Result<Reason> save_model(const ModelData& data, const std::string& path);
 
 // Read-only view of a loaded model. Cheap to copy; shares the bytes.
 class Model {
@@ -61,10 +61,10 @@ class Model {
 
   // Checks magic, version, sizes and checksum; `name` names the source in
   // messages, which are the caller's to print. `bytes` must outlive `model`.
-  [[nodiscard]] static somlabel::Result from_bytes(std::string_view bytes, std::string_view name,
-                                                   Model& model);
+  [[nodiscard]] static somlabel::Result<Reason> from_bytes(std::string_view bytes,
+                                                           std::string_view name, Model& model);
   // Maps the file and checks it as from_bytes does.
-  [[nodiscard]] static somlabel::Result load(const std::string& path, Model& model);
+  [[nodiscard]] static somlabel::Result<Reason> load(const std::string& path, Model& model);
 
  private:
   std::shared_ptr<const void> owner_;

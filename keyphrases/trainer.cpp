@@ -9,6 +9,7 @@
 
 #include "common/documents.h"
 #include "common/io.h"
+#include "common/messages.h"
 #include "keyphrases/boilerplate.h"
 #include "keyphrases/candidates.h"
 #include "keyphrases/extractor.h"
@@ -66,7 +67,7 @@ struct Worker {
   Counts counts;
   std::unordered_map<std::uint64_t, std::uint32_t> segments;  // segment key -> documents
   RepeatCounts repeats[2];  // texts without gold keys, texts with them
-  Result status;
+  Result<Reason> status;
 };
 
 // Every candidate and every content word of a document, once each: a word that
@@ -181,13 +182,12 @@ std::vector<std::string> training_documents(const std::vector<std::string>& name
   return documents;
 }
 
-Result train_model(const std::string& dir, const TrainOptions& options, ModelData* out) {
+Result<Reason> train_model(const std::string& dir, const TrainOptions& options, ModelData* out) {
   std::vector<std::string> names;
   std::vector<somlabel::PassedOver> passed_over;
-  if (Result st = somlabel::list_documents(dir, names, passed_over); !st.ok()) return st;
+  if (Result<Reason> st = somlabel::list_documents(dir, names, passed_over); !st.ok()) return st;
   for (const auto& file : passed_over)
-    std::fprintf(
-        stderr, "keyphrases: %s\n",
+    say("%s",
         somlabel::passed_over_message(somlabel::join_path(dir, file.name), file.reason).c_str());
   names = training_documents(names);
   std::vector<Worker> workers;
@@ -201,7 +201,7 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
     std::string gold_text;
     somlabel::DocumentRead document;
     const std::string path = somlabel::join_path(dir, names[i]);
-    if (Result st = somlabel::read_document(path, document); !st.ok()) {
+    if (Result<Reason> st = somlabel::read_document(path, document); !st.ok()) {
       if (worker.status.ok()) worker.status = st;
       return;
     }
@@ -215,7 +215,7 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
     const std::string gold_name = somlabel::join_path(dir, gold_file_name(names[i]));
     // Most documents have no gold keyphrases; a gold file that is there but
     // cannot be read fails the training.
-    const Result read = somlabel::read_file(gold_name, gold_text);
+    const Result<Reason> read = somlabel::read_file(gold_name, gold_text);
     if (!read.ok() && somlabel::modification_time(gold_name) >= 0) {
       if (worker.status.ok()) worker.status = read;
       return;
@@ -233,14 +233,13 @@ Result train_model(const std::string& dir, const TrainOptions& options, ModelDat
   for (std::size_t i = 0; i < names.size(); ++i) {
     const std::string path = somlabel::join_path(dir, names[i]);
     if (!skipped[i].empty()) {
-      std::fprintf(stderr, "keyphrases: %s\n",
-                   somlabel::passed_over_message(path, skipped[i]).c_str());
+      say("%s", somlabel::passed_over_message(path, skipped[i]).c_str());
     } else {
       ++n_texts;
     }
-    if (cut[i]) std::fprintf(stderr, "keyphrases: %s\n", somlabel::cut_message(path).c_str());
+    if (cut[i]) say("%s", somlabel::cut_message(path).c_str());
   }
-  if (n_texts == 0) return Result::failure(dir + " holds no text documents to train on");
+  if (n_texts == 0) return Reason{dir + " holds no text documents to train on"};
   Counts counts;
   std::unordered_map<std::uint64_t, std::uint32_t> segments;
   RepeatCounts repeats[2];

@@ -42,7 +42,7 @@ struct TrainOptions {
 // be read; the message is the caller's to print. Entries that are not
 // documents and documents that are not text are passed over with a warning
 // naming them.
-[[nodiscard]] somlabel::Result train_model(const std::string& dir, const TrainOptions& options,
-                                           ModelData* out);
+[[nodiscard]] somlabel::Result<Reason> train_model(const std::string& dir,
+                                                   const TrainOptions& options, ModelData* out);
 
 }  // namespace somlabel::keyphrases

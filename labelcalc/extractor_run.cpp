@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "common/messages.h"
 #include "common/program.h"
 
 extern char** environ;
@@ -40,8 +41,7 @@ ProgramRun run_program(const std::vector<std::string>& argv) {
   int error = start_error(argv[0]);
   if (error == 0) error = posix_spawnp(&child, args[0], nullptr, nullptr, args.data(), environ);
   if (error != 0) {
-    std::fprintf(stderr, "labelcalc: cannot start the keyphrase extractor %s: %s\n",
-                 argv[0].c_str(), std::strerror(error));
+    say("cannot start the keyphrase extractor %s: %s", argv[0].c_str(), std::strerror(error));
     return run;
   }
   run.started = true;

@@ -15,10 +15,10 @@ inline constexpr OptionKey kLabelcalcKeys[] = {
 };
 
 // Refuses NUMBEROFPHRASES below 1, with a message.
-[[nodiscard]] Result check_labelcalc_settings(const Settings& settings);
+[[nodiscard]] Result<Told> check_labelcalc_settings(const Settings& settings);
 
 // One map: do_the_parsman, then write_map_keyfile. Fails after the messages
 // of the failing step and, when the pass failed, the line naming the map.
-[[nodiscard]] Result label_map(std::string& map, const Settings& settings);
+[[nodiscard]] Result<Told> label_map(std::string& map, const Settings& settings);
 
 }  // namespace somlabel::labelcalc

@@ -1,9 +1,11 @@
 #include "labelcalc/map_keyfile.h"
 
+#include "common/format_texts.h"
 #include "common/io.h"
 #include "common/keyfile_line.h"
 #include "common/map_keys.h"
 #include "common/map_names.h"
+#include "common/messages.h"
 #include "common/numbers.h"
 
 namespace somlabel::labelcalc {
@@ -25,14 +27,13 @@ void first_two_tokens(std::string_view line, std::string_view& first, std::strin
   }
 }
 
-Result cannot_read(const std::string& name, const char* reason) {
-  std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", name.c_str(), reason);
-  return Result::failure();
+Result<Told> cannot_read(const std::string& name, const char* reason) {
+  return fail("cannot read %s: %s", name.c_str(), reason);
 }
 
 }  // namespace
 
-Result gather_mode1_blocks(LineReader& reader, std::string_view name, PhraseTable& table) {
+Result<Told> gather_mode1_blocks(LineReader& reader, std::string_view name, PhraseTable& table) {
   std::string_view line;
   long phrase_linecount = 0;
   while (reader.next(line)) {
@@ -43,34 +44,32 @@ Result gather_mode1_blocks(LineReader& reader, std::string_view name, PhraseTabl
       continue;
     }
     --phrase_linecount;
-    if (!merge_key_line(table, line, name, TableKind::map)) return Result::failure();
+    if (!merge_key_line(table, line, name, TableKind::map)) return Told{};
   }
   return {};
 }
 
-Result write_map_keyfile(const std::string& map, const Settings& settings) {
+Result<Told> write_map_keyfile(const std::string& map, const Settings& settings) {
   const std::string unitlabelname = labelunit_name(map);
   File labelunit;
   if (!labelunit.open(unitlabelname, "r")) {
-    std::fprintf(stderr, "Couldn't open labelunit file %s ! (%s)\n", unitlabelname.c_str(),
-                 errno_text().c_str());
-    return Result::failure();
+    quote(texts::kCouldNotOpenLabelunit, unitlabelname.c_str(), errno_text().c_str());
+    return Told{};
   }
   if (!labelunit.is_regular()) return cannot_read(unitlabelname, kNotRegular);
   const std::string keyfilepath = key_file_name(settings, base_name(map));
   File keyfile;
   if (!keyfile.create(keyfilepath)) {
     const std::string reason = errno_text();
-    std::fprintf(stderr, "Couldn't write keyfile %s !\n", keyfilepath.c_str());
-    std::fprintf(stderr, "labelcalc: %s: %s\n", keyfilepath.c_str(), reason.c_str());
-    return Result::failure();
+    quote(texts::kCouldNotWriteKeyfile, keyfilepath.c_str());
+    return fail("%s: %s", keyfilepath.c_str(), reason.c_str());
   }
   PhraseTable table;
   LineReader reader(labelunit.get());
-  if (!gather_mode1_blocks(reader, base_name(map), table)) return Result::failure();
+  if (!gather_mode1_blocks(reader, base_name(map), table)) return Told{};
   if (!reader.failure().empty()) return cannot_read(unitlabelname, reader.failure().c_str());
   table.write_block(keyfile.get(), table.finish(settings.number_of_phrases));
-  return reported("labelcalc", keyfile.close());
+  return told(keyfile.close());
 }
 
 }  // namespace somlabel::labelcalc

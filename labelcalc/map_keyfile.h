@@ -17,11 +17,11 @@ namespace somlabel::labelcalc {
 // Merges the phrase lines of every "$MODE1_PHRASES" block of a labelunit
 // file into `table`. `name` is used in the format message. Fails after
 // printing why; the reader's failure() tells whether it read to the end.
-[[nodiscard]] Result gather_mode1_blocks(LineReader& labelunit, std::string_view name,
-                                         PhraseTable& table);
+[[nodiscard]] Result<Told> gather_mode1_blocks(LineReader& labelunit, std::string_view name,
+                                               PhraseTable& table);
 
 // Reads the map's labelunit file and writes its map key file. Fails after
 // printing why.
-[[nodiscard]] Result write_map_keyfile(const std::string& map, const Settings& settings);
+[[nodiscard]] Result<Told> write_map_keyfile(const std::string& map, const Settings& settings);
 
 }  // namespace somlabel::labelcalc

@@ -8,9 +8,11 @@
 #include <memory>
 #include <string_view>
 
+#include "common/format_texts.h"
 #include "common/io.h"
 #include "common/map_keys.h"
 #include "common/map_names.h"
+#include "common/messages.h"
 #include "labelcalc/extractor_run.h"
 
 namespace somlabel::labelcalc {
@@ -21,7 +23,7 @@ constexpr size_t kCopyBlock = size_t{1} << 20;
 
 // The line that follows a message of the original format with the reason.
 void print_reason(const std::string& name, int error) {
-  std::fprintf(stderr, "labelcalc: %s: %s\n", name.c_str(), std::strerror(error));
+  say("%s: %s", name.c_str(), std::strerror(error));
 }
 
 // The system takes a name only up to a NUL byte, so such a name would stand
@@ -63,64 +65,61 @@ CopyResult copy_all(int from, int to, char* block) {
 }
 
 void print_write_failure(const std::string& text_name, int error) {
-  std::fprintf(stderr, "Couldn't write to disk %s\n", text_name.c_str());
+  quote(texts::kCouldNotWriteToDisk, text_name.c_str());
   print_reason(text_name, error);
 }
 
 // Appends one document to the open unit text file. A document that exists
 // but cannot be read counts as not found.
-Result append_document(const std::string& document, int out, const std::string& text_name,
-                       char* block) {
+Result<Told> append_document(const std::string& document, int out, const std::string& text_name,
+                             char* block) {
   if (has_nul(document)) errno = EINVAL;
   const int in = has_nul(document) ? -1 : open(document.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) {
-    std::fprintf(stderr, "File not found %s (%s)\n", document.c_str(), errno_text().c_str());
-    return Result::failure();
+    quote(texts::kFileNotFound, document.c_str(), errno_text().c_str());
+    return Told{};
   }
   const CopyResult result = copy_all(in, out, block);
   close(in);
   if (result.read_error != 0) {
-    std::fprintf(stderr, "File not found %s (%s)\n", document.c_str(),
-                 std::strerror(result.read_error));
+    quote(texts::kFileNotFound, document.c_str(), std::strerror(result.read_error));
   } else if (result.write_error != 0) {
     print_write_failure(text_name, result.write_error);
   }
-  return result.read_error == 0 && result.write_error == 0 ? Result() : Result::failure();
+  return result.read_error == 0 && result.write_error == 0 ? Result<Told>() : Told{};
 }
 
 // Writes the unit's documents back to back into a fresh unit text file.
-Result join_documents(const unit& curr_unit, const Settings& settings,
-                      const std::string& text_name) {
+Result<Told> join_documents(const unit& curr_unit, const Settings& settings,
+                            const std::string& text_name) {
   if (has_nul(text_name)) errno = EINVAL;
   const int out = has_nul(text_name)
                       ? -1
                       : open(text_name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (out < 0) {
     print_write_failure(text_name, errno);
-    return Result::failure();
+    return Told{};
   }
   const auto block = std::make_unique_for_overwrite<char[]>(kCopyBlock);
   for (size_t i = 0; i < curr_unit.label_document_count(); ++i) {
     if (!append_document(settings.sourcepath + curr_unit.filelist[i], out, text_name,
                          block.get())) {
       close(out);
-      return Result::failure();
+      return Told{};
     }
   }
   if (close(out) != 0) {
     print_write_failure(text_name, errno);
-    return Result::failure();
+    return Told{};
   }
   return {};
 }
 
 // The key file of an earlier run must not pass for this run's result (the
 // Java extractor would even skip the unit because of it).
-Result remove_old_key_file(const std::string& key_name) {
+Result<Told> remove_old_key_file(const std::string& key_name) {
   if (unlink(key_name.c_str()) == 0 || errno == ENOENT) return {};
-  std::fprintf(stderr, "labelcalc: cannot remove the old key file %s: %s\n", key_name.c_str(),
-               errno_text().c_str());
-  return Result::failure();
+  return fail("cannot remove the old key file %s: %s", key_name.c_str(), errno_text().c_str());
 }
 
 // Copies `from` to `to` (replacing it) and deletes `from`: a rename across
@@ -160,13 +159,12 @@ void move_into_key_directory(const std::string& text_name, const std::string& ke
   int error = rename(text_name.c_str(), target.c_str()) == 0 ? 0 : errno;
   if (error == EXDEV) error = copy_and_delete(text_name, target);
   if (error != 0) {
-    std::fprintf(stderr, "labelcalc: cannot move %s to %s: %s\n", text_name.c_str(), target.c_str(),
-                 std::strerror(error));
+    say("cannot move %s to %s: %s", text_name.c_str(), target.c_str(), std::strerror(error));
   }
 }
 
 void print_key_file_missing(const std::string& key_name, const char* reason) {
-  std::fprintf(stderr, "Uiiii, where is it ??  /%s (%s)\n", key_name.c_str(), reason);
+  quote(texts::kKeyFileMissing, key_name.c_str(), reason);
 }
 
 void print_key_file_missing(const std::string& key_name, int error) {
@@ -177,15 +175,15 @@ void print_key_file_missing(const std::string& key_name, int error) {
 // lines are gathered first, so a read error leaves `opf` untouched. The key
 // file is read back after the extractor wrote it, so only a regular file will
 // do.
-Result copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* opf) {
+Result<Told> copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* opf) {
   File key_file;
   if (!key_file.open(key_name, "r")) {
     print_key_file_missing(key_name, errno);
-    return Result::failure();
+    return Told{};
   }
   if (!key_file.is_regular()) {
     print_key_file_missing(key_name, kNotRegular);
-    return Result::failure();
+    return Told{};
   }
   std::string block(keys::kMode0Phrases);
   block += ' ' + std::to_string(number_of_phrases) + '\n';
@@ -197,7 +195,7 @@ Result copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* 
   }
   if (!reader.failure().empty()) {
     print_key_file_missing(key_name, reader.failure().c_str());
-    return Result::failure();
+    return Told{};
   }
   put(opf, block);
   return {};
@@ -205,19 +203,19 @@ Result copy_key_lines(const std::string& key_name, int number_of_phrases, FILE* 
 
 }  // namespace
 
-Result do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
-                     const Settings& settings) {
+Result<Told> do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
+                           const Settings& settings) {
   const std::string stem = settings.kea_tmp_path + std::string(base_name(map)) + '.' +
                            curr_unit.pos_x_str + '_' + curr_unit.pos_y_str;
   const std::string text_name = stem + std::string(kTextEnding);
   const std::string key_name = stem + std::string(kKeyEnding);
-  if (!join_documents(curr_unit, settings, text_name)) return Result::failure();
-  if (!remove_old_key_file(key_name)) return Result::failure();
+  if (!join_documents(curr_unit, settings, text_name)) return Told{};
+  if (!remove_old_key_file(key_name)) return Told{};
   const ProgramRun run = run_program(extractor_arguments(settings));
   move_into_key_directory(text_name, settings.keypath);
   if (!run.started) {
     print_key_file_missing(key_name, ENOENT);
-    return Result::failure();
+    return Told{};
   }
   return copy_key_lines(key_name, settings.number_of_phrases, opf);
 }

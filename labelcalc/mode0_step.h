@@ -24,7 +24,7 @@ namespace somlabel::labelcalc {
 // of an earlier run is removed before the extractor starts, so only this
 // run's result is read. The extractor (see extractor_run.h) is awaited
 // without a timeout, and its exit status is not examined.
-[[nodiscard]] Result do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
-                                   const Settings& settings);
+[[nodiscard]] Result<Told> do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
+                                         const Settings& settings);
 
 }  // namespace somlabel::labelcalc

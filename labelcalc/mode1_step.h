@@ -14,6 +14,7 @@ namespace somlabel::labelcalc {
 // and writes "$MODE1_PHRASES k" and the k best phrase lines to `opf`, the
 // open labelunit stream lent by the caller. Fails after printing why;
 // nothing has then been written to `opf`.
-[[nodiscard]] Result do_the_calcman(const unit& curr_unit, FILE* opf, const Settings& settings);
+[[nodiscard]] Result<Told> do_the_calcman(const unit& curr_unit, FILE* opf,
+                                          const Settings& settings);
 
 }  // namespace somlabel::labelcalc

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "common/format_texts.h"
 #include "common/io.h"
 #include "common/keyfile_line.h"
 #include "common/map_keys.h"
@@ -345,13 +346,13 @@ void PhraseTable::write_block(FILE* out, int k) const {
   }
 }
 
-Result merge_key_line(PhraseTable& table, std::string_view line, std::string_view name,
-                      TableKind kind) {
+Result<Told> merge_key_line(PhraseTable& table, std::string_view line, std::string_view name,
+                            TableKind kind) {
   KeyLine fields;
   const KeyLineStatus status = split_keyfile_line(line, fields);
   if (status != KeyLineStatus::ok) {
     print_keyfile_format_error(status, name);
-    return Result::failure();
+    return Told{};
   }
   if (table.add(fields.phrase, fields.stemmed_phrase, fields.score) !=
       PhraseTable::AddResult::omitted) {
@@ -359,9 +360,7 @@ Result merge_key_line(PhraseTable& table, std::string_view line, std::string_vie
   }
   if (kind == TableKind::map) std::fputs("phrase ", stdout);
   put(stdout, fields.phrase);
-  std::printf(kind == TableKind::map ? " is omitted, maximum phrases per unit (%d) reached!!\n"
-                                     : " omitted, maximum phrases per unit (%d) reached!!\n",
-              kMaxPhrases);
+  std::printf(kind == TableKind::map ? texts::kMapTableFull : texts::kUnitTableFull, kMaxPhrases);
   return {};
 }
 

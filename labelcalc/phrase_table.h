@@ -33,8 +33,8 @@ class PhraseTable;
 // Splits one key-file line and merges it into `table`, printing the notice
 // when the phrase is dropped. A line without its fields prints the format
 // error naming `name` and fails.
-[[nodiscard]] Result merge_key_line(PhraseTable& table, std::string_view line,
-                                    std::string_view name, TableKind kind);
+[[nodiscard]] Result<Told> merge_key_line(PhraseTable& table, std::string_view line,
+                                          std::string_view name, TableKind kind);
 
 class PhraseTable {
  public:

@@ -4,9 +4,11 @@
 #include <cstring>
 #include <vector>
 
+#include "common/format_texts.h"
 #include "common/io.h"
 #include "common/map_keys.h"
 #include "common/map_names.h"
+#include "common/messages.h"
 #include "common/numbers.h"
 #include "labelcalc/mode0_step.h"
 #include "labelcalc/mode1_step.h"
@@ -31,13 +33,13 @@ class UnitPass {
            const LabelSteps& steps)
       : reader_(in), out_(out), map_(map), settings_(settings), steps_(steps) {}
 
-  Result run();
+  Result<Told> run();
 
  private:
   bool read_value();
-  Result mapped_vecs();
+  Result<Told> mapped_vecs();
   void warn_about_names(int names_read);
-  Result link_sub_map(const std::string& address);
+  Result<Told> link_sub_map(const std::string& address);
   bool read_failed() const;
   // A write to the labelunit file has failed: the map fails, so the label
   // steps and links that would follow (extractor runs, appends to the
@@ -55,7 +57,7 @@ class UnitPass {
   bool at_end_ = false;
 };
 
-Result UnitPass::run() {
+Result<Told> UnitPass::run() {
   while (!at_end_ && reader_.next_token(token_)) {
     put(out_, token_);
     const std::string_view key = token_;
@@ -76,32 +78,31 @@ Result UnitPass::run() {
     } else if (key == keys::kNrVecMapped) {
       if (read_value()) curr_unit_.nr_mapped_vecs = to_int(value_);
     } else if (key == keys::kMappedVecs) {
-      if (!mapped_vecs()) return Result::failure();
+      if (!mapped_vecs()) return Told{};
     } else if (key == keys::kNrSomsMapped) {
       if (!read_value()) continue;
       curr_unit_.nr_soms_mapped = to_int(value_);
       if (curr_unit_.nr_soms_mapped != 0 || settings_.mode == 0) continue;
-      if (output_failed()) return Result::failure();
+      if (output_failed()) return Told{};
       if (!steps_.calcman(curr_unit_, out_, settings_)) {
-        std::fprintf(stderr, "Error calculating keyphrases for Unit %d %d in map %s\n",
-                     curr_unit_.pos_x, curr_unit_.pos_y, map_.c_str());
-        return Result::failure();
+        quote(texts::kErrorCalculatingKeyphrases, curr_unit_.pos_x, curr_unit_.pos_y, map_.c_str());
+        return Told{};
       }
     } else if (key == keys::kUrlMappedSoms) {
       if (!read_value()) continue;
       curr_unit_.url_mapped_soms = value_;
-      if (output_failed() || !link_sub_map(value_)) return Result::failure();
+      if (output_failed() || !link_sub_map(value_)) return Told{};
     } else {
       reader_.copy_rest_of_line(out_);
     }
   }
-  return read_failed() ? Result::failure() : Result();
+  return read_failed() ? Told{} : Result<Told>();
 }
 
 // Whether reading the unit file failed; prints why.
 bool UnitPass::read_failed() const {
   if (reader_.failure().empty()) return false;
-  std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", map_.c_str(), reader_.failure().c_str());
+  say("cannot read %s: %s", map_.c_str(), reader_.failure().c_str());
   return true;
 }
 
@@ -119,7 +120,7 @@ bool UnitPass::read_value() {
   return true;
 }
 
-Result UnitPass::mapped_vecs() {
+Result<Told> UnitPass::mapped_vecs() {
   // Names not read (the file ends inside the list) are neither copied nor
   // kept: the label steps see only this unit's names.
   curr_unit_.filelist.clear();
@@ -132,13 +133,9 @@ Result UnitPass::mapped_vecs() {
   }
   put(out_, "\n");
   if (names_read > kMaxMappedVecs) {
-    std::fprintf(stderr, "Warning: maximum of mapped vectors (%d) exceeded in unit (%d/%d)\n",
-                 kMaxMappedVecs, curr_unit_.pos_x, curr_unit_.pos_y);
-    std::fprintf(stderr,
-                 "If this unit is a leave only the first %d vectors are taken for label "
-                 "calculation.\n",
-                 kMaxMappedVecs);
-    std::fprintf(stderr, "You find the vectors in the unitfile %s.labelunit!\n", map_.c_str());
+    quote(texts::kMappedVecsExceeded[0], kMaxMappedVecs, curr_unit_.pos_x, curr_unit_.pos_y);
+    quote(texts::kMappedVecsExceeded[1], kMaxMappedVecs);
+    quote(texts::kMappedVecsExceeded[2], map_.c_str());
   }
   for (const std::string& name : curr_unit_.filelist) {
     put(out_, keys::kVec);
@@ -146,86 +143,80 @@ Result UnitPass::mapped_vecs() {
     put(out_, name);
     put(out_, "\n");
   }
-  if (read_failed()) return Result::failure();
+  if (read_failed()) return Told{};
   if (names_read != curr_unit_.nr_mapped_vecs) warn_about_names(names_read);
   if (settings_.mode != 0 && settings_.mode != 2) return {};
-  if (output_failed()) return Result::failure();
+  if (output_failed()) return Told{};
   if (!steps_.catman(curr_unit_, out_, map_, settings_)) {
-    std::fputs("AN Error occured while catting the files and parsing them\n", stderr);
-    return Result::failure();
+    quote("%s", texts::kErrorCatting);
+    return Told{};
   }
   return {};
 }
 
 void UnitPass::warn_about_names(int names_read) {
-  std::fprintf(stderr, "j= %d , mapped_vecs = %d\n", names_read, curr_unit_.nr_mapped_vecs);
-  std::fprintf(stderr, "Corrupt Unit-Torvelfile %s..., or is there an error in my proggy\n",
-               map_.c_str());
-  std::fputs("...workaround j = mapped vec :-D \n", stderr);
+  quote(texts::kCorruptUnitFile[0], names_read, curr_unit_.nr_mapped_vecs);
+  quote(texts::kCorruptUnitFile[1], map_.c_str());
+  quote("%s", texts::kCorruptUnitFile[2]);
 }
 
 // Copies the sub-map's map key file in as this unit's mode-1 block and tells
 // the sub-map's labelunit file which map lies above it.
-Result UnitPass::link_sub_map(const std::string& address) {
+Result<Told> UnitPass::link_sub_map(const std::string& address) {
   const std::string keyfile = key_file_name(settings_, sub_map_name(base_name(address)));
   File sub_keys;
   if (!sub_keys.open(keyfile, "r")) {
-    std::fprintf(stderr, "Error opening keyfile %s (%s)\n", keyfile.c_str(), errno_text().c_str());
-    return Result::failure();
+    quote(texts::kErrorOpeningKeyfile, keyfile.c_str(), errno_text().c_str());
+    return Told{};
   }
   if (!sub_keys.is_regular()) {
-    std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", keyfile.c_str(), kNotRegular);
-    return Result::failure();
+    return fail("cannot read %s: %s", keyfile.c_str(), kNotRegular);
   }
   if (!copy_stream(sub_keys.get(), out_)) {
-    std::fprintf(stderr, "labelcalc: cannot read %s: %s\n", keyfile.c_str(), errno_text().c_str());
-    return Result::failure();
+    return fail("cannot read %s: %s", keyfile.c_str(), errno_text().c_str());
   }
 
   const std::string sub_labelunit = labelunit_name(sub_map_name(address));
   File above;
   if (!above.open(sub_labelunit, "a")) {
-    std::fprintf(stderr, "Error opening mapped label unitfile %s (%s)\n", sub_labelunit.c_str(),
-                 errno_text().c_str());
-    return Result::failure();
+    quote(texts::kErrorOpeningSubLabelunit, sub_labelunit.c_str(), errno_text().c_str());
+    return Told{};
   }
   put(above.get(), keys::kSomAbove);
   put(above.get(), " ");
   put(above.get(), map_);
   put(above.get(), "\n");
-  return reported("labelcalc", above.close());
+  return told(above.close());
 }
 
 }  // namespace
 
 LabelSteps default_label_steps() { return {&do_the_catman, &do_the_calcman}; }
 
-Result pass_unit_file(FILE* in, FILE* out, const std::string& map, const Settings& settings,
-                      const LabelSteps& steps) {
+Result<Told> pass_unit_file(FILE* in, FILE* out, const std::string& map, const Settings& settings,
+                            const LabelSteps& steps) {
   UnitPass pass(in, out, map, settings, steps);
   return pass.run();
 }
 
-Result do_the_parsman(const std::string& map, const Settings& settings) {
+Result<Told> do_the_parsman(const std::string& map, const Settings& settings) {
   File unit_file;
   if (!unit_file.open(map, "r")) {
-    std::fprintf(stderr, "Unitfile %s not found.... (%s)\n", map.c_str(), errno_text().c_str());
-    return Result::failure();
+    quote(texts::kUnitFileNotFound, map.c_str(), errno_text().c_str());
+    return Told{};
   }
   const std::string labelunit_file = labelunit_name(map);
-  std::printf("Processing %s and writing %s ...\n", map.c_str(), labelunit_file.c_str());
+  std::printf(texts::kProcessingMap, map.c_str(), labelunit_file.c_str());
   File labelunit;
   if (!labelunit.create(labelunit_file)) {
     const std::string reason = errno_text();
-    std::fputs("Error writing file\n", stderr);
-    std::fprintf(stderr, "labelcalc: cannot create %s: %s\n", labelunit_file.c_str(),
-                 reason.c_str());
-    return Result::failure();
+    quote("%s", texts::kErrorWritingFile);
+    return fail("cannot create %s: %s", labelunit_file.c_str(), reason.c_str());
   }
-  Result passed =
+  Result<Told> passed =
       pass_unit_file(unit_file.get(), labelunit.get(), map, settings, default_label_steps());
   if (!passed && std::ferror(labelunit.get()) == 0) return passed;  // the pass said why
-  if (Result closed = reported("labelcalc", labelunit.close()); !closed) return closed;
+  if (Result<Told> closed = told(labelunit.close()); !closed) return closed;
   return passed;
 }
 

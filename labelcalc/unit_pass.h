@@ -15,8 +15,8 @@ namespace somlabel::labelcalc {
 // The label steps the pass calls at a unit's "$MAPPED_VECS" (mode 0 and 2)
 // and at a leaf unit's "$NR_SOMS_MAPPED" (mode 1 and 2). Tests replace them.
 struct LabelSteps {
-  Result (*catman)(const unit&, FILE*, const std::string& map, const Settings&);
-  Result (*calcman)(const unit&, FILE*, const Settings&);
+  Result<Told> (*catman)(const unit&, FILE*, const std::string& map, const Settings&);
+  Result<Told> (*calcman)(const unit&, FILE*, const Settings&);
 };
 
 // The steps labelcalc runs: do_the_catman and do_the_calcman.
@@ -28,11 +28,11 @@ struct LabelSteps {
 // a write to `out` has failed (ferror), the pass stops before the next label
 // step or sub-map link and fails without a message: the caller, who knows the
 // file's name, reports it.
-[[nodiscard]] Result pass_unit_file(FILE* in, FILE* out, const std::string& map,
-                                    const Settings& settings, const LabelSteps& steps);
+[[nodiscard]] Result<Told> pass_unit_file(FILE* in, FILE* out, const std::string& map,
+                                          const Settings& settings, const LabelSteps& steps);
 
 // The whole pass for one map: opens the unit file named `map` and creates
 // `map` + ".labelunit". Fails after printing why.
-[[nodiscard]] Result do_the_parsman(const std::string& map, const Settings& settings);
+[[nodiscard]] Result<Told> do_the_parsman(const std::string& map, const Settings& settings);
 
 }  // namespace somlabel::labelcalc

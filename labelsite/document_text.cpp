@@ -18,7 +18,7 @@
 #include "common/io.h"
 #include "common/keyfile_line.h"
 #include "labelsite/site_index.h"
-#include "labelsite/status_line.h"
+#include "common/messages.h"
 #include "labelsite/text_cache.h"
 #include "text/stemmer.h"
 #include "text/tokenizer.h"
@@ -500,8 +500,8 @@ void finish_cache(TextCacheWriter& writer, const CacheVocabulary& strings,
     line_number[line] = static_cast<uint32_t>(final_strings.key_lines.size());
     final_strings.key_lines.push_back(lines[line]);
   }
-  if (const Result written = writer.finish(final_strings, word_number, line_number); !written) {
-    say("warning: %s; the next run reads every document again", written.message().c_str());
+  if (const Result<Reason> written = writer.finish(final_strings, word_number, line_number); !written) {
+    warn("%s; the next run reads every document again", written.message().c_str());
   }
 }
 

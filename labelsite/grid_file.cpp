@@ -43,22 +43,22 @@ bool distance(std::string_view text, double& value) {
          value >= 0;
 }
 
-Result bad(std::string_view what, size_t line) {
-  return Result::failure(std::string(what) + " in line " + std::to_string(line));
+Result<Reason> bad(std::string_view what, size_t line) {
+  return Reason{std::string(what) + " in line " + std::to_string(line)};
 }
 
 }  // namespace
 
-Result read_grid(FILE* in, int xdim, int ydim, std::vector<GridCell>& cells) {
+Result<Reason> read_grid(FILE* in, int xdim, int ydim, std::vector<GridCell>& cells) {
   cells.clear();
   if (xdim < 1 || ydim < 1 || static_cast<long>(xdim) * ydim > kMaxGridUnits) {
-    return Result::failure("the map has no units to describe");
+    return Reason{"the map has no units to describe"};
   }
   LineReader lines(in, size_t{1} << 12, size_t{1} << 12);
   std::string_view line;
   const std::string first = std::string(kGridFormat) + " " + std::to_string(kGridVersion);
   if (!lines.next(line) || chomp(line) != first) {
-    return Result::failure("its first line is not \"" + first + "\"");
+    return Reason{"its first line is not \"" + first + "\""};
   }
   std::string_view parts[5];
   long x = 0, y = 0;
@@ -67,9 +67,9 @@ Result read_grid(FILE* in, int xdim, int ydim, std::vector<GridCell>& cells) {
     return bad("no XDIM YDIM", 2);
   }
   if (x != xdim || y != ydim) {
-    return Result::failure("it describes a map of " + std::to_string(x) + " x " +
+    return Reason{"it describes a map of " + std::to_string(x) + " x " +
                            std::to_string(y) + " units, not " + std::to_string(xdim) + " x " +
-                           std::to_string(ydim));
+                           std::to_string(ydim)};
   }
   std::vector<GridCell> read(static_cast<size_t>(xdim) * static_cast<size_t>(ydim));
   for (size_t i = 0; i < read.size(); ++i) {
@@ -86,9 +86,9 @@ Result read_grid(FILE* in, int xdim, int ydim, std::vector<GridCell>& cells) {
       return bad("a unit out of order", number);
     }
   }
-  if (!lines.failure().empty()) return Result::failure(lines.failure());
+  if (!lines.failure().empty()) return Reason{lines.failure()};
   cells = std::move(read);
-  return Result();
+  return Result<Reason>();
 }
 
 }  // namespace somlabel::labelsite

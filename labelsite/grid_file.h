@@ -26,6 +26,6 @@ struct GridCell {
 // Reads the grid file of a map of `xdim` x `ydim` units from `in`: its cells
 // row by row. Fails with the reason (no file name) when it is not a grid
 // file of such a map; `cells` is then empty.
-[[nodiscard]] Result read_grid(FILE* in, int xdim, int ydim, std::vector<GridCell>& cells);
+[[nodiscard]] Result<Reason> read_grid(FILE* in, int xdim, int ydim, std::vector<GridCell>& cells);
 
 }  // namespace somlabel::labelsite

@@ -12,7 +12,7 @@
 #include "common/map_names.h"
 #include "common/numbers.h"
 #include "common/settings.h"
-#include "labelsite/status_line.h"
+#include "common/messages.h"
 #include "labelweb/labelunit_reader.h"
 
 namespace somlabel::labelsite {
@@ -21,13 +21,13 @@ namespace {
 void read_best_phrases(SiteMap& map) {
   File in;
   if (!in.open(map.key_file, "r")) {
-    say("warning: the map %s is shown without its best phrases: cannot open its map key file "
+    warn("the map %s is shown without its best phrases: cannot open its map key file "
         "%s: %s",
         map.title.c_str(), map.key_file.c_str(), errno_text().c_str());
     return;
   }
   if (!read_map_key_phrases(in.get(), kMapPhrases, map.best_phrases)) {
-    say("warning: the map key file %s is not a \"$MODE1_PHRASES\" line and phrase lines; the "
+    warn("the map key file %s is not a \"$MODE1_PHRASES\" line and phrase lines; the "
         "map %s is shown with %zu of its best phrases",
         map.key_file.c_str(), map.title.c_str(), map.best_phrases.size());
   }
@@ -41,15 +41,15 @@ void read_grid_file(SiteMap& map, const std::string& labelunit_name) {
   File in;
   if (!in.open(name, "r")) {
     if (errno != ENOENT) {
-      say("warning: the map %s is shown without its grid file %s: %s", map.title.c_str(),
+      warn("the map %s is shown without its grid file %s: %s", map.title.c_str(),
           name.c_str(), errno_text().c_str());
     }
     return;
   }
-  const Result read = in.is_regular() ? read_grid(in.get(), map.xdim, map.ydim, map.grid)
-                                      : Result::failure(kNotRegular);
+  const Result<Reason> read = in.is_regular() ? read_grid(in.get(), map.xdim, map.ydim, map.grid)
+                                      : Reason{kNotRegular};
   if (!read) {
-    say("warning: the map %s is shown without its grid file %s: %s", map.title.c_str(),
+    warn("the map %s is shown without its grid file %s: %s", map.title.c_str(),
         name.c_str(), read.message().c_str());
   }
 }
@@ -57,7 +57,7 @@ void read_grid_file(SiteMap& map, const std::string& labelunit_name) {
 void check_page(const SiteMap& map) {
   struct stat info;
   if (stat(map.page_path.c_str(), &info) == 0) return;
-  say("warning: the map page %s is missing (labelweb writes it): %s", map.page_path.c_str(),
+  warn("the map page %s is missing (labelweb writes it): %s", map.page_path.c_str(),
       errno_text().c_str());
 }
 
@@ -96,17 +96,17 @@ bool read_map_key_phrases(FILE* in, int count, std::vector<std::string>& phrases
   return true;
 }
 
-Result read_map(SiteIndex& index, const std::string& labelunit_name) {
+Result<Told> read_map(SiteIndex& index, const std::string& labelunit_name) {
   File in;
   if (!in.open(labelunit_name, "r")) {
     say("cannot open labelunit file %s: %s", labelunit_name.c_str(), errno_text().c_str());
-    return Result::failure();
+    return Told{};
   }
   // A device or a pipe could feed the reader without end.
   struct stat info;
   if (fstat(fileno(in.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
     say("labelunit file %s is not a regular file", labelunit_name.c_str());
-    return Result::failure();
+    return Told{};
   }
   index.begin_map(labelunit_name);
   labelweb::map map;
@@ -114,7 +114,7 @@ Result read_map(SiteIndex& index, const std::string& labelunit_name) {
       in.get(), map, [&index](const labelweb::unit& unit, const auto&) { index.add_unit(unit); });
   if (!result.failure.empty()) {
     say("cannot read labelunit file %s: %s", labelunit_name.c_str(), result.failure.c_str());
-    return Result::failure();
+    return Told{};
   }
   index.end_map(map);
   read_best_phrases(index.last_map());

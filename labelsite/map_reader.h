@@ -19,7 +19,7 @@ inline constexpr size_t kMapKeyHead = size_t{1} << 16;
 // after printing why, when the labelunit file cannot be opened or read. A
 // missing or unreadable map key file, or a missing map page, only gets a
 // warning: the map is listed without its best phrases, or links to nothing.
-[[nodiscard]] Result read_map(SiteIndex& index, const std::string& labelunit_name);
+[[nodiscard]] Result<Told> read_map(SiteIndex& index, const std::string& labelunit_name);
 
 // The first `count` phrases of a map key file ("$MODE1_PHRASES N", then N
 // key-file lines), from its first kMapKeyHead bytes. False when these do not

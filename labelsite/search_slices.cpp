@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "common/io.h"
-#include "labelsite/status_line.h"
+#include "common/messages.h"
 
 namespace somlabel::labelsite {
 namespace {

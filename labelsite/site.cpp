@@ -8,7 +8,7 @@
 
 #include "common/io.h"
 #include "common/map_names.h"
-#include "labelsite/status_line.h"
+#include "common/messages.h"
 
 namespace somlabel::labelsite {
 namespace {
@@ -141,7 +141,7 @@ void Site::remove_stale(size_t first, const std::function<std::string(size_t)>& 
     const std::string stale = path(name_of(n));
     if (unlink(stale.c_str()) == 0) continue;
     if (errno != ENOENT) {
-      say("warning: cannot remove %s: %s", stale.c_str(), errno_text().c_str());
+      warn("cannot remove %s: %s", stale.c_str(), errno_text().c_str());
     }
     return;
   }

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "labelsite/status_line.h"
+#include "common/messages.h"
 
 namespace somlabel::labelsite {
 
@@ -20,7 +20,7 @@ void SiteFile::flush() {
 
 bool SiteFile::close() {
   flush();
-  const Result closed = file_.close();
+  const Result<Reason> closed = file_.close();
   if (!closed.ok() && !closed.message().empty()) say("%s", closed.message().c_str());
   return closed.ok();
 }

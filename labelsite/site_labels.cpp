@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "common/io.h"
-#include "labelsite/status_line.h"
+#include "common/messages.h"
 
 namespace somlabel::labelsite {
 namespace {
@@ -474,7 +474,7 @@ bool write_label_table(const std::string& path, const SiteIndex& index, const Si
     }
   }
   put(file.get(), out);
-  if (const Result closed = file.close(); !closed) {
+  if (const Result<Reason> closed = file.close(); !closed) {
     say("%s", closed.message().c_str());
     return false;
   }

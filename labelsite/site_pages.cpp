@@ -13,7 +13,7 @@
 #include "labelsite/search_slices.h"
 #include "labelsite/site.h"
 #include "labelsite/site_text.h"
-#include "labelsite/status_line.h"
+#include "common/messages.h"
 
 namespace somlabel::labelsite {
 namespace {
@@ -51,13 +51,13 @@ void read_text(const Site& site, const SiteOptions& options, SiteText& text) {
   read_document_text(sources, text.index, text.phrases, text.summary);
   const TextSummary& summary = text.summary;
   if (summary.unreadable > 0) {
-    say("warning: cannot read the text of %zu of %zu documents (the first: %s); the search "
+    warn("cannot read the text of %zu of %zu documents (the first: %s); the search "
         "finds them by name only",
         summary.unreadable, summary.documents, summary.first_unreadable.c_str());
   }
   if (!text.searchable()) return;
   if (summary.without_keys == summary.documents) {
-    say("warning: no document has a key file (%s<name>%s): the site has no labels of its own",
+    warn("no document has a key file (%s<name>%s): the site has no labels of its own",
         settings.keypath.c_str(), settings.keyfileending.c_str());
   }
   show_status("choosing the labels");
@@ -92,14 +92,14 @@ bool write_text_files(Site& site, SiteText& text, std::vector<std::string>& labe
 // beside their search data: each thread writes files of its own from what
 // the site index and the finished orders hold, and none writes what another
 // reads. index.html, which needs all of them, comes last.
-Result write_site(const SiteIndex& index, const std::string& folder, const SiteOptions& options,
+Result<Told> write_site(const SiteIndex& index, const std::string& folder, const SiteOptions& options,
                   SiteSummary& summary) {
   Site site(index, folder);
-  if (!make_search_folder(site)) return Result::failure();
+  if (!make_search_folder(site)) return Told{};
   SiteText text;
   read_text(site, options, text);
   std::vector<std::string> label_firsts;
-  if (!write_text_files(site, text, label_firsts)) return Result::failure();
+  if (!write_text_files(site, text, label_firsts)) return Told{};
   show_status("writing the site pages");
   PhraseIndex phrases(site);
   DocumentIndex documents(site);
@@ -131,7 +131,7 @@ Result write_site(const SiteIndex& index, const std::string& folder, const SiteO
   for (const auto* lists : {&text.labels.units, &text.labels.maps}) {
     for (const LabelList& list : *lists) summary.labelled += list.labels.empty() ? 0 : 1;
   }
-  return written ? Result() : Result::failure();
+  return written ? Result<Told>() : Told{};
 }
 
 }  // namespace somlabel::labelsite

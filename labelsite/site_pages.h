@@ -51,7 +51,7 @@ struct SiteSummary {
 // Writes the site of `index` into `folder` (empty: the working directory).
 // Fails after printing why, naming the file. Documents whose text cannot be
 // read only get a warning.
-[[nodiscard]] Result write_site(const SiteIndex& index, const std::string& folder,
+[[nodiscard]] Result<Told> write_site(const SiteIndex& index, const std::string& folder,
                                 const SiteOptions& options, SiteSummary& summary);
 
 }  // namespace somlabel::labelsite

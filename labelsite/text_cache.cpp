@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "labelsite/status_line.h"
+#include "common/messages.h"
 
 namespace somlabel::labelsite {
 namespace {
@@ -156,7 +156,7 @@ void TextCache::load(const std::string& path, std::string_view language) {
   unmap();
   const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (descriptor < 0) {
-    if (errno != ENOENT) say("warning: cannot read %s: %s", path.c_str(), errno_text().c_str());
+    if (errno != ENOENT) warn("cannot read %s: %s", path.c_str(), errno_text().c_str());
     return;
   }
   struct stat info;
@@ -171,7 +171,7 @@ void TextCache::load(const std::string& path, std::string_view language) {
   close(descriptor);
   if (data_ != nullptr && parse(language)) return;
   unmap();
-  say("warning: the text cache %s is damaged or of another kind; every document is read again",
+  warn("the text cache %s is damaged or of another kind; every document is read again",
       path.c_str());
 }
 
@@ -255,7 +255,7 @@ bool TextCacheWriter::open(const std::string& path, std::string_view language) {
   path_ = path;
   language_ = language;
   if (!file_.create(path + ".records")) {
-    say("warning: cannot write the text cache %s.records: %s; the next run reads every "
+    warn("cannot write the text cache %s.records: %s; the next run reads every "
         "document again",
         path.c_str(), errno_text().c_str());
     return false;
@@ -269,18 +269,18 @@ void TextCacheWriter::add(std::string_view name, const DocumentWords& words) {
   flush(file_.get(), buffer_, false);
 }
 
-Result TextCacheWriter::finish(const CacheVocabulary& vocabulary,
+Result<Reason> TextCacheWriter::finish(const CacheVocabulary& vocabulary,
                                const std::vector<uint32_t>& word_number,
                                const std::vector<uint32_t>& line_number) {
-  if (!file_.is_open()) return Result();
+  if (!file_.is_open()) return Result<Reason>();
   flush(file_.get(), buffer_, true);
-  if (Result closed = file_.close(); !closed) return closed;
+  if (Result<Reason> closed = file_.close(); !closed) return closed;
   const std::string records = path_ + ".records";
   File in;
-  if (!in.open(records, "r")) return Result::failure(errno_message("cannot read", records));
+  if (!in.open(records, "r")) return Reason{errno_message("cannot read", records)};
   const std::string temporary = path_ + ".tmp";
   File out;
-  if (!out.create(temporary)) return Result::failure(errno_message("cannot write", temporary));
+  if (!out.create(temporary)) return Reason{errno_message("cannot write", temporary)};
   buffer_.assign(kMagic);
   put_text(buffer_, language_);
   // The records, read a block at a time: a record cut at the end of a block
@@ -310,17 +310,17 @@ Result TextCacheWriter::finish(const CacheVocabulary& vocabulary,
     more = got > 0;
   }
   if (at != block.size() || std::ferror(in.get()) != 0) {
-    return Result::failure("cannot read " + records + ": " + errno_text());
+    return Reason{"cannot read " + records + ": " + errno_text()};
   }
   (void)in.close();
   std::remove(records.c_str());
   append_vocabulary(buffer_, vocabulary);
   flush(out.get(), buffer_, true);
-  if (Result closed = out.close(); !closed) return closed;
+  if (Result<Reason> closed = out.close(); !closed) return closed;
   if (std::rename(temporary.c_str(), path_.c_str()) != 0) {
-    return Result::failure(errno_message("cannot write", path_));
+    return Reason{errno_message("cannot write", path_)};
   }
-  return Result();
+  return Result<Reason>();
 }
 
 }  // namespace somlabel::labelsite

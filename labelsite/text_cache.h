@@ -92,7 +92,7 @@ class TextCacheWriter {
   // Writes the records with word w as word_number[w] and key-file line l as
   // line_number[l], then `vocabulary`, and puts the file in place. Fails
   // with its message.
-  [[nodiscard]] Result finish(const CacheVocabulary& vocabulary,
+  [[nodiscard]] Result<Reason> finish(const CacheVocabulary& vocabulary,
                               const std::vector<uint32_t>& word_number,
                               const std::vector<uint32_t>& line_number);
 

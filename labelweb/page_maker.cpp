@@ -3,8 +3,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/format_texts.h"
 #include "common/io.h"
 #include "common/map_names.h"
+#include "common/messages.h"
 #include "labelweb/page_text.h"
 #include "labelweb/page_writer.h"
 
@@ -36,40 +38,36 @@ ReadResult write_page(FILE* in, FILE* page, const Settings& settings) {
   return result;
 }
 
-Result generate_html(std::string& labelfilename, const Settings& settings) {
+Result<Told> generate_html(std::string& labelfilename, const Settings& settings) {
   // The line stays open for its end below; a message on standard error in
   // between must follow it in a log that holds both streams.
-  std::printf("Processing %s ....", labelfilename.c_str());
+  std::printf(texts::kProcessingPage, labelfilename.c_str());
   std::fflush(stdout);
   File labelfile;
   if (!labelfile.open(labelfilename, "r")) {
-    std::fprintf(stderr, "Couldn't open labelfile: %s (%s)\n", labelfilename.c_str(),
-                 errno_text().c_str());
-    return Result::failure();
+    quote(texts::kCouldNotOpenLabelfile, labelfilename.c_str(), errno_text().c_str());
+    return Told{};
   }
   labelfilename.append(kPageEnding);
-  std::printf("and writing %s !\n", labelfilename.c_str());
+  std::printf(texts::kWritingPage, labelfilename.c_str());
   File page;
   if (!page.create(labelfilename)) {
     const std::string reason = errno_text();
-    std::fprintf(stderr, "Couldn't open htmlfile: %s\n", labelfilename.c_str());
-    std::fprintf(stderr, "labelweb: cannot create %s: %s\n", labelfilename.c_str(), reason.c_str());
-    return Result::failure();
+    quote(texts::kCouldNotOpenHtmlfile, labelfilename.c_str());
+    return fail("cannot create %s: %s", labelfilename.c_str(), reason.c_str());
   }
   // Only large blocks are written: no stream buffer needs to hold them.
   std::setvbuf(page.get(), nullptr, _IONBF, 0);
   const ReadResult result = write_page(labelfile.get(), page.get(), settings);
   if (!result.failure.empty()) {
-    std::fprintf(stderr, "labelweb: cannot read %s: %s\n", labelfile.name().c_str(),
-                 result.failure.c_str());
-    return Result::failure();
+    return fail("cannot read %s: %s", labelfile.name().c_str(), result.failure.c_str());
   }
-  return reported("labelweb", page.close());
+  return told(page.close());
 }
 
-Result make_page(std::string& labelfilename, const Settings& settings) {
-  Result made = generate_html(labelfilename, settings);
-  if (!made) std::fprintf(stderr, "Error generating html code for %s\n", labelfilename.c_str());
+Result<Told> make_page(std::string& labelfilename, const Settings& settings) {
+  Result<Told> made = generate_html(labelfilename, settings);
+  if (!made) quote(texts::kErrorGeneratingHtml, labelfilename.c_str());
   return made;
 }
 

@@ -32,10 +32,10 @@ inline constexpr OptionKey kLabelwebKeys[] = {
 // page from then on. Prints the progress line on standard output and its own
 // failure message on standard error; fails when the page could not
 // be written completely.
-[[nodiscard]] Result generate_html(std::string& labelfilename, const Settings& settings);
+[[nodiscard]] Result<Told> generate_html(std::string& labelfilename, const Settings& settings);
 
 // labelweb's work on one map for the start-up frame: generate_html, and on
 // failure the line naming the file as generate_html left its name.
-[[nodiscard]] Result make_page(std::string& labelfilename, const Settings& settings);
+[[nodiscard]] Result<Told> make_page(std::string& labelfilename, const Settings& settings);
 
 }  // namespace somlabel::labelweb

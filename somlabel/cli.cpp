@@ -189,15 +189,15 @@ std::string option_value(const std::vector<std::string>& options, const std::str
 }
 
 bool write_whole(const std::string& name, const std::string& text) {
-  const Result written = write_file_atomic(name, text, "file");
-  report("somlabel", written);
+  const Result<Reason> written = write_file_atomic(name, text, "file");
+  tell(written);
   return written.ok();
 }
 
 bool add_option_lines(const Layout& layout) {
   std::string text;
-  if (const Result read = read_file(layout.option_file(), text); !read.ok()) {
-    report("somlabel", read);
+  if (const Result<Reason> read = read_file(layout.option_file(), text); !read.ok()) {
+    tell(read);
     return false;
   }
   const std::string completed = with_option_lines(text);
@@ -480,12 +480,12 @@ bool text_step(const Layout& layout, const std::string& jobs, convert::StoreRepo
   const auto progress = [&](size_t made, size_t due) {
     status.show("somlabel: text " + std::to_string(made) + " of " + std::to_string(due));
   };
-  const Result made =
+  const Result<Reason> made =
       convert::update_text_store(layout.documents, layout.texts(), layout.out, threads, store,
                                  status.on() ? progress : std::function<void(size_t, size_t)>());
   status.clear();
   seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
-  report("somlabel", made);
+  tell(made);
   if (!made || !log_texts(layout, store)) return false;
   documents = store.names;
   if (!documents.empty()) return true;

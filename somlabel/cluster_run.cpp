@@ -123,8 +123,8 @@ bool record_ids(const Layout& layout, const std::vector<Job>& jobs,
     return false;
   }
   put(file.get(), text);
-  const Result closed = file.close();
-  report("somlabel", closed);
+  const Result<Reason> closed = file.close();
+  tell(closed);
   return closed.ok();
 }
 

@@ -277,7 +277,7 @@ StepOutcome run_step(const Command& command, const std::string& log, std::string
                  [&](std::string_view bytes) { watch.errors(bytes); }, [&] { watch.tick(); }},
                 outcome.error);
   if (outcome.status >= 0) watch.finish();
-  const Result closed = log_file.close();
+  const Result<Reason> closed = log_file.close();
   if (!closed && outcome.error.empty() && outcome.status == 0) {
     outcome.error = closed.message();
     outcome.status = -1;

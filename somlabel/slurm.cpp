@@ -21,8 +21,8 @@ constexpr auto kOftenFor = std::chrono::seconds(60);
 constexpr auto kUnseenFor = std::chrono::seconds(120);
 
 bool write_script(const std::string& name, const std::string& script) {
-  const Result written = write_file_atomic(name, script, "job script");
-  report("somlabel", written);
+  const Result<Reason> written = write_file_atomic(name, script, "job script");
+  tell(written);
   return written.ok();
 }
 

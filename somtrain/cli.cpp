@@ -268,11 +268,11 @@ bool flushed() {
 bool is_terminal() { return isatty(STDERR_FILENO) == 1; }
 
 // Reads and counts the documents on all cores.
-Result read_corpus(const Options& o, Corpus& corpus) {
+Result<Told> read_corpus(const Options& o, Corpus& corpus) {
   std::vector<std::string> names;
   std::vector<somlabel::PassedOver> skipped;
-  if (Result listed = somlabel::list_documents(o.documents, names, skipped, o.work_dir); !listed) {
-    return somlabel::reported("somtrain", listed);
+  if (Result<Reason> listed = somlabel::list_documents(o.documents, names, skipped, o.work_dir); !listed) {
+    return told(listed);
   }
   for (const somlabel::PassedOver& file : skipped) {
     std::fprintf(stderr, "somtrain: %s\n",
@@ -281,7 +281,7 @@ Result read_corpus(const Options& o, Corpus& corpus) {
   auto source = [&](std::size_t i, SourceText& text) {
     somlabel::DocumentRead document;
     const std::string path = o.documents + '/' + names[i];
-    if (const Result read = somlabel::read_document(path, document); !read) {
+    if (const Result<Reason> read = somlabel::read_document(path, document); !read) {
       text.failed = true;
       text.message = "somtrain: " + read.message();
     } else if (!document.passed_over.empty()) {
@@ -293,10 +293,10 @@ Result read_corpus(const Options& o, Corpus& corpus) {
     }
   };
   if (!build_corpus(names, source, o.vocabulary, o.language, o.hierarchy.jobs, corpus))
-    return Result::failure();
+    return Told{};
   if (corpus.documents.empty()) {
     std::fprintf(stderr, "somtrain: %s: no documents\n", o.documents.c_str());
-    return Result::failure();
+    return Told{};
   }
   return {};
 }
@@ -304,7 +304,7 @@ Result read_corpus(const Options& o, Corpus& corpus) {
 // A document named like a map would share its key file with the map's, and
 // one named like a map's unit ("map.unit.0_1") with the unit's joined text
 // that labelcalc leaves in the key directory (key files ending in ".txt").
-Result check_names(const Options& o, const Corpus& corpus, const Hierarchy& hierarchy) {
+Result<Told> check_names(const Options& o, const Corpus& corpus, const Hierarchy& hierarchy) {
   std::set<std::string> maps;
   for (const MapResult& map : hierarchy.maps) {
     const std::string name = map_file_name(o.hierarchy.name, map);
@@ -319,7 +319,7 @@ Result check_names(const Options& o, const Corpus& corpus, const Hierarchy& hier
                    "somtrain: %s/%s: a document may not have the name of a map or of its units; "
                    "choose another --name\n",
                    o.documents.c_str(), document.name.c_str());
-      return Result::failure();
+      return Told{};
     }
   }
   return {};

@@ -46,26 +46,26 @@ std::string codebook_file_bytes(const StoredCodebook& codebook) {
   return bytes + body;
 }
 
-Result parse_codebook_file(std::string_view bytes, StoredCodebook& codebook) {
+Result<Reason> parse_codebook_file(std::string_view bytes, StoredCodebook& codebook) {
   Header h{};
-  if (bytes.size() < sizeof h) return Result::failure("shorter than its header");
+  if (bytes.size() < sizeof h) return Reason{"shorter than its header"};
   std::memcpy(&h, bytes.data(), sizeof h);
   if (std::memcmp(h.magic, codebook_format::kMagic, sizeof h.magic) != 0)
-    return Result::failure("not a codebook file");
+    return Reason{"not a codebook file"};
   if (h.version != codebook_format::kVersion) {
-    return Result::failure("a codebook of version " + std::to_string(h.version) +
+    return Reason{"a codebook of version " + std::to_string(h.version) +
                            ", this somtrain reads version " +
-                           std::to_string(codebook_format::kVersion));
+                           std::to_string(codebook_format::kVersion)};
   }
   const std::uint64_t units = std::uint64_t{h.xdim} * h.ydim;
   if (h.xdim == 0 || h.ydim == 0 || units > kMaxUnits || h.dims > kMaxDims ||
       h.stem_bytes > bytes.size() ||
       bytes.size() - sizeof h != h.stem_bytes + units * h.dims * sizeof(float)) {
-    return Result::failure("sizes that do not fit its length");
+    return Reason{"sizes that do not fit its length"};
   }
   const std::string_view body = bytes.substr(sizeof h);
   if (somlabel::checksum64(body) != h.checksum)
-    return Result::failure("checksum mismatch (damaged)");
+    return Reason{"checksum mismatch (damaged)"};
   StoredCodebook read{Grid{static_cast<int>(h.xdim), static_cast<int>(h.ydim)},
                       h.documents,
                       h.options,
@@ -81,7 +81,7 @@ Result parse_codebook_file(std::string_view bytes, StoredCodebook& codebook) {
     stems.remove_prefix(end + 1);
   }
   if (!stems.empty() || read.stems.size() != h.dims)
-    return Result::failure("stems that are not one a line in ascending order");
+    return Reason{"stems that are not one a line in ascending order"};
   read.weights.resize(units * h.dims);
   std::memcpy(read.weights.data(), body.data() + h.stem_bytes, read.weights.size() * sizeof(float));
   codebook = std::move(read);

@@ -74,7 +74,7 @@ struct StoredCodebook {
 
 // Checks magic, version, sizes, the order of the stems and the checksum.
 // Fails with a message (without the file's name) saying what is wrong.
-[[nodiscard]] somlabel::Result parse_codebook_file(std::string_view bytes,
+[[nodiscard]] somlabel::Result<Reason> parse_codebook_file(std::string_view bytes,
                                                    StoredCodebook& codebook);
 
 // The codebook file `name` as an earlier training left it, to start a map

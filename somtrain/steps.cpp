@@ -68,8 +68,8 @@ class StateFile {
   [[nodiscard]] FILE* get() const { return file_.get(); }
   void put(std::string_view text) { somlabel::put(file_.get(), text); }
   [[nodiscard]] bool commit() {
-    if (const somlabel::Result closed = file_.close(); !closed) {
-      somlabel::report("somtrain", closed);
+    if (const somlabel::Result<Reason> closed = file_.close(); !closed) {
+      tell(closed);
       return false;
     }
     if (std::rename((name_ + ".tmp").c_str(), name_.c_str()) == 0) return true;
@@ -177,8 +177,7 @@ bool write_stems(const std::string& name, const StemTable& table, SliceSize size
 
 bool list_for_steps(const Options& o, std::vector<std::string>& names, bool report) {
   std::vector<somlabel::PassedOver> skipped;
-  if (!somlabel::reported("somtrain",
-                          somlabel::list_documents(o.documents, names, skipped, o.work_dir))) {
+  if (!told(somlabel::list_documents(o.documents, names, skipped, o.work_dir))) {
     return false;
   }
   for (const somlabel::PassedOver& file : skipped) {
@@ -199,8 +198,8 @@ bool count_step(const Options& o, somlabel::Shard shard) {
   for (std::size_t d = range.begin; d < range.end; ++d) {
     somlabel::DocumentRead document;
     const std::string path = o.documents + '/' + names[d];
-    const somlabel::Result read = somlabel::read_document(path, document);
-    somlabel::report("somtrain", read);
+    const somlabel::Result<Reason> read = somlabel::read_document(path, document);
+    tell(read);
     if (!read) return false;
     // Passed over and cut as a run at once does.
     if (!document.passed_over.empty()) {
@@ -737,8 +736,8 @@ class SliceWriter {
   }
   [[nodiscard]] bool commit() {
     for (std::size_t u = 0; u < files_.size(); ++u) {
-      if (const somlabel::Result closed = files_[u].close(); !closed) {
-        somlabel::report("somtrain", closed);
+      if (const somlabel::Result<Reason> closed = files_[u].close(); !closed) {
+        tell(closed);
         return false;
       }
     }
@@ -801,8 +800,8 @@ bool load_codebook(const std::string& name, const TermTable& terms, MapResult& m
                    Codebook& codebook) {
   std::string bytes;
   StoredCodebook stored;
-  if (!somlabel::reported("somtrain", somlabel::read_file(name, bytes))) return false;
-  if (const somlabel::Result parsed = parse_codebook_file(bytes, stored); !parsed)
+  if (!told(somlabel::read_file(name, bytes))) return false;
+  if (const somlabel::Result<Reason> parsed = parse_codebook_file(bytes, stored); !parsed)
     return refuse(name, parsed.message() + "; train the map again");
   codebook = restored_codebook(stored, terms.stems);
   map.grid = stored.grid;

@@ -108,16 +108,16 @@ bool same_contents(const std::string& name, const std::string& text) {
   return read_existing(name, old, text.size()) && old == text;
 }
 
-Result write_file(const std::string& name, const std::string& text) {
+Result<Told> write_file(const std::string& name, const std::string& text) {
   if (same_contents(name, text)) return {};
   somlabel::File file;
   if (!file.open(name, "wb")) {
     std::fprintf(stderr, "somtrain: cannot create %s: %s\n", name.c_str(),
                  somlabel::errno_text().c_str());
-    return Result::failure();
+    return Told{};
   }
   somlabel::put(file.get(), text);
-  return somlabel::reported("somtrain", file.close());
+  return told(file.close());
 }
 
 // Paths as the option file states them: relative to `from`, ending in "/".
@@ -137,20 +137,20 @@ bool has_blank(std::string_view text) {
   return text.find_first_of(" \t\n\r\v\f") != std::string_view::npos;
 }
 
-Result make_directory(const std::string& name) {
+Result<Told> make_directory(const std::string& name) {
   std::error_code ec;
   std::filesystem::create_directories(name, ec);
   if (ec) {
     std::fprintf(stderr, "somtrain: cannot create directory %s: %s\n", name.c_str(),
                  ec.message().c_str());
-    return Result::failure();
+    return Told{};
   }
   return {};
 }
 
 }  // namespace
 
-Result write_option_file(const std::string& name, const std::string& ours) {
+Result<Told> write_option_file(const std::string& name, const std::string& ours) {
   // An option file that is no regular file (a link to a device) has no lines
   // to keep: it is written through.
   constexpr size_t kOptionFileLimit = size_t{1} << 20;
@@ -160,7 +160,7 @@ Result write_option_file(const std::string& name, const std::string& ours) {
     if (error != ENOENT && is_regular(name)) {
       std::fprintf(stderr, "somtrain: cannot keep the lines of %s: %s\n", name.c_str(),
                    error == EINVAL ? "larger than 1 MB" : std::strerror(error));
-      return Result::failure();
+      return Told{};
     }
     old.clear();
   }
@@ -289,12 +289,12 @@ std::vector<std::string_view> replaced_option_lines(std::string_view ours, std::
   return replaced;
 }
 
-Result output_layout(const Options& options, OutputLayout& layout) {
+Result<Told> output_layout(const Options& options, OutputLayout& layout) {
   const std::string& documents = options.documents;
   const std::string& originals = options.originals.empty() ? documents : options.originals;
   const std::string maps_dir = options.work_dir + '/' + options.output_path;
   layout.output_path = options.output_path;
-  if (!make_directory(maps_dir)) return Result::failure();
+  if (!make_directory(maps_dir)) return Told{};
   const auto relative = [](const std::string& folder, const std::string& from, std::string& path) {
     if (!relative_directory(folder, from, path)) {
       std::fprintf(stderr, "somtrain: cannot resolve %s\n", folder.c_str());
@@ -307,8 +307,8 @@ Result output_layout(const Options& options, OutputLayout& layout) {
   };
   return relative(documents, options.work_dir, layout.source_path) &&
                  relative(originals, maps_dir, layout.source_link_path)
-             ? Result()
-             : Result::failure();
+             ? Result<Told>()
+             : Told{};
 }
 
 bool is_map_file_name(std::string_view name, std::string_view base) {
@@ -327,8 +327,8 @@ bool is_map_file_name(std::string_view name, std::string_view base) {
   return fields % 2 == 0;
 }
 
-Result remove_gone_maps(const std::string& work_dir, const std::string& output_path,
-                        const Hierarchy& hierarchy, const std::string& base) {
+Result<Told> remove_gone_maps(const std::string& work_dir, const std::string& output_path,
+                              const Hierarchy& hierarchy, const std::string& base) {
   std::set<std::string, std::less<>> kept;
   for (const MapResult& map : hierarchy.maps) kept.insert(map_file_name(base, map));
   const std::string dir = work_dir + '/' + output_path;
@@ -346,14 +346,14 @@ Result remove_gone_maps(const std::string& work_dir, const std::string& output_p
     if (::unlink(name.c_str()) != 0 && errno != ENOENT) {
       std::fprintf(stderr, "somtrain: cannot remove %s: %s\n", name.c_str(),
                    somlabel::errno_text().c_str());
-      return Result::failure();
+      return Told{};
     }
   }
   return {};
 }
 
-Result write_process_files(const std::string& work_dir, const OutputLayout& layout,
-                           const Hierarchy& hierarchy, const std::string& base) {
+Result<Told> write_process_files(const std::string& work_dir, const OutputLayout& layout,
+                                 const Hierarchy& hierarchy, const std::string& base) {
   const std::string dir = work_dir + '/';
   const std::string maps_dir = dir + layout.output_path;
   const bool written = make_directory(maps_dir + "key") && make_directory(maps_dir + "tmp_kea") &&
@@ -361,14 +361,15 @@ Result write_process_files(const std::string& work_dir, const OutputLayout& layo
                        write_file(dir + "process", process_file_text(hierarchy, base, false)) &&
                        write_file(dir + "process.web", process_file_text(hierarchy, base, true)) &&
                        write_option_file(dir + "options", option_file_text(layout));
-  return written ? Result() : Result::failure();
+  return written ? Result<Told>() : Told{};
 }
 
-Result write_outputs(const std::string& work_dir, const OutputLayout& layout, const Corpus& corpus,
-                     const Hierarchy& hierarchy, const std::string& base) {
+Result<Told> write_outputs(const std::string& work_dir, const OutputLayout& layout,
+                           const Corpus& corpus, const Hierarchy& hierarchy,
+                           const std::string& base) {
   const std::string maps_dir = work_dir + '/' + layout.output_path;
   if (!make_directory(maps_dir + "key") || !make_directory(maps_dir + "tmp_kea")) {
-    return Result::failure();
+    return Told{};
   }
   for (std::size_t m = 0; m < hierarchy.maps.size(); ++m) {
     const std::string name = maps_dir + map_file_name(base, hierarchy.maps[m]);
@@ -376,7 +377,7 @@ Result write_outputs(const std::string& work_dir, const OutputLayout& layout, co
         !write_file(name + std::string(somlabel::kGridEnding), grid_file_text(hierarchy, m)) ||
         !write_file(name + std::string(kCodebookEnding),
                     codebook_file_bytes(hierarchy.maps[m].codebook))) {
-      return Result::failure();
+      return Told{};
     }
   }
   return write_process_files(work_dir, layout, hierarchy, base);

@@ -78,7 +78,8 @@ inline constexpr std::string_view kOptionFileMarker =
 // Writes the option file `name`: `ours` and the user's lines of the file as
 // it stands (merge_option_file); a file that holds those bytes already is
 // left as it is.
-[[nodiscard]] somlabel::Result write_option_file(const std::string& name, const std::string& ours);
+[[nodiscard]] somlabel::Result<Told> write_option_file(const std::string& name,
+                                                       const std::string& ours);
 
 // The option file to write over `old`, the file as it stands: `ours` (the
 // text of option_file_text) followed by the lines of `old` below its marker.
@@ -97,7 +98,7 @@ inline constexpr std::string_view kOptionFileMarker =
 // paths as the option file states them: SOURCEPATH the documents (what
 // labelcalc reads), SOURCEFILESLINKPATH the originals (what the pages link
 // to). Fails after printing why it cannot be stated.
-[[nodiscard]] somlabel::Result output_layout(const Options& options, OutputLayout& layout);
+[[nodiscard]] somlabel::Result<Told> output_layout(const Options& options, OutputLayout& layout);
 
 // Whether `name` is the unit file name of a map of the hierarchy named
 // `base`: "BASE.unit" or "BASE_X_Y[_X_Y...].unit".
@@ -107,20 +108,20 @@ inline constexpr std::string_view kOptionFileMarker =
 // work_dir/output_path of the maps named `base` that `hierarchy` does not
 // have (an earlier training's), so that a rerun leaves the files of a run
 // from scratch. Fails after printing the message naming the file.
-[[nodiscard]] somlabel::Result remove_gone_maps(const std::string& work_dir,
-                                                const std::string& output_path,
-                                                const Hierarchy& hierarchy,
-                                                const std::string& base);
+[[nodiscard]] somlabel::Result<Told> remove_gone_maps(const std::string& work_dir,
+                                                      const std::string& output_path,
+                                                      const Hierarchy& hierarchy,
+                                                      const std::string& base);
 
 // Writes the option file "options" (merged with the one there) and the
 // process files "process" and "process.web" under `work_dir`, after
 // removing the files of maps that are gone (remove_gone_maps), and creates
 // the key directory and the extractor's working directory in
 // work_dir/output_path. Fails after printing the message naming the file.
-[[nodiscard]] somlabel::Result write_process_files(const std::string& work_dir,
-                                                   const OutputLayout& layout,
-                                                   const Hierarchy& hierarchy,
-                                                   const std::string& base);
+[[nodiscard]] somlabel::Result<Told> write_process_files(const std::string& work_dir,
+                                                         const OutputLayout& layout,
+                                                         const Hierarchy& hierarchy,
+                                                         const std::string& base);
 
 // Writes everything under `work_dir`: the option file "options" (merged with
 // the one there), the process files "process" and "process.web", the unit
@@ -128,9 +129,10 @@ inline constexpr std::string_view kOptionFileMarker =
 // and the extractor's working directory there. A file that already holds the same bytes is left
 // untouched, so time stamps show which maps changed. Fails after printing the message naming the
 // file.
-[[nodiscard]] somlabel::Result write_outputs(const std::string& work_dir,
-                                             const OutputLayout& layout, const Corpus& corpus,
-                                             const Hierarchy& hierarchy, const std::string& base);
+[[nodiscard]] somlabel::Result<Told> write_outputs(const std::string& work_dir,
+                                                   const OutputLayout& layout, const Corpus& corpus,
+                                                   const Hierarchy& hierarchy,
+                                                   const std::string& base);
 
 // Where the unit file `text` of a map of `grid` put its documents and which
 // of its units had a sub-map. Fails with a message (without the file's name)

@@ -11,9 +11,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-Result write_new(const fs::path& path, const std::string& text) {
+Result<Reason> write_new(const fs::path& path, const std::string& text) {
   File file;
-  if (!file.create(path.string())) return Result::failure("cannot create");
+  if (!file.create(path.string())) return Reason{"cannot create"};
   put(file.get(), text);
   return file.close();
 }
@@ -22,7 +22,7 @@ TEST(FileCreate, ReplacesAnOlderFileWhole) {
   testutil::TempDir dir;
   const fs::path page = dir.path() / "page.html";
   testutil::write_file(page, "an older and much longer page\n");
-  const Result written = write_new(page, "new\n");
+  const Result<Reason> written = write_new(page, "new\n");
   ASSERT_TRUE(written) << written.message();
   EXPECT_EQ(testutil::read_file(page), "new\n");
 }
@@ -32,7 +32,7 @@ TEST(FileCreate, OverwritesInPlaceAndEndsWhereTheWritingEnded) {
   const fs::path page = dir.path() / "page.html";
   testutil::write_file(page, "old\n");
   fs::create_hard_link(page, dir.path() / "same.html");
-  const Result written = write_new(page, "a longer new page\n");
+  const Result<Reason> written = write_new(page, "a longer new page\n");
   ASSERT_TRUE(written) << written.message();
   EXPECT_EQ(testutil::read_file(dir.path() / "same.html"), "a longer new page\n");
   {
@@ -49,7 +49,7 @@ TEST(FileCreate, WritesThroughALink) {
   const fs::path target = dir.path() / "target";
   testutil::write_file(target, "old\n");
   fs::create_symlink(target, dir.path() / "link");
-  const Result written = write_new(dir.path() / "link", "new\n");
+  const Result<Reason> written = write_new(dir.path() / "link", "new\n");
   ASSERT_TRUE(written) << written.message();
   EXPECT_TRUE(fs::is_symlink(dir.path() / "link"));
   EXPECT_EQ(testutil::read_file(target), "new\n");

@@ -109,9 +109,9 @@ TEST(ProcessFile, OneNamePerLineBehindThePath) {
   std::vector<std::string> names;
   FILE* in = testutil::input("a.unit\n\nsub dir/b.unit\nlast");
   LineReader lines(in);
-  const Result ok = walk_process_file(lines, "out/", [&](std::string& name) {
+  const Result<Told> ok = walk_process_file(lines, "out/", [&](std::string& name) {
     names.push_back(name);
-    return Result();
+    return Result<Told>();
   });
   std::fclose(in);
   EXPECT_TRUE(ok);
@@ -123,9 +123,9 @@ TEST(ProcessFile, StopsAtTheFirstFailingMap) {
   std::vector<std::string> names;
   FILE* in = testutil::input("one\ntwo\nthree\n");
   LineReader lines(in);
-  const Result ok = walk_process_file(lines, "", [&](std::string& name) {
+  const Result<Told> ok = walk_process_file(lines, "", [&](std::string& name) {
     names.push_back(name);
-    return name == "two" ? Result::failure() : Result();
+    return name == "two" ? Told{} : Result<Told>();
   });
   std::fclose(in);
   EXPECT_FALSE(ok);

@@ -15,7 +15,7 @@ namespace {
 Model make_model(const ModelData& data, std::string& storage) {
   storage = serialize_model(data);
   Model model;
-  const somlabel::Result parsed = Model::from_bytes(storage, "test", model);
+  const somlabel::Result<Reason> parsed = Model::from_bytes(storage, "test", model);
   EXPECT_TRUE(parsed) << parsed.message();
   return model;
 }

@@ -33,7 +33,7 @@ ModelData sample() {
 // The model in `bytes`, or none with the reason in *error.
 std::optional<Model> parse(const std::string& bytes, std::string* error) {
   Model model;
-  const somlabel::Result parsed = Model::from_bytes(bytes, "test.model", model);
+  const somlabel::Result<Reason> parsed = Model::from_bytes(bytes, "test.model", model);
   *error = parsed.message();
   if (!parsed) return std::nullopt;
   return model;
@@ -41,7 +41,7 @@ std::optional<Model> parse(const std::string& bytes, std::string* error) {
 
 std::optional<Model> load(const std::string& path, std::string* error) {
   Model model;
-  const somlabel::Result loaded = Model::load(path, model);
+  const somlabel::Result<Reason> loaded = Model::load(path, model);
   *error = loaded.message();
   if (!loaded) return std::nullopt;
   return model;
@@ -151,7 +151,7 @@ TEST_F(ModelFile, SaveThenLoadLeavesNoTemporaryFile) {
 }
 
 TEST_F(ModelFile, WriteErrorNamesFileAndReason) {
-  somlabel::Result st = save_model(sample(), "/dev/full");
+  somlabel::Result<Reason> st = save_model(sample(), "/dev/full");
   ASSERT_FALSE(st.ok());
   EXPECT_EQ(st.message(), std::string("cannot write model /dev/full: ") + std::strerror(ENOSPC));
 

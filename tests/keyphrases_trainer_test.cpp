@@ -27,7 +27,7 @@ TEST(Train, CountsDocumentFrequenciesAndLearnsFromGold) {
   EXPECT_TRUE(data.supervised);  // maps.key and kernels.key stand beside their texts
   std::string bytes = serialize_model(data);
   Model model;
-  const somlabel::Result parsed = Model::from_bytes(bytes, "trained", model);
+  const somlabel::Result<Reason> parsed = Model::from_bytes(bytes, "trained", model);
   ASSERT_TRUE(parsed) << parsed.message();
   const Model* m = &model;
   EXPECT_EQ(m->lookup(phrase_key_of("string kernel")).df, 1u);
@@ -74,7 +74,7 @@ TEST(Train, GoldFilesPairWithDocumentsOfAnyName) {
 
 TEST(Train, MissingDirectoryFails) {
   ModelData data;
-  somlabel::Result st = train_model("/nonexistent/kp", {text::Language::english, 1}, &data);
+  somlabel::Result<Reason> st = train_model("/nonexistent/kp", {text::Language::english, 1}, &data);
   ASSERT_FALSE(st.ok());
   EXPECT_NE(st.message().find("/nonexistent/kp"), std::string::npos);
 }

@@ -21,16 +21,16 @@ std::string describe(const char* step, const unit& u) {
   return text;
 }
 
-Result fake_catman(const unit& u, FILE* out, const std::string&, const Settings&) {
+Result<Told> fake_catman(const unit& u, FILE* out, const std::string&, const Settings&) {
   calls.push_back(describe("cat", u));
   std::fputs("<m0>\n", out);
   return {};
 }
 
-Result fake_calcman(const unit& u, FILE* out, const Settings&) {
+Result<Told> fake_calcman(const unit& u, FILE* out, const Settings&) {
   calls.push_back(describe("calc", u));
   std::fputs("<m1>\n", out);
-  return u.pos_x_str == "fail" ? Result::failure() : Result();
+  return u.pos_x_str == "fail" ? Told{} : Result<Told>();
 }
 
 std::string pass(const std::string& unit_file, int mode, bool expect_ok = true) {

@@ -85,7 +85,7 @@ TEST(LabelsiteGrid, ReadsTheGridFileOfItsMap) {
   };
   for (const auto& [text, reason] : bad) {
     FILE* file = testutil::input(text);
-    const Result read = read_grid(file, 2, 2, cells);
+    const Result<Reason> read = read_grid(file, 2, 2, cells);
     std::fclose(file);
     EXPECT_FALSE(read.ok()) << text;
     EXPECT_EQ(read.message(), reason) << text;

@@ -45,7 +45,7 @@ TEST(SomtrainCodebookFile, DamageIsRefusedWithItsReason) {
   };
   for (const auto& c : cases) {
     StoredCodebook read;
-    const Result parsed = parse_codebook_file(c.bytes, read);
+    const Result<Reason> parsed = parse_codebook_file(c.bytes, read);
     EXPECT_FALSE(parsed.ok()) << c.reason;
     EXPECT_EQ(parsed.message(), c.reason);
   }
