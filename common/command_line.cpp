@@ -46,6 +46,7 @@ Result<Reason> parse_command_line(std::span<char* const> args, std::span<const O
     if (equals != std::string_view::npos) {
       if (!takes_value) return Reason{std::string(name) + " takes no value"};
       given.value = arg.substr(equals + 1);
+      given.joined = true;
     } else if (takes_value) {
       if (i + 1 == args.size()) return Reason{std::string(name) + " wants a value"};
       given.value = args[++i];

@@ -30,6 +30,7 @@ struct OptionSpec {
 struct GivenOption {
   std::string name;
   std::string value;
+  bool joined = false;  // given as "--name=value", in one argument
 };
 
 struct CommandLine {

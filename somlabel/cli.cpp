@@ -3,19 +3,22 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <span>
 #include <system_error>
 #include <thread>
 
+#include "common/command_line.h"
 #include "common/documents.h"
 #include "common/exit_codes.h"
 #include "common/io.h"
 #include "common/map_names.h"
+#include "common/messages.h"
+#include "common/numbers.h"
 #include "common/settings.h"
 #include "common/shard.h"
 #include "convert/text_store.h"
@@ -84,96 +87,84 @@ struct Request {
 };
 
 int usage_error(const std::string& why) {
-  std::fprintf(stderr, "somlabel: %s\n%s", why.c_str(), kUsage);
+  say("%s", why.c_str());
+  std::fputs(kUsage, stderr);
   return kExitUsage;
 }
 
 // somtrain's options of a training with `map_options`, by somtrain's own
-// parser; false after its message.
+// reader; false after its message.
 bool training_options(const std::vector<std::string>& map_options, const std::string& documents,
                       const std::string& out, somtrain::Options& options) {
-  std::vector<std::string> args = {"somtrain"};
-  args.insert(args.end(), map_options.begin(), map_options.end());
+  std::vector<std::string> args = map_options;
   args.insert(args.end(), {documents, out});
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  if (somtrain::parse_options(static_cast<int>(args.size()), argv.data(), options) < 0) return true;
-  std::fputs("somlabel: the map options are somtrain's; see somtrain --help\n", stderr);
+  const Result<Reason> read = somtrain::read_options(argv, options);
+  if (read) return true;
+  say("%s", read.message().c_str());
+  say("the map options are somtrain's; see somtrain --help");
   return false;
 }
 
-// Lets somtrain's own parser judge the map options before any long work.
+// Lets somtrain's own reader judge the map options before any long work.
 bool map_options_valid(const Request& request) {
   somtrain::Options options;
   return training_options(request.map_options, request.documents, request.out, options);
 }
 
-std::optional<std::size_t> to_count(const std::string& text) {
-  std::size_t value = 0;
-  const char* end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end) return std::nullopt;
-  return value;
-}
+constexpr OptionSpec kOptionSpecs[] = {flag("--retrain"), flag("--help"),    flag("-h"),
+                                       flag("--slurm"),   flag("--wait"),    valued("--slices"),
+                                       valued("--tasks"), valued("--sbatch")};
 
-// The cluster options at argv[i]: how many arguments they took (0 when
-// argv[i] is none of them), or -1 after a usage message.
-int cluster_option(int argc, char** argv, int i, Request& request) {
-  const std::string arg = argv[i];
-  if (arg == "--slurm") return request.slurm = true, 1;
-  if (arg == "--wait") return request.cluster.wait = true, 1;
-  const std::string key = arg.substr(0, arg.find('='));
-  if (key != "--slices" && key != "--tasks" && key != "--sbatch") return 0;
-  const bool joined = key.size() < arg.size();
-  if (!joined && i + 1 == argc) return usage_error(arg + " wants a value"), -1;
-  const std::string value = joined ? arg.substr(key.size() + 1) : argv[i + 1];
-  const int taken = joined ? 1 : 2;
-  if (key == "--sbatch") return request.cluster.sbatch.push_back(value), taken;
-  const auto number = to_count(value);
-  const std::size_t most = key == "--slices" ? kMaxShards : kDefaultTasks;
-  if (!number || *number < 1 || *number > most) {
-    return usage_error(key + " wants a whole number from 1 to " + std::to_string(most)), -1;
+// The cluster options given; false after a usage message.
+bool cluster_options(const CommandLine& line, Request& request) {
+  request.slurm = line.has("--slurm");
+  request.cluster.wait = line.has("--wait");
+  for (const GivenOption& option : line.options) {
+    if (option.name == "--sbatch") request.cluster.sbatch.push_back(option.value);
+    if (option.name != "--slices" && option.name != "--tasks") continue;
+    const std::size_t most = option.name == "--slices" ? kMaxShards : kDefaultTasks;
+    const auto number = parse_whole<std::size_t>(option.value, 1, most);
+    if (!number) {
+      usage_error(option.name + " wants a whole number from 1 to " + std::to_string(most));
+      return false;
+    }
+    (option.name == "--slices" ? request.cluster.slices : request.cluster.tasks) = *number;
   }
-  (key == "--slices" ? request.cluster.slices : request.cluster.tasks) = *number;
-  return taken;
+  return true;
 }
 
-// -1 to go on, or the exit status to end with.
+// -1 to go on, or the exit status to end with. Options somlabel does not
+// know are map options, each with its value, kept as they were given.
 int parse(int argc, char** argv, Request& request) {
-  std::vector<std::string> positional;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::printf("%s%s", kUsage, kHelp);
-      return kExitSuccess;
-    }
-    if (!arg.starts_with("--")) {
-      positional.push_back(arg);
-      continue;
-    }
-    if (arg == "--retrain") {
-      request.retrain = true;
-      continue;
-    }
-    if (const int taken = cluster_option(argc, argv, i, request); taken != 0) {
-      if (taken < 0) return kExitUsage;
-      i += taken - 1;
-      continue;
-    }
-    request.map_options.push_back(arg);
-    if (arg.find('=') != std::string::npos) continue;
-    if (i + 1 == argc) return usage_error(arg + " wants a value");
-    request.map_options.push_back(argv[++i]);
+  CommandLine line;
+  const std::span<char* const> args(argv + 1, static_cast<std::size_t>(argc - 1));
+  if (Result<Reason> parsed = parse_command_line(args, kOptionSpecs, line, UnknownOptions::keep);
+      !parsed) {
+    return usage_error(parsed.message());
   }
-  if (positional.size() != 2) return usage_error("wants a document folder and an output folder");
+  if (line.has("--help") || line.has("-h")) {
+    std::printf("%s%s", kUsage, kHelp);
+    return kExitSuccess;
+  }
+  if (!cluster_options(line, request)) return kExitUsage;
+  request.retrain = line.has("--retrain");
+  for (const GivenOption& option : line.unknown) {
+    if (option.joined) {
+      request.map_options.push_back(option.name + "=" + option.value);
+    } else {
+      request.map_options.insert(request.map_options.end(), {option.name, option.value});
+    }
+  }
+  if (line.operands.size() != 2) return usage_error("wants a document folder and an output folder");
   if (!request.slurm &&
       (request.cluster.wait || request.cluster.slices > 0 ||
        request.cluster.tasks != kDefaultTasks || !request.cluster.sbatch.empty())) {
     return usage_error("--wait, --slices, --tasks and --sbatch go with --slurm");
   }
-  request.documents = positional[0];
-  request.out = positional[1];
+  request.documents = line.operands[0];
+  request.out = line.operands[1];
   request.map_options_given = !request.map_options.empty();
   return -1;
 }
@@ -473,9 +464,8 @@ bool log_texts(const Layout& layout, const convert::StoreReport& report) {
 bool text_step(const Layout& layout, const std::string& jobs, convert::StoreReport& store,
                double& seconds, std::vector<std::string>& documents) {
   const auto begun = std::chrono::steady_clock::now();
-  const unsigned threads =
-      jobs.empty() ? std::max(1u, std::thread::hardware_concurrency())
-                   : static_cast<unsigned>(std::clamp(std::atoi(jobs.c_str()), 1, 1024));
+  const unsigned threads = jobs.empty() ? std::max(1u, std::thread::hardware_concurrency())
+                                        : parse_whole<unsigned>(jobs, 1, 1024).value_or(1);
   StatusLine status;
   const auto progress = [&](size_t made, size_t due) {
     status.show("somlabel: text " + std::to_string(made) + " of " + std::to_string(due));

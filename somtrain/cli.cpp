@@ -1,21 +1,23 @@
 #include "somtrain/cli.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <set>
+#include <span>
 #include <string_view>
 #include <system_error>
 #include <thread>
 
 #include "common/checksum.h"
+#include "common/command_line.h"
 #include "common/documents.h"
 #include "common/exit_codes.h"
 #include "common/io.h"
+#include "common/messages.h"
+#include "common/numbers.h"
 #include "somtrain/steps.h"
 #include "somtrain/unit_file.h"
 
@@ -98,22 +100,52 @@ constexpr const char* kHelp =
     "only the first 4 MiB of a document are read. Exit status:\n"
     "0 success, 1 failure, 2 usage error.\n";
 
-int usage_error(const std::string& message) {
-  std::fprintf(stderr, "somtrain: %s\n%s", message.c_str(), kUsage);
-  return somlabel::kExitUsage;
+constexpr OptionSpec kOptionSpecs[] = {valued("--xdim"),
+                                       valued("--ydim"),
+                                       valued("--sub-xdim"),
+                                       valued("--sub-ydim"),
+                                       valued("--expand"),
+                                       valued("--depth"),
+                                       valued("--epochs"),
+                                       valued("--labels"),
+                                       valued("--min-df"),
+                                       valued("--max-df"),
+                                       valued("--max-terms"),
+                                       valued("--jobs"),
+                                       valued("--originals"),
+                                       valued("--seed"),
+                                       valued("--sigma-start"),
+                                       valued("--sigma-end"),
+                                       valued("--name"),
+                                       valued("--output-path"),
+                                       valued("--sample"),
+                                       valued("--language"),
+                                       valued("--step"),
+                                       valued("--shard"),
+                                       valued("--slices"),
+                                       valued("--map"),
+                                       valued("--layer"),
+                                       flag("--progress"),
+                                       flag("--retrain"),
+                                       flag("--help"),
+                                       flag("-h")};
+
+// A whole number within [min, max] for `key`, or the reason it is refused.
+std::string read_count(const std::string& key, const std::string& value, long min, long max,
+                       int& target) {
+  const auto n = somlabel::parse_whole<long>(value, min, max);
+  if (!n) {
+    return key + " wants a whole number from " + std::to_string(min) + " to " + std::to_string(max);
+  }
+  target = static_cast<int>(*n);
+  return {};
 }
 
-bool parse_int(std::string_view text, long min, long max, long& value) {
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end && value >= min && value <= max;
-}
-
-bool parse_double(const std::string& text, double& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  value = std::strtod(text.c_str(), &end);
-  return *end == '\0' && value >= 0.0 && value < 1e6;
+// A number within [0, 1e6).
+std::optional<double> read_nonnegative(const std::string& text) {
+  const auto value = somlabel::parse_decimal(text);
+  if (!value || *value < 0.0 || *value >= 1e6) return std::nullopt;
+  return value;
 }
 
 bool valid_name(std::string_view name) {
@@ -133,7 +165,6 @@ bool has_blank(std::string_view text) {
 std::string apply_step_option(const std::string& key, const std::string& value, Options& o) {
   if (!o.step) o.step = StepRequest{};
   StepRequest& request = *o.step;
-  long n = 0;
   if (key == "--step") {
     if (parse_step(value, request.step)) return {};
     return key + " wants count, vocabulary, map, assign, finish or process";
@@ -143,13 +174,11 @@ std::string apply_step_option(const std::string& key, const std::string& value, 
     if (!shard) return key + " wants I/N, 1 <= I <= N";
     request.shard = *shard;
   } else if (key == "--slices") {
-    if (!parse_int(value, 1, static_cast<long>(somlabel::kMaxShards), n)) {
-      return key + " wants a whole number from 1";
-    }
-    request.slices = static_cast<std::size_t>(n);
+    const auto n = somlabel::parse_whole<std::size_t>(value, 1, somlabel::kMaxShards);
+    if (!n) return key + " wants a whole number from 1";
+    request.slices = *n;
   } else if (key == "--layer") {
-    if (!parse_int(value, 1, 10, n)) return key + " wants a whole number from 1 to 10";
-    request.layer = static_cast<int>(n);
+    return read_count(key, value, 1, 10, request.layer);
   } else {
     request.map = value;
   }
@@ -175,20 +204,9 @@ std::string check_step(const Options& o, const std::vector<std::string>& given) 
 // One "--key value" option. Returns an empty string when it was applied,
 // otherwise the reason it was refused.
 std::string apply_option(const std::string& key, const std::string& value, Options& o) {
-  long n = 0;
-  auto side = [&](int& target) {
-    if (!parse_int(value, 1, kMaxSide, n))
-      return key + " wants a whole number from 1 to " + std::to_string(kMaxSide);
-    target = static_cast<int>(n);
-    return std::string();
-  };
+  auto side = [&](int& target) { return read_count(key, value, 1, kMaxSide, target); };
   auto count = [&](int& target, long min, long max) {
-    if (!parse_int(value, min, max, n)) {
-      return key + " wants a whole number from " + std::to_string(min) + " to " +
-             std::to_string(max);
-    }
-    target = static_cast<int>(n);
-    return std::string();
+    return read_count(key, value, min, max, target);
   };
   HierarchySettings& h = o.hierarchy;
   if (key == "--xdim") return side(h.top.xdim);
@@ -204,25 +222,21 @@ std::string apply_option(const std::string& key, const std::string& value, Optio
   if (key == "--jobs") return count(h.jobs, 1, 1024);
   if (key == "--originals") return o.originals = value, std::string();
   if (key == "--seed") {
-    unsigned long long seed = 0;
-    auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), seed);
-    if (ec != std::errc() || ptr != value.data() + value.size())
-      return key + " wants a whole number";
-    h.seed = seed;
+    const auto seed = somlabel::parse_whole<unsigned long long>(value);
+    if (!seed) return key + " wants a whole number";
+    h.seed = *seed;
     return {};
   }
   if (key == "--sigma-start" || key == "--sigma-end") {
-    double r = 0.0;
-    if (!parse_double(value, r) || (key == "--sigma-end" && r <= 0.0))
-      return key + " wants a positive number";
-    (key == "--sigma-start" ? h.schedule.sigma_start : h.schedule.sigma_end) = r;
+    const auto r = read_nonnegative(value);
+    if (!r || (key == "--sigma-end" && *r <= 0.0)) return key + " wants a positive number";
+    (key == "--sigma-start" ? h.schedule.sigma_start : h.schedule.sigma_end) = *r;
     return {};
   }
   if (key == "--max-df") {
-    double share = 0.0;
-    if (!parse_double(value, share) || share <= 0.0 || share > 1.0)
-      return key + " wants a number above 0, at most 1";
-    o.vocabulary.max_df_share = share;
+    const auto share = read_nonnegative(value);
+    if (!share || *share <= 0.0 || *share > 1.0) return key + " wants a number above 0, at most 1";
+    o.vocabulary.max_df_share = *share;
     return {};
   }
   if (key == "--name") {
@@ -238,11 +252,9 @@ std::string apply_option(const std::string& key, const std::string& value, Optio
     return {};
   }
   if (key == "--sample") {
-    unsigned long long sample = 0;
-    auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), sample);
-    if (ec != std::errc() || ptr != value.data() + value.size())
-      return key + " wants a whole number";
-    h.sample = static_cast<std::size_t>(sample);
+    const auto sample = somlabel::parse_whole<std::size_t>(value);
+    if (!sample) return key + " wants a whole number";
+    h.sample = *sample;
     return {};
   }
   if (key == "--step" || key == "--shard" || key == "--slices" || key == "--map" ||
@@ -260,43 +272,39 @@ std::string apply_option(const std::string& key, const std::string& value, Optio
 
 bool flushed() {
   if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return true;
-  std::fprintf(stderr, "somtrain: cannot write standard output: %s\n",
-               somlabel::errno_text().c_str());
+  say("cannot write standard output: %s", somlabel::errno_text().c_str());
   return false;
 }
-
-bool is_terminal() { return isatty(STDERR_FILENO) == 1; }
 
 // Reads and counts the documents on all cores.
 Result<Told> read_corpus(const Options& o, Corpus& corpus) {
   std::vector<std::string> names;
   std::vector<somlabel::PassedOver> skipped;
-  if (Result<Reason> listed = somlabel::list_documents(o.documents, names, skipped, o.work_dir); !listed) {
+  if (Result<Reason> listed = somlabel::list_documents(o.documents, names, skipped, o.work_dir);
+      !listed) {
     return told(listed);
   }
   for (const somlabel::PassedOver& file : skipped) {
-    std::fprintf(stderr, "somtrain: %s\n",
-                 somlabel::passed_over_message(o.documents + '/' + file.name, file.reason).c_str());
+    say("%s", somlabel::passed_over_message(o.documents + '/' + file.name, file.reason).c_str());
   }
   auto source = [&](std::size_t i, SourceText& text) {
     somlabel::DocumentRead document;
     const std::string path = o.documents + '/' + names[i];
     if (const Result<Reason> read = somlabel::read_document(path, document); !read) {
       text.failed = true;
-      text.message = "somtrain: " + read.message();
+      text.message = read.message();
     } else if (!document.passed_over.empty()) {
       text.is_document = false;
-      text.message = "somtrain: " + somlabel::passed_over_message(path, document.passed_over);
+      text.message = somlabel::passed_over_message(path, document.passed_over);
     } else {
-      if (document.cut) text.message = "somtrain: " + somlabel::cut_message(path);
+      if (document.cut) text.message = somlabel::cut_message(path);
       text.text = std::move(document.text);
     }
   };
   if (!build_corpus(names, source, o.vocabulary, o.language, o.hierarchy.jobs, corpus))
     return Told{};
   if (corpus.documents.empty()) {
-    std::fprintf(stderr, "somtrain: %s: no documents\n", o.documents.c_str());
-    return Told{};
+    return fail("%s: no documents", o.documents.c_str());
   }
   return {};
 }
@@ -315,11 +323,10 @@ Result<Told> check_names(const Options& o, const Corpus& corpus, const Hierarchy
   }
   for (const Document& document : corpus.documents) {
     if (maps.count(document.name) != 0) {
-      std::fprintf(stderr,
-                   "somtrain: %s/%s: a document may not have the name of a map or of its units; "
-                   "choose another --name\n",
-                   o.documents.c_str(), document.name.c_str());
-      return Told{};
+      return fail(
+          "%s/%s: a document may not have the name of a map or of its units; "
+          "choose another --name",
+          o.documents.c_str(), document.name.c_str());
     }
   }
   return {};
@@ -327,45 +334,45 @@ Result<Told> check_names(const Options& o, const Corpus& corpus, const Hierarchy
 
 }  // namespace
 
-int parse_options(int argc, char** argv, Options& options) {
-  std::vector<std::string> positional, step_keys;
+Result<Reason> read_options(std::span<char* const> args, Options& options) {
+  CommandLine line;
+  if (Result<Reason> parsed = parse_command_line(args, kOptionSpecs, line); !parsed) return parsed;
   options.hierarchy.jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      std::fputs(kHelp, stdout);
-      return somlabel::kExitSuccess;
-    }
-    if (arg == "--progress" || arg == "--retrain") {
-      (arg == "--progress" ? options.progress : options.retrain) = true;
+  std::vector<std::string> step_keys;
+  for (const GivenOption& option : line.options) {
+    if (option.name == "--progress" || option.name == "--retrain") {
+      (option.name == "--progress" ? options.progress : options.retrain) = true;
       continue;
     }
-    if (arg.starts_with("--")) {
-      std::string key = arg, value;
-      if (const auto eq = arg.find('='); eq != std::string::npos) {
-        key = arg.substr(0, eq);
-        value = arg.substr(eq + 1);
-      } else if (i + 1 < argc) {
-        value = argv[++i];
-      } else {
-        return usage_error(arg + " wants a value");
-      }
-      if (std::string refused = apply_option(key, value, options); !refused.empty())
-        return usage_error(refused);
-      if (options.step) step_keys.push_back(key);
-      continue;
-    }
-    positional.push_back(arg);
+    if (option.name == "--help" || option.name == "-h") continue;
+    if (std::string refused = apply_option(option.name, option.value, options); !refused.empty())
+      return Reason{refused};
+    if (options.step) step_keys.push_back(option.name);
   }
-  if (positional.size() != 2)
-    return usage_error("wants a document directory and a working directory");
+  if (line.operands.size() != 2)
+    return Reason{"wants a document directory and a working directory"};
   if (options.step) {
     if (std::string refused = check_step(options, step_keys); !refused.empty())
-      return usage_error(refused);
+      return Reason{refused};
   }
-  options.documents = positional[0];
-  options.work_dir = positional[1];
+  options.documents = line.operands[0];
+  options.work_dir = line.operands[1];
+  return {};
+}
+
+int parse_options(int argc, char** argv, Options& options) {
+  const std::span<char* const> args(argv + 1, static_cast<std::size_t>(argc - 1));
+  CommandLine line;
+  if (parse_command_line(args, kOptionSpecs, line).ok() && (line.has("--help") || line.has("-h"))) {
+    std::fputs(kUsage, stdout);
+    std::fputs(kHelp, stdout);
+    return somlabel::kExitSuccess;
+  }
+  if (Result<Reason> read = read_options(args, options); !read) {
+    say("%s", read.message().c_str());
+    std::fputs(kUsage, stderr);
+    return somlabel::kExitUsage;
+  }
   return -1;
 }
 
@@ -378,16 +385,9 @@ int run(const Options& o) {
   Corpus corpus;
   if (!read_corpus(o, corpus)) return somlabel::kExitFailure;
   // One line, overwritten as the maps are trained.
-  const bool progress = o.progress || is_terminal();
-  int shown = 0;
-  auto show = [&](const std::string& text) {
-    if (!progress) return;
-    const int length = static_cast<int>(text.size());
-    std::fprintf(stderr, "\rsomtrain: %s%*s", text.c_str(), std::max(0, shown - length), "");
-    shown = length;
-  };
-  show(std::to_string(corpus.documents.size()) + " documents, " +
-       std::to_string(corpus.stems.size()) + " terms");
+  enable_status(o.progress);
+  show_status(std::to_string(corpus.documents.size()) + " documents, " +
+              std::to_string(corpus.stems.size()) + " terms");
   std::size_t trained = 0;
   HierarchySettings settings = o.hierarchy;
   settings.options = somlabel::checksum64(options_line(o));
@@ -399,12 +399,13 @@ int run(const Options& o) {
   auto trained_one = [&](const MapResult& map) {
     std::size_t documents = 0;
     for (const UnitResult& unit : map.units) documents += unit.documents.size();
-    show(std::to_string(++trained) + " maps trained, the last " +
-         map_file_name(o.hierarchy.name, map) + " (" + std::to_string(documents) + " documents)");
+    show_status(std::to_string(++trained) + " maps trained, the last " +
+                map_file_name(o.hierarchy.name, map) + " (" + std::to_string(documents) +
+                " documents)");
   };
   const Hierarchy hierarchy =
       grow_hierarchy(corpus, settings, trained_one, o.retrain ? StoredMap() : StoredMap(stored));
-  if (progress) std::fputc('\n', stderr);
+  clear_status();
   if (!check_names(o, corpus, hierarchy)) return somlabel::kExitFailure;
   if (!write_outputs(o.work_dir, layout, corpus, hierarchy, o.hierarchy.name))
     return somlabel::kExitFailure;

@@ -2,9 +2,17 @@
 // unit files. Exit codes in common/exit_codes.h.
 #pragma once
 
+#include <span>
+
+#include "common/result.h"
 #include "somtrain/options.h"
 
 namespace somlabel::somtrain {
+
+// Reads the options and operands of a training (argv without the program's
+// name, --help passed over) into `options`; fails with the usage error.
+// somlabel judges its map options by it.
+[[nodiscard]] Result<Reason> read_options(std::span<char* const> args, Options& options);
 
 // Parses argv into `options`. Returns -1 to go on, or the exit status to end
 // with (after --help, or a usage error that has been printed).

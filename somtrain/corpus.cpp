@@ -5,6 +5,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "common/messages.h"
 #include "common/parallel.h"
 #include "text/stemmer.h"
 #include "text/stopwords.h"
@@ -195,7 +196,7 @@ bool build_corpus(const std::vector<std::string>& names, const TextSource& sourc
   });
   std::size_t documents = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    if (!messages[i].empty()) std::fprintf(stderr, "%s\n", messages[i].c_str());
+    if (!messages[i].empty()) say("%s", messages[i].c_str());
     if (outcome[i] == 2) return false;
     documents += outcome[i] == 1 ? 1 : 0;
   }

@@ -135,7 +135,7 @@ struct SourceText {
   std::string text;
   bool is_document = true;  // false: passed over (no text, no words), after `message`
   bool failed = false;      // it could not be read: the corpus is not built
-  std::string message;      // printed on standard error in document order, if any
+  std::string message;      // said on standard error in document order, if any
 };
 // Fills `text` with document `index` of the names given; called on any thread.
 using TextSource = std::function<void(std::size_t index, SourceText& text)>;
