@@ -30,6 +30,7 @@
 #include "common/map_keys.h"
 #include "common/map_names.h"
 #include "common/numbers.h"
+#include "common/option_keys.h"
 #include "common/settings.h"
 #include "labelcalc/map_driver.h"
 #include "labelcalc/phrase_table.h"
@@ -295,7 +296,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   somlabel::LineReader option_lines(options.get());
-  if (somlabel::read_option_file(option_lines, somlabel::labelcalc::kLabelcalcKeys, settings) !=
+  if (somlabel::read_option_file(option_lines, somlabel::kLabelcalcKeys, settings) !=
       somlabel::OptionResult::ok) {
     std::fprintf(stderr, "oracle_labels: cannot read %s or %s\n", argv[1], argv[2]);
     return 1;

@@ -4,20 +4,10 @@
 
 #include "common/io.h"
 #include "common/numbers.h"
+#include "common/option_keys.h"
 
 namespace somlabel {
 namespace {
-
-constexpr OptionKey kSharedKeys[] = {
-    {"MODE", OptionKind::mode, nullptr, &Settings::mode},
-    text_key("KEA_MODEL", &Settings::model),
-    number_key("NUMBEROFPHRASES", &Settings::number_of_phrases),
-    text_key("OUTPUTPATH", &Settings::path),
-    text_key("KEYPATH", &Settings::keypath),
-    text_key("KEAFILEEXTENSION", &Settings::keyfileending),
-    text_key("SOURCEPATH", &Settings::sourcepath),
-    text_key("TMPKEAPATH", &Settings::kea_tmp_path),
-};
 
 // The first key, of the shared ones and then `own_keys`, that `wanted` accepts.
 template <typename Predicate>

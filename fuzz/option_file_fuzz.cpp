@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/frame.h"
+#include "common/option_keys.h"
 #include "common/settings.h"
 #include "fuzz/fuzz_util.h"
 #include "labelcalc/map_driver.h"
@@ -10,8 +11,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::span<const somlabel::OptionKey> own_keys :
-       {std::span<const somlabel::OptionKey>(somlabel::labelcalc::kLabelcalcKeys),
-        std::span<const somlabel::OptionKey>(somlabel::labelweb::kLabelwebKeys)}) {
+       {std::span<const somlabel::OptionKey>(somlabel::kLabelcalcKeys),
+        std::span<const somlabel::OptionKey>(somlabel::kLabelwebKeys)}) {
     FILE* in = fuzzutil::input(data, size);
     somlabel::Settings settings;
     somlabel::LineReader lines(in);

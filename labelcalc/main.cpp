@@ -1,5 +1,6 @@
 // labelcalc: labels every map named in the process file.
 #include "common/frame.h"
+#include "common/option_keys.h"
 #include "labelcalc/map_driver.h"
 
 namespace {
@@ -13,7 +14,7 @@ constexpr somlabel::Tool kLabelcalc = {
         "the process file whose names end in .labelunit. Or all of it in one command:\n"
         "somlabel DOCUMENTS WORKDIR.\n"
         "Exit status: 0 all maps done, 1 a map or an input failed, 2 usage.\n",
-    .keys = somlabel::labelcalc::kLabelcalcKeys,
+    .keys = somlabel::kLabelcalcKeys,
     .format_texts = true,
     .check = somlabel::labelcalc::check_labelcalc_settings,
     .work = somlabel::labelcalc::label_map,

@@ -9,11 +9,6 @@
 
 namespace somlabel::labelcalc {
 
-// The keys labelcalc reads beyond those every tool knows.
-inline constexpr OptionKey kLabelcalcKeys[] = {
-    text_key("KEA_PROGRAM", &Settings::kea_program),
-};
-
 // Refuses NUMBEROFPHRASES below 1, with a message.
 [[nodiscard]] Result<Told> check_labelcalc_settings(const Settings& settings);
 

@@ -13,6 +13,7 @@
 #include "common/frame.h"
 #include "common/io.h"
 #include "common/messages.h"
+#include "common/option_keys.h"
 #include "common/settings.h"
 #include "labelsite/map_reader.h"
 #include "labelsite/site_index.h"
@@ -40,7 +41,7 @@ constexpr Tool kLabelsite = {
         "  --cache FILE     keeps what the documents' text gave in FILE, so that a rerun\n"
         "                   reads only the documents and key files that changed\n"
         "Exit status: 0 site written, 1 a map or a file failed, 2 usage.\n",
-    .keys = labelweb::kLabelwebKeys,
+    .keys = kLabelwebKeys,
     .no_map_note = "; no site",
 };
 

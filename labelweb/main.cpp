@@ -1,5 +1,6 @@
 // labelweb: writes one HTML page per labelunit file named in the process file.
 #include "common/frame.h"
+#include "common/option_keys.h"
 #include "labelweb/page_maker.h"
 
 namespace {
@@ -11,7 +12,7 @@ constexpr somlabel::Tool kLabelweb = {
         "files. After it: labelsite, with the same files, for the site pages. Or all of\n"
         "it in one command: somlabel DOCUMENTS WORKDIR.\n"
         "Exit status: 0 all maps done, 1 a map or an input failed, 2 usage.\n",
-    .keys = somlabel::labelweb::kLabelwebKeys,
+    .keys = somlabel::kLabelwebKeys,
     .format_texts = true,
     .work = somlabel::labelweb::make_page,
 };

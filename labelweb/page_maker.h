@@ -10,15 +10,6 @@
 
 namespace somlabel::labelweb {
 
-// The keys labelweb reads beyond those every tool knows.
-inline constexpr OptionKey kLabelwebKeys[] = {
-    text_key("KEYFILESLINKPATH", &Settings::keylinkpath),
-    text_key("SOURCEFILESLINKPATH", &Settings::sourcelinkpath),
-    number_key("KEYLINKS_OUTPUT", &Settings::keylinks_output),
-    number_key("CADRELI_OUTPUT", &Settings::cadrelI_output),
-    number_key("FILELINKS_OUTPUT", &Settings::filelinks_output),
-};
-
 // Reads a labelunit file from `in` to its end and writes its whole map page
 // to `page`: the part of every unit (write_html), or, for a file without
 // units, the page head and the page end alone. Write errors are left in

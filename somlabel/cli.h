@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/option_keys.h"
+
 namespace somlabel::driver {
 
 // somlabel's lines in the option file, each below somtrain's part of it:
@@ -17,11 +19,11 @@ struct OptionLine {
   std::string_view value;
 };
 inline constexpr OptionLine kOptionLines[] = {
-    {"MODE", "2"},
-    {"NUMBEROFPHRASES", "5"},
-    {"KEAFILEEXTENSION", ".txt"},
-    {"KEA_PROGRAM", "keyphrases"},
-    {"KEA_MODEL", "model"},
+    {option_keys::kMode, "2"},
+    {option_keys::kNumberOfPhrases, "5"},
+    {option_keys::kKeaFileExtension, ".txt"},
+    {option_keys::kKeaProgram, "keyphrases"},
+    {option_keys::kKeaModel, "model"},
 };
 
 // The option file `text` with every line of kOptionLines whose key is not

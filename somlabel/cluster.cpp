@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "common/option_keys.h"
+
 namespace somlabel::driver {
 namespace {
 
@@ -165,8 +167,8 @@ std::string label_script(const Layout& layout, const Tools& tools, std::size_t l
          "if [ -s \"$work/process\" ]; then\n"
          // The extractor's working directory of this task alone: the last line naming a key wins.
          "  { cat " +
-         shell_quoted(layout.option_file()) +
-         "; printf 'TMPKEAPATH %s\\n' \"$work/tmp_kea/\"; } >\"$work/options\"\n"
+         shell_quoted(layout.option_file()) + "; printf '" + std::string(option_keys::kTmpKeaPath) +
+         " %s\\n' \"$work/tmp_kea/\"; } >\"$work/options\"\n"
          "  " +
          command_words(labelcalc) +
          " \"$work/process\" \"$work/options\"\n"

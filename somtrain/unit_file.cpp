@@ -18,6 +18,7 @@
 #include "common/map_grid.h"
 #include "common/map_keys.h"
 #include "common/map_names.h"
+#include "common/option_keys.h"
 #include "somtrain/grid_file.h"
 
 namespace somlabel::somtrain {
@@ -246,14 +247,18 @@ std::string process_file_text(const Hierarchy& hierarchy, const std::string& bas
 
 std::string option_file_text(const OutputLayout& layout) {
   std::string out;
-  out += "MODE 1\n";
-  out += "OUTPUTPATH " + layout.output_path + "\n";
-  out += "KEYPATH " + layout.output_path + "key/\n";
-  out += "KEAFILEEXTENSION " + std::string(somlabel::kKeyEnding) + "\n";
-  out += "SOURCEPATH " + layout.source_path + "\n";
-  out += "TMPKEAPATH " + layout.output_path + "tmp_kea/\n";
-  out += "SOURCEFILESLINKPATH " + layout.source_link_path + "\n";
-  out += "KEYFILESLINKPATH key/\n";
+  namespace keys = somlabel::option_keys;
+  auto line = [&](std::string_view key, std::string_view value) {
+    out.append(key).append(" ").append(value) += '\n';
+  };
+  line(keys::kMode, "1");
+  line(keys::kOutputPath, layout.output_path);
+  line(keys::kKeyPath, layout.output_path + "key/");
+  line(keys::kKeaFileExtension, somlabel::kKeyEnding);
+  line(keys::kSourcePath, layout.source_path);
+  line(keys::kTmpKeaPath, layout.output_path + "tmp_kea/");
+  line(keys::kSourceFilesLinkPath, layout.source_link_path);
+  line(keys::kKeyFilesLinkPath, "key/");
   out.append(kOptionFileMarker);
   return out;
 }

@@ -10,6 +10,7 @@
 #include <limits>
 #include <string>
 
+#include "common/option_keys.h"
 #include "labelweb/page_maker.h"
 #include "labelweb/page_writer.h"
 #include "tests/test_util.h"
