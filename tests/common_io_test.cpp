@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "tests/test_util.h"
@@ -128,6 +130,30 @@ TEST(File, OnlyARegularFileIsRegular) {
   EXPECT_TRUE(file.is_regular());
   ASSERT_TRUE(file.open("/dev/zero", "r"));
   EXPECT_FALSE(file.is_regular());
+}
+
+// Regression: read_file once took a device or a pipe for a file and read it
+// as empty (or without end).
+TEST(ReadFile, OnlyARegularFileIsRead) {
+  testutil::TempDir dir;
+  const std::string bytes("a\0b\n", 4);
+  testutil::write_file(dir.path() / "f", bytes);
+  ASSERT_EQ(::mkfifo((dir.path() / "pipe").c_str(), 0600), 0);
+  const struct {
+    std::string path;
+    bool read;
+  } kCases[] = {{(dir.path() / "f").string(), true},
+                {"/dev/null", false},
+                {(dir.path() / "pipe").string(), false},
+                {dir.path().string(), false},
+                {(dir.path() / "missing").string(), false}};
+  for (const auto& c : kCases) {
+    std::string contents = "old";
+    EXPECT_EQ(read_file(c.path, contents).ok(), c.read) << c.path;
+    if (c.read) {
+      EXPECT_EQ(contents, bytes) << c.path;
+    }
+  }
 }
 
 }  // namespace
