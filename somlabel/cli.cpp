@@ -15,6 +15,7 @@
 #include "common/command_line.h"
 #include "common/documents.h"
 #include "common/exit_codes.h"
+#include "common/frame.h"
 #include "common/io.h"
 #include "common/map_names.h"
 #include "common/messages.h"
@@ -195,22 +196,11 @@ bool add_option_lines(const Layout& layout) {
   return completed == text || write_whole(layout.option_file(), completed);
 }
 
+// The option file as labelcalc, labelweb and labelsite read it, through the
+// same frame; false after its message.
 bool read_settings(const Layout& layout, Settings& settings) {
-  File file;
-  if (!file.open(layout.option_file(), "r")) {
-    std::fprintf(stderr, "somlabel: cannot read %s: %s\n", layout.option_file().c_str(),
-                 errno_text().c_str());
-    return false;
-  }
-  LineReader lines(file.get());
-  if (read_option_file(lines, {}, settings) == OptionResult::invalid_mode) {
-    std::fprintf(stderr, "somlabel: %s: MODE must be 0, 1 or 2\n", layout.option_file().c_str());
-    return false;
-  }
-  if (lines.failure().empty()) return true;
-  std::fprintf(stderr, "somlabel: cannot read %s: %s\n", layout.option_file().c_str(),
-               lines.failure().c_str());
-  return false;
+  static constexpr Tool kReader{.help = "", .keys = {}};
+  return somlabel::read_settings(kReader, layout.option_file(), settings).ok();
 }
 
 std::string from_out(const Layout& layout, const std::string& path) {
@@ -250,18 +240,16 @@ class Driver {
  private:
   bool failed(const Command& command, const StepOutcome& outcome, const std::string& log) {
     if (!outcome.error.empty()) {
-      std::fprintf(stderr, "somlabel: step %s failed: %s\n", command.step.c_str(),
-                   outcome.error.c_str());
+      say("step %s failed: %s", command.step.c_str(), outcome.error.c_str());
       return false;
     }
     const std::string tool = std::filesystem::path(command.argv[0]).filename().string();
-    std::fprintf(stderr, "somlabel: step %s failed: %s ended with exit status %d%s\n",
-                 command.step.c_str(), tool.c_str(), outcome.status,
-                 outcome.last_messages.empty() ? "" : ":");
+    say("step %s failed: %s ended with exit status %d%s", command.step.c_str(), tool.c_str(),
+        outcome.status, outcome.last_messages.empty() ? "" : ":");
     for (const std::string& message : outcome.last_messages) {
-      std::fprintf(stderr, "  %s\n", message.c_str());
+      quote("  %s\n", message.c_str());
     }
-    std::fprintf(stderr, "somlabel: all of its messages are in %s\n", log.c_str());
+    say("all of its messages are in %s", log.c_str());
     return false;
   }
 
@@ -277,10 +265,10 @@ class Driver {
       }
     }
     if (fresh.empty()) return;
-    std::fprintf(stderr, "somlabel: %s: %zu warning%s (all in %s):\n", step.c_str(),
-                 outcome.messages, outcome.messages == 1 ? "" : "s", log.c_str());
-    for (const std::string& message : fresh) std::fprintf(stderr, "  %s\n", message.c_str());
-    if (outcome.messages > outcome.first_messages.size()) std::fputs("  ...\n", stderr);
+    say("%s: %zu warning%s (all in %s):", step.c_str(), outcome.messages,
+        outcome.messages == 1 ? "" : "s", log.c_str());
+    for (const std::string& message : fresh) quote("  %s\n", message.c_str());
+    if (outcome.messages > outcome.first_messages.size()) quote("  ...\n");
   }
 
   const Layout& layout_;
@@ -413,21 +401,18 @@ bool prepare(const Request& request, Layout& layout) {
   std::error_code ec;
   if (!fs::is_directory(request.documents, ec)) {
     const std::error_code reason = ec ? ec : std::make_error_code(std::errc::not_a_directory);
-    std::fprintf(stderr, "somlabel: %s is not a folder of documents: %s\n",
-                 request.documents.c_str(), reason.message().c_str());
+    say("%s is not a folder of documents: %s", request.documents.c_str(), reason.message().c_str());
     return false;
   }
   fs::create_directories(fs::path(request.out) / "logs", ec);
   if (ec) {
-    std::fprintf(stderr, "somlabel: cannot create %s/logs: %s\n", request.out.c_str(),
-                 ec.message().c_str());
+    say("cannot create %s/logs: %s", request.out.c_str(), ec.message().c_str());
     return false;
   }
   layout.documents = fs::canonical(request.documents, ec).string();
   layout.out = fs::canonical(request.out, ec).string();
   if (layout.documents == layout.out) {
-    std::fprintf(stderr, "somlabel: %s: the output folder must not be the document folder\n",
-                 request.out.c_str());
+    say("%s: the output folder must not be the document folder", request.out.c_str());
     return false;
   }
   return true;
@@ -449,13 +434,13 @@ bool log_texts(const Layout& layout, const convert::StoreReport& report) {
   }
   if (!write_whole(layout.logs() + "text.log", log)) return false;
   if (warnings.empty()) return true;
-  std::fprintf(stderr, "somlabel: text: %zu warning%s (all in %stext.log):\n", warnings.size(),
-               warnings.size() == 1 ? "" : "s", layout.logs().c_str());
+  say("text: %zu warning%s (all in %stext.log):", warnings.size(), warnings.size() == 1 ? "" : "s",
+      layout.logs().c_str());
   constexpr size_t kShown = 10;
   for (size_t i = 0; i < std::min(warnings.size(), kShown); ++i) {
-    std::fprintf(stderr, "  %s\n", warnings[i].c_str());
+    quote("  %s\n", warnings[i].c_str());
   }
-  if (warnings.size() > kShown) std::fputs("  ...\n", stderr);
+  if (warnings.size() > kShown) quote("  ...\n");
   return true;
 }
 
@@ -479,7 +464,7 @@ bool text_step(const Layout& layout, const std::string& jobs, convert::StoreRepo
   if (!made || !log_texts(layout, store)) return false;
   documents = store.names;
   if (!documents.empty()) return true;
-  std::fprintf(stderr, "somlabel: %s holds no documents\n", layout.documents.c_str());
+  say("%s holds no documents", layout.documents.c_str());
   return false;
 }
 
@@ -487,8 +472,7 @@ bool text_step(const Layout& layout, const std::string& jobs, convert::StoreRepo
 void summarise_texts(const Layout& layout, const convert::StoreReport& report) {
   const std::string summary = convert::store_summary(report);
   if (summary.empty()) return;
-  std::fprintf(stderr, "somlabel: %s; the list is in %stext.log\n", summary.c_str(),
-               layout.logs().c_str());
+  say("%s; the list is in %stext.log", summary.c_str(), layout.logs().c_str());
 }
 
 // How many maps each layer could have: one on top, then every unit of the
@@ -584,7 +568,7 @@ int run(Request request) {
     return kExitFailure;
   }
   if (maps.empty()) {
-    std::fprintf(stderr, "somlabel: %s names no map\n", layout.process().c_str());
+    say("%s names no map", layout.process().c_str());
     return kExitFailure;
   }
   size_t units = 0;
@@ -592,9 +576,9 @@ int run(Request request) {
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
   summarise_texts(layout, texts_report);
-  std::fprintf(stderr, "somlabel: %s, %s, %s%s; %s in all\n", counted(texts, "document").c_str(),
-               counted(maps.size(), "map").c_str(), counted(units, "unit").c_str(),
-               driver.figures().c_str(), seconds_text(seconds).c_str());
+  say("%s, %s, %s%s; %s in all", counted(texts, "document").c_str(),
+      counted(maps.size(), "map").c_str(), counted(units, "unit").c_str(), driver.figures().c_str(),
+      seconds_text(seconds).c_str());
   std::printf("%s\n", site_index(layout, settings, maps).c_str());
   return std::fflush(stdout) == 0 ? kExitSuccess : kExitFailure;
 }

@@ -9,6 +9,7 @@
 #include "common/exit_codes.h"
 #include "common/io.h"
 #include "common/map_names.h"
+#include "common/messages.h"
 #include "somlabel/cluster.h"
 #include "somlabel/plan.h"
 #include "somlabel/runner.h"
@@ -48,13 +49,11 @@ bool earlier_run_ended(const Layout& layout) {
   if (squeue.status == 0 && squeue.out.empty()) return true;
   if (squeue.status != 0 && squeue.err.find("Invalid job id") != std::string::npos) return true;
   if (squeue.status < 0) {
-    std::fprintf(stderr, "somlabel: cannot start squeue: %s\n", errno_text().c_str());
+    say("cannot start squeue: %s", errno_text().c_str());
     return false;
   }
-  std::fprintf(stderr,
-               "somlabel: jobs of an earlier run on %s are still queued (%s); wait for them or "
-               "scancel them\n",
-               layout.out.c_str(), list.c_str());
+  say("jobs of an earlier run on %s are still queued (%s); wait for them or scancel them",
+      layout.out.c_str(), list.c_str());
   return false;
 }
 
@@ -62,7 +61,7 @@ bool remove(const std::string& name) {
   std::error_code ec;
   std::filesystem::remove(name, ec);
   if (!ec) return true;
-  std::fprintf(stderr, "somlabel: cannot remove %s: %s\n", name.c_str(), ec.message().c_str());
+  say("cannot remove %s: %s", name.c_str(), ec.message().c_str());
   return false;
 }
 
@@ -118,8 +117,7 @@ bool record_ids(const Layout& layout, const std::vector<Job>& jobs,
   }
   File file;
   if (!file.create(jobs_list(layout))) {
-    std::fprintf(stderr, "somlabel: cannot create %s: %s\n", jobs_list(layout).c_str(),
-                 errno_text().c_str());
+    say("cannot create %s: %s", jobs_list(layout).c_str(), errno_text().c_str());
     return false;
   }
   put(file.get(), text);
@@ -166,18 +164,16 @@ bool report_ends(const Layout& layout, const std::vector<Job>& jobs,
       continue;
     }
     const std::string log = log_file(jobs_folder(layout), jobs[j], ids[j], task);
-    std::fprintf(
-        stderr, "somlabel: job %s%s (%s) failed: %s%s\n", jobs[j].name.c_str(),
+    say("job %s%s (%s) failed: %s%s", jobs[j].name.c_str(),
         task.empty() ? "" : (" task " + task).c_str(), state.id.c_str(), state.state.c_str(),
         state.reason.empty() || state.reason == "None" ? "" : (", " + state.reason).c_str());
-    for (const std::string& line : last_lines(log, kLogLines))
-      std::fprintf(stderr, "  %s\n", line.c_str());
-    std::fprintf(stderr, "somlabel: all of its messages are in %s\n", log.c_str());
+    for (const std::string& line : last_lines(log, kLogLines)) quote("  %s\n", line.c_str());
+    say("all of its messages are in %s", log.c_str());
   }
   if (!never_ran.empty()) {
     std::string names;
     for (const std::string& name : never_ran) names += (names.empty() ? "" : ", ") + name;
-    std::fprintf(stderr, "somlabel: the jobs that wait for it never ran: %s\n", names.c_str());
+    say("the jobs that wait for it never ran: %s", names.c_str());
   }
   return well;
 }
@@ -199,8 +195,7 @@ int run_on_cluster(const Prepared& prepared, const ClusterOptions& options) {
   std::error_code ec;
   std::filesystem::create_directories(jobs_folder(layout), ec);
   if (ec) {
-    std::fprintf(stderr, "somlabel: cannot create %s: %s\n", jobs_folder(layout).c_str(),
-                 ec.message().c_str());
+    say("cannot create %s: %s", jobs_folder(layout).c_str(), ec.message().c_str());
     return kExitFailure;
   }
   if (!earlier_run_ended(layout)) return kExitFailure;
@@ -218,8 +213,8 @@ int run_on_cluster(const Prepared& prepared, const ClusterOptions& options) {
     std::printf("somlabel: job %s %s\n", jobs[j].name.c_str(), ids[j].c_str());
   std::fflush(stdout);
   if (!options.wait) {
-    std::fprintf(stderr, "somlabel: %zu jobs submitted; their scripts and logs are in %s\n",
-                 jobs.size(), jobs_folder(layout).c_str());
+    say("%zu jobs submitted; their scripts and logs are in %s", jobs.size(),
+        jobs_folder(layout).c_str());
     return kExitSuccess;
   }
   StatusLine status;
@@ -232,7 +227,7 @@ int run_on_cluster(const Prepared& prepared, const ClusterOptions& options) {
   const MapNode top{plan.top_map, {}, {}, 0, 0, 0};
   const std::string index = site_index(layout, prepared.settings, {top});
   if (modification_time(index) < 0) {
-    std::fprintf(stderr, "somlabel: every job ended well, but %s is missing\n", index.c_str());
+    say("every job ended well, but %s is missing", index.c_str());
     return kExitFailure;
   }
   std::printf("%s\n", index.c_str());

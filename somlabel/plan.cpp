@@ -17,6 +17,7 @@
 #include "common/map_grid.h"
 #include "common/map_keys.h"
 #include "common/map_names.h"
+#include "common/messages.h"
 #include "common/numbers.h"
 #include "convert/text_store.h"
 
@@ -92,7 +93,7 @@ void add_words(std::string_view text, std::vector<std::string>& words) {
 bool read_unit_file(const std::string& name, MapNode& map, std::vector<std::string>& sub_names) {
   File file;
   if (!file.open(name, "r")) {
-    std::fprintf(stderr, "somlabel: cannot read %s: %s\n", name.c_str(), errno_text().c_str());
+    say("cannot read %s: %s", name.c_str(), errno_text().c_str());
     return false;
   }
   LineReader reader(file.get());
@@ -109,13 +110,13 @@ bool read_unit_file(const std::string& name, MapNode& map, std::vector<std::stri
     }
   }
   if (reader.failure().empty()) return true;
-  std::fprintf(stderr, "somlabel: cannot read %s: %s\n", name.c_str(), reader.failure().c_str());
+  say("cannot read %s: %s", name.c_str(), reader.failure().c_str());
   return false;
 }
 
 bool remove_file(const std::string& name) {
   if (::unlink(name.c_str()) == 0 || errno == ENOENT) return true;
-  std::fprintf(stderr, "somlabel: cannot remove %s: %s\n", name.c_str(), errno_text().c_str());
+  say("cannot remove %s: %s", name.c_str(), errno_text().c_str());
   return false;
 }
 
@@ -167,7 +168,7 @@ bool remove_unit_files(const std::string& dir, const std::vector<std::string_vie
 bool read_lines(const std::string& name, std::vector<std::string>& lines) {
   std::ifstream in(name);
   if (!in) {
-    std::fprintf(stderr, "somlabel: cannot read %s: %s\n", name.c_str(), errno_text().c_str());
+    say("cannot read %s: %s", name.c_str(), errno_text().c_str());
     return false;
   }
   for (std::string line; std::getline(in, line);) lines.push_back(line);
@@ -190,7 +191,7 @@ bool drop_last_line(const std::string& name, const std::string& last_line) {
     tail.resize(got < 0 ? 0 : static_cast<size_t>(got));
     const bool ends_so = tail.ends_with(last_line) && (start == 0 || tail.front() == '\n');
     if (ends_so && ::ftruncate(fd, static_cast<off_t>(start)) != 0) {
-      std::fprintf(stderr, "somlabel: cannot change %s: %s\n", name.c_str(), errno_text().c_str());
+      say("cannot change %s: %s", name.c_str(), errno_text().c_str());
       ok = false;
     }
   }

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "common/io.h"
+#include "common/messages.h"
 #include "somlabel/runner.h"
 
 namespace somlabel::driver {
@@ -88,8 +89,7 @@ bool sbatch_args_valid(const std::vector<Job>& jobs, const std::vector<std::stri
       return job.name == name || job.name.substr(0, job.name.find('-')) == name;
     });
     if (!known) {
-      std::fprintf(stderr, "somlabel: --sbatch %s: no job is called %s\n", arg.c_str(),
-                   name.c_str());
+      say("--sbatch %s: no job is called %s", arg.c_str(), name.c_str());
       return false;
     }
   }
@@ -126,9 +126,9 @@ bool submit_jobs(const std::vector<Job>& jobs, const std::string& folder,
     const std::string id = trimmed(sbatch.out.substr(0, sbatch.out.find(';')));
     if (sbatch.status != 0 || id.empty() ||
         !std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-      std::fprintf(stderr, "somlabel: sbatch refused the job %s%s%s\n", job.name.c_str(),
-                   sbatch.status < 0 ? ": cannot start sbatch: " : ": ",
-                   sbatch.status < 0 ? errno_text().c_str() : trimmed(sbatch.err).c_str());
+      say("sbatch refused the job %s%s%s", job.name.c_str(),
+          sbatch.status < 0 ? ": cannot start sbatch: " : ": ",
+          sbatch.status < 0 ? errno_text().c_str() : trimmed(sbatch.err).c_str());
       cancel(ids);
       return false;
     }
@@ -174,8 +174,8 @@ bool wait_for_jobs(const std::vector<std::string>& ids, std::vector<TaskState>& 
     // Jobs that ended long ago drop out of the queue; squeue refuses a list
     // of which it knows none.
     if (squeue.status != 0 && squeue.err.find("Invalid job id") == std::string::npos) {
-      std::fprintf(stderr, "somlabel: squeue failed: %s\n",
-                   squeue.status < 0 ? errno_text().c_str() : trimmed(squeue.err).c_str());
+      say("squeue failed: %s",
+          squeue.status < 0 ? errno_text().c_str() : trimmed(squeue.err).c_str());
       return false;
     }
     std::vector<TaskState> now = parse_squeue(squeue.out);
@@ -191,7 +191,7 @@ bool wait_for_jobs(const std::vector<std::string>& ids, std::vector<TaskState>& 
     if (on_poll) on_poll(tasks);
     if (all_seen(ids, tasks) && std::all_of(now.begin(), now.end(), has_ended)) return true;
     if (!all_seen(ids, tasks) && std::chrono::steady_clock::now() - begun > kUnseenFor) {
-      std::fprintf(stderr, "somlabel: squeue does not show all of the jobs %s\n", list.c_str());
+      say("squeue does not show all of the jobs %s", list.c_str());
       return false;
     }
     const bool early = std::chrono::steady_clock::now() - begun < kOftenFor;

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "common/messages.h"
+
 namespace somlabel::driver {
 
 std::string own_directory() {
@@ -32,10 +34,9 @@ bool find_tools(const std::string& directory, Tools& tools) {
         std::pair{"labelsite", &tools.labelsite}}) {
     *path = find_tool(directory, name);
     if (path->empty()) {
-      std::fprintf(stderr,
-                   "somlabel: cannot find the tool %s beside %s; install the tools together "
-                   "(make install) or build them all\n",
-                   name, directory.c_str());
+      say("cannot find the tool %s beside %s; install the tools together (make install) or "
+          "build them all",
+          name, directory.c_str());
       return false;
     }
   }
