@@ -203,10 +203,6 @@ bool read_settings(const Layout& layout, Settings& settings) {
   return somlabel::read_settings(kReader, layout.option_file(), settings).ok();
 }
 
-std::string from_out(const Layout& layout, const std::string& path) {
-  return !path.empty() && path.front() == '/' ? path : layout.out + "/" + path;
-}
-
 std::string seconds_text(double seconds) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f s", seconds);
@@ -334,7 +330,7 @@ bool key_steps(Driver& driver, const Layout& layout, const Tools& tools,
   } else {
     driver.kept("model");
   }
-  const std::string key_dir = from_out(layout, settings.keypath);
+  const std::string key_dir = from_out(layout.out, settings.keypath);
   const KeyFilesDue due = key_files_due(layout, documents, key_dir, settings.keyfileending);
   texts = documents.size() - due.binary;
   if (due.count == 0) {
@@ -352,7 +348,7 @@ bool key_steps(Driver& driver, const Layout& layout, const Tools& tools,
 void empty_extractor_folder(const Layout& layout, const Settings& settings) {
   namespace fs = std::filesystem;
   std::error_code ec;
-  const fs::path folder = fs::canonical(from_out(layout, settings.kea_tmp_path), ec);
+  const fs::path folder = fs::canonical(from_out(layout.out, settings.kea_tmp_path), ec);
   const std::string inside = layout.out + "/";
   if (ec || !folder.string().starts_with(inside)) return;
   for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {

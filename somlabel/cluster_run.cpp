@@ -26,10 +26,6 @@ std::string jobs_folder(const Layout& layout) { return layout.logs() + "slurm"; 
 // a single job).
 std::string jobs_list(const Layout& layout) { return jobs_folder(layout) + "/jobs"; }
 
-std::string from_out(const Layout& layout, const std::string& path) {
-  return !path.empty() && path.front() == '/' ? path : layout.out + "/" + path;
-}
-
 // The ids that the last run on OUT submitted.
 std::vector<std::string> earlier_ids(const Layout& layout) {
   std::ifstream in(jobs_list(layout));
@@ -99,7 +95,7 @@ ClusterPlan plan_of(const Prepared& prepared, const ClusterOptions& options) {
   plan.tasks = options.tasks;
   plan.language = prepared.language;
   plan.train_model = model_stale(layout, prepared.tools, prepared.documents);
-  plan.key_dir = from_out(layout, prepared.settings.keypath);
+  plan.key_dir = from_out(layout.out, prepared.settings.keypath);
   // A model trained anew makes every key file due.
   const KeyFilesDue due =
       key_files_due(layout, prepared.documents, plan.key_dir, prepared.settings.keyfileending);

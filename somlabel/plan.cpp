@@ -24,11 +24,6 @@
 namespace somlabel::driver {
 namespace {
 
-// A path of the option file, as labelcalc resolves it from `out`.
-std::string from_out(const std::string& out, const std::string& path) {
-  return !path.empty() && path.front() == '/' ? path : out + "/" + path;
-}
-
 // Whether the file's start is not text (see looks_binary); a file that cannot
 // be read counts as text, and the tools name it.
 bool binary_file(const std::string& path) {

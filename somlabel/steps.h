@@ -30,6 +30,12 @@ struct Layout {
   [[nodiscard]] std::string site_cache() const { return out + "/site-text.cache"; }
 };
 
+// A path the option file gives, as the tools resolve it from OUT, where
+// they run: absolute, or below `out`.
+[[nodiscard]] inline std::string from_out(const std::string& out, const std::string& path) {
+  return !path.empty() && path.front() == '/' ? path : out + "/" + path;
+}
+
 // The programs the steps run, by path.
 struct Tools {
   std::string keyphrases;
