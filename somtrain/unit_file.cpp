@@ -18,6 +18,7 @@
 #include "common/map_grid.h"
 #include "common/map_keys.h"
 #include "common/map_names.h"
+#include "common/messages.h"
 #include "common/option_keys.h"
 #include "somtrain/grid_file.h"
 
@@ -388,7 +389,7 @@ Result<Told> write_outputs(const std::string& work_dir, const OutputLayout& layo
   return write_process_files(work_dir, layout, hierarchy, base);
 }
 
-somlabel::Result parse_placement(std::string_view text, const Grid& grid,
+somlabel::Result<Reason> parse_placement(std::string_view text, const Grid& grid,
                                  EarlierPlacement& placement) {
   placement =
       EarlierPlacement{false, {}, std::vector<bool>(static_cast<std::size_t>(grid.units()))};
@@ -409,14 +410,14 @@ somlabel::Result parse_placement(std::string_view text, const Grid& grid,
     if (key == keys::kXdim || key == keys::kYdim) {
       int side = 0;
       if (!number(value, side) || side != (key == keys::kXdim ? grid.xdim : grid.ydim))
-        return somlabel::Result::failure("not the unit file of a " + std::to_string(grid.xdim) +
-                                         " x " + std::to_string(grid.ydim) + " map");
+        return Reason{"not the unit file of a " + std::to_string(grid.xdim) + " x " +
+                      std::to_string(grid.ydim) + " map"};
     } else if (key == keys::kPosX || key == keys::kPosY) {
       if (!number(value, key == keys::kPosX ? x : y))
-        return somlabel::Result::failure("a unit's column or row is no number");
+        return Reason{"a unit's column or row is no number"};
       unit = x >= 0 && x < grid.xdim && y >= 0 && y < grid.ydim ? y * grid.xdim + x : -1;
     } else if (key == keys::kMappedVecs) {
-      if (unit < 0) return somlabel::Result::failure("documents of a unit outside the map");
+      if (unit < 0) return Reason{"documents of a unit outside the map"};
       std::string_view rest = value;
       while (!rest.empty()) {
         const std::size_t space = rest.find(' ');
@@ -425,7 +426,7 @@ somlabel::Result parse_placement(std::string_view text, const Grid& grid,
         rest.remove_prefix(space == std::string_view::npos ? rest.size() : space + 1);
       }
     } else if (key == keys::kNrSomsMapped) {
-      if (unit < 0) return somlabel::Result::failure("a sub-map of a unit outside the map");
+      if (unit < 0) return Reason{"a sub-map of a unit outside the map"};
       placement.expanded[static_cast<std::size_t>(unit)] = value != "0";
     }
   }
@@ -438,15 +439,13 @@ std::optional<StoredCodebook> read_earlier_map(const std::string& unit_file) {
       read_stored_codebook(unit_file + std::string(kCodebookEnding));
   if (!stored) return stored;
   std::string text;
-  somlabel::Result read = somlabel::read_file(unit_file, text);
+  somlabel::Result<Reason> read = somlabel::read_file(unit_file, text);
   if (read) read = parse_placement(text, stored->grid, stored->placement);
   if (!read) {
     const std::string& why = read.message();
-    std::fprintf(stderr,
-                 "somtrain: warning: %s%s%s; its documents are placed without regard to where "
-                 "they were\n",
-                 why.starts_with("cannot ") ? "" : unit_file.c_str(),
-                 why.starts_with("cannot ") ? "" : ": ", why.c_str());
+    somlabel::warn("%s%s%s; its documents are placed without regard to where they were",
+                   why.starts_with("cannot ") ? "" : unit_file.c_str(),
+                   why.starts_with("cannot ") ? "" : ": ", why.c_str());
     stored->placement = {};
   }
   return stored;

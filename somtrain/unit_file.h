@@ -137,7 +137,7 @@ inline constexpr std::string_view kOptionFileMarker =
 // Where the unit file `text` of a map of `grid` put its documents and which
 // of its units had a sub-map. Fails with a message (without the file's name)
 // when the file is not one of such a map.
-[[nodiscard]] somlabel::Result parse_placement(std::string_view text, const Grid& grid,
+[[nodiscard]] somlabel::Result<Reason> parse_placement(std::string_view text, const Grid& grid,
                                                EarlierPlacement& placement);
 
 // The map an earlier training left at the unit file `unit_file`: its codebook
