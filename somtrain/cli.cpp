@@ -1,5 +1,7 @@
 #include "somtrain/cli.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +20,7 @@
 #include "common/io.h"
 #include "common/messages.h"
 #include "common/numbers.h"
+#include "somtrain/counts_cache.h"
 #include "somtrain/steps.h"
 #include "somtrain/unit_file.h"
 
@@ -276,8 +279,47 @@ bool flushed() {
   return false;
 }
 
-// Reads and counts the documents on all cores.
-Result<Told> read_corpus(const Options& o, Corpus& corpus) {
+// The counts file an earlier run left in WORKDIR, if there is one of this
+// language. One that cannot be used is named in a warning, and every
+// document read again.
+void read_counts(const Options& o, CountsCache& cache) {
+  const std::string name = o.work_dir + '/' + std::string(kCountsCacheName);
+  somlabel::File file;
+  if (!file.open(name, "rb")) {
+    if (errno != ENOENT) {
+      warn("cannot read %s: %s; every document is read", name.c_str(),
+           somlabel::errno_text().c_str());
+    }
+    return;
+  }
+  std::string bytes;
+  char buffer[1 << 16];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;)
+    bytes.append(buffer, got);
+  Result<Reason> parsed = std::ferror(file.get()) != 0
+                              ? Result<Reason>(Reason{"cannot read: " + somlabel::errno_text()})
+                              : cache.parse(std::move(bytes));
+  if (parsed && cache.language() != text::language_name(o.language)) {
+    (void)cache.parse({});
+    return;  // counted for another language's stopwords: all are counted anew
+  }
+  if (!parsed) {
+    warn("%s: %s; every document is read", name.c_str(), parsed.message().c_str());
+  }
+}
+
+FileStamp stamp_of(const struct stat& info) {
+  return FileStamp{static_cast<std::uint64_t>(info.st_size),
+                   static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
+                       static_cast<std::uint64_t>(info.st_mtim.tv_nsec),
+                   static_cast<std::uint64_t>(info.st_ino)};
+}
+
+// Reads and counts the documents on all cores; a document unchanged since
+// the last run (the counts file in WORKDIR) is counted from there.
+// `counted` is the counts file of this run, empty where the earlier one holds
+// the same bytes.
+Result<Told> read_corpus(const Options& o, Corpus& corpus, std::string& counted) {
   std::vector<std::string> names;
   std::vector<somlabel::PassedOver> skipped;
   if (Result<Reason> listed = somlabel::list_documents(o.documents, names, skipped, o.work_dir);
@@ -287,9 +329,22 @@ Result<Told> read_corpus(const Options& o, Corpus& corpus) {
   for (const somlabel::PassedOver& file : skipped) {
     say("%s", somlabel::passed_over_message(o.documents + '/' + file.name, file.reason).c_str());
   }
+  CountsCache earlier;
+  if (!o.retrain) read_counts(o, earlier);
   auto source = [&](std::size_t i, SourceText& text) {
     somlabel::DocumentRead document;
     const std::string path = o.documents + '/' + names[i];
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) {
+      text.stamp = stamp_of(info);
+      const CountedDocument* counted = earlier.find(names[i]);
+      if (counted && counted->stamp == text.stamp) {
+        text.counted = counted;
+        text.cut = counted->cut;
+        if (text.cut) text.message = somlabel::cut_message(path);
+        return;
+      }
+    }
     if (const Result<Reason> read = somlabel::read_document(path, document); !read) {
       text.failed = true;
       text.message = read.message();
@@ -298,11 +353,15 @@ Result<Told> read_corpus(const Options& o, Corpus& corpus) {
       text.message = somlabel::passed_over_message(path, document.passed_over);
     } else {
       if (document.cut) text.message = somlabel::cut_message(path);
+      text.cut = document.cut;
       text.text = std::move(document.text);
     }
   };
-  if (!build_corpus(names, source, o.vocabulary, o.language, o.hierarchy.jobs, corpus))
+  if (!build_corpus(names, source, o.vocabulary, o.language, o.hierarchy.jobs, corpus, &earlier,
+                    &counted)) {
     return Told{};
+  }
+  if (counted == earlier.bytes()) counted.clear();
   if (corpus.documents.empty()) {
     return fail("%s: no documents", o.documents.c_str());
   }
@@ -383,7 +442,8 @@ int run(const Options& o) {
   if (!output_layout(o, layout)) return somlabel::kExitFailure;
 
   Corpus corpus;
-  if (!read_corpus(o, corpus)) return somlabel::kExitFailure;
+  std::string counted;
+  if (!read_corpus(o, corpus, counted)) return somlabel::kExitFailure;
   // One line, overwritten as the maps are trained.
   enable_status(o.progress);
   show_status(std::to_string(corpus.documents.size()) + " documents, " +
@@ -409,6 +469,17 @@ int run(const Options& o) {
   if (!check_names(o, corpus, hierarchy)) return somlabel::kExitFailure;
   if (!write_outputs(o.work_dir, layout, corpus, hierarchy, o.hierarchy.name))
     return somlabel::kExitFailure;
+  // Without it the next run reads every document again, nothing worse.
+  std::error_code ec;
+  std::filesystem::create_directories(o.work_dir + '/' + std::string(kStateFolder), ec);
+  if (const Result<Reason> written =
+          counted.empty()
+              ? Result<Reason>()
+              : somlabel::write_file_atomic(o.work_dir + '/' + std::string(kCountsCacheName),
+                                            counted, "counts file");
+      !written) {
+    warn("%s", written.message().c_str());
+  }
 
   std::size_t units = 0;
   for (const MapResult& map : hierarchy.maps) units += map.units.size();

@@ -95,29 +95,30 @@ std::uint32_t StemCounter::stem_id(const std::string& lowered) {
   return id;
 }
 
-StemCounter::Counts StemCounter::count(std::string_view text) {
-  std::vector<std::uint32_t> touched;
-  for (const text::Token& token : text::tokenize(text)) {
-    auto word = words_.find(token.text);
-    if (word == words_.end()) {
-      Form form;
-      std::string lowered = token.is_number ? std::string() : text::lower(token.text);
-      if (lowered.size() >= kMinWordBytes && !text::is_stopword(language_, lowered)) {
-        auto [known, added] =
-            forms_by_name_.try_emplace(lowered, static_cast<std::uint32_t>(forms_.size()));
-        if (added) {
-          form_stems_.push_back(stem_id(lowered));
-          forms_.emplace_back(std::move(lowered), 0);
-        }
-        form = {form_stems_[known->second], known->second};
-      }
-      word = words_.emplace(std::string(token.text), form).first;
-    }
-    const Form& form = word->second;
-    if (form.stem == kSkipped) continue;
-    ++forms_[form.form].second;
-    if (in_text_[form.stem]++ == 0) touched.push_back(form.stem);
+std::uint32_t StemCounter::form_id(std::string lowered) {
+  auto [known, added] =
+      forms_by_name_.try_emplace(lowered, static_cast<std::uint32_t>(forms_.size()));
+  if (added) {
+    form_stems_.push_back(stem_id(lowered));
+    forms_.emplace_back(std::move(lowered), 0);
+    in_form_.push_back(0);
   }
+  return known->second;
+}
+
+void StemCounter::add(std::uint32_t form, std::uint32_t occurrences,
+                      std::vector<std::uint32_t>& touched,
+                      std::vector<std::uint32_t>& touched_forms) {
+  forms_[form].second += occurrences;
+  const std::uint32_t stem = form_stems_[form];
+  if (in_text_[stem] == 0) touched.push_back(stem);
+  in_text_[stem] += occurrences;
+  if (in_form_[form] == 0) touched_forms.push_back(form);
+  in_form_[form] += occurrences;
+}
+
+StemCounter::Counts StemCounter::finish(std::vector<std::uint32_t>& touched,
+                                        std::vector<std::uint32_t>& touched_forms) {
   std::sort(touched.begin(), touched.end());
   Counts counts;
   counts.reserve(touched.size());
@@ -126,7 +127,41 @@ StemCounter::Counts StemCounter::count(std::string_view text) {
     in_text_[stem] = 0;
     ++document_frequency_[stem];
   }
+  std::sort(touched_forms.begin(), touched_forms.end());
+  last_forms_.clear();
+  for (std::uint32_t form : touched_forms) {
+    last_forms_.emplace_back(form, in_form_[form]);
+    in_form_[form] = 0;
+  }
   return counts;
+}
+
+StemCounter::Counts StemCounter::count(std::string_view text) {
+  std::vector<std::uint32_t> touched, touched_forms;
+  for (const text::Token& token : text::tokenize(text)) {
+    auto word = words_.find(token.text);
+    if (word == words_.end()) {
+      Form form;
+      std::string lowered = token.is_number ? std::string() : text::lower(token.text);
+      if (lowered.size() >= kMinWordBytes && !text::is_stopword(language_, lowered)) {
+        const std::uint32_t id = form_id(std::move(lowered));
+        form = {form_stems_[id], id};
+      }
+      word = words_.emplace(std::string(token.text), form).first;
+    }
+    const Form& form = word->second;
+    if (form.stem == kSkipped) continue;
+    add(form.form, 1, touched, touched_forms);
+  }
+  return finish(touched, touched_forms);
+}
+
+StemCounter::Counts StemCounter::count(const FormCounts& pairs,
+                                       const std::vector<std::string_view>& forms) {
+  std::vector<std::uint32_t> touched, touched_forms;
+  for (const auto& [form, occurrences] : pairs)
+    add(form_id(std::string(forms[form])), occurrences, touched, touched_forms);
+  return finish(touched, touched_forms);
 }
 
 void StemCounter::add_to(StemTable& table) const {
@@ -159,22 +194,62 @@ std::uint32_t read_varint(std::string_view& in) {
   return value;
 }
 
-std::string encoded(const StemCounter::Counts& counts) {
+std::string encoded(const FormCounts& forms) {
   std::string out;
   std::uint32_t last = 0;
-  for (const auto& [stem, count] : counts) {
-    append_varint(out, stem - last);
+  for (const auto& [form, count] : forms) {
+    append_varint(out, form - last);
     append_varint(out, count);
-    last = stem;
+    last = form;
   }
   return out;
+}
+
+FormCounts decoded(std::string_view in) {
+  FormCounts forms;
+  for (std::uint32_t form = 0; !in.empty();) {
+    form += read_varint(in);
+    forms.emplace_back(form, read_varint(in));
+  }
+  return forms;
+}
+
+// The counts file of a run: every counter's forms in one ascending list, and
+// each document's forms by their place in it.
+std::string counts_file(const std::vector<StemCounter>& counters, text::Language language,
+                        const std::vector<std::string>& names, const std::vector<char>& outcome,
+                        const std::vector<std::string>& counts,
+                        const std::vector<std::uint16_t>& counted_by,
+                        const std::vector<FileStamp>& stamps, const std::vector<char>& cut) {
+  std::vector<std::string> forms;
+  for (const StemCounter& counter : counters) {
+    for (std::uint32_t f = 0; f < counter.forms(); ++f) forms.push_back(counter.form(f));
+  }
+  std::sort(forms.begin(), forms.end());
+  forms.erase(std::unique(forms.begin(), forms.end()), forms.end());
+  std::vector<std::vector<std::uint32_t>> global(counters.size());  // per counter: id -> place
+  for (std::size_t t = 0; t < counters.size(); ++t) {
+    for (std::uint32_t f = 0; f < counters[t].forms(); ++f) {
+      const auto place = std::lower_bound(forms.begin(), forms.end(), counters[t].form(f));
+      global[t].push_back(static_cast<std::uint32_t>(place - forms.begin()));
+    }
+  }
+  CountsCacheWriter writer(text::language_name(language), forms);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (outcome[i] != 1) continue;
+    FormCounts pairs = decoded(counts[i]);
+    for (auto& pair : pairs) pair.first = global[counted_by[i]][pair.first];
+    std::sort(pairs.begin(), pairs.end());
+    writer.add(names[i], stamps[i], cut[i] != 0, pairs);
+  }
+  return writer.bytes();
 }
 
 }  // namespace
 
 bool build_corpus(const std::vector<std::string>& names, const TextSource& source,
-                  const VocabularyLimits& limits, text::Language language, int jobs,
-                  Corpus& corpus) {
+                  const VocabularyLimits& limits, text::Language language, int jobs, Corpus& corpus,
+                  const CountsCache* earlier, std::string* counted) {
   const std::size_t n = names.size();
   const auto threads = static_cast<unsigned>(std::max(jobs, 1));
   std::vector<StemCounter> counters;
@@ -182,6 +257,8 @@ bool build_corpus(const std::vector<std::string>& names, const TextSource& sourc
   std::vector<std::string> counts(n), messages(n);
   std::vector<std::uint16_t> counted_by(n, 0);
   std::vector<char> outcome(n, 0);  // 0 passed over, 1 a document, 2 could not be read
+  std::vector<FileStamp> stamps(counted ? n : 0);
+  std::vector<char> cut(counted ? n : 0, 0);
   somlabel::parallel_for(n, threads, [&](std::size_t i, unsigned worker) {
     SourceText text;
     source(i, text);
@@ -190,9 +267,19 @@ bool build_corpus(const std::vector<std::string>& names, const TextSource& sourc
       outcome[i] = text.failed ? 2 : 0;
       return;
     }
-    counts[i] = encoded(counters[worker].count(text.text));
+    StemCounter& counter = counters[worker];
+    if (text.counted && earlier) {
+      (void)counter.count(CountsCache::decode(text.counted->pairs), earlier->forms());
+    } else {
+      (void)counter.count(text.text);
+    }
+    counts[i] = encoded(counter.last_forms());
     counted_by[i] = static_cast<std::uint16_t>(worker);
     outcome[i] = 1;
+    if (counted) {
+      stamps[i] = text.stamp;
+      cut[i] = text.cut ? 1 : 0;
+    }
   });
   std::size_t documents = 0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -200,6 +287,8 @@ bool build_corpus(const std::vector<std::string>& names, const TextSource& sourc
     if (outcome[i] == 2) return false;
     documents += outcome[i] == 1 ? 1 : 0;
   }
+  if (counted)
+    *counted = counts_file(counters, language, names, outcome, counts, counted_by, stamps, cut);
   StemTable table;
   for (const StemCounter& counter : counters) counter.add_to(table);
   Vocabulary vocabulary = choose_vocabulary(table, documents, limits);
@@ -208,10 +297,11 @@ bool build_corpus(const std::vector<std::string>& names, const TextSource& sourc
   std::unordered_map<std::string_view, std::uint32_t> index;
   for (std::uint32_t i = 0; i < corpus.stems.size(); ++i) index.emplace(corpus.stems[i], i);
   constexpr std::uint32_t kNoTerm = ~std::uint32_t{0};
-  std::vector<std::vector<std::uint32_t>> terms_of(threads);  // per counter: its id -> term
+  // Per counter: its form id -> term.
+  std::vector<std::vector<std::uint32_t>> terms_of(threads);
   for (unsigned t = 0; t < threads; ++t) {
-    for (std::uint32_t id = 0; id < counters[t].stems(); ++id) {
-      const auto found = index.find(counters[t].stem(id));
+    for (std::uint32_t f = 0; f < counters[t].forms(); ++f) {
+      const auto found = index.find(counters[t].stem(counters[t].form_stem(f)));
       terms_of[t].push_back(found == index.end() ? kNoTerm : found->second);
     }
   }
@@ -226,13 +316,23 @@ bool build_corpus(const std::vector<std::string>& names, const TextSource& sourc
     document.name = names[i];
     std::string_view in = counts[i];
     const std::vector<std::uint32_t>& terms = terms_of[counted_by[i]];
-    for (std::uint32_t id = 0; !in.empty();) {
-      id += read_varint(in);
+    for (std::uint32_t form = 0; !in.empty();) {
+      form += read_varint(in);
       const std::uint32_t count = read_varint(in);
-      if (terms[id] != kNoTerm) document.terms.push_back({terms[id], count});
+      if (terms[form] != kNoTerm) document.terms.push_back({terms[form], count});
     }
+    // Forms of one stem add up to one term.
     std::sort(document.terms.begin(), document.terms.end(),
               [](const TermCount& a, const TermCount& b) { return a.term < b.term; });
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < document.terms.size(); ++k) {
+      if (kept > 0 && document.terms[kept - 1].term == document.terms[k].term) {
+        document.terms[kept - 1].count += document.terms[k].count;
+      } else {
+        document.terms[kept++] = document.terms[k];
+      }
+    }
+    document.terms.resize(kept);
     std::string().swap(counts[i]);
   });
   return true;

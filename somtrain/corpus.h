@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/result.h"
+#include "somtrain/counts_cache.h"
 #include "text/language.h"
 #include "text/stemmer.h"
 
@@ -91,6 +92,15 @@ class StemCounter {
   // counter's (stem()).
   using Counts = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
   [[nodiscard]] Counts count(std::string_view text);
+  // The same for a text counted before, given as the forms that count and
+  // their occurrences (pairs of an index into `forms` and a count).
+  [[nodiscard]] Counts count(const FormCounts& pairs, const std::vector<std::string_view>& forms);
+  // The forms of the text counted last, by ascending form id, and what the
+  // ids are.
+  [[nodiscard]] const FormCounts& last_forms() const { return last_forms_; }
+  [[nodiscard]] const std::string& form(std::uint32_t id) const { return forms_[id].first; }
+  [[nodiscard]] std::uint32_t form_stem(std::uint32_t id) const { return form_stems_[id]; }
+  [[nodiscard]] std::size_t forms() const { return forms_.size(); }
 
   [[nodiscard]] const std::string& stem(std::uint32_t id) const { return stems_[id]; }
   [[nodiscard]] std::size_t stems() const { return stems_.size(); }
@@ -111,6 +121,10 @@ class StemCounter {
     std::uint32_t form = 0;         // index into forms_
   };
   std::uint32_t stem_id(const std::string& lowered);
+  std::uint32_t form_id(std::string lowered);
+  void add(std::uint32_t form, std::uint32_t occurrences, std::vector<std::uint32_t>& touched,
+           std::vector<std::uint32_t>& touched_forms);
+  Counts finish(std::vector<std::uint32_t>& touched, std::vector<std::uint32_t>& touched_forms);
 
   text::Language language_;
   text::Stemmer stemmer_;
@@ -122,6 +136,8 @@ class StemCounter {
   std::vector<std::string> stems_;
   std::vector<int> document_frequency_;
   std::vector<std::uint32_t> in_text_;  // scratch: occurrences per stem in the current text
+  std::vector<std::uint32_t> in_form_;  // scratch: the same per form
+  FormCounts last_forms_;
 };
 
 // One document's text, by name.
@@ -136,6 +152,11 @@ struct SourceText {
   bool is_document = true;  // false: passed over (no text, no words), after `message`
   bool failed = false;      // it could not be read: the corpus is not built
   std::string message;      // said on standard error in document order, if any
+  // Instead of `text`: the document as an earlier run counted it (its file
+  // unchanged since), from build_corpus's `earlier`.
+  const CountedDocument* counted = nullptr;
+  FileStamp stamp;   // the file it was read from, for the counts of the next run
+  bool cut = false;  // only its start was read
 };
 // Fills `text` with document `index` of the names given; called on any thread.
 using TextSource = std::function<void(std::size_t index, SourceText& text)>;
@@ -145,10 +166,14 @@ using TextSource = std::function<void(std::size_t index, SourceText& text)>;
 // through `source` and counted on `jobs` threads; the corpus does not depend
 // on their number. Holds one text per thread and a few bytes per word of each
 // document, not the texts. False (after the messages of the documents before
-// it) when a document could not be read.
+// it) when a document could not be read. A document that the source hands as
+// counted is counted from `earlier` (the counts file of an earlier run),
+// whose forms give the words; with `counted`, the bytes of the counts file of
+// this run are put there (counts_cache.h): every document, by name.
 [[nodiscard]] bool build_corpus(const std::vector<std::string>& names, const TextSource& source,
                                 const VocabularyLimits& limits, text::Language language, int jobs,
-                                Corpus& corpus);
+                                Corpus& corpus, const CountsCache* earlier = nullptr,
+                                std::string* counted = nullptr);
 
 // The same over texts in memory, on one thread.
 [[nodiscard]] Corpus build_corpus(const std::vector<DocumentText>& texts,
