@@ -44,7 +44,7 @@ constexpr const char* kExtractHelp =
     "  -n N             phrases per document (at least 1)\n"
     "  -a               write stemmed form and score too\n"
     "  --language LANG  english (default: the model's), german, french, spanish\n"
-    "  --jobs J         worker threads (default 1)\n";
+    "  --jobs J         worker threads (default: all cores); output does not depend on it\n";
 constexpr const char* kTrainUsage =
     "usage: keyphrases train -l DIR -m MODEL [--ranker prior|full] [--language LANG] [--jobs J]\n";
 constexpr const char* kTrainHelp =
@@ -188,7 +188,8 @@ int run_extract(int argc, char** argv, int first) {
   auto n = parse_count(args.value("-n"));
   if (!n || *n < 1) return usage_error(kExtractUsage, "-n wants a whole number of at least 1");
   Common c;
-  if (auto err = read_common(args, 1, &c)) return usage_error(kExtractUsage, *err);
+  // labelcalc starts it once over many unit texts, with these options alone.
+  if (auto err = read_common(args, default_threads(), &c)) return usage_error(kExtractUsage, *err);
   std::string dir = args.value("-l");
   std::vector<std::string> names;
   if (Result<Reason> st = somlabel::list_files(dir, ".txt", names); !st.ok()) return fail(st);

@@ -24,4 +24,7 @@ int run(int argc, char** argv) { return somlabel::run_frame(argc, argv, kLabelca
 
 }  // namespace
 
-int main(int argc, char** argv) { return somlabel::run_main("labelcalc", run, argc, argv); }
+int main(int argc, char** argv) {
+  if (argc == 3) somlabel::labelcalc::use_process_file(argv[1]);
+  return somlabel::run_main("labelcalc", run, argc, argv);
+}

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "common/format_texts.h"
@@ -14,6 +15,7 @@
 #include "common/map_names.h"
 #include "common/messages.h"
 #include "labelcalc/extractor_run.h"
+#include "labelcalc/mode0_batch.h"
 
 namespace somlabel::labelcalc {
 namespace {
@@ -209,6 +211,14 @@ Result<Told> do_the_catman(const unit& curr_unit, FILE* opf, const std::string& 
                            curr_unit.pos_x_str + '_' + curr_unit.pos_y_str;
   const std::string text_name = stem + std::string(kTextEnding);
   const std::string key_name = stem + std::string(kKeyEnding);
+  if (const std::optional<bool> started = mode0_batches().take(curr_unit, stem, settings)) {
+    move_into_key_directory(text_name, settings.keypath);
+    if (!*started) {
+      print_key_file_missing(key_name, ENOENT);
+      return Told{};
+    }
+    return copy_key_lines(key_name, settings.number_of_phrases, opf);
+  }
   if (!join_documents(curr_unit, settings, text_name)) return Told{};
   if (!remove_old_key_file(key_name)) return Told{};
   const ProgramRun run = run_program(extractor_arguments(settings));

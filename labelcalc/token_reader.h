@@ -26,7 +26,7 @@ class TokenReader {
 
   // Copies the rest of the current line, up to and including its newline
   // (nothing more at the end of the input), to `out`; at most `max_token`
-  // bytes, else the reader fails.
+  // bytes, else the reader fails. With `out` null the rest is skipped.
   void copy_rest_of_line(FILE* out);
 
   // Why reading stopped before the end of the input; empty at the end.
