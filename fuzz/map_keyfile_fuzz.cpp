@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FILE* in = fuzzutil::input(data, size);
   somlabel::labelcalc::PhraseTable table;
   somlabel::LineReader reader(in);
-  const somlabel::Result<Told> gathered =
+  const somlabel::Result<somlabel::Told> gathered =
       somlabel::labelcalc::gather_mode1_blocks(reader, "fuzz.unit", table);
   std::fclose(in);
   if (!gathered) return 0;

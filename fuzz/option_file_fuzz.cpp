@@ -33,12 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t names = 0;
   size_t bytes = 0;
   somlabel::LineReader process_lines(in);
-  const somlabel::Result<Told> walked =
+  const somlabel::Result<somlabel::Told> walked =
       somlabel::walk_process_file(process_lines, "p/", [&](std::string& name) {
         if (name.compare(0, 2, "p/") != 0) fuzzutil::fail("a name lost its path");
         ++names;
         bytes += name.size() - 2;
-        return somlabel::Result<Told>();
+        return somlabel::Result<somlabel::Told>();
       });
   std::fclose(in);
   if (!walked) fuzzutil::fail("the walk failed although every map succeeded");

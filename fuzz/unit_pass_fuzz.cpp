@@ -80,8 +80,9 @@ class InWorkDirectory {
 
 // Stands in for the mode-0 step, which starts the extractor: writes what
 // the real step writes for an empty key file, after checking the record.
-somlabel::Result<Told> catman_stand_in(const somlabel::unit& curr_unit, FILE* opf,
-                                       const std::string&, const somlabel::Settings& settings) {
+somlabel::Result<somlabel::Told> catman_stand_in(const somlabel::unit& curr_unit, FILE* opf,
+                                                 const std::string&,
+                                                 const somlabel::Settings& settings) {
   if (curr_unit.label_document_count() > curr_unit.filelist.size() ||
       curr_unit.filelist.size() > static_cast<size_t>(somlabel::kMaxMappedVecs)) {
     fuzzutil::fail("the unit record promises more documents than it keeps");
@@ -112,7 +113,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     FILE* in = fuzzutil::input(data, size);
     fuzzutil::Output labelunit;
-    const somlabel::Result<Told> passed =
+    const somlabel::Result<somlabel::Told> passed =
         somlabel::labelcalc::pass_unit_file(in, labelunit.get(), dir + "top.unit", settings, steps);
     std::fclose(in);
     const std::string written = labelunit.text();
@@ -122,7 +123,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FILE* back = fuzzutil::input(reinterpret_cast<const uint8_t*>(written.data()), written.size());
     somlabel::labelcalc::PhraseTable table;
     somlabel::LineReader back_reader(back);
-    const somlabel::Result<Told> gathered =
+    const somlabel::Result<somlabel::Told> gathered =
         somlabel::labelcalc::gather_mode1_blocks(back_reader, "top.unit", table);
     std::fclose(back);
     if (gathered) {
