@@ -41,8 +41,9 @@ using FolderId = std::pair<dev_t, ino_t>;
 // A walk over the folders below the document folder, depth first.
 class Walk {
  public:
-  Walk(std::vector<std::string>& names, std::vector<PassedOver>& passed_over)
-      : names_(names), passed_over_(passed_over) {}
+  Walk(std::vector<std::string>& names, std::vector<PassedOver>& passed_over,
+       std::vector<FileStamp>& stamps)
+      : names_(names), passed_over_(passed_over), stamps_(stamps) {}
 
   // Leaves out the folder `path` (not followed when it cannot be stat'ed).
   void leave_out(const std::string& path) {
@@ -79,7 +80,13 @@ class Walk {
     if (::stat(path.c_str(), &info) != 0 || (!S_ISDIR(info.st_mode) && !S_ISREG(info.st_mode))) {
       return pass_over(std::move(name), kNotRegularFile);
     }
-    if (S_ISREG(info.st_mode)) return names_.push_back(std::move(name));
+    if (S_ISREG(info.st_mode)) {
+      stamps_.push_back({static_cast<std::uint64_t>(info.st_size),
+                         static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
+                             static_cast<std::uint64_t>(info.st_mtim.tv_nsec),
+                         static_cast<std::uint64_t>(info.st_ino)});
+      return names_.push_back(std::move(name));
+    }
     if (!walk(path, name + '/')) pass_over(name + '/', "cannot read the folder: " + errno_text());
   }
   void pass_over(std::string name, std::string_view reason) {
@@ -88,6 +95,7 @@ class Walk {
 
   std::vector<std::string>& names_;
   std::vector<PassedOver>& passed_over_;
+  std::vector<FileStamp>& stamps_;
   std::set<FolderId> seen_;
 };
 
@@ -95,14 +103,35 @@ class Walk {
 
 Result<Reason> list_documents(const std::string& dir, std::vector<std::string>& names,
                               std::vector<PassedOver>& passed_over, const std::string& leave_out) {
+  std::vector<FileStamp> stamps;
+  return list_documents(dir, names, passed_over, leave_out, stamps);
+}
+
+Result<Reason> list_documents(const std::string& dir, std::vector<std::string>& names,
+                              std::vector<PassedOver>& passed_over, const std::string& leave_out,
+                              std::vector<FileStamp>& stamps) {
   names.clear();
   passed_over.clear();
-  Walk walk(names, passed_over);
+  stamps.clear();
+  Walk walk(names, passed_over, stamps);
   walk.leave_out(leave_out);
   if (!walk.walk(dir, "", true)) {
     return Reason{"cannot read directory " + dir + ": " + errno_text()};
   }
-  std::sort(names.begin(), names.end());
+  std::vector<std::size_t> order(names.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return names[a] < names[b]; });
+  std::vector<std::string> sorted;
+  std::vector<FileStamp> sorted_stamps;
+  sorted.reserve(order.size());
+  sorted_stamps.reserve(order.size());
+  for (std::size_t i : order) {
+    sorted.push_back(std::move(names[i]));
+    sorted_stamps.push_back(stamps[i]);
+  }
+  names = std::move(sorted);
+  stamps = std::move(sorted_stamps);
   std::sort(passed_over.begin(), passed_over.end(),
             [](const PassedOver& a, const PassedOver& b) { return a.name < b.name; });
   return {};

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,22 @@ struct PassedOver {
 [[nodiscard]] Result<Reason> list_documents(const std::string& dir, std::vector<std::string>& names,
                                             std::vector<PassedOver>& passed_over,
                                             const std::string& leave_out = {});
+
+// A document's file as it was listed (symbolic links followed): a tool that
+// keeps what it made of each document makes it again only where this changed.
+struct FileStamp {
+  std::uint64_t size = 0;
+  std::uint64_t modified = 0;  // nanoseconds since the epoch
+  std::uint64_t inode = 0;
+  friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+// The same, and per name (in the same order) the stamp of its file, so that
+// the file need not be looked up again.
+[[nodiscard]] Result<Reason> list_documents(const std::string& dir, std::vector<std::string>& names,
+                                            std::vector<PassedOver>& passed_over,
+                                            const std::string& leave_out,
+                                            std::vector<FileStamp>& stamps);
 
 // "PATH: passed over: REASON", the warning each tool gives (after its name).
 [[nodiscard]] std::string passed_over_message(std::string_view path, std::string_view reason);

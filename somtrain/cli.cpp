@@ -1,6 +1,6 @@
 #include "somtrain/cli.h"
 
-#include <sys/stat.h>
+#include <cerrno>
 
 #include <algorithm>
 #include <chrono>
@@ -308,13 +308,6 @@ void read_counts(const Options& o, CountsCache& cache) {
   }
 }
 
-FileStamp stamp_of(const struct stat& info) {
-  return FileStamp{static_cast<std::uint64_t>(info.st_size),
-                   static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
-                       static_cast<std::uint64_t>(info.st_mtim.tv_nsec),
-                   static_cast<std::uint64_t>(info.st_ino)};
-}
-
 // Reads and counts the documents on all cores; a document unchanged since
 // the last run (the counts file in WORKDIR) is counted from there.
 // `counted` is the counts file of this run, empty where the earlier one holds
@@ -322,7 +315,9 @@ FileStamp stamp_of(const struct stat& info) {
 Result<Told> read_corpus(const Options& o, Corpus& corpus, std::string& counted) {
   std::vector<std::string> names;
   std::vector<somlabel::PassedOver> skipped;
-  if (Result<Reason> listed = somlabel::list_documents(o.documents, names, skipped, o.work_dir);
+  std::vector<FileStamp> stamps;
+  if (Result<Reason> listed =
+          somlabel::list_documents(o.documents, names, skipped, o.work_dir, stamps);
       !listed) {
     return told(listed);
   }
@@ -334,16 +329,13 @@ Result<Told> read_corpus(const Options& o, Corpus& corpus, std::string& counted)
   auto source = [&](std::size_t i, SourceText& text) {
     somlabel::DocumentRead document;
     const std::string path = o.documents + '/' + names[i];
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
-      text.stamp = stamp_of(info);
-      const CountedDocument* counted = earlier.find(names[i]);
-      if (counted && counted->stamp == text.stamp) {
-        text.counted = counted;
-        text.cut = counted->cut;
-        if (text.cut) text.message = somlabel::cut_message(path);
-        return;
-      }
+    text.stamp = stamps[i];
+    const CountedDocument* counted = earlier.find(names[i]);
+    if (counted && counted->stamp == text.stamp) {
+      text.counted = counted;
+      text.cut = counted->cut;
+      if (text.cut) text.message = somlabel::cut_message(path);
+      return;
     }
     if (const Result<Reason> read = somlabel::read_document(path, document); !read) {
       text.failed = true;

@@ -24,6 +24,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/documents.h"
 #include "common/result.h"
 
 namespace somlabel::somtrain {
@@ -48,13 +49,8 @@ static_assert(sizeof(Header) == 32);
 inline constexpr std::string_view kCountsCacheName = ".somtrain/counted";
 
 // The file a document was counted from; a document whose file differs in any
-// of these is read again.
-struct FileStamp {
-  std::uint64_t size = 0;
-  std::uint64_t modified = 0;  // nanoseconds since the epoch
-  std::uint64_t inode = 0;
-  friend bool operator==(const FileStamp&, const FileStamp&) = default;
-};
+// of size, modification time and inode is read again.
+using FileStamp = somlabel::FileStamp;
 
 // (form index, occurrences) pairs of one document, by ascending form index.
 using FormCounts = std::vector<std::pair<std::uint32_t, std::uint32_t>>;

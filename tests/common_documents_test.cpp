@@ -47,6 +47,27 @@ TEST(Documents, FoundInEveryFolderByPathInByteOrder) {
             "cannot read directory " + dir.str() + "b: Not a directory");
 }
 
+TEST(Documents, EachNameComesWithItsFilesStamp) {
+  namespace fs = std::filesystem;
+  testutil::TempDir dir;
+  // Written in another order than the names': each stamp must follow its name.
+  testutil::write_file(dir.path() / "c", "three");
+  testutil::write_file(dir.path() / "sub" / "b", "");
+  testutil::write_file(dir.path() / "a", "one two");
+  fs::create_symlink(dir.path() / "c", dir.path() / "link");
+  std::vector<std::string> names;
+  std::vector<PassedOver> passed_over;
+  std::vector<FileStamp> stamps;
+  ASSERT_TRUE(list_documents(dir.str(), names, passed_over, "", stamps).ok());
+  ASSERT_EQ(names, std::vector<std::string>({"a", "c", "link", "sub/b"}));
+  ASSERT_EQ(stamps.size(), 4u);
+  const std::uint64_t sizes[] = {7, 5, 5, 0};
+  for (std::size_t i = 0; i < 4; ++i) EXPECT_EQ(stamps[i].size, sizes[i]) << names[i];
+  EXPECT_EQ(stamps[2], stamps[1]);  // a link is its file
+  EXPECT_NE(stamps[0].inode, stamps[1].inode);
+  EXPECT_GT(stamps[0].modified, 0u);
+}
+
 TEST(Documents, CutAtABlankOrACharacterNeverInAWord) {
   const std::string ten = "abcdefghi ";  // ten bytes, a blank last
   const struct {
