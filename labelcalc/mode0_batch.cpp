@@ -9,6 +9,7 @@
 #include <memory>
 #include <string_view>
 
+#include "common/checksum.h"
 #include "common/io.h"
 #include "common/map_keys.h"
 #include "common/map_names.h"
@@ -20,12 +21,6 @@ namespace somlabel::labelcalc {
 namespace {
 
 constexpr size_t kCopyBlock = size_t{1} << 20;
-
-// The unit text file's name less its ending, as the unit's step names it.
-std::string unit_stem(const Settings& settings, const std::string& map, const unit& u) {
-  return settings.kea_tmp_path + std::string(base_name(map)) + '.' + u.pos_x_str + '_' +
-         u.pos_y_str;
-}
 
 bool write_all(int to, const char* data, size_t size) {
   while (size > 0) {
@@ -124,19 +119,18 @@ void remove_unit_files(const std::string& stem) {
 
 }  // namespace
 
+std::string unit_stem(const Settings& settings, const std::string& map, const unit& u) {
+  return settings.kea_tmp_path + std::string(base_name(map)) + '.' + u.pos_x_str + '_' +
+         u.pos_y_str;
+}
+
 std::uint64_t document_fingerprint(const unit& curr_unit) {
-  // FNV-1a over each name's length and bytes.
-  std::uint64_t hash = 14695981039346656037ULL;
-  auto add = [&hash](unsigned char byte) {
-    hash ^= byte;
-    hash *= 1099511628211ULL;
-  };
+  // The names are tokens of the unit file, so none holds a line end.
+  std::string names;
   for (size_t i = 0; i < curr_unit.label_document_count(); ++i) {
-    const std::string& name = curr_unit.filelist[i];
-    for (size_t size = name.size(), k = 0; k < sizeof size; ++k) add((size >> (8 * k)) & 0xff);
-    for (const char c : name) add(static_cast<unsigned char>(c));
+    names.append(curr_unit.filelist[i]).push_back('\n');
   }
-  return hash;
+  return checksum64(names);
 }
 
 void Mode0Batches::plan(std::vector<std::string> maps, BatchLimits limits) {

@@ -85,6 +85,10 @@ class Mode0Batches {
 // The batches of this run of labelcalc.
 [[nodiscard]] Mode0Batches& mode0_batches();
 
+// The unit's text file in the extractor's folder, less its ending.
+[[nodiscard]] std::string unit_stem(const Settings& settings, const std::string& map,
+                                    const unit& u);
+
 // The fingerprint of the documents a unit's labels are made from.
 [[nodiscard]] std::uint64_t document_fingerprint(const unit& curr_unit);
 

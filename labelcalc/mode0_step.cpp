@@ -207,8 +207,7 @@ Result<Told> copy_key_lines(const std::string& key_name, int number_of_phrases, 
 
 Result<Told> do_the_catman(const unit& curr_unit, FILE* opf, const std::string& map,
                            const Settings& settings) {
-  const std::string stem = settings.kea_tmp_path + std::string(base_name(map)) + '.' +
-                           curr_unit.pos_x_str + '_' + curr_unit.pos_y_str;
+  const std::string stem = unit_stem(settings, map, curr_unit);
   const std::string text_name = stem + std::string(kTextEnding);
   const std::string key_name = stem + std::string(kKeyEnding);
   if (const std::optional<bool> started = mode0_batches().take(curr_unit, stem, settings)) {
